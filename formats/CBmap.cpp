@@ -1,0 +1,226 @@
+#include "formats/CBmap.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <new>
+#include <vector>
+
+#include "formats/Limits.h"
+#include "formats/PixelCodec.h"
+
+namespace korvale {
+
+namespace {
+
+constexpr std::uint32_t kBmhdSize = 14;
+constexpr int kHeaderSize = 12;         // BMAP tag, reserved, size
+constexpr int kBmhdAndDataHeader = 40;  // BMHD chunk with its two fill bytes, DATA header
+constexpr std::uint8_t kFill = 0x20;
+
+}  // namespace
+
+std::span<std::int32_t> CBmap::Plane(PlaneId id) {
+    auto& plane = planes_[static_cast<std::size_t>(id)];
+    if (!plane) {
+        return {};
+    }
+    return {plane.get(), static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_)};
+}
+
+std::span<const std::int32_t> CBmap::Plane(PlaneId id) const {
+    const auto& plane = planes_[static_cast<std::size_t>(id)];
+    if (!plane) {
+        return {};
+    }
+    return {plane.get(), static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_)};
+}
+
+void CBmap::Reset() {
+    for (auto& plane : planes_) {
+        plane.reset();
+    }
+    width_ = 0;
+    height_ = 0;
+    bpr_ = 0;
+    type_ = kEmptyType;
+}
+
+bool CBmap::AllocatePlanes() {
+    // Value-initialised, so elements that no row covers read as 0.
+    const std::size_t count = static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_);
+    try {
+        for (auto& plane : planes_) {
+            plane = std::make_unique<std::int32_t[]>(count);
+        }
+    } catch (const std::bad_alloc&) {
+        Reset();
+        return false;
+    }
+    return true;
+}
+
+bool CBmap::Allocate(int type, int width, int height) {
+    Reset();
+    if (type < 0 || type > 255 || width < 0 || width > limits::kMaxSide || height < 0 ||
+        height > limits::kMaxSide) {
+        return false;
+    }
+    type_ = type;
+    width_ = width;
+    height_ = height;
+    bpr_ = static_cast<int>(WriterBpr(type, width));
+    if (!AllocatePlanes()) {
+        return false;
+    }
+    return true;
+}
+
+bool CBmap::CheckGeometry(long fieldsAt, ChunkStream stream) const {
+    if (width_ < 0 || width_ > limits::kMaxSide) {
+        std::printf("BMAP width %d out of range 0..%d at offset %ld\n", width_, limits::kMaxSide,
+                    fieldsAt + 1);
+        return false;
+    }
+    if (height_ < 0 || height_ > limits::kMaxSide) {
+        std::printf("BMAP height %d out of range 0..%d at offset %ld\n", height_, limits::kMaxSide,
+                    fieldsAt + 5);
+        return false;
+    }
+    if (bpr_ < 0) {
+        std::printf("BMAP BPR %d is negative at offset %ld\n", bpr_, fieldsAt + 9);
+        return false;
+    }
+    const std::int64_t rowBytes = static_cast<std::int64_t>(bpr_) * height_;
+    const std::int64_t pixels = static_cast<std::int64_t>(width_) * height_;
+    if (pixels > limits::kFreePixels && pixels > 2 * rowBytes) {
+        std::printf("BMAP size (%d*%d) needs more than the %lld bytes of its rows at offset %ld\n",
+                    width_, height_, static_cast<long long>(rowBytes), fieldsAt + 1);
+        return false;
+    }
+    const std::int64_t remaining = RemainingBytes(stream);
+    if (rowBytes > remaining) {
+        std::printf("BMAP rows need %lld bytes but %lld remain at offset %ld\n",
+                    static_cast<long long>(rowBytes), static_cast<long long>(remaining),
+                    Offset(stream));
+        return false;
+    }
+    return true;
+}
+
+int CBmap::Load(ChunkStream stream, CCmap& levelPalette, const CCmap& globalPalette) {
+    if (stream == nullptr) {
+        return 0;
+    }
+    Reset();
+    std::printf("CBmap::Load\n");
+    if (ReadU32(stream) != tag::kBmap) {
+        std::printf("Not a BMAP\n");
+        return 0;
+    }
+    if (ReadU32(stream) != 0) {
+        std::printf("Not zero\n");
+        return 0;
+    }
+    (void)ReadU32(stream);  // the BMAP size is recomputed on save, never trusted
+    if (ReadU32(stream) != tag::kBmhd) {
+        std::printf("Not a BMHD\n");
+        return 0;
+    }
+    if (ReadU32(stream) != 0) {
+        std::printf("Not zero\n");
+        return 0;
+    }
+    if (ReadU32(stream) != kBmhdSize) {
+        std::printf("BMHD wrong size\n");
+        return 0;
+    }
+    const long fieldsAt = Offset(stream);
+    const int type = ReadU8(stream);
+    const auto width = static_cast<std::int32_t>(ReadU32(stream));
+    const auto height = static_cast<std::int32_t>(ReadU32(stream));
+    const auto bpr = static_cast<std::int32_t>(ReadU32(stream));
+    const int unknown = ReadU8(stream);
+    (void)ReadU8(stream);
+    (void)ReadU8(stream);
+    std::printf("BMAP. Type=%d, Size=(%d*%d), BPR=%d, unknown=%d\n", type, width, height, bpr,
+                unknown);
+
+    if (PeekTag(stream) == tag::kCmap) {
+        std::printf("Bitmap has a CMAP\n");
+        (void)levelPalette.Load(stream);  // a damaged level palette does not stop the level
+    } else {
+        levelPalette.CopyFrom(globalPalette);
+    }
+    for (int i = 0; i < 3; ++i) {
+        (void)ReadU32(stream);  // DATA header: the rows follow whatever it says
+    }
+
+    type_ = type;
+    width_ = width;
+    height_ = height;
+    bpr_ = bpr;
+    if (!CheckGeometry(fieldsAt, stream)) {
+        Reset();
+        return 0;
+    }
+    if (!AllocatePlanes()) {
+        std::printf("BMAP planes for (%d*%d) could not be allocated\n", width, height);
+        return 0;
+    }
+
+    std::vector<std::uint8_t> row(static_cast<std::size_t>(bpr));
+    const auto w = static_cast<std::size_t>(width);
+    for (std::size_t r = 0; r < static_cast<std::size_t>(height); ++r) {
+        const std::size_t got = ReadBytes(stream, row);
+        std::fill(row.begin() + static_cast<std::ptrdiff_t>(got), row.end(), std::uint8_t{0});
+        const std::size_t at = r * w;
+        DecodeRow(type, row, width, levelPalette,
+                  PlaneRow{planes_[0].get() + at, planes_[1].get() + at, planes_[2].get() + at,
+                           planes_[3].get() + at, planes_[4].get() + at});
+    }
+    return 1;
+}
+
+int CBmap::ChunkSize(bool withPalette) const {
+    const std::int64_t rows = WriterBpr(type_, width_) * height_;
+    const bool palette = withPalette && KindOf(type_) == PixelKind::kPalettised;
+    return static_cast<int>(kHeaderSize + kBmhdAndDataHeader + rows +
+                            (palette ? CCmap::kChunkSize : 0));
+}
+
+int CBmap::Save(ChunkStream stream, const CCmap& levelPalette, bool withPalette) {
+    if (stream == nullptr) {
+        return 0;
+    }
+    bpr_ = static_cast<int>(WriterBpr(type_, width_));
+    WriteChunkHeader(stream, tag::kBmap, static_cast<std::uint32_t>(ChunkSize(withPalette) - kHeaderSize));
+    WriteChunkHeader(stream, tag::kBmhd, kBmhdSize);
+    WriteU8(stream, static_cast<std::uint32_t>(type_));
+    WriteU32(stream, static_cast<std::uint32_t>(width_));
+    WriteU32(stream, static_cast<std::uint32_t>(height_));
+    WriteU32(stream, static_cast<std::uint32_t>(bpr_));
+    WriteU8(stream, 0);
+    WriteU8(stream, kFill);
+    WriteU8(stream, kFill);
+    if (withPalette && KindOf(type_) == PixelKind::kPalettised) {
+        levelPalette.Save(stream);
+    }
+    const std::int64_t rowBytes = static_cast<std::int64_t>(bpr_) * height_;
+    WriteChunkHeader(stream, tag::kData, static_cast<std::uint32_t>(rowBytes));
+    if (bpr_ > 0 && HasData()) {
+        std::vector<std::uint8_t> row(static_cast<std::size_t>(bpr_));
+        const auto w = static_cast<std::size_t>(width_);
+        for (std::size_t r = 0; r < static_cast<std::size_t>(height_); ++r) {
+            const std::size_t at = r * w;
+            EncodeRow(type_, width_,
+                      ConstPlaneRow{planes_[0].get() + at, planes_[1].get() + at,
+                                    planes_[2].get() + at, planes_[3].get() + at,
+                                    planes_[4].get() + at},
+                      row);
+            WriteBytes(stream, row);
+        }
+    }
+    return std::ferror(stream) != 0 ? 0 : 1;
+}
+
+}  // namespace korvale

@@ -1,0 +1,65 @@
+#pragma once
+// One level of a mip set: a width x height bitmap in one of six pixel types, kept in memory
+// as five planes (red, green, blue, alpha, palette index) of signed 32-bit values, row-major.
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <span>
+
+#include "formats/CCmap.h"
+#include "formats/ChunkStream.h"
+
+namespace korvale {
+
+enum class PlaneId { kR = 0, kG, kB, kA, kIndex };
+
+class CBmap {
+public:
+    static constexpr int kEmptyType = 255;
+    static constexpr int kPlanes = 5;
+
+    CBmap() = default;
+    CBmap(const CBmap&) = delete;
+    CBmap& operator=(const CBmap&) = delete;
+    CBmap(CBmap&&) noexcept = default;
+    CBmap& operator=(CBmap&&) noexcept = default;
+    virtual ~CBmap() = default;
+
+    // Reads one BMAP chunk into this (empty) level, printing its trace, and fills levelPalette
+    // from the chunk's own CMAP or else from globalPalette. 1 read; 0 when the header is
+    // rejected, the level's size is out of bounds or its rows are not in the file (the level
+    // then stays empty) or the stream is null.
+    [[nodiscard]] int Load(ChunkStream stream, CCmap& levelPalette, const CCmap& globalPalette);
+    // Writes the level as one BMAP chunk, recomputing BPR. 1 written; 0 when the stream is null
+    // or reported a write error.
+    int Save(ChunkStream stream, const CCmap& levelPalette, bool withPalette);
+    // Total bytes Save will write, header included.
+    [[nodiscard]] int ChunkSize(bool withPalette) const;
+    // Releases the planes and empties the level.
+    void Reset();
+
+    // Makes this a level of the given type and size with zeroed planes. False, leaving the
+    // level empty, when a side is outside 0..kMaxSide or the type is not a byte.
+    [[nodiscard]] bool Allocate(int type, int width, int height);
+
+    [[nodiscard]] bool HasData() const { return planes_[0] != nullptr; }
+    [[nodiscard]] int Type() const { return type_; }
+    [[nodiscard]] int Width() const { return width_; }
+    [[nodiscard]] int Height() const { return height_; }
+    [[nodiscard]] int Bpr() const { return bpr_; }
+    [[nodiscard]] std::span<std::int32_t> Plane(PlaneId id);
+    [[nodiscard]] std::span<const std::int32_t> Plane(PlaneId id) const;
+
+private:
+    [[nodiscard]] bool AllocatePlanes();
+    [[nodiscard]] bool CheckGeometry(long fieldsAt, ChunkStream stream) const;
+
+    int type_ = kEmptyType;
+    int width_ = 0;
+    int height_ = 0;
+    int bpr_ = 0;
+    std::array<std::unique_ptr<std::int32_t[]>, kPlanes> planes_;
+};
+
+}  // namespace korvale

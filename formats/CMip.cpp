@@ -1,0 +1,190 @@
+#include "formats/CMip.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include "formats/Limits.h"
+#include "formats/SafeFile.h"
+
+namespace korvale {
+
+namespace {
+
+constexpr std::uint32_t kMphdSize = 18;
+constexpr std::int64_t kHeaderBytesAfterSize = 32;  // MPHD chunk with its two fill bytes
+constexpr std::uint8_t kFill = 0x20;
+
+// 2^exponent as a signed 32-bit size; 0 when negative or too large to hold.
+int PowerOfTwo(std::int64_t exponent) {
+    if (exponent < 0 || exponent > limits::kMaxExponent) {
+        return 0;
+    }
+    return 1 << exponent;
+}
+
+// The passes that can select a slot: those where one of the exponents lies in 0..8. Any other
+// pass reads nothing, so the loop never needs to visit it, however large numimages is.
+std::vector<std::int64_t> CandidatePasses(std::int64_t pw, std::int64_t ph, std::int64_t count) {
+    std::vector<std::int64_t> passes;
+    for (const std::int64_t e : {pw, ph}) {
+        for (std::int64_t k = 0; k < CMip::kSlots; ++k) {
+            const std::int64_t pass = e - k;
+            if (pass >= 0 && pass < count) {
+                passes.push_back(pass);
+            }
+        }
+    }
+    std::sort(passes.begin(), passes.end());
+    passes.erase(std::unique(passes.begin(), passes.end()), passes.end());
+    return passes;
+}
+
+}  // namespace
+
+CMip::CMip() {
+    for (CBmap& level : levels) {
+        level.Reset();
+    }
+}
+
+int SlotForPass(std::int64_t powerwidth, std::int64_t powerheight, std::int64_t pass) {
+    std::int64_t largest = -1;  // exponent of the larger side; -1 while both sides are 0
+    for (const std::int64_t e : {powerwidth - pass, powerheight - pass}) {
+        if (e >= 0 && e <= limits::kMaxExponent) {
+            largest = std::max(largest, e);
+        }
+    }
+    return largest >= 0 && largest < CMip::kSlots ? static_cast<int>(largest) : -1;
+}
+
+int CMip::RepeatCode() const {
+    if (hrepeat == 1 && vrepeat == 1) {
+        return 0;
+    }
+    if (hrepeat == 1 && vrepeat == 0) {
+        return 1;
+    }
+    if (hrepeat == 0 && vrepeat == 1) {
+        return 2;
+    }
+    if (hrepeat == 0 && vrepeat == 0) {
+        return 3;
+    }
+    return 0;
+}
+
+void CMip::SetRepeatCode(int code) {
+    hrepeat = code == 0 || code == 1 ? 1 : 0;
+    vrepeat = code == 0 || code == 2 ? 1 : 0;
+}
+
+int CMip::Load(const std::string& path) {
+    FilePtr file = OpenForRead(path);
+    std::printf("Loading mip: '%s'\n", path.c_str());
+    if (!file) {
+        return 0;
+    }
+    return Load(file.get());
+}
+
+int CMip::Load(ChunkStream stream) {
+    if (stream == nullptr) {
+        return -1;
+    }
+    if (ReadU32(stream) != tag::kMip) {
+        return 0;
+    }
+    (void)ReadU32(stream);  // reserved
+    (void)ReadU32(stream);  // size, recomputed on save
+    std::uint32_t datasize = 0;
+    int repeatCode = RepeatCode();
+    if (ReadU32(stream) == tag::kMphd) {
+        (void)ReadU32(stream);
+        datasize = ReadU32(stream);
+        miptype = ReadU8(stream);
+        powerwidth = static_cast<std::int32_t>(ReadU32(stream));
+        width = PowerOfTwo(powerwidth);
+        powerheight = static_cast<std::int32_t>(ReadU32(stream));
+        height = PowerOfTwo(powerheight);
+        col = static_cast<std::int32_t>(ReadU32(stream));
+        repeatCode = ReadU8(stream);
+        SetRepeatCode(repeatCode);
+        numimages = static_cast<std::int32_t>(ReadU32(stream));
+        (void)ReadU8(stream);
+        (void)ReadU8(stream);
+    }
+    std::printf(
+        "datasize: %d\nmiptype: %d\npowerwidth: %d (%d)\npowerheight: %d (%d)\ncol?: %d\n"
+        "repeating: %d (h*v): (%d*%d)\nnumimages: %d\n",
+        static_cast<int>(datasize), miptype, powerwidth, width, powerheight, height, col,
+        repeatCode, hrepeat, vrepeat, numimages);
+
+    if (PeekTag(stream) == tag::kCmap) {
+        std::printf("Global CMAP\n");
+        (void)globalPalette.Load(stream);  // a damaged palette does not stop the levels
+    } else {
+        globalPalette.SetDefault();
+    }
+    for (CBmap& level : levels) {
+        level.Reset();
+    }
+    for (const std::int64_t pass : CandidatePasses(powerwidth, powerheight, numimages)) {
+        const int slot = SlotForPass(powerwidth, powerheight, pass);
+        if (slot >= 0) {
+            const auto k = static_cast<std::size_t>(slot);
+            (void)levels[k].Load(stream, levelPalettes[k], globalPalette);
+        }
+    }
+    return 1;
+}
+
+std::int64_t CMip::SizeWord() const {
+    std::int64_t size = kHeaderBytesAfterSize + (miptype < 2 ? CCmap::kChunkSize : 0);
+    for (int k = kSlots - 1; k >= 0; --k) {
+        const CBmap& level = levels[static_cast<std::size_t>(k)];
+        if (level.HasData()) {
+            size += level.ChunkSize(miptype == 2);
+        }
+    }
+    return size;
+}
+
+int CMip::Save(ChunkStream stream) {
+    if (stream == nullptr) {
+        return -1;
+    }
+    WriteChunkHeader(stream, tag::kMip, static_cast<std::uint32_t>(SizeWord()));
+    WriteChunkHeader(stream, tag::kMphd, kMphdSize);
+    WriteU8(stream, static_cast<std::uint32_t>(miptype));
+    WriteU32(stream, static_cast<std::uint32_t>(powerwidth));
+    WriteU32(stream, static_cast<std::uint32_t>(powerheight));
+    WriteU32(stream, static_cast<std::uint32_t>(col));
+    WriteU8(stream, static_cast<std::uint32_t>(RepeatCode()));
+    WriteU32(stream, static_cast<std::uint32_t>(numimages));
+    WriteU8(stream, kFill);
+    WriteU8(stream, kFill);
+    if (miptype < 2) {
+        globalPalette.Save(stream);
+    }
+    for (int k = kSlots - 1; k >= 0; --k) {
+        const auto slot = static_cast<std::size_t>(k);
+        if (levels[slot].HasData()) {
+            levels[slot].Save(stream, levelPalettes[slot], miptype == 2);
+        }
+    }
+    return std::ferror(stream) != 0 ? 0 : 1;
+}
+
+int CMip::Save(const std::string& path) {
+    SafeFile file(path);
+    if (!file.IsOpen()) {
+        return 0;
+    }
+    if (Save(file.Stream()) != 1) {
+        return 0;
+    }
+    return file.Commit() ? 1 : 0;
+}
+
+}  // namespace korvale

@@ -1,0 +1,66 @@
+#pragma once
+// A mip set: up to nine levels of detail kept in slots by size (slot k holds the level whose
+// larger side is 2^k), a small header, a global palette and one palette per slot.
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "formats/CBmap.h"
+#include "formats/CCmap.h"
+#include "formats/ChunkStream.h"
+
+namespace korvale {
+
+class CMip {
+public:
+    static constexpr int kSlots = 9;
+
+    CMip();
+    CMip(const CMip&) = delete;
+    CMip& operator=(const CMip&) = delete;
+    CMip(CMip&&) noexcept = default;
+    CMip& operator=(CMip&&) noexcept = default;
+    virtual ~CMip() = default;
+
+    // By path: 1 loaded, 0 not a mip file or not opened. Prints "Loading mip: '<path>'" first.
+    [[nodiscard]] int Load(const std::string& path);
+    // On an open stream: 1 when the MIP tag matched (damage further in is reported only by the
+    // trace), 0 not a mip file (nothing changed), -1 null stream.
+    [[nodiscard]] int Load(ChunkStream stream);
+    // By path: 1 written, 0 when the file could not be written in full. The previous file is
+    // replaced only after everything was written.
+    [[nodiscard]] int Save(const std::string& path);
+    // On an open stream: 1 written, 0 the stream reported a write error, -1 null stream.
+    [[nodiscard]] int Save(ChunkStream stream);
+
+    // Total size word of the MIP header: the bytes that follow it.
+    [[nodiscard]] std::int64_t SizeWord() const;
+    // The repeat code written for the current flags: (h, v) = (1,1) 0, (1,0) 1, (0,1) 2, (0,0) 3.
+    [[nodiscard]] int RepeatCode() const;
+    // Sets both flags from a repeat code; codes other than 0..2 mean no repeat.
+    void SetRepeatCode(int code);
+
+    // Header, in file order. width and height are 2^powerwidth and 2^powerheight, computed on
+    // load (0 when the exponent is negative or too large for a 32-bit size).
+    int miptype = 0;
+    int powerwidth = 0;
+    int powerheight = 0;
+    int width = 0;
+    int height = 0;
+    int col = 0;
+    int vrepeat = 0;
+    int hrepeat = 0;
+    int numimages = 0;
+
+    CCmap globalPalette;
+    std::array<CBmap, kSlots> levels;
+    std::array<CCmap, kSlots> levelPalettes;
+};
+
+// The slot that pass i of the level loop reads into, from the header exponents, or -1 when that
+// pass reads nothing. A side whose exponent is negative counts as 0; one whose power does not
+// fit a signed 32-bit integer is ignored and the other side decides.
+[[nodiscard]] int SlotForPass(std::int64_t powerwidth, std::int64_t powerheight, std::int64_t pass);
+
+}  // namespace korvale

@@ -1,0 +1,81 @@
+#include "srb/CSrb.h"
+
+#include <cstdint>
+
+#include "formats/SafeFile.h"
+#include "srb/CompanionFile.h"
+
+namespace korvale {
+
+namespace {
+
+constexpr std::uint32_t kSrbSize = 84;  // the SRHD and SRH2 chunks; the mip set is not counted
+constexpr std::uint32_t kSrhdSize = 24;
+constexpr std::uint32_t kSrh2Size = 36;
+constexpr int kSrh2Words = 9;
+
+// Reads words and compares each as soon as it is read, stopping at the first mismatch.
+bool Expect(ChunkStream stream, std::initializer_list<std::uint32_t> words) {
+    for (const std::uint32_t expected : words) {
+        if (ReadU32(stream) != expected) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+int CSrb::Load(const std::string& path) {
+    FilePtr file = OpenForRead(path);
+    if (!file) {
+        return -1;
+    }
+    ChunkStream stream = file.get();
+    if (!Expect(stream, {tag::kSrb, 0, kSrbSize, tag::kSrhd, 0, kSrhdSize})) {
+        return -1;
+    }
+    for (float& value : header) {
+        value = ReadF32(stream);
+    }
+    if (!Expect(stream, {tag::kSrh2, 0, kSrh2Size})) {
+        return -1;
+    }
+    for (int i = 0; i < kSrh2Words; ++i) {
+        (void)ReadU32(stream);
+    }
+    return mip.Load(stream);
+}
+
+int CSrb::Save(const std::string& path) {
+    SafeFile srb(path);
+    if (!srb.IsOpen()) {
+        return 0;
+    }
+    ChunkStream stream = srb.Stream();
+    WriteChunkHeader(stream, tag::kSrb, kSrbSize);
+    WriteChunkHeader(stream, tag::kSrhd, kSrhdSize);
+    for (const float value : header) {
+        WriteF32(stream, value);
+    }
+    WriteChunkHeader(stream, tag::kSrh2, kSrh2Size);
+    for (int i = 0; i < kSrh2Words; ++i) {
+        WriteU32(stream, 0);
+    }
+    if (mip.Save(stream) != 1) {
+        return 0;
+    }
+
+    SafeFile companion(CompanionPath(path));
+    if (!companion.IsOpen()) {
+        return 0;
+    }
+    const std::string name = ObjectName(path);
+    WriteCompanionTo(companion.Stream(), name, sizeInMetres);
+    if (!CommitBoth(srb, companion)) {
+        return 0;
+    }
+    return static_cast<int>(name.size());
+}
+
+}  // namespace korvale

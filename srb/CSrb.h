@@ -1,0 +1,38 @@
+#pragma once
+// The SRB record: six header values, a size in metres and a mip set. Stored as an SRB file (a
+// short header followed by a complete MIP image); every save also writes the companion object
+// file beside it.
+
+#include <array>
+#include <string>
+
+#include "formats/CMip.h"
+
+namespace korvale {
+
+class CSrb {
+public:
+    static constexpr int kHeaderValues = 6;
+    static constexpr int kHeaderBytes = 96;
+
+    CSrb() = default;
+    CSrb(const CSrb&) = delete;
+    CSrb& operator=(const CSrb&) = delete;
+    CSrb(CSrb&&) noexcept = default;
+    CSrb& operator=(CSrb&&) noexcept = default;
+    virtual ~CSrb() = default;
+
+    // 1 loaded; 0 the header was good but no mip set follows (the header values have been
+    // replaced); -1 the header was rejected or the file could not be opened.
+    [[nodiscard]] int Load(const std::string& path);
+    // Writes the SRB file and its companion object file. Returns the object name's length, so a
+    // positive value means saved; 0 when either file could not be written in full, in which
+    // case neither previous file has been touched.
+    [[nodiscard]] int Save(const std::string& path);
+
+    std::array<float, kHeaderValues> header{};
+    float sizeInMetres = 0.0F;
+    CMip mip;
+};
+
+}  // namespace korvale

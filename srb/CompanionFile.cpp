@@ -1,0 +1,81 @@
+#include "srb/CompanionFile.h"
+
+#include <bit>
+#include <cstdint>
+#include <cstdio>
+
+#include "formats/SafeFile.h"
+
+namespace korvale {
+
+namespace {
+
+constexpr std::uint32_t kXyzsSize = 16;
+constexpr std::uint32_t kPrimSize = 44;
+// Bytes after the size word besides the name and its fill: XYZS (28), STRN header (12), PRIM (56).
+constexpr std::uint32_t kSizeAfterName = 96;
+constexpr std::uint8_t kFill = 0x20;
+
+// Where the file name starts: after the last separator of either kind.
+std::size_t NameStart(const std::string& path) {
+    const std::size_t sep = path.find_last_of("/\\");
+    return sep == std::string::npos ? 0 : sep + 1;
+}
+
+}  // namespace
+
+std::string CompanionPath(const std::string& srbPath) {
+    const std::size_t start = NameStart(srbPath);
+    const std::size_t dot = srbPath.find('.', start);
+    return srbPath.substr(0, dot) + ".yrq";
+}
+
+std::string ObjectName(const std::string& srbPath) {
+    const std::size_t start = NameStart(srbPath);
+    const std::size_t dot = srbPath.find('.', start);
+    return srbPath.substr(start, dot == std::string::npos ? std::string::npos : dot - start);
+}
+
+void WriteCompanionTo(ChunkStream stream, const std::string& objectName, float sizeInMetres) {
+    const auto n = static_cast<std::uint32_t>(objectName.size() + 2);
+    const std::uint32_t fill = (4 - n % 4) % 4;
+    // The size is known before anything is written, so it goes out directly rather than as a
+    // placeholder patched by a seek (which a pipe or device could not honour).
+    WriteU32(stream, tag::kYrq4);
+    WriteU32(stream, 1);
+    WriteU32(stream, n + fill + kSizeAfterName);
+    WriteChunkHeader(stream, tag::kXyzs, kXyzsSize);
+    for (int i = 0; i < 4; ++i) {
+        WriteU32(stream, 0);
+    }
+    WriteChunkHeader(stream, tag::kStrn, n);
+    for (const char c : objectName) {
+        WriteU8(stream, static_cast<unsigned char>(c));
+    }
+    WriteU8(stream, 0x00);
+    WriteU8(stream, 0xFF);
+    for (std::uint32_t i = 0; i < fill; ++i) {
+        WriteU8(stream, kFill);
+    }
+    WriteChunkHeader(stream, tag::kPrim, kPrimSize);
+    const std::uint32_t prim[] = {28, 3, 0, 0xFFFFFFFFU, 0, std::bit_cast<std::uint32_t>(sizeInMetres),
+                                  0x00010000U, 5, 4, 4, 10};
+    for (const std::uint32_t word : prim) {
+        WriteU32(stream, word);
+    }
+}
+
+int WriteCompanionFile(const std::string& path, float sizeInMetres) {
+    SafeFile file(CompanionPath(path));
+    if (!file.IsOpen()) {
+        return 0;
+    }
+    const std::string name = ObjectName(path);
+    WriteCompanionTo(file.Stream(), name, sizeInMetres);
+    if (!file.Commit()) {
+        return 0;
+    }
+    return static_cast<int>(name.size());
+}
+
+}  // namespace korvale

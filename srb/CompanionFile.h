@@ -1,0 +1,25 @@
+#pragma once
+// The companion object file written beside every saved SRB file: it names the object after
+// the SRB file and records the size in metres.
+
+#include <string>
+
+#include "formats/ChunkStream.h"
+
+namespace korvale {
+
+// The SRB path with its file name cut at the name's first '.', plus ".yrq". Dots in folder
+// names are kept, so the companion always lands beside the SRB file.
+[[nodiscard]] std::string CompanionPath(const std::string& srbPath);
+
+// The file name (after the last '/' or '\') up to its first '.'.
+[[nodiscard]] std::string ObjectName(const std::string& srbPath);
+
+// Writes the companion object's bytes for objectName at the current position of stream.
+void WriteCompanionTo(ChunkStream stream, const std::string& objectName, float sizeInMetres);
+
+// Writes the companion file of srbPath. Returns the object name's length (so an empty name
+// gives 0), or 0 when the file could not be written in full.
+[[nodiscard]] int WriteCompanionFile(const std::string& path, float sizeInMetres);
+
+}  // namespace korvale
