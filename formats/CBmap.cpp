@@ -16,6 +16,19 @@ constexpr std::uint32_t kBmhdSize = 14;
 constexpr int kHeaderSize = 12;         // BMAP tag, reserved, size
 constexpr int kBmhdAndDataHeader = 40;  // BMHD chunk with its two fill bytes, DATA header
 constexpr std::uint8_t kFill = 0x20;
+constexpr std::int64_t kBmhdFieldBytes = 16;  // type, width, height, BPR, unknown, two fill bytes
+
+// A level cut short inside its headers would otherwise load as a 0 x 0 level made of the zeros
+// that reads past the end give.
+bool Present(ChunkStream stream, std::int64_t bytes, const char* what) {
+    const std::int64_t remaining = RemainingBytes(stream);
+    if (remaining < bytes) {
+        std::printf("%s cut short: %lld bytes needed but %lld remain at offset %ld\n", what,
+                    static_cast<long long>(bytes), static_cast<long long>(remaining), Offset(stream));
+        return false;
+    }
+    return true;
+}
 
 }  // namespace
 
@@ -135,6 +148,9 @@ int CBmap::Load(ChunkStream stream, CCmap& levelPalette, const CCmap& globalPale
         return 0;
     }
     const long fieldsAt = Offset(stream);
+    if (!Present(stream, kBmhdFieldBytes, "BMHD")) {
+        return 0;
+    }
     const int type = ReadU8(stream);
     const auto width = static_cast<std::int32_t>(ReadU32(stream));
     const auto height = static_cast<std::int32_t>(ReadU32(stream));
@@ -150,6 +166,9 @@ int CBmap::Load(ChunkStream stream, CCmap& levelPalette, const CCmap& globalPale
         (void)levelPalette.Load(stream);  // a damaged level palette does not stop the level
     } else {
         levelPalette.CopyFrom(globalPalette);
+    }
+    if (!Present(stream, kHeaderSize, "DATA header")) {
+        return 0;
     }
     for (int i = 0; i < 3; ++i) {
         (void)ReadU32(stream);  // DATA header: the rows follow whatever it says

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <vector>
 
 #include "formats/Limits.h"
 #include "formats/SafeFile.h"
@@ -23,23 +22,6 @@ int PowerOfTwo(std::int64_t exponent) {
     return 1 << exponent;
 }
 
-// The passes that can select a slot: those where one of the exponents lies in 0..8. Any other
-// pass reads nothing, so the loop never needs to visit it, however large numimages is.
-std::vector<std::int64_t> CandidatePasses(std::int64_t pw, std::int64_t ph, std::int64_t count) {
-    std::vector<std::int64_t> passes;
-    for (const std::int64_t e : {pw, ph}) {
-        for (std::int64_t k = 0; k < CMip::kSlots; ++k) {
-            const std::int64_t pass = e - k;
-            if (pass >= 0 && pass < count) {
-                passes.push_back(pass);
-            }
-        }
-    }
-    std::sort(passes.begin(), passes.end());
-    passes.erase(std::unique(passes.begin(), passes.end()), passes.end());
-    return passes;
-}
-
 }  // namespace
 
 CMip::CMip() {
@@ -56,6 +38,30 @@ int SlotForPass(std::int64_t powerwidth, std::int64_t powerheight, std::int64_t 
         }
     }
     return largest >= 0 && largest < CMip::kSlots ? static_cast<int>(largest) : -1;
+}
+
+std::vector<int> SlotsToRead(std::int64_t powerwidth, std::int64_t powerheight, std::int64_t numimages) {
+    // Only passes where one exponent lies in 0..8 can select a slot, so the loop visits those
+    // alone: it stays short however large numimages is.
+    std::vector<std::int64_t> passes;
+    for (const std::int64_t e : {powerwidth, powerheight}) {
+        for (std::int64_t k = 0; k < CMip::kSlots; ++k) {
+            const std::int64_t pass = e - k;
+            if (pass >= 0 && pass < numimages) {
+                passes.push_back(pass);
+            }
+        }
+    }
+    std::sort(passes.begin(), passes.end());
+    passes.erase(std::unique(passes.begin(), passes.end()), passes.end());
+    std::vector<int> slots;
+    for (const std::int64_t pass : passes) {
+        const int slot = SlotForPass(powerwidth, powerheight, pass);
+        if (slot >= 0) {
+            slots.push_back(slot);
+        }
+    }
+    return slots;
 }
 
 int CMip::RepeatCode() const {
@@ -129,12 +135,9 @@ int CMip::Load(ChunkStream stream) {
     for (CBmap& level : levels) {
         level.Reset();
     }
-    for (const std::int64_t pass : CandidatePasses(powerwidth, powerheight, numimages)) {
-        const int slot = SlotForPass(powerwidth, powerheight, pass);
-        if (slot >= 0) {
-            const auto k = static_cast<std::size_t>(slot);
-            (void)levels[k].Load(stream, levelPalettes[k], globalPalette);
-        }
+    for (const int slot : SlotsToRead(powerwidth, powerheight, numimages)) {
+        const auto k = static_cast<std::size_t>(slot);
+        (void)levels[k].Load(stream, levelPalettes[k], globalPalette);
     }
     return 1;
 }

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "formats/CBmap.h"
 #include "formats/CCmap.h"
@@ -62,5 +63,10 @@ public:
 // pass reads nothing. A side whose exponent is negative counts as 0; one whose power does not
 // fit a signed 32-bit integer is ignored and the other side decides.
 [[nodiscard]] int SlotForPass(std::int64_t powerwidth, std::int64_t powerheight, std::int64_t pass);
+
+// The slots the level chunks of a file are read into, in file order: one entry per pass of the
+// level loop that selects a slot. At most 18 passes can, whatever numimages says.
+[[nodiscard]] std::vector<int> SlotsToRead(std::int64_t powerwidth, std::int64_t powerheight,
+                                           std::int64_t numimages);
 
 }  // namespace korvale

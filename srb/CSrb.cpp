@@ -28,10 +28,13 @@ bool Expect(ChunkStream stream, std::initializer_list<std::uint32_t> words) {
 
 int CSrb::Load(const std::string& path) {
     FilePtr file = OpenForRead(path);
-    if (!file) {
+    return Load(file.get());
+}
+
+int CSrb::Load(ChunkStream stream) {
+    if (stream == nullptr) {
         return -1;
     }
-    ChunkStream stream = file.get();
     if (!Expect(stream, {tag::kSrb, 0, kSrbSize, tag::kSrhd, 0, kSrhdSize})) {
         return -1;
     }

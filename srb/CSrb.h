@@ -25,6 +25,8 @@ public:
     // 1 loaded; 0 the header was good but no mip set follows (the header values have been
     // replaced); -1 the header was rejected or the file could not be opened.
     [[nodiscard]] int Load(const std::string& path);
+    // The same from the current position of an open stream (-1 also for a null stream).
+    [[nodiscard]] int Load(ChunkStream stream);
     // Writes the SRB file and its companion object file. Returns the object name's length, so a
     // positive value means saved; 0 when either file could not be written in full, in which
     // case neither previous file has been touched.
