@@ -11,6 +11,7 @@ PACKAGES=(
     libgtest-dev libbenchmark-dev          # tests and benchmarks
     clang libclang-rt-14-dev               # sanitizers and fuzzing
     qt6-base-dev                           # the editor
+    fonts-dejavu-core                      # a font for the editor
     xvfb xauth xdotool                     # the editor's end-to-end test
 )
 

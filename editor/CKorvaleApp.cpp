@@ -1,0 +1,17 @@
+#include "editor/CKorvaleApp.h"
+
+#include "editor/CKorvaleDlg.h"
+#include "editor/QtDialogServices.h"
+
+namespace korvale {
+
+CKorvaleApp theApp;
+
+bool CKorvaleApp::InitInstance() {
+    QtDialogServices services;
+    CKorvaleDlg dialog(record_, services);
+    dialog.exec();
+    return false;
+}
+
+}  // namespace korvale

@@ -1,0 +1,289 @@
+#include "editor/CKorvaleDlg.h"
+
+#include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QShortcut>
+#include <QWindow>
+#include <cmath>
+
+#include "editor/AppIcon.h"
+#include "editor/DialogUnits.h"
+#include "editor/FieldText.h"
+
+namespace korvale {
+
+namespace {
+
+const QString kSrbFilter = QStringLiteral("SRB Files (*.srb)");
+const QString kMipFilter = QStringLiteral("MIP Files (*.mip)");
+const QString kAboutEntry = QStringLiteral("&About Korvale...");
+constexpr float kMaxHeaderValue = 100000.0F;
+constexpr float kMaxSize = 1000.0F;
+
+// The dialog's layout in dialog units, in tab order.
+enum class Kind { kDefaultButton, kButton, kEdit, kLabel, kStatus };
+struct Control {
+    int id;  // 0 for labels
+    Kind kind;
+    const char* text;
+    int x, y, w, h;
+};
+constexpr Control kLayout[] = {
+    {CKorvaleDlg::kIdQuit, Kind::kDefaultButton, "Quit", 245, 100, 50, 14},
+    {CKorvaleDlg::kIdLoadSrb, Kind::kButton, "&Load SRB...", 10, 10, 50, 15},
+    {CKorvaleDlg::kIdSaveSrb, Kind::kButton, "&Save SRB...", 65, 10, 50, 15},
+    {CKorvaleDlg::kIdLoadMip, Kind::kButton, "Load MIP...", 65, 30, 50, 15},
+    {CKorvaleDlg::kIdField1, Kind::kEdit, "", 48, 50, 105, 12},
+    {0, Kind::kLabel, "1.0", 17, 50, 28, 10},
+    {CKorvaleDlg::kIdField2, Kind::kEdit, "", 48, 65, 105, 12},
+    {0, Kind::kLabel, "1.0", 15, 66, 30, 10},
+    {CKorvaleDlg::kIdField3, Kind::kEdit, "", 48, 80, 105, 12},
+    {0, Kind::kLabel, "Width?", 17, 80, 28, 10},
+    {CKorvaleDlg::kIdField4, Kind::kEdit, "", 190, 50, 105, 12},
+    {0, Kind::kLabel, "Height?", 150, 50, 35, 10},
+    {CKorvaleDlg::kIdField5, Kind::kEdit, "", 190, 65, 105, 12},
+    {0, Kind::kLabel, "Middle?", 150, 65, 35, 10},
+    {CKorvaleDlg::kIdField6, Kind::kEdit, "", 190, 80, 105, 12},
+    {0, Kind::kLabel, "Bottom?", 150, 80, 35, 10},
+    {CKorvaleDlg::kIdMipStatus, Kind::kStatus, "no Mip Loaded", 120, 33, 175, 10},
+    {CKorvaleDlg::kIdSrbStatus, Kind::kStatus, "no SRB Loaded", 120, 13, 175, 12},
+    {CKorvaleDlg::kIdSize, Kind::kEdit, "", 48, 95, 105, 12},
+    {0, Kind::kLabel, "Size (Metres)", 5, 95, 41, 15},
+    {CKorvaleDlg::kIdSaveMip, Kind::kButton, "Save MIP...", 10, 30, 50, 15},
+};
+
+// The edit boxes in binding order: six header values, then the size.
+constexpr int kFieldIds[CKorvaleDlg::kFields] = {
+    CKorvaleDlg::kIdField1, CKorvaleDlg::kIdField2, CKorvaleDlg::kIdField3, CKorvaleDlg::kIdField4,
+    CKorvaleDlg::kIdField5, CKorvaleDlg::kIdField6, CKorvaleDlg::kIdSize};
+
+QString RangeMessage(float max) {
+    return QStringLiteral("Please enter a number between 0 and %1.").arg(FloatToText(max));
+}
+
+// Paths go to the file layer in the file system's own encoding.
+std::string LocalPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+}  // namespace
+
+CKorvaleDlg::CKorvaleDlg(CSrb& record, DialogServices& services, QWidget* parent)
+    : QDialog(parent), record_(record), services_(services) {
+    setWindowTitle(QStringLiteral("Korvale"));
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setWindowIcon(KorvaleIcon());
+    BuildControls();
+    BuildWindowMenu();
+    ShowValues();
+    quit_->setFocus();
+}
+
+void CKorvaleDlg::BuildControls() {
+    const DialogUnits units(font());
+    setFixedSize(units.X(307), units.Y(126));
+    QWidget* previous = nullptr;
+    for (const Control& c : kLayout) {
+        QWidget* widget = nullptr;
+        const QString text = QString::fromLatin1(c.text);
+        switch (c.kind) {
+            case Kind::kDefaultButton:
+            case Kind::kButton: {
+                auto* button = new QPushButton(text, this);
+                button->setDefault(c.kind == Kind::kDefaultButton);
+                button->setAutoDefault(false);
+                widget = button;
+                break;
+            }
+            case Kind::kEdit: {
+                auto* edit = new QLineEdit(this);
+                const auto* at = std::find(std::begin(kFieldIds), std::end(kFieldIds), c.id);
+                fields_[static_cast<std::size_t>(at - std::begin(kFieldIds))] = edit;
+                widget = edit;
+                break;
+            }
+            case Kind::kLabel: {
+                auto* label = new QLabel(text, this);
+                label->setAlignment(Qt::AlignRight | Qt::AlignTop);
+                label->setWordWrap(true);
+                widget = label;
+                break;
+            }
+            case Kind::kStatus: {
+                auto* label = new QLabel(text, this);
+                label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+                (c.id == kIdSrbStatus ? srbStatus_ : mipStatus_) = label;
+                widget = label;
+                break;
+            }
+        }
+        widget->setGeometry(units.Rect(c.x, c.y, c.w, c.h));
+        if (c.id != 0) {
+            widget->setObjectName(QStringLiteral("control%1").arg(c.id));
+            widget->setProperty("controlId", c.id);
+        }
+        if (c.kind != Kind::kLabel && c.kind != Kind::kStatus) {
+            if (previous != nullptr) {
+                setTabOrder(previous, widget);
+            }
+            previous = widget;
+        }
+    }
+    quit_ = findChild<QPushButton*>(QStringLiteral("control%1").arg(kIdQuit));
+    connect(quit_, &QPushButton::clicked, this, &CKorvaleDlg::accept);
+    auto command = [this](int id, void (CKorvaleDlg::*handler)()) {
+        auto* button = findChild<QPushButton*>(QStringLiteral("control%1").arg(id));
+        connect(button, &QPushButton::clicked, this, handler);
+    };
+    command(kIdLoadSrb, &CKorvaleDlg::OnLoadSrb);
+    command(kIdSaveSrb, &CKorvaleDlg::OnSaveSrb);
+    command(kIdLoadMip, &CKorvaleDlg::OnLoadMip);
+    command(kIdSaveMip, &CKorvaleDlg::OnSaveMip);
+}
+
+void CKorvaleDlg::BuildWindowMenu() {
+    // The window manager's own window menu cannot be extended from here, so the dialog offers
+    // one of its own with the entries a dialog's window menu has, and the About entry.
+    windowMenu_ = new QMenu(this);
+    QAction* move = windowMenu_->addAction(QStringLiteral("&Move"));
+    connect(move, &QAction::triggered, this, [this] {
+        if (QWindow* window = windowHandle()) {
+            window->startSystemMove();
+        }
+    });
+    QAction* close = windowMenu_->addAction(QStringLiteral("&Close"));
+    close->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
+    connect(close, &QAction::triggered, this, &CKorvaleDlg::reject);
+    windowMenu_->addSeparator();
+    QAction* about = windowMenu_->addAction(kAboutEntry);
+    about->setObjectName(QStringLiteral("aboutAction"));
+    connect(about, &QAction::triggered, this, [this] { services_.ShowAbout(this); });
+
+    auto* shiftF10 = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10), this);
+    connect(shiftF10, &QShortcut::activated, this, [this] { PopUpWindowMenu(mapToGlobal(QPoint(0, 0))); });
+}
+
+void CKorvaleDlg::PopUpWindowMenu(const QPoint& globalPos) { windowMenu_->popup(globalPos); }
+
+void CKorvaleDlg::contextMenuEvent(QContextMenuEvent* event) {
+    PopUpWindowMenu(event->reason() == QContextMenuEvent::Keyboard ? mapToGlobal(QPoint(0, 0))
+                                                                   : event->globalPos());
+    event->accept();
+}
+
+QString CKorvaleDlg::SrbStatus() const { return srbStatus_->text(); }
+QString CKorvaleDlg::MipStatus() const { return mipStatus_->text(); }
+
+void CKorvaleDlg::ShowValues() {
+    for (std::size_t i = 0; i < kFields; ++i) {
+        shown_[i] = FloatToText(values_[i]);
+        fields_[i]->setText(shown_[i]);
+    }
+}
+
+std::optional<std::pair<int, QString>> CKorvaleDlg::ReadFields() {
+    std::optional<std::pair<int, QString>> firstFailure;
+    for (std::size_t i = 0; i < kFields; ++i) {
+        const QString text = fields_[i]->text();
+        const float max = i + 1 == kFields ? kMaxSize : kMaxHeaderValue;
+        QString failure;
+        if (text != shown_[i]) {  // an untouched field keeps its exact value
+            if (const auto parsed = TextToFloat(text)) {
+                values_[i] = *parsed;
+            } else {
+                failure = QStringLiteral("Please enter a number.");
+            }
+        }
+        if (failure.isEmpty() && !(values_[i] >= 0.0F && values_[i] <= max)) {
+            failure = RangeMessage(max);
+        }
+        if (!failure.isEmpty() && !firstFailure) {
+            firstFailure.emplace(static_cast<int>(i), failure);
+        }
+    }
+    return firstFailure;
+}
+
+std::optional<QString> CKorvaleDlg::Choose(const QString& title, const QString& filter,
+                                           const QString& suffix, bool save) {
+    return services_.ChooseFile(this, FileRequest{title, filter, suffix, save});
+}
+
+void CKorvaleDlg::OnLoadSrb() {
+    const auto path = Choose(QStringLiteral("Choose SRB file to load"), kSrbFilter, QStringLiteral("srb"), false);
+    if (!path) {
+        return;
+    }
+    if (record_.Load(LocalPath(*path)) <= 0) {
+        srbStatus_->setText(QStringLiteral("no Srb loaded"));
+        return;
+    }
+    srbStatus_->setText(QStringLiteral("Srb loaded: '%1'").arg(*path));
+    std::copy(record_.header.begin(), record_.header.end(), values_.begin());
+    values_[kFields - 1] = 1.0F;
+    ShowValues();
+}
+
+void CKorvaleDlg::OnSaveSrb() {
+    const auto path = Choose(QStringLiteral("Save SRB..."), kSrbFilter, QStringLiteral("srb"), true);
+    if (!path) {
+        return;
+    }
+    // Every field is read; a failing one is pointed out, and the save still goes ahead with
+    // the values on screen.
+    (void)ExchangeFields();
+    std::copy(values_.begin(), values_.begin() + CSrb::kHeaderValues, record_.header.begin());
+    record_.sizeInMetres = values_[kFields - 1];
+    const bool saved = record_.Save(LocalPath(*path)) > 0;
+    srbStatus_->setText(saved ? QStringLiteral("Srb saved: '%1'").arg(*path) : QStringLiteral("Srb not saved!"));
+}
+
+void CKorvaleDlg::OnLoadMip() {
+    const auto path = Choose(QStringLiteral("Choose MIP file to load"), kMipFilter, QStringLiteral("mip"), false);
+    if (!path) {
+        return;
+    }
+    const bool loaded = record_.mip.Load(LocalPath(*path)) > 0;
+    mipStatus_->setText(loaded ? QStringLiteral("Mip loaded: '%1'").arg(*path) : QStringLiteral("no Mip loaded"));
+}
+
+void CKorvaleDlg::OnSaveMip() {
+    const auto path = Choose(QStringLiteral("Save MIP..."), kMipFilter, QStringLiteral("mip"), true);
+    if (!path) {
+        return;
+    }
+    const bool saved = record_.mip.Save(LocalPath(*path)) > 0;
+    mipStatus_->setText(saved ? QStringLiteral("MIP saved: '%1'").arg(*path) : QStringLiteral("MIP not saved!"));
+}
+
+bool CKorvaleDlg::ExchangeFields() {
+    const auto failure = ReadFields();
+    if (!failure) {
+        return true;
+    }
+    services_.ShowMessage(this, failure->second);
+    QLineEdit* field = fields_[static_cast<std::size_t>(failure->first)];
+    field->setFocus();
+    field->selectAll();
+    return false;
+}
+
+void CKorvaleDlg::accept() {
+    if (ExchangeFields()) {
+        QDialog::accept();
+    }  // otherwise stays open until the field is corrected
+}
+
+void CKorvaleDlg::reject() { OnLoadSrb(); }
+
+void CKorvaleDlg::closeEvent(QCloseEvent* event) {
+    // The close box is the cancel command, like Escape; only Quit ends the dialog.
+    event->ignore();
+    reject();
+}
+
+}  // namespace korvale

@@ -1,0 +1,96 @@
+#pragma once
+// The main dialog: four file commands, seven numeric fields, two status lines and Quit. The
+// numbers live in the dialog's variables (values_); the edit boxes only show them, and
+// ShowValues()/ReadFields() exchange the two.
+
+#include <QDialog>
+#include <QString>
+#include <array>
+#include <optional>
+
+#include "editor/DialogServices.h"
+#include "srb/CSrb.h"
+
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+
+namespace korvale {
+
+class CKorvaleDlg : public QDialog {
+    Q_OBJECT
+
+public:
+    // Control identifiers, as the commands and tests know them.
+    enum Id {
+        kIdQuit = 1,
+        kIdLoadSrb = 2,
+        kIdSaveSrb = 3,
+        kIdLoadMip = 4,
+        kIdField1 = 1000,
+        kIdField2 = 1001,
+        kIdMipStatus = 1002,
+        kIdField3 = 1003,
+        kIdField4 = 1004,
+        kIdField5 = 1005,
+        kIdField6 = 1006,
+        kIdSrbStatus = 1007,
+        kIdSize = 1008,
+        kIdSaveMip = 1010,
+    };
+    static constexpr int kFields = 7;  // six header values, then the size in metres
+
+    CKorvaleDlg(CSrb& record, DialogServices& services, QWidget* parent = nullptr);
+
+    // The four commands.
+    void OnLoadSrb();
+    void OnSaveSrb();
+    void OnLoadMip();
+    void OnSaveMip();
+
+    // The window menu (right-click on the background, the menu key, Shift+F10).
+    [[nodiscard]] QMenu* WindowMenu() const { return windowMenu_; }
+
+    // For tests and the window menu.
+    [[nodiscard]] QString SrbStatus() const;
+    [[nodiscard]] QString MipStatus() const;
+    [[nodiscard]] QLineEdit* Field(int index) const { return fields_.at(static_cast<std::size_t>(index)); }
+    [[nodiscard]] float Value(int index) const { return values_.at(static_cast<std::size_t>(index)); }
+
+public slots:
+    void accept() override;  // Quit: closes only when every field is valid
+    void reject() override;  // the cancel command (Escape, close box): runs Load SRB
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    // Fills the edit boxes from the variables.
+    void ShowValues();
+    // Reads every edit box into the variables, in binding order. Returns the index of the
+    // first field that failed (not a number, or out of range) and its message, if any.
+    std::optional<std::pair<int, QString>> ReadFields();
+    // ReadFields, then shows the first failure's message and puts the cursor in that field.
+    // True when every field was valid.
+    bool ExchangeFields();
+    void BuildControls();
+    void BuildWindowMenu();
+    void PopUpWindowMenu(const QPoint& globalPos);
+    std::optional<QString> Choose(const QString& title, const QString& filter, const QString& suffix, bool save);
+
+    CSrb& record_;
+    DialogServices& services_;
+    std::array<float, kFields> values_{};
+    // What each edit box showed when last filled, so an untouched field gives back its exact
+    // value (bit for bit, whatever its text form).
+    std::array<QString, kFields> shown_{};
+    std::array<QLineEdit*, kFields> fields_{};
+    QLabel* srbStatus_ = nullptr;
+    QLabel* mipStatus_ = nullptr;
+    QPushButton* quit_ = nullptr;
+    QMenu* windowMenu_ = nullptr;
+};
+
+}  // namespace korvale

@@ -1,0 +1,45 @@
+#include <QApplication>
+#include <QByteArray>
+#include <QStringList>
+#include <cstdio>
+#include <cstdlib>
+
+#include "editor/CKorvaleApp.h"
+
+namespace {
+
+// Messages Qt gives while it connects to the display. Held back so that a failed start prints
+// one clear line instead of the toolkit's plugin report, and replayed once the start succeeded.
+QStringList startupMessages;
+
+void StartupMessageHandler(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type != QtFatalMsg) {
+        startupMessages.append(message);
+        return;
+    }
+    QString reason = QStringLiteral("no display could be opened");
+    for (const QString& m : startupMessages) {
+        if (m.contains(QStringLiteral("could not connect to display"))) {
+            reason = m.mid(m.indexOf(QStringLiteral("could not connect")));
+        }
+    }
+    std::fprintf(stderr, "korvale: cannot start: %s\n", qPrintable(reason));
+    std::fflush(stderr);
+    std::_Exit(1);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    qInstallMessageHandler(StartupMessageHandler);
+    QApplication application(argc, argv);
+    qInstallMessageHandler(nullptr);
+    for (const QString& m : startupMessages) {
+        std::fprintf(stderr, "%s\n", qPrintable(m));
+    }
+    QApplication::setApplicationName(QStringLiteral("Korvale"));
+    if (!korvale::theApp.InitInstance()) {
+        return 0;
+    }
+    return QApplication::exec();
+}
