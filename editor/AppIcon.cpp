@@ -42,13 +42,17 @@ QImage KorvaleIconImage(int size) {
     image.setColorTable(kPalette);
     image.fill(kTeal);
     // Three levels of detail, each half the size of the one before, as in a mip set.
-    const int big = size * 5 / 8;
-    const int mid = big / 2;
-    const int small = mid / 2;
+    const int big = size / 2;
+    const int mid = size / 4;
+    const int small = size / 8;
     const int margin = size / 16;
-    Level(image, margin, size - margin - big, big, kYellow, kBlue);
-    Level(image, margin + big + 1, size - margin - mid, mid, kGreen, kBlue);
-    Level(image, margin + big + 1 + mid + 1 - (size == 16 ? 1 : 0), size - margin - small, small, kWhite, kGrey);
+    const int gap = size / 32;
+    int x = margin;
+    Level(image, x, size - margin - big, big, kYellow, kBlue);
+    x += big + gap;
+    Level(image, x, size - margin - mid, mid, kGreen, kBlue);
+    x += mid + gap;
+    Level(image, x, size - margin - small, small, kWhite, kGrey);
     return image;
 }
 

@@ -8,9 +8,17 @@
 namespace korvale {
 
 QString FloatToText(float value) {
-    std::array<char, 64> buffer{};
-    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
-    return QString::fromLatin1(buffer.data(), static_cast<qsizetype>(result.ptr - buffer.data()));
+    // Plain digits read best ("100000", not "1e+05"); exponents only where plain digits would
+    // run long. Either way it is the shortest text that reads back to the same float.
+    constexpr std::ptrdiff_t kLongestPlain = 12;
+    std::array<char, 128> buffer{};
+    char* const first = buffer.data();
+    const auto fixed = std::to_chars(first, first + buffer.size(), value, std::chars_format::fixed);
+    if (fixed.ec == std::errc() && fixed.ptr - first <= kLongestPlain) {
+        return QString::fromLatin1(first, static_cast<qsizetype>(fixed.ptr - first));
+    }
+    const auto shortest = std::to_chars(first, first + buffer.size(), value);
+    return QString::fromLatin1(first, static_cast<qsizetype>(shortest.ptr - first));
 }
 
 std::optional<float> TextToFloat(const QString& text) {
