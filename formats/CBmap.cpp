@@ -187,11 +187,18 @@ int CBmap::Load(ChunkStream stream, CCmap& levelPalette, const CCmap& globalPale
         return 0;
     }
 
-    std::vector<std::uint8_t> row(static_cast<std::size_t>(bpr));
+    // Only the bytes the width can use are kept; the rest of each row is skipped. A BPR is bounded
+    // by the file only when there are rows, so it never sizes anything by itself.
+    const auto used = static_cast<std::size_t>(std::min<std::int64_t>(bpr, WriterBpr(type, width)));
+    const auto skip = static_cast<long>(bpr - static_cast<std::int64_t>(used));
+    std::vector<std::uint8_t> row(used);
     const auto w = static_cast<std::size_t>(width);
     for (std::size_t r = 0; r < static_cast<std::size_t>(height); ++r) {
         const std::size_t got = ReadBytes(stream, row);
         std::fill(row.begin() + static_cast<std::ptrdiff_t>(got), row.end(), std::uint8_t{0});
+        if (skip > 0) {
+            std::fseek(stream, skip, SEEK_CUR);
+        }
         const std::size_t at = r * w;
         DecodeRow(type, row, width, levelPalette,
                   PlaneRow{planes_[0].get() + at, planes_[1].get() + at, planes_[2].get() + at,

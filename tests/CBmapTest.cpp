@@ -1,4 +1,17 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <functional>
+
+#if defined(__SANITIZE_ADDRESS__)
+#define KORVALE_TEST_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define KORVALE_TEST_ASAN 1
+#endif
+#endif
 
 #include "formats/CBmap.h"
 #include "formats/Limits.h"
@@ -314,6 +327,42 @@ TEST(CBmap, RowsOfAnyLengthStayInsideTheirBuffers) {
         const auto r = level.Plane(PlaneId::kR);
         EXPECT_EQ(r.size(), 256U);
         EXPECT_TRUE(std::all_of(r.begin(), r.end(), [](std::int32_t v) { return v == 0; }));
+    }
+}
+
+// Runs body in a child process whose address space is capped, so an allocation sized from a
+// hostile field fails there instead of succeeding quietly. (AddressSanitizer reserves far more
+// address space than any cap allows, so under it the body runs without one.)
+bool RunsWithin(rlim_t bytes, const std::function<bool()>& body) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+#ifndef KORVALE_TEST_ASAN
+        const rlimit limit{bytes, bytes};
+        ::setrlimit(RLIMIT_AS, &limit);
+#else
+        (void)bytes;
+#endif
+        bool ok = false;
+        try {
+            ok = body();
+        } catch (...) {
+        }
+        ::_exit(ok ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+TEST(CBmap, AHugeBprWithoutRowsAllocatesNoRowBuffer) {
+    // Found by fuzzing: height 0 means no rows need to be in the file, so the BPR is not bounded
+    // by the file's size, and a row buffer sized from it took 1.4 GB.
+    for (const std::int32_t bpr : {1413554208, 2147483647}) {
+        const Bytes file = Sealed(BmapHead(0, 2, 0, bpr).Header("DATA", 0));
+        EXPECT_TRUE(RunsWithin(std::size_t{512} << 20, [&] {
+            CBmap level;
+            return LoadLevel(level, file).result == 1 && level.HasData() && level.Plane(PlaneId::kR).empty();
+        })) << bpr;
     }
 }
 
