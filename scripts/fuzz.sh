@@ -22,7 +22,7 @@ for target in mip srb level; do
     mkdir -p "build-fuzz/corpus/$target"
     echo "fuzz: $target for ${seconds}s"
     build-fuzz/fuzz/fuzz_$target "build-fuzz/corpus/$target" "build-fuzz/seeds/$target" \
-        -dict=fuzz/chunks.dict -max_total_time="$seconds" -timeout=5 -rss_limit_mb=256 \
+        -dict=fuzz/chunks.dict -max_total_time="$seconds" -timeout=5 -rss_limit_mb=1024 -malloc_limit_mb=96 \
         -artifact_prefix="build-fuzz/findings/$target-" -print_final_stats=1 2>"build-fuzz/$target.log" ||
         { tail -n 40 "build-fuzz/$target.log" >&2; exit 1; }
     grep -E "stat::number_of_executed_units|stat::peak_rss_mb" "build-fuzz/$target.log" | sed "s/^/fuzz: $target /"
