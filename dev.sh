@@ -43,12 +43,12 @@ build() {  # build DIR [cmake options...]
 case "${1:-}" in
 run)
     install_missing
-    build build -DKORVALE_EDITOR=ON -DKORVALE_TESTS=ON
+    build build -DKORVALE_EDITOR=ON -DKORVALE_TESTS=ON -DKORVALE_BENCH=ON
     exec build/editor/korvale
     ;;
 test)
     install_missing
-    build build -DKORVALE_EDITOR=ON -DKORVALE_TESTS=ON
+    build build -DKORVALE_EDITOR=ON -DKORVALE_TESTS=ON -DKORVALE_BENCH=ON
     ctest --test-dir build -j "$JOBS" --output-on-failure
     scripts/sanitize.sh
     scripts/fuzz.sh short

@@ -14,7 +14,15 @@ const QVector<QRgb> kPalette = {
     qRgb(128, 128, 128), qRgb(255, 0, 0),   qRgb(0, 255, 0),   qRgb(255, 255, 0),
     qRgb(0, 0, 255),     qRgb(255, 0, 255), qRgb(0, 255, 255), qRgb(255, 255, 255)};
 
-enum : uint { kBlack = 0, kTeal = 6, kGrey = 8, kGreen = 10, kYellow = 11, kBlue = 12, kWhite = 15 };
+enum : uint {
+    kBlack = 0,
+    kTeal = 6,
+    kGrey = 8,
+    kGreen = 10,
+    kYellow = 11,
+    kBlue = 12,
+    kWhite = 15
+};
 
 void Fill(QImage& image, int x, int y, int w, int h, uint colour) {
     for (int j = y; j < y + h; ++j) {

@@ -8,7 +8,7 @@ namespace korvale {
 class CAboutDlg : public QDialog {
     Q_OBJECT
 
-public:
+  public:
     explicit CAboutDlg(QWidget* parent = nullptr);
 };
 

@@ -6,7 +6,7 @@
 namespace korvale {
 
 class CKorvaleApp {
-public:
+  public:
     CKorvaleApp() = default;
     CKorvaleApp(const CKorvaleApp&) = delete;
     CKorvaleApp& operator=(const CKorvaleApp&) = delete;
@@ -18,7 +18,7 @@ public:
 
     [[nodiscard]] CSrb& Record() { return record_; }
 
-private:
+  private:
     CSrb record_;
 };
 

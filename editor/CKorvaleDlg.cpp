@@ -67,7 +67,9 @@ QString RangeMessage(float max) {
 }
 
 // Paths go to the file layer in the file system's own encoding.
-std::string LocalPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
+std::string LocalPath(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
 
 }  // namespace
 
@@ -164,10 +166,13 @@ void CKorvaleDlg::BuildWindowMenu() {
     connect(about, &QAction::triggered, this, [this] { services_.ShowAbout(this); });
 
     auto* shiftF10 = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10), this);
-    connect(shiftF10, &QShortcut::activated, this, [this] { PopUpWindowMenu(mapToGlobal(QPoint(0, 0))); });
+    connect(shiftF10, &QShortcut::activated, this,
+            [this] { PopUpWindowMenu(mapToGlobal(QPoint(0, 0))); });
 }
 
-void CKorvaleDlg::PopUpWindowMenu(const QPoint& globalPos) { windowMenu_->popup(globalPos); }
+void CKorvaleDlg::PopUpWindowMenu(const QPoint& globalPos) {
+    windowMenu_->popup(globalPos);
+}
 
 void CKorvaleDlg::contextMenuEvent(QContextMenuEvent* event) {
     PopUpWindowMenu(event->reason() == QContextMenuEvent::Keyboard ? mapToGlobal(QPoint(0, 0))
@@ -175,8 +180,12 @@ void CKorvaleDlg::contextMenuEvent(QContextMenuEvent* event) {
     event->accept();
 }
 
-QString CKorvaleDlg::SrbStatus() const { return srbStatus_->text(); }
-QString CKorvaleDlg::MipStatus() const { return mipStatus_->text(); }
+QString CKorvaleDlg::SrbStatus() const {
+    return srbStatus_->text();
+}
+QString CKorvaleDlg::MipStatus() const {
+    return mipStatus_->text();
+}
 
 void CKorvaleDlg::ShowValues() {
     for (std::size_t i = 0; i < kFields; ++i) {
@@ -214,7 +223,8 @@ std::optional<QString> CKorvaleDlg::Choose(const QString& title, const QString& 
 }
 
 void CKorvaleDlg::OnLoadSrb() {
-    const auto path = Choose(QStringLiteral("Choose SRB file to load"), kSrbFilter, QStringLiteral("srb"), false);
+    const auto path =
+        Choose(QStringLiteral("Choose SRB file to load"), kSrbFilter, QStringLiteral("srb"), false);
     if (!path) {
         return;
     }
@@ -229,7 +239,8 @@ void CKorvaleDlg::OnLoadSrb() {
 }
 
 void CKorvaleDlg::OnSaveSrb() {
-    const auto path = Choose(QStringLiteral("Save SRB..."), kSrbFilter, QStringLiteral("srb"), true);
+    const auto path =
+        Choose(QStringLiteral("Save SRB..."), kSrbFilter, QStringLiteral("srb"), true);
     if (!path) {
         return;
     }
@@ -239,25 +250,30 @@ void CKorvaleDlg::OnSaveSrb() {
     std::copy(values_.begin(), values_.begin() + CSrb::kHeaderValues, record_.header.begin());
     record_.sizeInMetres = values_[kFields - 1];
     const bool saved = record_.Save(LocalPath(*path)) > 0;
-    srbStatus_->setText(saved ? QStringLiteral("Srb saved: '%1'").arg(*path) : QStringLiteral("Srb not saved!"));
+    srbStatus_->setText(saved ? QStringLiteral("Srb saved: '%1'").arg(*path)
+                              : QStringLiteral("Srb not saved!"));
 }
 
 void CKorvaleDlg::OnLoadMip() {
-    const auto path = Choose(QStringLiteral("Choose MIP file to load"), kMipFilter, QStringLiteral("mip"), false);
+    const auto path =
+        Choose(QStringLiteral("Choose MIP file to load"), kMipFilter, QStringLiteral("mip"), false);
     if (!path) {
         return;
     }
     const bool loaded = record_.mip.Load(LocalPath(*path)) > 0;
-    mipStatus_->setText(loaded ? QStringLiteral("Mip loaded: '%1'").arg(*path) : QStringLiteral("no Mip loaded"));
+    mipStatus_->setText(loaded ? QStringLiteral("Mip loaded: '%1'").arg(*path)
+                               : QStringLiteral("no Mip loaded"));
 }
 
 void CKorvaleDlg::OnSaveMip() {
-    const auto path = Choose(QStringLiteral("Save MIP..."), kMipFilter, QStringLiteral("mip"), true);
+    const auto path =
+        Choose(QStringLiteral("Save MIP..."), kMipFilter, QStringLiteral("mip"), true);
     if (!path) {
         return;
     }
     const bool saved = record_.mip.Save(LocalPath(*path)) > 0;
-    mipStatus_->setText(saved ? QStringLiteral("MIP saved: '%1'").arg(*path) : QStringLiteral("MIP not saved!"));
+    mipStatus_->setText(saved ? QStringLiteral("MIP saved: '%1'").arg(*path)
+                              : QStringLiteral("MIP not saved!"));
 }
 
 bool CKorvaleDlg::ExchangeFields() {
@@ -278,7 +294,9 @@ void CKorvaleDlg::accept() {
     }  // otherwise stays open until the field is corrected
 }
 
-void CKorvaleDlg::reject() { OnLoadSrb(); }
+void CKorvaleDlg::reject() {
+    OnLoadSrb();
+}
 
 void CKorvaleDlg::closeEvent(QCloseEvent* event) {
     // The close box is the cancel command, like Escape; only Quit ends the dialog.

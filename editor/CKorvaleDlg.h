@@ -21,7 +21,7 @@ namespace korvale {
 class CKorvaleDlg : public QDialog {
     Q_OBJECT
 
-public:
+  public:
     // Control identifiers, as the commands and tests know them.
     enum Id {
         kIdQuit = 1,
@@ -55,18 +55,22 @@ public:
     // For tests and the window menu.
     [[nodiscard]] QString SrbStatus() const;
     [[nodiscard]] QString MipStatus() const;
-    [[nodiscard]] QLineEdit* Field(int index) const { return fields_.at(static_cast<std::size_t>(index)); }
-    [[nodiscard]] float Value(int index) const { return values_.at(static_cast<std::size_t>(index)); }
+    [[nodiscard]] QLineEdit* Field(int index) const {
+        return fields_.at(static_cast<std::size_t>(index));
+    }
+    [[nodiscard]] float Value(int index) const {
+        return values_.at(static_cast<std::size_t>(index));
+    }
 
-public slots:
+  public slots:
     void accept() override;  // Quit: closes only when every field is valid
     void reject() override;  // the cancel command (Escape, close box): runs Load SRB
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
-private:
+  private:
     // Fills the edit boxes from the variables.
     void ShowValues();
     // Reads every edit box into the variables, in binding order. Returns the index of the
@@ -78,7 +82,8 @@ private:
     void BuildControls();
     void BuildWindowMenu();
     void PopUpWindowMenu(const QPoint& globalPos);
-    std::optional<QString> Choose(const QString& title, const QString& filter, const QString& suffix, bool save);
+    std::optional<QString> Choose(const QString& title, const QString& filter,
+                                  const QString& suffix, bool save);
 
     CSrb& record_;
     DialogServices& services_;

@@ -13,11 +13,11 @@ struct FileRequest {
     QString title;          // window title of the chooser
     QString filter;         // e.g. "SRB Files (*.srb)"
     QString defaultSuffix;  // appended when the user types a name without one
-    bool save = false;      // a save chooser (asks before overwriting) or an open chooser (must exist)
+    bool save = false;  // a save chooser (asks before overwriting) or an open chooser (must exist)
 };
 
 class DialogServices {
-public:
+  public:
     virtual ~DialogServices() = default;
     // The chosen path, or nothing when the user cancelled.
     virtual std::optional<QString> ChooseFile(QWidget* parent, const FileRequest& request) = 0;

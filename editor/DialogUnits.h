@@ -9,7 +9,7 @@
 namespace korvale {
 
 class DialogUnits {
-public:
+  public:
     explicit DialogUnits(const QFont& font);
     DialogUnits(int baseWidth, int baseHeight) : baseWidth_(baseWidth), baseHeight_(baseHeight) {}
 
@@ -20,7 +20,7 @@ public:
     [[nodiscard]] int BaseWidth() const { return baseWidth_; }
     [[nodiscard]] int BaseHeight() const { return baseHeight_; }
 
-private:
+  private:
     int baseWidth_;
     int baseHeight_;
 };

@@ -6,7 +6,7 @@
 namespace korvale {
 
 class QtDialogServices : public DialogServices {
-public:
+  public:
     std::optional<QString> ChooseFile(QWidget* parent, const FileRequest& request) override;
     void ShowMessage(QWidget* parent, const QString& text) override;
     void ShowAbout(QWidget* parent) override;

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <span>
 
@@ -15,7 +16,7 @@ namespace korvale {
 enum class PlaneId { kR = 0, kG, kB, kA, kIndex };
 
 class CBmap {
-public:
+  public:
     static constexpr int kEmptyType = 255;
     static constexpr int kPlanes = 5;
 
@@ -43,7 +44,7 @@ public:
     // level empty, when a side is outside 0..kMaxSide or the type is not a byte.
     [[nodiscard]] bool Allocate(int type, int width, int height);
 
-    [[nodiscard]] bool HasData() const { return planes_[0] != nullptr; }
+    [[nodiscard]] bool HasData() const { return block_ != nullptr; }
     [[nodiscard]] int Type() const { return type_; }
     [[nodiscard]] int Width() const { return width_; }
     [[nodiscard]] int Height() const { return height_; }
@@ -51,7 +52,7 @@ public:
     [[nodiscard]] std::span<std::int32_t> Plane(PlaneId id);
     [[nodiscard]] std::span<const std::int32_t> Plane(PlaneId id) const;
 
-private:
+  private:
     [[nodiscard]] bool AllocatePlanes();
     [[nodiscard]] bool CheckGeometry(long fieldsAt, ChunkStream stream) const;
 
@@ -59,7 +60,12 @@ private:
     int width_ = 0;
     int height_ = 0;
     int bpr_ = 0;
-    std::array<std::unique_ptr<std::int32_t[]>, kPlanes> planes_;
+    struct FreeBlock {
+        void operator()(std::int32_t* block) const noexcept { std::free(block); }
+    };
+    // The five planes share one block; planes_ point into it (all null when empty).
+    std::unique_ptr<std::int32_t[], FreeBlock> block_;
+    std::array<std::int32_t*, kPlanes> planes_{};
 };
 
 }  // namespace korvale

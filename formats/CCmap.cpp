@@ -50,8 +50,12 @@ int CCmap::Save(ChunkStream stream) const {
     return 1;
 }
 
-void CCmap::SetDefault() { entries_.fill(Colour{255, 255, 255, 255}); }
+void CCmap::SetDefault() {
+    entries_.fill(Colour{255, 255, 255, 255});
+}
 
-void CCmap::CopyFrom(const CCmap& source) { entries_ = source.entries_; }
+void CCmap::CopyFrom(const CCmap& source) {
+    entries_ = source.entries_;
+}
 
 }  // namespace korvale

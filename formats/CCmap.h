@@ -17,7 +17,7 @@ struct Colour {
 };
 
 class CCmap {
-public:
+  public:
     static constexpr int kEntries = 16;
     static constexpr std::uint32_t kBodySize = 64;
     static constexpr int kChunkSize = 76;
@@ -36,12 +36,14 @@ public:
     void SetDefault();
     void CopyFrom(const CCmap& source);
 
-    [[nodiscard]] const Colour& Entry(int index) const { return entries_.at(static_cast<std::size_t>(index)); }
+    [[nodiscard]] const Colour& Entry(int index) const {
+        return entries_.at(static_cast<std::size_t>(index));
+    }
     [[nodiscard]] Colour& Entry(int index) { return entries_.at(static_cast<std::size_t>(index)); }
 
     friend bool operator==(const CCmap& x, const CCmap& y) { return x.entries_ == y.entries_; }
 
-private:
+  private:
     std::array<Colour, kEntries> entries_{};
 };
 

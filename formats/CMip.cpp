@@ -40,7 +40,8 @@ int SlotForPass(std::int64_t powerwidth, std::int64_t powerheight, std::int64_t 
     return largest >= 0 && largest < CMip::kSlots ? static_cast<int>(largest) : -1;
 }
 
-std::vector<int> SlotsToRead(std::int64_t powerwidth, std::int64_t powerheight, std::int64_t numimages) {
+std::vector<int> SlotsToRead(std::int64_t powerwidth, std::int64_t powerheight,
+                             std::int64_t numimages) {
     // Only passes where one exponent lies in 0..8 can select a slot, so the loop visits those
     // alone: it stays short however large numimages is.
     std::vector<std::int64_t> passes;

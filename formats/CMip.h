@@ -14,7 +14,7 @@
 namespace korvale {
 
 class CMip {
-public:
+  public:
     static constexpr int kSlots = 9;
 
     CMip();

@@ -1,12 +1,16 @@
 #include "formats/ChunkStream.h"
 
+#include <sys/stat.h>
+
 #include <array>
 #include <bit>
 #include <cstring>
 
 namespace korvale {
 
-FilePtr OpenForRead(const std::string& path) { return FilePtr(std::fopen(path.c_str(), "rb")); }
+FilePtr OpenForRead(const std::string& path) {
+    return FilePtr(std::fopen(path.c_str(), "rb"));
+}
 
 std::uint32_t ReadU32(ChunkStream stream) {
     std::array<std::uint8_t, 4> b{};
@@ -22,7 +26,9 @@ int ReadU8(ChunkStream stream) {
     return c == EOF ? 0 : c;
 }
 
-float ReadF32(ChunkStream stream) { return std::bit_cast<float>(ReadU32(stream)); }
+float ReadF32(ChunkStream stream) {
+    return std::bit_cast<float>(ReadU32(stream));
+}
 
 std::uint32_t PeekTag(ChunkStream stream) {
     // Seek back to the remembered offset rather than 4 bytes back: near the end of a file the
@@ -60,7 +66,9 @@ void WriteU8(ChunkStream stream, std::uint32_t value) {
     std::fputc(static_cast<int>(value & 0xFFU), stream);
 }
 
-void WriteF32(ChunkStream stream, float value) { WriteU32(stream, std::bit_cast<std::uint32_t>(value)); }
+void WriteF32(ChunkStream stream, float value) {
+    WriteU32(stream, std::bit_cast<std::uint32_t>(value));
+}
 
 void WriteBytes(ChunkStream stream, std::span<const std::uint8_t> bytes) {
     if (!bytes.empty()) {
@@ -74,10 +82,19 @@ void WriteChunkHeader(ChunkStream stream, std::uint32_t chunkTag, std::uint32_t 
     WriteU32(stream, size);
 }
 
-long Offset(ChunkStream stream) { return std::ftell(stream); }
+long Offset(ChunkStream stream) {
+    return std::ftell(stream);
+}
 
 std::int64_t RemainingBytes(ChunkStream stream) {
     const long at = std::ftell(stream);
+    // For a regular file the size comes from the file system: seeking to the end would throw
+    // away the stream's buffer every time a level asks.
+    struct stat st {};
+    const int fd = ::fileno(stream);
+    if (at >= 0 && fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        return st.st_size > at ? static_cast<std::int64_t>(st.st_size) - at : 0;
+    }
     if (at < 0 || std::fseek(stream, 0, SEEK_END) != 0) {
         return 0;
     }

@@ -15,46 +15,81 @@ constexpr SixteenBitLayout kArgb1555{
 constexpr SixteenBitLayout kArgb4444{
     {0x0F00, 4, 0, 0}, {0x00F0, 0, 0, 0}, {0x000F, 0, 4, 0}, {0xF000, 8, 0, 0}};
 
-inline std::int32_t Decode(const ChannelLayout& c, std::uint32_t v) {
+constexpr std::int32_t Decode(const ChannelLayout& c, std::uint32_t v) {
     return static_cast<std::int32_t>(((v & c.mask) >> c.right) << c.left) | c.fill;
 }
 
-inline std::uint32_t Encode(const ChannelLayout& c, std::int32_t component) {
+constexpr std::uint32_t Encode(const ChannelLayout& c, std::int32_t component) {
     return ((static_cast<std::uint32_t>(component) >> c.left) << c.right) & c.mask;
 }
 
 void DecodePalettised(std::span<const std::uint8_t> row, int width, const CCmap& palette,
                       const PlaneRow& out) {
+    std::array<Colour, CCmap::kEntries> colours;
+    for (int k = 0; k < CCmap::kEntries; ++k) {
+        colours[static_cast<std::size_t>(k)] = palette.Entry(k);
+    }
     const auto w = static_cast<std::size_t>(width);
     const std::size_t bytes = std::min(row.size(), (w + 1) / 2);
-    auto store = [&](std::size_t column, int k) {
-        const Colour& c = palette.Entry(k);
-        out.r[column] = c.r;
-        out.g[column] = c.g;
-        out.b[column] = c.b;
-        out.a[column] = c.a;
-        out.index[column] = k;
+    std::int32_t* __restrict r = out.r;
+    std::int32_t* __restrict g = out.g;
+    std::int32_t* __restrict b = out.b;
+    std::int32_t* __restrict a = out.a;
+    std::int32_t* __restrict index = out.index;
+    auto store = [&](std::size_t column, unsigned k) {
+        const Colour& c = colours[k];
+        r[column] = c.r;
+        g[column] = c.g;
+        b[column] = c.b;
+        a[column] = c.a;
+        index[column] = static_cast<std::int32_t>(k);
     };
-    for (std::size_t p = 0; p < bytes; ++p) {
-        store(2 * p, row[p] >> 4);
-        if (2 * p + 1 < w) {
-            store(2 * p + 1, row[p] & 0x0F);
-        }
+    // Whole bytes first; an odd width leaves the last byte's low nibble unused.
+    const std::size_t pairs = std::min(bytes, w / 2);
+    for (std::size_t p = 0; p < pairs; ++p) {
+        store(2 * p, row[p] >> 4U);
+        store(2 * p + 1, row[p] & 0x0FU);
+    }
+    if (pairs < bytes) {
+        store(2 * pairs, row[pairs] >> 4U);
     }
 }
 
-void DecodeSixteenBit(const SixteenBitLayout& f, std::span<const std::uint8_t> row, int width,
-                      const PlaneRow& out) {
+// One loop for the three 16-bit layouts; the layout is a compile-time constant of each
+// instance, so its masks and shifts fold into the loop.
+template <SixteenBitLayout F>
+void DecodeSixteenBit(std::span<const std::uint8_t> row, int width, const PlaneRow& out) {
     const std::size_t columns = std::min(row.size() / 2, static_cast<std::size_t>(width));
-    const std::uint8_t* bytes = row.data();
+    const std::uint8_t* __restrict bytes = row.data();
+    std::int32_t* __restrict r = out.r;
+    std::int32_t* __restrict g = out.g;
+    std::int32_t* __restrict b = out.b;
+    std::int32_t* __restrict a = out.a;
+    std::int32_t* __restrict index = out.index;
+    for (std::size_t c = 0; c < columns; ++c) {
+        const std::uint32_t v = static_cast<std::uint32_t>(bytes[2 * c]) |
+                                static_cast<std::uint32_t>(bytes[2 * c + 1]) << 8;
+        r[c] = Decode(F.r, v);
+        g[c] = Decode(F.g, v);
+        b[c] = Decode(F.b, v);
+        a[c] = Decode(F.a, v);
+        index[c] = 255;
+    }
+}
+
+template <SixteenBitLayout F>
+void EncodeSixteenBit(int width, const ConstPlaneRow& in, std::span<std::uint8_t> out) {
+    const std::size_t columns = std::min(out.size() / 2, static_cast<std::size_t>(width));
+    std::uint8_t* __restrict bytes = out.data();
+    const std::int32_t* __restrict r = in.r;
+    const std::int32_t* __restrict g = in.g;
+    const std::int32_t* __restrict b = in.b;
+    const std::int32_t* __restrict a = in.a;
     for (std::size_t c = 0; c < columns; ++c) {
         const std::uint32_t v =
-            static_cast<std::uint32_t>(bytes[2 * c]) | static_cast<std::uint32_t>(bytes[2 * c + 1]) << 8;
-        out.r[c] = Decode(f.r, v);
-        out.g[c] = Decode(f.g, v);
-        out.b[c] = Decode(f.b, v);
-        out.a[c] = Decode(f.a, v);
-        out.index[c] = 255;
+            Encode(F.r, r[c]) | Encode(F.g, g[c]) | Encode(F.b, b[c]) | Encode(F.a, a[c]);
+        bytes[2 * c] = static_cast<std::uint8_t>(v);
+        bytes[2 * c + 1] = static_cast<std::uint8_t>(v >> 8);
     }
 }
 
@@ -100,10 +135,17 @@ void DecodeRow(int type, std::span<const std::uint8_t> row, int width, const CCm
     if (width <= 0) {
         return;
     }
-    if (KindOf(type) == PixelKind::kPalettised) {
-        DecodePalettised(row, width, palette, out);
-    } else if (const SixteenBitLayout* layout = LayoutOf(type)) {
-        DecodeSixteenBit(*layout, row, width, out);
+    switch (type) {
+        case 3:
+            return DecodeSixteenBit<kRgb565>(row, width, out);
+        case 4:
+            return DecodeSixteenBit<kArgb1555>(row, width, out);
+        case 5:
+            return DecodeSixteenBit<kArgb4444>(row, width, out);
+        default:
+            if (KindOf(type) == PixelKind::kPalettised) {
+                DecodePalettised(row, width, palette, out);
+            }
     }
 }
 
@@ -116,18 +158,16 @@ void EncodeRow(int type, int width, const ConstPlaneRow& in, std::span<std::uint
         const std::size_t bytes = std::min(out.size(), (w + 1) / 2);
         for (std::size_t p = 0; p < bytes; ++p) {
             const auto left = static_cast<std::uint32_t>(in.index[2 * p]) & 0x0FU;
-            const auto right = 2 * p + 1 < w ? static_cast<std::uint32_t>(in.index[2 * p + 1]) & 0x0FU : 0U;
+            const auto right =
+                2 * p + 1 < w ? static_cast<std::uint32_t>(in.index[2 * p + 1]) & 0x0FU : 0U;
             out[p] = static_cast<std::uint8_t>(left << 4 | right);
         }
-    } else if (const SixteenBitLayout* f = LayoutOf(type)) {
-        const std::size_t columns = std::min(out.size() / 2, w);
-        std::uint8_t* bytes = out.data();
-        for (std::size_t c = 0; c < columns; ++c) {
-            const std::uint32_t v = Encode(f->r, in.r[c]) | Encode(f->g, in.g[c]) |
-                                    Encode(f->b, in.b[c]) | Encode(f->a, in.a[c]);
-            bytes[2 * c] = static_cast<std::uint8_t>(v);
-            bytes[2 * c + 1] = static_cast<std::uint8_t>(v >> 8);
-        }
+    } else if (type == 3) {
+        EncodeSixteenBit<kRgb565>(width, in, out);
+    } else if (type == 4) {
+        EncodeSixteenBit<kArgb1555>(width, in, out);
+    } else if (type == 5) {
+        EncodeSixteenBit<kArgb4444>(width, in, out);
     }
 }
 

@@ -39,13 +39,14 @@ SafeFile::SafeFile(std::string target) : target_(std::move(target)) {
             return;  // a folder is in the way: nothing can be saved there
         }
         file_.reset(std::fopen(target_.c_str(), "wb"));
+        UseBuffer();
         return;
     }
 
     const fs::path folder = fs::path(target_).parent_path();
     const std::string stem = fs::path(target_).filename().string();
-    std::string pattern = (folder.empty() ? std::string() : folder.string() + "/") + "." + stem +
-                          ".korvale-XXXXXX";
+    std::string pattern =
+        (folder.empty() ? std::string() : folder.string() + "/") + "." + stem + ".korvale-XXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
     const int fd = ::mkstemp(name.data());
@@ -60,10 +61,23 @@ SafeFile::SafeFile(std::string target) : target_(std::move(target)) {
         ::close(fd);
         ::unlink(temp_.c_str());
         temp_.clear();
+        return;
     }
+    UseBuffer();
 }
 
-SafeFile::~SafeFile() { Discard(); }
+SafeFile::~SafeFile() {
+    Discard();
+}
+
+void SafeFile::UseBuffer() {
+    // A file goes out in a few large writes rather than many block-sized ones: the kernel's
+    // cost per write call is what a save of a few hundred kilobytes spends most on.
+    if (file_) {
+        buffer_ = std::make_unique_for_overwrite<char[]>(kBufferBytes);
+        std::setvbuf(file_.get(), buffer_.get(), _IOFBF, kBufferBytes);
+    }
+}
 
 void SafeFile::Discard() {
     file_.reset();
@@ -75,18 +89,12 @@ void SafeFile::Discard() {
 
 namespace {
 
-// Flushes and closes; true when nothing failed.
+// Flushes and closes; true when nothing failed. There is no fsync: replacing a file by rename
+// is ordered after its data by the file systems Korvale runs on (ext4's default, for one), and a
+// sync per save would cost far more than the save itself.
 bool Finish(FilePtr& file) {
     std::FILE* f = file.release();
     bool ok = std::fflush(f) == 0 && std::ferror(f) == 0;
-    if (ok) {
-        const int fd = ::fileno(f);
-        struct stat st {};
-        // Sync regular files so a crash right after the rename cannot leave an empty file.
-        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::fsync(fd) != 0) {
-            ok = false;
-        }
-    }
     if (std::fclose(f) != 0) {
         ok = false;
     }

@@ -2,6 +2,7 @@
 // A file written beside its target and renamed over it only once every write, flush and close
 // has succeeded, so a failed save leaves the previous file as it was and nothing behind.
 
+#include <memory>
 #include <string>
 
 #include "formats/ChunkStream.h"
@@ -9,7 +10,7 @@
 namespace korvale {
 
 class SafeFile {
-public:
+  public:
     // Opens a temporary file in the target's folder. A target that exists but is not a regular
     // file (a device such as /dev/null, a pipe) is written in place, since it cannot be
     // replaced; a symbolic link is followed, so the file it names is replaced, not the link.
@@ -27,11 +28,15 @@ public:
     // Closes and removes the temporary file, leaving the target untouched.
     void Discard();
 
-private:
+  private:
     friend bool CommitBoth(SafeFile& first, SafeFile& second);
 
+    static constexpr std::size_t kBufferBytes = 256 * 1024;
+    void UseBuffer();
+
     std::string target_;
-    std::string temp_;  // empty when writing in place
+    std::string temp_;                // empty when writing in place
+    std::unique_ptr<char[]> buffer_;  // the stream's buffer: declared first, so it outlives file_
     FilePtr file_;
 };
 

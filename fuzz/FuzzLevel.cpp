@@ -46,7 +46,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     korvale::fuzz::OutputStream out;
     Require(level.Save(out.Get(), palette, true) == 1, "save failed");
     const auto bytes = out.Bytes();
-    Require(bytes.size() == static_cast<std::size_t>(level.ChunkSize(true)), "saved size differs from ChunkSize");
+    Require(bytes.size() == static_cast<std::size_t>(level.ChunkSize(true)),
+            "saved size differs from ChunkSize");
     korvale::fuzz::InputStream again(bytes.data(), bytes.size());
     korvale::CCmap palette2;
     korvale::CBmap reloaded;

@@ -34,19 +34,20 @@ inline void Require(const std::string& problem) {
 
 // A read-only stream over the fuzzer's input (an empty input reads like an empty file).
 class InputStream {
-public:
+  public:
     InputStream(const std::uint8_t* data, std::size_t size) : copy_(data, data + size) {
-        file_.reset(copy_.empty() ? std::fopen("/dev/null", "rb") : fmemopen(copy_.data(), copy_.size(), "rb"));
+        file_.reset(copy_.empty() ? std::fopen("/dev/null", "rb")
+                                  : fmemopen(copy_.data(), copy_.size(), "rb"));
     }
     [[nodiscard]] ChunkStream Get() const { return file_.get(); }
 
-private:
+  private:
     std::vector<std::uint8_t> copy_;
     FilePtr file_;
 };
 
 class OutputStream {
-public:
+  public:
     OutputStream() { file_.reset(open_memstream(&data_, &size_)); }
     ~OutputStream() {
         file_.reset();
@@ -60,7 +61,7 @@ public:
         return {data_, data_ + size_};
     }
 
-private:
+  private:
     char* data_ = nullptr;
     std::size_t size_ = 0;
     FilePtr file_;

@@ -19,7 +19,8 @@ using korvale::PlaneId;
 CCmap Palette(int seed) {
     CCmap palette;
     for (int i = 0; i < CCmap::kEntries; ++i) {
-        palette.Entry(i) = korvale::Colour{(i * 16 + seed) & 0xFF, (i * 5 + seed) & 0xF0, (200 - i) & 0xFF, 255 - i};
+        palette.Entry(i) = korvale::Colour{(i * 16 + seed) & 0xFF, (i * 5 + seed) & 0xF0,
+                                           (200 - i) & 0xFF, 255 - i};
     }
     return palette;
 }
@@ -88,18 +89,25 @@ int main(int argc, char** argv) {
         for (const int miptype : {0, 2, 3}) {
             const int repeat = (type + miptype) % 4;
             const int power = 1 + type % 3;
-            const std::string name = "t" + std::to_string(type) + "-m" + std::to_string(miptype) + "-r" +
-                                     std::to_string(repeat);
+            std::string name = "t";
+            name += std::to_string(type);
+            name += "-m";
+            name += std::to_string(miptype);
+            name += "-r";
+            name += std::to_string(repeat);
             korvale::CSrb srb;
             MakeSet(srb.mip, type, miptype, power, repeat);
-            srb.header = {1.0F, 1.0F, static_cast<float>(1 << power), static_cast<float>(1 << power), 0.5F, 0.0F};
+            srb.header = {
+                1.0F, 1.0F, static_cast<float>(1 << power), static_cast<float>(1 << power),
+                0.5F, 0.0F};
             srb.sizeInMetres = 1.0F;
             written += srb.mip.Save((out / "mip" / (name + ".mip")).string()) == 1;
             written += srb.Save((out / "srb" / (name + ".srb")).string()) > 0;
             fs::remove(out / "srb" / (name + ".yrq"));
 
             CBmap& level = srb.mip.levels[1];
-            if (std::FILE* f = std::fopen((out / "level" / (name + ".bmap")).string().c_str(), "wb")) {
+            if (std::FILE* f =
+                    std::fopen((out / "level" / (name + ".bmap")).string().c_str(), "wb")) {
                 written += level.Save(f, srb.mip.levelPalettes[1], miptype == 2) == 1;
                 std::fclose(f);
             }

@@ -14,7 +14,8 @@ namespace {
 
 void RunFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
-    const std::vector<std::uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::vector<std::uint8_t> data((std::istreambuf_iterator<char>(in)),
+                                         std::istreambuf_iterator<char>());
     LLVMFuzzerTestOneInput(data.data(), data.size());
 }
 

@@ -11,7 +11,7 @@
 namespace korvale {
 
 class CSrb {
-public:
+  public:
     static constexpr int kHeaderValues = 6;
     static constexpr int kHeaderBytes = 96;
 

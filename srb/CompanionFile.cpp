@@ -58,8 +58,9 @@ void WriteCompanionTo(ChunkStream stream, const std::string& objectName, float s
         WriteU8(stream, kFill);
     }
     WriteChunkHeader(stream, tag::kPrim, kPrimSize);
-    const std::uint32_t prim[] = {28, 3, 0, 0xFFFFFFFFU, 0, std::bit_cast<std::uint32_t>(sizeInMetres),
-                                  0x00010000U, 5, 4, 4, 10};
+    const std::uint32_t prim[] = {
+        28,          3, 0, 0xFFFFFFFFU, 0, std::bit_cast<std::uint32_t>(sizeInMetres),
+        0x00010000U, 5, 4, 4,           10};
     for (const std::uint32_t word : prim) {
         WriteU32(stream, word);
     }

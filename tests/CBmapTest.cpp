@@ -21,12 +21,15 @@ namespace korvale::test {
 namespace {
 
 // The BMAP chunk up to the end of BMHD's fill bytes.
-ByteBuilder BmapHead(int type, std::int32_t width, std::int32_t height,
-                     std::int32_t bpr, int unknown = 0) {
+ByteBuilder BmapHead(int type, std::int32_t width, std::int32_t height, std::int32_t bpr,
+                     int unknown = 0) {
     ByteBuilder b;
     b.Header("BMAP", 0).Header("BMHD", 14).U8(static_cast<std::uint32_t>(type));
     b.U32(static_cast<std::uint32_t>(width)).U32(static_cast<std::uint32_t>(height));
-    b.U32(static_cast<std::uint32_t>(bpr)).U8(static_cast<std::uint32_t>(unknown)).U8(0x20).U8(0x20);
+    b.U32(static_cast<std::uint32_t>(bpr))
+        .U8(static_cast<std::uint32_t>(unknown))
+        .U8(0x20)
+        .U8(0x20);
     return b;
 }
 
@@ -40,11 +43,12 @@ Bytes Sealed(const ByteBuilder& b) {
     return bytes;
 }
 
-const Bytes kRed2x2 = {0x50, 0x41, 0x4D, 0x42, 0, 0, 0, 0, 0x30, 0, 0, 0,        // BMAP, size 48
-                       0x44, 0x48, 0x4D, 0x42, 0, 0, 0, 0, 0x0E, 0, 0, 0,        // BMHD, 14
-                       0x03, 2, 0, 0, 0, 2, 0, 0, 0, 4, 0, 0, 0, 0x00, 0x20, 0x20,  // fields
-                       0x41, 0x54, 0x41, 0x44, 0, 0, 0, 0, 8, 0, 0, 0,           // DATA, 8
-                       0x00, 0xF8, 0x00, 0xF8, 0x00, 0xF8, 0x00, 0xF8};
+const Bytes kRed2x2 = {
+    0x50, 0x41, 0x4D, 0x42, 0,    0,    0,    0,   0x30, 0, 0, 0,  // BMAP, size 48
+    0x44, 0x48, 0x4D, 0x42, 0,    0,    0,    0,   0x0E, 0, 0, 0,  // BMHD, 14
+    0x03, 2,    0,    0,    0,    2,    0,    0,   0,    4, 0, 0, 0, 0x00, 0x20, 0x20,  // fields
+    0x41, 0x54, 0x41, 0x44, 0,    0,    0,    0,   8,    0, 0, 0,                       // DATA, 8
+    0x00, 0xF8, 0x00, 0xF8, 0x00, 0xF8, 0x00, 0xF8};
 
 struct Loaded {
     int result = 0;
@@ -106,12 +110,9 @@ struct PixelCase {
 
 TEST(CBmap, SixteenBitTypesDecodeAndEncodeByTheirBitLayouts) {
     const PixelCase cases[] = {
-        {3, 0xFFFF, {248, 252, 248, 255}},
-        {3, 0xF800, {248, 0, 0, 255}},
-        {4, 0x8000, {0, 0, 0, 128}},
-        {4, 0x7FFF, {248, 248, 248, 0}},
-        {5, 0xE953, {0x90, 0x50, 0x30, 0xE0}},
-        {5, 0xFFFF, {240, 240, 240, 240}},
+        {3, 0xFFFF, {248, 252, 248, 255}},     {3, 0xF800, {248, 0, 0, 255}},
+        {4, 0x8000, {0, 0, 0, 128}},           {4, 0x7FFF, {248, 248, 248, 0}},
+        {5, 0xE953, {0x90, 0x50, 0x30, 0xE0}}, {5, 0xFFFF, {240, 240, 240, 240}},
     };
     for (const PixelCase& c : cases) {
         SCOPED_TRACE(testing::Message() << "type " << c.type << " value " << c.stored);
@@ -154,7 +155,8 @@ TEST(CBmap, EncodingDropsTheBitsATypeCannotHold) {
 
 TEST(CBmap, PalettisedRowsUseTheHighNibbleFirstAndTheLevelPalette) {
     // 1 x 4 of type 0: each row's byte gives column 0 from its high nibble; the low is unused.
-    const Bytes oneWide = Sealed(BmapHead(0, 1, 4, 1).Header("DATA", 4).U8(0x1F).U8(0x2F).U8(0x3F).U8(0x4F));
+    const Bytes oneWide =
+        Sealed(BmapHead(0, 1, 4, 1).Header("DATA", 4).U8(0x1F).U8(0x2F).U8(0x3F).U8(0x4F));
     CBmap level;
     CCmap levelPalette;
     const CCmap global = PatternPalette(3);
@@ -185,10 +187,9 @@ TEST(CBmap, ALevelCMAPIsReadForEveryTypeAndWrittenOnlyForPalettisedOnes) {
     const Bytes ownChunk = paletteOut.Written();
     for (int type : {0, 3}) {
         const Bytes file = Sealed(BmapHead(type, 1, 1, type == 0 ? 1 : 2)
-                               .Append(ownChunk)
-                               .Header("DATA", type == 0 ? 1 : 2)
-                               .Append(type == 0 ? Bytes{0x50} : Bytes{0x00, 0xF8})
-                               );
+                                      .Append(ownChunk)
+                                      .Header("DATA", type == 0 ? 1 : 2)
+                                      .Append(type == 0 ? Bytes{0x50} : Bytes{0x00, 0xF8}));
         CBmap level;
         CCmap levelPalette;
         CCmap global;
@@ -254,7 +255,8 @@ TEST(CBmap, RejectedHeadersSayWhyAndLeaveTheLevelEmpty) {
         {ByteBuilder().Tag("BMAP").U32(1).U32(54).Data(), "Not zero\n"},
         {ByteBuilder().Header("BMAP", 54).Header("BMHX", 14).Data(), "Not a BMHD\n"},
         {ByteBuilder().Header("BMAP", 54).Tag("BMHD").U32(2).U32(14).Data(), "Not zero\n"},
-        {ByteBuilder().Header("BMAP", 54).Header("BMHD", 16).Append(body).Data(), "BMHD wrong size\n"},
+        {ByteBuilder().Header("BMAP", 54).Header("BMHD", 16).Append(body).Data(),
+         "BMHD wrong size\n"},
         {Bytes{}, "Not a BMAP\n"},
     };
     for (const Case& c : cases) {
@@ -281,12 +283,14 @@ TEST(CBmap, HostileSizesAreRejectedBeforeAnythingIsAllocated) {
         {4097, 1, 8194, "BMAP width 4097 out of range 0..4096 at offset 25\n"},
         {2, -2147483647 - 1, 4, "BMAP height -2147483648 out of range 0..4096 at offset 29\n"},
         {2, 2, -4, "BMAP BPR -4 is negative at offset 33\n"},
-        {4096, 4096, 0, "BMAP size (4096*4096) needs more than the 0 bytes of its rows at offset 25\n"},
+        {4096, 4096, 0,
+         "BMAP size (4096*4096) needs more than the 0 bytes of its rows at offset 25\n"},
         {2, 2, 2147483647, "BMAP rows need 4294967294 bytes but 8 remain at offset 52\n"},
         {2, 4096, 4, "BMAP rows need 16384 bytes but 8 remain at offset 52\n"},
     };
     for (const Case& c : cases) {
-        const Bytes file = Sealed(BmapHead(3, c.width, c.height, c.bpr).Header("DATA", 8).U32(0).U32(0));
+        const Bytes file =
+            Sealed(BmapHead(3, c.width, c.height, c.bpr).Header("DATA", 8).U32(0).U32(0));
         CBmap level;
         const Loaded l = LoadLevel(level, file);
         EXPECT_EQ(l.result, 0) << c.line;
@@ -361,7 +365,8 @@ TEST(CBmap, AHugeBprWithoutRowsAllocatesNoRowBuffer) {
         const Bytes file = Sealed(BmapHead(0, 2, 0, bpr).Header("DATA", 0));
         EXPECT_TRUE(RunsWithin(std::size_t{512} << 20, [&] {
             CBmap level;
-            return LoadLevel(level, file).result == 1 && level.HasData() && level.Plane(PlaneId::kR).empty();
+            return LoadLevel(level, file).result == 1 && level.HasData() &&
+                   level.Plane(PlaneId::kR).empty();
         })) << bpr;
     }
 }

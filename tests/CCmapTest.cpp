@@ -67,7 +67,8 @@ TEST(CCmap, RejectedHeadersLeaveThePaletteAndSayWhy) {
         EXPECT_EQ(Offset(in.Get()), c.consumed) << c.line;
     }
     CCmap palette;
-    EXPECT_EQ(CaptureStdout([&] { EXPECT_EQ(palette.Load(nullptr), 0); }), "Can't read from NULL file\n");
+    EXPECT_EQ(CaptureStdout([&] { EXPECT_EQ(palette.Load(nullptr), 0); }),
+              "Can't read from NULL file\n");
     EXPECT_EQ(palette.Save(nullptr), 0);
 }
 

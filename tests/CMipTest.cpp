@@ -62,7 +62,9 @@ std::string Slots(const CMip& mip) {
         if (level.HasData()) {
             s += std::to_string(k) + ":" + std::to_string(level.Width()) + "x" +
                  std::to_string(level.Height()) + "#" +
-                 std::to_string(level.Plane(PlaneId::kR).empty() ? -1 : level.Plane(PlaneId::kR)[0] >> 3) + " ";
+                 std::to_string(
+                     level.Plane(PlaneId::kR).empty() ? -1 : level.Plane(PlaneId::kR)[0] >> 3) +
+                 " ";
         }
     }
     return s;
@@ -81,17 +83,19 @@ TEST(CMip, TwoLevelRgb565SetIsExactlyTheseBytes) {
     }
     ASSERT_TRUE(mip.levels[0].Allocate(3, 1, 1));
     const Bytes bytes = SaveMip(mip);
-    const Bytes expectedHead = {0x50, 0x49, 0x4D, 0x20, 0, 0, 0, 0, 146, 0, 0, 0,  // MIP
-                                0x44, 0x48, 0x50, 0x4D, 0, 0, 0, 0, 18, 0, 0, 0,   // MPHD
-                                0x03,                                              // miptype
-                                1, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0,                // exponents, col
-                                0x00,                                              // repeat
-                                2, 0, 0, 0, 0x20, 0x20};                           // numimages
+    const Bytes expectedHead = {
+        0x50, 0x49, 0x4D, 0x20, 0,    0,   0, 0, 146, 0, 0, 0,  // MIP
+        0x44, 0x48, 0x50, 0x4D, 0,    0,   0, 0, 18,  0, 0, 0,  // MPHD
+        0x03,                                                   // miptype
+        1,    0,    0,    0,    1,    0,   0, 0, 0,   0, 0, 0,  // exponents, col
+        0x00,                                                   // repeat
+        2,    0,    0,    0,    0x20, 0x20};                    // numimages
     ASSERT_EQ(bytes.size(), 158U);
     EXPECT_EQ(Bytes(bytes.begin(), bytes.begin() + 44), expectedHead);
     const Bytes red = LevelChunk(2, 2, 31);
     EXPECT_EQ(Bytes(bytes.begin() + 44, bytes.begin() + 96), Bytes(red.begin(), red.begin() + 52));
-    EXPECT_EQ(Bytes(bytes.begin() + 96, bytes.begin() + 104), (Bytes{0x00, 0xF8, 0x00, 0xF8, 0x00, 0xF8, 0x00, 0xF8}));
+    EXPECT_EQ(Bytes(bytes.begin() + 96, bytes.begin() + 104),
+              (Bytes{0x00, 0xF8, 0x00, 0xF8, 0x00, 0xF8, 0x00, 0xF8}));
     EXPECT_EQ(Bytes(bytes.begin() + 104, bytes.end()), LevelChunk(1, 1, 0));
 }
 
@@ -200,7 +204,8 @@ TEST(CMip, ARejectedTagKeepsEverythingAndAMissingMPHDKeepsTheHeader) {
     const MipLoad l = LoadMip(mip, noHeader.Data());
     EXPECT_EQ(l.result, 1);
     EXPECT_EQ(mip.col, 9);
-    EXPECT_NE(l.trace.find("datasize: 0\nmiptype: 3\npowerwidth: 1 (2)"), std::string::npos) << l.trace;
+    EXPECT_NE(l.trace.find("datasize: 0\nmiptype: 3\npowerwidth: 1 (2)"), std::string::npos)
+        << l.trace;
     EXPECT_NE(l.trace.find("repeating: 1 (h*v): (1*0)"), std::string::npos) << l.trace;
     EXPECT_EQ(Slots(mip), "1:2x2#7 0:1x1#8 ");
 
@@ -290,7 +295,8 @@ TEST(CMip, PathFormsOpenReadOnlyAndReportFailures) {
     EXPECT_TRUE(SameLevel(loaded.levels[3], mip.levels[3]));
 
     const std::string missing = dir.Path("none.mip");
-    EXPECT_EQ(CaptureStdout([&] { result = loaded.Load(missing); }), "Loading mip: '" + missing + "'\n");
+    EXPECT_EQ(CaptureStdout([&] { result = loaded.Load(missing); }),
+              "Loading mip: '" + missing + "'\n");
     EXPECT_EQ(result, 0);
     EXPECT_EQ(mip.Save(dir.Path("no/such/folder.mip")), 0);
     EXPECT_EQ(mip.Save("/dev/full"), 0);

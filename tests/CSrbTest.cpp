@@ -45,14 +45,30 @@ TEST(CSrb, CompanionFileIsExactlyTheseBytes) {
     ScratchDir dir;
     const std::string path = dir.Path("tree.srb");
     EXPECT_EQ(WriteCompanionFile(path, 1.0F), 4);
-    const Bytes expected =
-        ByteBuilder()
-            .Tag("YRQ4").U32(1).U32(104)
-            .Header("XYZS", 16).U32(0).U32(0).U32(0).U32(0)
-            .Header("STRN", 6).Append({0x74, 0x72, 0x65, 0x65, 0x00, 0xFF, 0x20, 0x20})
-            .Header("PRIM", 44).U32(28).U32(3).U32(0).U32(0xFFFFFFFF).U32(0).F32(1.0F)
-            .U32(0x00010000).U32(5).U32(4).U32(4).U32(10)
-            .Data();
+    const Bytes expected = ByteBuilder()
+                               .Tag("YRQ4")
+                               .U32(1)
+                               .U32(104)
+                               .Header("XYZS", 16)
+                               .U32(0)
+                               .U32(0)
+                               .U32(0)
+                               .U32(0)
+                               .Header("STRN", 6)
+                               .Append({0x74, 0x72, 0x65, 0x65, 0x00, 0xFF, 0x20, 0x20})
+                               .Header("PRIM", 44)
+                               .U32(28)
+                               .U32(3)
+                               .U32(0)
+                               .U32(0xFFFFFFFF)
+                               .U32(0)
+                               .F32(1.0F)
+                               .U32(0x00010000)
+                               .U32(5)
+                               .U32(4)
+                               .U32(4)
+                               .U32(10)
+                               .Data();
     ASSERT_EQ(expected.size(), 116U);
     EXPECT_EQ(ReadFile(dir.Path("tree.yrq")), expected);
 }
@@ -63,8 +79,10 @@ TEST(CSrb, CompanionNameLengthDecidesTheFill) {
         std::string name;
         std::uint32_t n, fill;
     };
-    for (const Case& c : {Case{"ab", 4, 0}, Case{"abc", 5, 3}, Case{"abcde", 7, 1}, Case{"tree", 6, 2}}) {
-        EXPECT_EQ(WriteCompanionFile(dir.Path(c.name + ".srb"), 2.5F), static_cast<int>(c.name.size()));
+    for (const Case& c :
+         {Case{"ab", 4, 0}, Case{"abc", 5, 3}, Case{"abcde", 7, 1}, Case{"tree", 6, 2}}) {
+        EXPECT_EQ(WriteCompanionFile(dir.Path(c.name + ".srb"), 2.5F),
+                  static_cast<int>(c.name.size()));
         const Bytes bytes = ReadFile(dir.Path(c.name + ".yrq"));
         ASSERT_EQ(bytes.size(), 108U + c.n + c.fill) << c.name;
         EXPECT_EQ(bytes[8], c.n + c.fill + 96) << c.name;
@@ -107,7 +125,8 @@ TEST(CSrb, LoadsBackHeaderValuesBitForBitAndTheMipSet) {
     MakeMipSet(srb.mip, 4, 2, 3);
     const std::string path = dir.Path("rock.srb");
     ASSERT_EQ(srb.Save(path), 4);
-    std::filesystem::permissions(path, std::filesystem::perms::owner_read);  // read-only still loads
+    std::filesystem::permissions(path,
+                                 std::filesystem::perms::owner_read);  // read-only still loads
     CSrb loaded;
     loaded.sizeInMetres = 9.0F;
     int result = 0;
@@ -115,7 +134,8 @@ TEST(CSrb, LoadsBackHeaderValuesBitForBitAndTheMipSet) {
     EXPECT_EQ(result, 1);
     EXPECT_EQ(trace.substr(0, 14), "datasize: 18\nm");
     for (std::size_t i = 0; i < 6; ++i) {
-        EXPECT_EQ(std::bit_cast<std::uint32_t>(loaded.header[i]), std::bit_cast<std::uint32_t>(srb.header[i]));
+        EXPECT_EQ(std::bit_cast<std::uint32_t>(loaded.header[i]),
+                  std::bit_cast<std::uint32_t>(srb.header[i]));
     }
     EXPECT_EQ(loaded.sizeInMetres, 9.0F);  // not stored in the SRB file
     for (std::size_t k = 0; k < CMip::kSlots; ++k) {

@@ -13,8 +13,9 @@ TEST(ChunkStream, WritersEmitLittleEndianBytes) {
     WriteU8(out.Get(), 0x1FF);
     WriteF32(out.Get(), 1.0F);
     WriteChunkHeader(out.Get(), tag::kBmap, 14);
-    EXPECT_EQ(out.Written(), (Bytes{0x78, 0x56, 0x34, 0x12, 0xCD, 0xAB, 0xFF, 0x00, 0x00, 0x80,
-                                    0x3F, 0x50, 0x41, 0x4D, 0x42, 0, 0, 0, 0, 14, 0, 0, 0}));
+    EXPECT_EQ(out.Written(),
+              (Bytes{0x78, 0x56, 0x34, 0x12, 0xCD, 0xAB, 0xFF, 0x00, 0x00, 0x80, 0x3F, 0x50,
+                     0x41, 0x4D, 0x42, 0,    0,    0,    0,    14,   0,    0,    0}));
 }
 
 TEST(ChunkStream, TagsAreStoredReversed) {

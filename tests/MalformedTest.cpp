@@ -35,8 +35,8 @@ std::string SaneAndStable(CSrb& loaded) {
         if (level.HasData() &&
             (level.Width() < 0 || level.Width() > limits::kMaxSide || level.Height() < 0 ||
              level.Height() > limits::kMaxSide ||
-             level.Plane(PlaneId::kA).size() !=
-                 static_cast<std::size_t>(level.Width()) * static_cast<std::size_t>(level.Height()))) {
+             level.Plane(PlaneId::kA).size() != static_cast<std::size_t>(level.Width()) *
+                                                    static_cast<std::size_t>(level.Height()))) {
             return "level out of bounds";
         }
     }
@@ -55,15 +55,17 @@ TEST(Malformed, EveryByteFlippedOrZeroedLoadsSafely) {
                 damaged[i] = change < 0 ? 0 : static_cast<std::uint8_t>(damaged[i] ^ change);
                 CSrb srb;
                 const int r = LoadBytes(srb, damaged);
-                std::string problem = r < -1 || r > 1 ? "result " + std::to_string(r) : SaneAndStable(srb);
+                std::string problem =
+                    r < -1 || r > 1 ? "result " + std::to_string(r) : SaneAndStable(srb);
                 if (!problem.empty()) {
-                    problems.push_back("byte " + std::to_string(i) + " change " + std::to_string(change) +
-                                       ": " + problem);
+                    problems.push_back("byte " + std::to_string(i) + " change " +
+                                       std::to_string(change) + ": " + problem);
                 }
             }
         }
     });
-    EXPECT_TRUE(problems.empty()) << problems.size() << " problems, first: " << (problems.empty() ? std::string() : problems.front());
+    EXPECT_TRUE(problems.empty()) << problems.size() << " problems, first: "
+                                  << (problems.empty() ? std::string() : problems.front());
 }
 
 TEST(Malformed, TruncatedFilesLoadOnlyWholeLevels) {
@@ -73,24 +75,29 @@ TEST(Malformed, TruncatedFilesLoadOnlyWholeLevels) {
     (void)CaptureStdout([&] {
         for (std::size_t length = 0; length <= file.size(); ++length) {
             CSrb srb;
-            const int r = LoadBytes(srb, Bytes(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(length)));
+            const int r = LoadBytes(
+                srb, Bytes(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(length)));
             // -1 while a checked header word is cut (the nine SRH2 words are not checked), 0 when
             // the mip set's tag is missing, 1 once it is there.
             const int expected = length < 60 ? -1 : length < 100 ? 0 : 1;
             if (r != expected) {
-                problems.push_back("cut at " + std::to_string(length) + ": result " + std::to_string(r));
+                problems.push_back("cut at " + std::to_string(length) + ": result " +
+                                   std::to_string(r));
             }
             for (std::size_t k = 0; k < CMip::kSlots; ++k) {
                 const CBmap& level = srb.mip.levels[k];
-                // A level is either complete and exact, or not there at all; the whole file has all.
+                // A level is either complete and exact, or not there at all; the whole file has
+                // all.
                 const bool whole = length == file.size();
                 if ((level.HasData() || whole) && !SameLevel(level, original.mip.levels[k])) {
-                    problems.push_back("cut at " + std::to_string(length) + ": slot " + std::to_string(k));
+                    problems.push_back("cut at " + std::to_string(length) + ": slot " +
+                                       std::to_string(k));
                 }
             }
         }
     });
-    EXPECT_TRUE(problems.empty()) << problems.size() << " problems, first: " << (problems.empty() ? std::string() : problems.front());
+    EXPECT_TRUE(problems.empty()) << problems.size() << " problems, first: "
+                                  << (problems.empty() ? std::string() : problems.front());
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -21,7 +23,10 @@ inline std::vector<std::uint8_t> SaveToMemory(CMip& mip, int& result) {
     std::FILE* out = open_memstream(&data, &size);
     result = mip.Save(out);
     std::fclose(out);
-    std::vector<std::uint8_t> bytes(data, data + size);
+    std::vector<std::uint8_t> bytes(size);
+    if (size > 0) {
+        std::memcpy(bytes.data(), data, size);
+    }
     std::free(data);
     return bytes;
 }
@@ -53,7 +58,8 @@ inline std::string RoundTripProblem(CMip& loaded) {
         const CBmap& level = loaded.levels[static_cast<std::size_t>(k)];
         if (level.HasData()) {
             order.push_back(k);
-            covered[static_cast<std::size_t>(k)] = level.Bpr() >= WriterBpr(level.Type(), level.Width());
+            covered[static_cast<std::size_t>(k)] =
+                level.Bpr() >= WriterBpr(level.Type(), level.Width());
         }
     }
     int saved = 0;
@@ -68,7 +74,8 @@ inline std::string RoundTripProblem(CMip& loaded) {
     // The reload reads the saved levels in turn into the slots the header's passes select. A
     // slot can be selected more than once (when one exponent is too large to count); it keeps
     // what its last pass read, and a pass after the last saved level reads nothing and empties it.
-    const std::vector<int> slots = SlotsToRead(again.powerwidth, again.powerheight, again.numimages);
+    const std::vector<int> slots =
+        SlotsToRead(again.powerwidth, again.powerheight, again.numimages);
     std::vector<int> lastInto(CMip::kSlots, -1);  // index into order, or -1
     for (std::size_t j = 0; j < slots.size(); ++j) {
         lastInto[static_cast<std::size_t>(slots[j])] = j < order.size() ? static_cast<int>(j) : -1;
@@ -86,7 +93,8 @@ inline std::string RoundTripProblem(CMip& loaded) {
         const CBmap& a = loaded.levels[from];
         const CBmap& b = again.levels[s];
         const std::string where = "level from slot " + std::to_string(from) + ": ";
-        if (!b.HasData() || a.Type() != b.Type() || a.Width() != b.Width() || a.Height() != b.Height()) {
+        if (!b.HasData() || a.Type() != b.Type() || a.Width() != b.Width() ||
+            a.Height() != b.Height()) {
             return where + "type or size changed";
         }
         if (!covered[from]) {
@@ -96,7 +104,8 @@ inline std::string RoundTripProblem(CMip& loaded) {
         const CCmap& carried = loaded.miptype == 2  ? loaded.levelPalettes[from]
                                : loaded.miptype < 2 ? loaded.globalPalette
                                                     : allWhite;
-        const bool colours = KindOf(a.Type()) != PixelKind::kPalettised || carried == loaded.levelPalettes[from];
+        const bool colours =
+            KindOf(a.Type()) != PixelKind::kPalettised || carried == loaded.levelPalettes[from];
         for (int p = 0; p < CBmap::kPlanes; ++p) {
             const auto id = static_cast<PlaneId>(p);
             if ((colours || id == PlaneId::kIndex) && !detail::SameSpan(a.Plane(id), b.Plane(id))) {

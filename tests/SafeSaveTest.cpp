@@ -14,7 +14,7 @@ namespace {
 
 // Makes writes past `bytes` fail as on a full disk, for the life of the object.
 class FileSizeLimit {
-public:
+  public:
     explicit FileSizeLimit(rlim_t bytes) {
         previousSignal_ = std::signal(SIGXFSZ, SIG_IGN);
         ::getrlimit(RLIMIT_FSIZE, &previous_);
@@ -29,13 +29,13 @@ public:
     FileSizeLimit(const FileSizeLimit&) = delete;
     FileSizeLimit& operator=(const FileSizeLimit&) = delete;
 
-private:
+  private:
     rlimit previous_{};
     void (*previousSignal_)(int) = nullptr;
 };
 
 class SafeSave : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         MakeMipSet(srb_.mip, 3, 3, 6);  // about 11 KiB
         srb_.header = {1, 2, 3, 4, 5, 6};
@@ -92,14 +92,16 @@ TEST_F(SafeSave, AFolderInTheWayFailsTheWholeSave) {
     EXPECT_EQ(ReadFile(dir_.Path("tree.srb")), (Bytes{'o', 'l', 'd'}));
     std::filesystem::create_directory(dir_.Path("folder.mip"));
     EXPECT_EQ(srb_.mip.Save(dir_.Path("folder.mip")), 0);
-    EXPECT_EQ(dir_.List(), (std::vector<std::string>{"folder.mip", "tree.mip", "tree.srb", "tree.yrq"}));
+    EXPECT_EQ(dir_.List(),
+              (std::vector<std::string>{"folder.mip", "tree.mip", "tree.srb", "tree.yrq"}));
 }
 
 TEST_F(SafeSave, NoPermissionLeavesThePreviousFiles) {
     if (::geteuid() == 0) {
         GTEST_SKIP() << "permissions do not bind root";
     }
-    std::filesystem::permissions(dir_.Root(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    std::filesystem::permissions(
+        dir_.Root(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
     EXPECT_EQ(srb_.Save(dir_.Path("tree.srb")), 0);
     EXPECT_EQ(srb_.mip.Save(dir_.Path("tree.mip")), 0);
     std::filesystem::permissions(dir_.Root(), std::filesystem::perms::owner_all);
@@ -113,13 +115,16 @@ TEST_F(SafeSave, ASuccessfulSaveReplacesTheFilesKeepingPermissionsAndLinks) {
     std::filesystem::create_symlink("tree.mip", dir_.Path("link.mip"));
     EXPECT_EQ(srb_.mip.Save(dir_.Path("link.mip")), 1);
     EXPECT_TRUE(std::filesystem::is_symlink(dir_.Path("link.mip")));
-    EXPECT_EQ(std::filesystem::status(dir_.Path("tree.mip")).permissions() & std::filesystem::perms::all,
-              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
-                  std::filesystem::perms::group_read);
-    EXPECT_EQ(ReadFile(dir_.Path("tree.mip")).size(), static_cast<std::size_t>(srb_.mip.SizeWord() + 12));
+    EXPECT_EQ(
+        std::filesystem::status(dir_.Path("tree.mip")).permissions() & std::filesystem::perms::all,
+        std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+            std::filesystem::perms::group_read);
+    EXPECT_EQ(ReadFile(dir_.Path("tree.mip")).size(),
+              static_cast<std::size_t>(srb_.mip.SizeWord() + 12));
     EXPECT_EQ(srb_.Save(dir_.Path("tree.srb")), 4);
     EXPECT_EQ(ReadFile(dir_.Path("tree.yrq")).size(), 116U);
-    EXPECT_EQ(dir_.List(), (std::vector<std::string>{"link.mip", "tree.mip", "tree.srb", "tree.yrq"}));
+    EXPECT_EQ(dir_.List(),
+              (std::vector<std::string>{"link.mip", "tree.mip", "tree.srb", "tree.yrq"}));
 }
 
 TEST_F(SafeSave, DevicesAreWrittenInPlaceAndTheirErrorsReported) {

@@ -32,7 +32,9 @@ ByteBuilder& ByteBuilder::U8(std::uint32_t v) {
     return *this;
 }
 
-ByteBuilder& ByteBuilder::F32(float v) { return U32(std::bit_cast<std::uint32_t>(v)); }
+ByteBuilder& ByteBuilder::F32(float v) {
+    return U32(std::bit_cast<std::uint32_t>(v));
+}
 
 ByteBuilder& ByteBuilder::Tag(const char (&chars)[5]) {
     return U32(MakeTag(chars[0], chars[1], chars[2], chars[3]));
@@ -56,7 +58,9 @@ MemStream::MemStream(const Bytes& bytes) : buffer_(bytes.begin(), bytes.end()) {
     file_.reset(fmemopen(buffer_.data(), buffer_.size(), "rb"));
 }
 
-MemStream::MemStream() { file_.reset(open_memstream(&dynamic_, &dynamicSize_)); }
+MemStream::MemStream() {
+    file_.reset(open_memstream(&dynamic_, &dynamicSize_));
+}
 
 MemStream::~MemStream() {
     file_.reset();  // closing a memory stream finalises its buffer, which is then ours to free
@@ -93,7 +97,9 @@ ScratchDir::~ScratchDir() {
     std::filesystem::remove_all(root_, ec);
 }
 
-std::string ScratchDir::Path(const std::string& name) const { return (root_ / name).string(); }
+std::string ScratchDir::Path(const std::string& name) const {
+    return (root_ / name).string();
+}
 
 std::vector<std::string> ScratchDir::List() const {
     std::vector<std::string> names;
@@ -111,7 +117,8 @@ Bytes ReadFile(const std::string& path) {
 
 void WriteFile(const std::string& path, const Bytes& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }
 
 CCmap PatternPalette(int seed) {

@@ -19,7 +19,7 @@ using Bytes = std::vector<std::uint8_t>;
 
 // Appends little-endian values, for building files byte by byte.
 class ByteBuilder {
-public:
+  public:
     ByteBuilder& U32(std::uint32_t v);
     ByteBuilder& U16(std::uint32_t v);
     ByteBuilder& U8(std::uint32_t v);
@@ -29,13 +29,13 @@ public:
     ByteBuilder& Append(const Bytes& more);
     [[nodiscard]] const Bytes& Data() const { return bytes_; }
 
-private:
+  private:
     Bytes bytes_;
 };
 
 // A read-write stream over a copy of bytes, or an empty one to write into.
 class MemStream {
-public:
+  public:
     explicit MemStream(const Bytes& bytes);
     MemStream();
     ~MemStream();
@@ -45,7 +45,7 @@ public:
     // What has been written so far (for a stream made empty).
     [[nodiscard]] Bytes Written();
 
-private:
+  private:
     std::vector<char> buffer_;
     FilePtr file_;
     char* dynamic_ = nullptr;
@@ -57,7 +57,7 @@ std::string CaptureStdout(const std::function<void()>& body);
 
 // A fresh folder removed with its contents when the test ends.
 class ScratchDir {
-public:
+  public:
     ScratchDir();
     ~ScratchDir();
     ScratchDir(const ScratchDir&) = delete;
@@ -67,7 +67,7 @@ public:
     // Names of everything in the folder, sorted.
     [[nodiscard]] std::vector<std::string> List() const;
 
-private:
+  private:
     std::filesystem::path root_;
 };
 

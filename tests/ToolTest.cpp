@@ -55,7 +55,7 @@ ToolRun Tool(const ScratchDir& dir, const std::vector<std::string>& args) {
 }
 
 class ToolTest : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         CSrb srb;
         srb.header = {1.0F, 0.1F, 64.0F, 32.0F, 0.5F, 3.0F};
@@ -71,15 +71,21 @@ TEST_F(ToolTest, InfoPrintsTheLoaderTraceThenASummary) {
     ToolRun r = Tool(dir_, {"info", dir_.Path("tree.mip")});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
-    EXPECT_EQ(r.out.rfind("Loading mip: '" + dir_.Path("tree.mip") + "'\ndatasize: 18\n", 0), 0U) << r.out;
-    EXPECT_NE(r.out.find("CBmap::Load\nBMAP. Type=5, Size=(4*4), BPR=8, unknown=0\n"), std::string::npos);
-    EXPECT_NE(r.out.find("numimages: 3\nslot 2: type 5, 4 x 4\nslot 1: type 5, 2 x 2\nslot 0: type 5, 1 x 1\n"),
-              std::string::npos) << r.out;
+    EXPECT_EQ(r.out.rfind("Loading mip: '" + dir_.Path("tree.mip") + "'\ndatasize: 18\n", 0), 0U)
+        << r.out;
+    EXPECT_NE(r.out.find("CBmap::Load\nBMAP. Type=5, Size=(4*4), BPR=8, unknown=0\n"),
+              std::string::npos);
+    EXPECT_NE(
+        r.out.find(
+            "numimages: 3\nslot 2: type 5, 4 x 4\nslot 1: type 5, 2 x 2\nslot 0: type 5, 1 x 1\n"),
+        std::string::npos)
+        << r.out;
 
     r = Tool(dir_, {"info", dir_.Path("tree.srb")});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out.rfind("datasize: 18\n", 0), 0U) << r.out;
-    EXPECT_NE(r.out.find("SRB header values: 1 0.1 64 32 0.5 3\nmiptype: 0\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("SRB header values: 1 0.1 64 32 0.5 3\nmiptype: 0\n"), std::string::npos)
+        << r.out;
 }
 
 TEST_F(ToolTest, InfoOfDamagedFilesExitsAsTheLoaderSays) {
@@ -87,7 +93,8 @@ TEST_F(ToolTest, InfoOfDamagedFilesExitsAsTheLoaderSays) {
     ToolRun r = Tool(dir_, {"info", dir_.Path("junk.mip")});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "Loading mip: '" + dir_.Path("junk.mip") + "'\n");
-    EXPECT_EQ(r.err, "korvale-tool: " + dir_.Path("junk.mip") + ": not an SRB or MIP file (no MIP tag at its start)\n");
+    EXPECT_EQ(r.err, "korvale-tool: " + dir_.Path("junk.mip") +
+                         ": not an SRB or MIP file (no MIP tag at its start)\n");
 
     Bytes srb = ReadFile(dir_.Path("tree.srb"));
     srb[8] = 96;  // the SRB size word
@@ -127,11 +134,13 @@ TEST_F(ToolTest, ConvertReproducesFilesByteForByte) {
 }
 
 TEST_F(ToolTest, ConvertBetweenKinds) {
-    ToolRun r = Tool(dir_, {"convert", "--size", "2.5", dir_.Path("tree.mip"), dir_.Path("new.SRB")});
+    ToolRun r =
+        Tool(dir_, {"convert", "--size", "2.5", dir_.Path("tree.mip"), dir_.Path("new.SRB")});
     EXPECT_EQ(r.status, 0) << r.err;
     const Bytes srb = ReadFile(dir_.Path("new.SRB"));
     ASSERT_GT(srb.size(), 96U);
-    EXPECT_TRUE(std::all_of(srb.begin() + 24, srb.begin() + 48, [](std::uint8_t b) { return b == 0; }));
+    EXPECT_TRUE(
+        std::all_of(srb.begin() + 24, srb.begin() + 48, [](std::uint8_t b) { return b == 0; }));
     EXPECT_EQ(Bytes(srb.begin() + 96, srb.end()), ReadFile(dir_.Path("tree.mip")));
     const Bytes yrq = ReadFile(dir_.Path("new.yrq"));
     ASSERT_EQ(yrq.size(), 116U);  // name "new": n = 5, fill 3
@@ -157,14 +166,19 @@ TEST_F(ToolTest, UsageErrorsAndFailuresAreClearMessages) {
         {{"convert", mip}, 2, "korvale-tool: convert needs IN and OUT"},
         {{"convert", mip, dir_.Path("x.png")}, 2, "OUT must end in .srb or .mip"},
         {{"convert", mip, dir_.Path("x.srb"), "--size"}, 2, "--size needs a number of metres"},
-        {{"convert", mip, dir_.Path("x.srb"), "--size", "abc"}, 2, "--size takes a number from 0 to 1000, not 'abc'"},
+        {{"convert", mip, dir_.Path("x.srb"), "--size", "abc"},
+         2,
+         "--size takes a number from 0 to 1000, not 'abc'"},
         {{"convert", mip, dir_.Path("x.srb"), "--size", "1001"}, 2, "--size takes a number"},
         {{"convert", mip, dir_.Path("x.srb"), "--force"}, 2, "unknown option '--force'"},
         {{"convert", mip, dir_.Path(".srb")}, 2, "OUT needs a name before its first '.'"},
-        {{"info", dir_.Path("missing.mip")}, 1,
+        {{"info", dir_.Path("missing.mip")},
+         1,
          "korvale-tool: " + dir_.Path("missing.mip") + ": cannot open: No such file or directory"},
         {{"info", dir_.Root().string()}, 1, "is a folder, not a file"},
-        {{"convert", mip, dir_.Path("no/folder/x.mip")}, 1, "could not be saved (the previous file is unchanged)"},
+        {{"convert", mip, dir_.Path("no/folder/x.mip")},
+         1,
+         "could not be saved (the previous file is unchanged)"},
         {{"convert", mip, dir_.Path("no/folder/x.srb")}, 1, "could not be saved"},
     };
     for (const Case& c : cases) {

@@ -54,8 +54,8 @@ bool EndsWithNoCase(const std::string& text, const std::string& suffix) {
     if (text.size() < suffix.size()) {
         return false;
     }
-    return std::equal(suffix.begin(), suffix.end(), text.end() - static_cast<std::ptrdiff_t>(suffix.size()),
-                      [](char a, char b) {
+    return std::equal(suffix.begin(), suffix.end(),
+                      text.end() - static_cast<std::ptrdiff_t>(suffix.size()), [](char a, char b) {
                           return std::tolower(static_cast<unsigned char>(a)) ==
                                  std::tolower(static_cast<unsigned char>(b));
                       });
@@ -121,7 +121,8 @@ void PrintSummary(const CSrb& record, bool isSrb) {
     for (int k = CMip::kSlots - 1; k >= 0; --k) {
         const CBmap& level = mip.levels[static_cast<std::size_t>(k)];
         if (level.HasData()) {
-            std::printf("slot %d: type %d, %d x %d\n", k, level.Type(), level.Width(), level.Height());
+            std::printf("slot %d: type %d, %d x %d\n", k, level.Type(), level.Width(),
+                        level.Height());
             ++filled;
         }
     }
@@ -150,7 +151,8 @@ std::optional<float> ParseSize(const std::string& text) {
     float value = 0.0F;
     const char* end = text.data() + text.size();
     const auto [ptr, ec] = std::from_chars(text.data(), end, value);
-    if (ec != std::errc() || ptr != end || !std::isfinite(value) || value < 0.0F || value > kMaxSize) {
+    if (ec != std::errc() || ptr != end || !std::isfinite(value) || value < 0.0F ||
+        value > kMaxSize) {
         return std::nullopt;
     }
     return value;
@@ -202,7 +204,8 @@ int Convert(std::span<const std::string> args) {
             return Fail(out, "could not be saved (it and its companion " + CompanionPath(out) +
                                  " are unchanged)");
         }
-        std::printf("saved SRB: '%s' with companion '%s'\n", out.c_str(), CompanionPath(out).c_str());
+        std::printf("saved SRB: '%s' with companion '%s'\n", out.c_str(),
+                    CompanionPath(out).c_str());
     } else {
         if (record.mip.Save(out) != 1) {
             return Fail(out, "could not be saved (the previous file is unchanged)");

@@ -23,7 +23,7 @@ namespace korvale::test {
 namespace {
 
 class ScriptedServices : public DialogServices {
-public:
+  public:
     std::optional<QString> ChooseFile(QWidget*, const FileRequest& request) override {
         requests.push_back(request);
         if (answers.empty()) {
@@ -43,11 +43,13 @@ public:
 };
 
 class EditorTest : public testing::Test {
-protected:
+  protected:
     EditorTest() : dialog_(record_, services_) {}
 
     std::string Path(const std::string& name) const { return dir_.Path(name); }
-    void Answer(const std::string& path) { services_.answers.emplace_back(QString::fromStdString(path)); }
+    void Answer(const std::string& path) {
+        services_.answers.emplace_back(QString::fromStdString(path));
+    }
     void SetField(int i, const QString& text) { dialog_.Field(i)->setText(text); }
     QString FieldText(int i) const { return dialog_.Field(i)->text(); }
 
@@ -76,7 +78,8 @@ TEST_F(EditorTest, LayoutFollowsTheDialogTemplate) {
     const auto children = dialog_.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
     int controls = 0;
     for (QWidget* w : children) {
-        controls += qobject_cast<QPushButton*>(w) || qobject_cast<QLineEdit*>(w) || qobject_cast<QLabel*>(w);
+        controls += qobject_cast<QPushButton*>(w) || qobject_cast<QLineEdit*>(w) ||
+                    qobject_cast<QLabel*>(w);
     }
     EXPECT_EQ(controls, 21);
 
@@ -85,15 +88,16 @@ TEST_F(EditorTest, LayoutFollowsTheDialogTemplate) {
     EXPECT_EQ(quit->text(), "Quit");
     EXPECT_TRUE(quit->isDefault());
     EXPECT_EQ(quit->geometry(), units.Rect(245, 100, 50, 14));
-    EXPECT_EQ(dialog_.findChild<QLineEdit*>("control1004")->geometry(), units.Rect(190, 50, 105, 12));
+    EXPECT_EQ(dialog_.findChild<QLineEdit*>("control1004")->geometry(),
+              units.Rect(190, 50, 105, 12));
     EXPECT_EQ(dialog_.findChild<QPushButton*>("control2")->text(), "&Load SRB...");
     EXPECT_EQ(dialog_.SrbStatus(), "no SRB Loaded");
     EXPECT_EQ(dialog_.MipStatus(), "no Mip Loaded");
 
     // Tab order: Quit, the three top buttons, the seven edit boxes, Save MIP, back to Quit.
-    const QStringList expected = {"control2", "control3", "control4", "control1000", "control1001",
-                                  "control1003", "control1004", "control1005", "control1006",
-                                  "control1008", "control1010", "control1"};
+    const QStringList expected = {"control2",    "control3",    "control4",    "control1000",
+                                  "control1001", "control1003", "control1004", "control1005",
+                                  "control1006", "control1008", "control1010", "control1"};
     QWidget* w = quit;
     for (const QString& name : expected) {
         w = w->nextInFocusChain();
@@ -121,7 +125,8 @@ TEST_F(EditorTest, LoadSrbFillsTheFieldsAndSetsTheSizeToOne) {
     EXPECT_EQ(services_.requests[0].filter, "SRB Files (*.srb)");
     EXPECT_EQ(services_.requests[0].defaultSuffix, "srb");
     EXPECT_FALSE(services_.requests[0].save);
-    EXPECT_EQ(dialog_.SrbStatus(), QString::fromStdString("Srb loaded: '" + Path("tree.srb") + "'"));
+    EXPECT_EQ(dialog_.SrbStatus(),
+              QString::fromStdString("Srb loaded: '" + Path("tree.srb") + "'"));
     const QStringList shown = {"1", "0.5", "64", "32", "7.25", "100000", "1"};
     for (int i = 0; i < CKorvaleDlg::kFields; ++i) {
         EXPECT_EQ(FieldText(i), shown[i]) << i;
@@ -166,9 +171,9 @@ TEST_F(EditorTest, EscapeAndTheCloseBoxRunLoadSrbAndOnlyQuitCloses) {
 }
 
 TEST_F(EditorTest, SaveSrbReportsABadFieldButSavesEveryVisibleValue) {
-    SetField(0, "200000");   // out of range
-    SetField(1, "abc");      // not a number: keeps its previous value, 0
-    SetField(2, "64");       // after the failing fields, still read
+    SetField(0, "200000");  // out of range
+    SetField(1, "abc");     // not a number: keeps its previous value, 0
+    SetField(2, "64");      // after the failing fields, still read
     SetField(5, "-0.5");
     SetField(6, "2.5");
     Answer(Path("out.srb"));
@@ -228,7 +233,8 @@ TEST_F(EditorTest, LoadMipThenSaveSrbWritesTheNewTextureWithTheVisibleValues) {
     ASSERT_EQ(mip.Save(Path("wall.mip")), 1);
     Answer(Path("wall.mip"));
     dialog_.OnLoadMip();
-    EXPECT_EQ(dialog_.MipStatus(), QString::fromStdString("Mip loaded: '" + Path("wall.mip") + "'"));
+    EXPECT_EQ(dialog_.MipStatus(),
+              QString::fromStdString("Mip loaded: '" + Path("wall.mip") + "'"));
     SetField(3, "16");
     SetField(6, "4");
     Answer(Path("wall.srb"));
@@ -247,10 +253,12 @@ TEST_F(EditorTest, SaveMipBeforeAnyLoadWritesAnEmptySet) {
     dialog_.OnSaveMip();
     EXPECT_EQ(services_.requests[0].title, "Save MIP...");
     EXPECT_EQ(services_.requests[0].defaultSuffix, "mip");
-    EXPECT_EQ(dialog_.MipStatus(), QString::fromStdString("MIP saved: '" + Path("empty.mip") + "'"));
+    EXPECT_EQ(dialog_.MipStatus(),
+              QString::fromStdString("MIP saved: '" + Path("empty.mip") + "'"));
     const Bytes bytes = ReadFile(Path("empty.mip"));
     ASSERT_EQ(bytes.size(), 44U + 76U);  // miptype 0: a global palette of zeros
-    EXPECT_TRUE(std::all_of(bytes.begin() + 56, bytes.end(), [](std::uint8_t b) { return b == 0; }));
+    EXPECT_TRUE(
+        std::all_of(bytes.begin() + 56, bytes.end(), [](std::uint8_t b) { return b == 0; }));
 
     Answer(Path("no/such/folder/x.mip"));
     dialog_.OnSaveMip();
@@ -258,8 +266,8 @@ TEST_F(EditorTest, SaveMipBeforeAnyLoadWritesAnEmptySet) {
 }
 
 TEST_F(EditorTest, HeaderValuesRoundTripBitForBitThroughTheFields) {
-    const std::array<float, 6> odd = {0.1F, 1e-40F, -0.0F, std::bit_cast<float>(0x7FC12345U), 3.4028235e38F,
-                                      16777217.0F};
+    const std::array<float, 6> odd = {
+        0.1F, 1e-40F, -0.0F, std::bit_cast<float>(0x7FC12345U), 3.4028235e38F, 16777217.0F};
     WriteSrb("odd.srb", odd);
     Answer(Path("odd.srb"));
     dialog_.OnLoadSrb();
@@ -267,7 +275,8 @@ TEST_F(EditorTest, HeaderValuesRoundTripBitForBitThroughTheFields) {
     dialog_.OnSaveSrb();  // out-of-range values are reported, and saved as they were
     const Bytes before = ReadFile(Path("odd.srb"));
     const Bytes after = ReadFile(Path("again.srb"));
-    EXPECT_EQ(Bytes(after.begin() + 24, after.begin() + 48), Bytes(before.begin() + 24, before.begin() + 48));
+    EXPECT_EQ(Bytes(after.begin() + 24, after.begin() + 48),
+              Bytes(before.begin() + 24, before.begin() + 48));
     EXPECT_EQ(after, before);
 
     for (const float v : {0.1F, 1.0F / 3.0F, 99999.99F, 1e-7F}) {
@@ -297,7 +306,8 @@ TEST_F(EditorTest, WindowMenuOffersMoveCloseAndAbout) {
 
     dialog_.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog_));
-    QContextMenuEvent rightClick(QContextMenuEvent::Mouse, QPoint(5, 5), dialog_.mapToGlobal(QPoint(5, 5)));
+    QContextMenuEvent rightClick(QContextMenuEvent::Mouse, QPoint(5, 5),
+                                 dialog_.mapToGlobal(QPoint(5, 5)));
     QApplication::sendEvent(&dialog_, &rightClick);
     EXPECT_TRUE(menu->isVisible());
     menu->hide();
