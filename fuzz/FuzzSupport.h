@@ -35,14 +35,15 @@ inline void Require(const std::string& problem) {
 // A read-only stream over the fuzzer's input (an empty input reads like an empty file).
 class InputStream {
   public:
-    InputStream(const std::uint8_t* data, std::size_t size) : copy_(data, data + size) {
+    InputStream(const std::uint8_t* data, std::size_t size)
+        : copy_(reinterpret_cast<const char*>(data), size) {
         file_.reset(copy_.empty() ? std::fopen("/dev/null", "rb")
                                   : fmemopen(copy_.data(), copy_.size(), "rb"));
     }
     [[nodiscard]] ChunkStream Get() const { return file_.get(); }
 
   private:
-    std::vector<std::uint8_t> copy_;
+    std::string copy_;  // fmemopen wants a writable buffer
     FilePtr file_;
 };
 
