@@ -13,7 +13,7 @@
 
 #include "editor/AppIcon.h"
 #include "editor/DialogUnits.h"
-#include "editor/FieldText.h"
+#include "srb/ValueText.h"
 
 namespace korvale {
 
@@ -63,7 +63,8 @@ constexpr int kFieldIds[CKorvaleDlg::kFields] = {
     CKorvaleDlg::kIdField5, CKorvaleDlg::kIdField6, CKorvaleDlg::kIdSize};
 
 QString RangeMessage(float max) {
-    return QStringLiteral("Please enter a number between 0 and %1.").arg(FloatToText(max));
+    return QStringLiteral("Please enter a number between 0 and %1.")
+        .arg(QString::fromStdString(FloatToText(max)));
 }
 
 // Paths go to the file layer in the file system's own encoding.
@@ -189,7 +190,7 @@ QString CKorvaleDlg::MipStatus() const {
 
 void CKorvaleDlg::ShowValues() {
     for (std::size_t i = 0; i < kFields; ++i) {
-        shown_[i] = FloatToText(values_[i]);
+        shown_[i] = QString::fromStdString(FloatToText(values_[i]));
         fields_[i]->setText(shown_[i]);
     }
 }
@@ -201,7 +202,7 @@ std::optional<std::pair<int, QString>> CKorvaleDlg::ReadFields() {
         const float max = i + 1 == kFields ? kMaxSize : kMaxHeaderValue;
         QString failure;
         if (text != shown_[i]) {  // an untouched field keeps its exact value
-            if (const auto parsed = TextToFloat(text)) {
+            if (const auto parsed = TextToFloat(text.toStdString())) {
                 values_[i] = *parsed;
             } else {
                 failure = QStringLiteral("Please enter a number.");

@@ -17,9 +17,6 @@ class DialogUnits {
     [[nodiscard]] int Y(int units) const { return (units * baseHeight_ + 4) / 8; }
     [[nodiscard]] QRect Rect(int x, int y, int w, int h) const { return {X(x), Y(y), X(w), Y(h)}; }
 
-    [[nodiscard]] int BaseWidth() const { return baseWidth_; }
-    [[nodiscard]] int BaseHeight() const { return baseHeight_; }
-
   private:
     int baseWidth_;
     int baseHeight_;

@@ -16,6 +16,7 @@
 #include "formats/ChunkStream.h"
 #include "srb/CSrb.h"
 #include "srb/CompanionFile.h"
+#include "srb/ValueText.h"
 
 namespace korvale {
 
@@ -106,7 +107,7 @@ void PrintSummary(const CSrb& record, bool isSrb) {
     if (isSrb) {
         std::printf("SRB header values:");
         for (const float v : record.header) {
-            std::printf(" %s", FloatText(v).c_str());
+            std::printf(" %s", FloatToText(v).c_str());
         }
         std::printf("\n");
     }
@@ -216,12 +217,6 @@ int Convert(std::span<const std::string> args) {
 }
 
 }  // namespace
-
-std::string FloatText(float value) {
-    std::array<char, 64> buffer{};
-    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
-    return std::string(buffer.data(), result.ptr);
-}
 
 int RunTool(std::span<const std::string> args) {
     if (args.empty()) {

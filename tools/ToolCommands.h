@@ -10,7 +10,4 @@ namespace korvale {
 // 0 success, 1 a file could not be loaded or saved, 2 a usage error.
 [[nodiscard]] int RunTool(std::span<const std::string> args);
 
-// Shortest text that reads back to the same float.
-[[nodiscard]] std::string FloatText(float value);
-
 }  // namespace korvale

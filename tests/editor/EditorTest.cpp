@@ -16,7 +16,6 @@
 #include "editor/CAboutDlg.h"
 #include "editor/CKorvaleDlg.h"
 #include "editor/DialogUnits.h"
-#include "editor/FieldText.h"
 #include "tests/TestSupport.h"
 
 namespace korvale::test {
@@ -278,16 +277,6 @@ TEST_F(EditorTest, HeaderValuesRoundTripBitForBitThroughTheFields) {
     EXPECT_EQ(Bytes(after.begin() + 24, after.begin() + 48),
               Bytes(before.begin() + 24, before.begin() + 48));
     EXPECT_EQ(after, before);
-
-    for (const float v : {0.1F, 1.0F / 3.0F, 99999.99F, 1e-7F}) {
-        const auto back = TextToFloat(FloatToText(v));
-        ASSERT_TRUE(back.has_value());
-        EXPECT_EQ(std::bit_cast<std::uint32_t>(*back), std::bit_cast<std::uint32_t>(v));
-    }
-    EXPECT_FALSE(TextToFloat("12abc").has_value());
-    EXPECT_FALSE(TextToFloat("").has_value());
-    EXPECT_EQ(TextToFloat(" +2.5 "), 2.5F);
-    EXPECT_GT(*TextToFloat("1e50"), 100000.0F);
 }
 
 TEST_F(EditorTest, WindowMenuOffersMoveCloseAndAbout) {
