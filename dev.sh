@@ -49,9 +49,14 @@ run)
 test)
     install_missing
     build build -DKORVALE_EDITOR=ON -DKORVALE_TESTS=ON -DKORVALE_BENCH=ON
-    ctest --test-dir build -j "$JOBS" --output-on-failure
-    scripts/sanitize.sh
+    summary=$(mktemp)
+    trap 'rm -f "$summary"' EXIT
+    ctest --test-dir build -j "$JOBS" --output-on-failure | tee -a "$summary"
+    scripts/sanitize.sh | tee -a "$summary"
     scripts/fuzz.sh short
+    # One closing line for the whole run: both ctest runs (the sanitizer run repeats the suite).
+    awk '/tests failed out of/ { failed += $4; total += $NF } END {
+        printf "korvale: %d passed, %d failed\n", total - failed, failed }' "$summary"
     ;;
 *)
     echo "usage: ./dev.sh run | test" >&2
