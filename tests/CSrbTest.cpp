@@ -158,13 +158,16 @@ TEST(CSrb, RejectedHeadersReturnMinusOneAndKeepWhatTheyHadNotReached) {
         EXPECT_EQ(CaptureStdout([&] { EXPECT_EQ(srb.Load(dir.Path("bad.srb")), -1); }), "");
         EXPECT_EQ(srb.header[0], 9.0F) << word;
     }
-    // A damaged SRH2 tag: the six values are already replaced, the mip set is not.
-    Bytes badSrh2 = good;
-    badSrh2[48] = 0;
-    WriteFile(dir.Path("bad.srb"), badSrh2);
-    EXPECT_EQ(srb.Load(dir.Path("bad.srb")), -1);
-    EXPECT_EQ(srb.header, (std::array<float, 6>{1, 2, 3, 4, 5, 6}));
-    EXPECT_TRUE(srb.mip.levels[0].HasData());
+    // A damaged SRH2 header word: the six values are already replaced, the mip set is not.
+    for (const std::size_t at : {std::size_t{48}, std::size_t{52}, std::size_t{56}}) {
+        srb.header = {9, 9, 9, 9, 9, 9};
+        Bytes badSrh2 = good;
+        badSrh2[at] ^= 0x01;
+        WriteFile(dir.Path("bad.srb"), badSrh2);
+        EXPECT_EQ(srb.Load(dir.Path("bad.srb")), -1) << at;
+        EXPECT_EQ(srb.header, (std::array<float, 6>{1, 2, 3, 4, 5, 6}));
+        EXPECT_TRUE(srb.mip.levels[0].HasData());
+    }
 
     // Ends right after SRH2: 0, the mip set keeps its levels.
     srb.header = {9, 9, 9, 9, 9, 9};
