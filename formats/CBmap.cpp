@@ -35,24 +35,24 @@ bool Present(ChunkStream stream, std::int64_t bytes, const char* what) {
 }  // namespace
 
 std::span<std::int32_t> CBmap::Plane(PlaneId id) {
-    std::int32_t* plane = planes_[static_cast<std::size_t>(id)];
-    if (plane == nullptr) {
+    if (!block_) {
         return {};
     }
-    return {plane, static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_)};
+    return {PlaneStart(static_cast<std::size_t>(id)),
+            static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_)};
 }
 
 std::span<const std::int32_t> CBmap::Plane(PlaneId id) const {
-    const std::int32_t* plane = planes_[static_cast<std::size_t>(id)];
-    if (plane == nullptr) {
+    if (!block_) {
         return {};
     }
-    return {plane, static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_)};
+    return {PlaneStart(static_cast<std::size_t>(id)),
+            static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_)};
 }
 
 void CBmap::Reset() {
     block_.reset();
-    planes_.fill(nullptr);
+    stride_ = 0;
     width_ = 0;
     height_ = 0;
     bpr_ = 0;
@@ -66,9 +66,9 @@ bool CBmap::AllocatePlanes() {
     // all land in the same cache set.
     constexpr std::size_t kStagger = 16;  // elements: 64 bytes
     const std::size_t count = static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_);
-    const std::size_t stride = (count + 1023) / 1024 * 1024 + kStagger;
-    const std::size_t bytes = stride * kPlanes * sizeof(std::int32_t);
-    block_.reset(static_cast<std::int32_t*>(std::calloc(stride * kPlanes, sizeof(std::int32_t))));
+    stride_ = (count + 1023) / 1024 * 1024 + kStagger;
+    const std::size_t bytes = stride_ * kPlanes * sizeof(std::int32_t);
+    block_.reset(static_cast<std::int32_t*>(std::calloc(stride_ * kPlanes, sizeof(std::int32_t))));
     if (!block_) {
         Reset();
         return false;
@@ -83,9 +83,6 @@ bool CBmap::AllocatePlanes() {
         if (end > start) {
             ::madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
         }
-    }
-    for (std::size_t p = 0; p < kPlanes; ++p) {
-        planes_[p] = block_.get() + p * stride;
     }
     return true;
 }
@@ -216,8 +213,8 @@ int CBmap::Load(ChunkStream stream, CCmap& levelPalette, const CCmap& globalPale
         }
         const std::size_t at = r * w;
         DecodeRow(type, row, width, levelPalette,
-                  PlaneRow{planes_[0] + at, planes_[1] + at, planes_[2] + at, planes_[3] + at,
-                           planes_[4] + at});
+                  PlaneRow{PlaneStart(0) + at, PlaneStart(1) + at, PlaneStart(2) + at,
+                           PlaneStart(3) + at, PlaneStart(4) + at});
     }
     return 1;
 }
@@ -255,8 +252,8 @@ int CBmap::Save(ChunkStream stream, const CCmap& levelPalette, bool withPalette)
         for (std::size_t r = 0; r < static_cast<std::size_t>(height_); ++r) {
             const std::size_t at = r * w;
             EncodeRow(type_, width_,
-                      ConstPlaneRow{planes_[0] + at, planes_[1] + at, planes_[2] + at,
-                                    planes_[3] + at, planes_[4] + at},
+                      ConstPlaneRow{PlaneStart(0) + at, PlaneStart(1) + at, PlaneStart(2) + at,
+                                    PlaneStart(3) + at, PlaneStart(4) + at},
                       row);
             WriteBytes(stream, row);
         }

@@ -2,7 +2,6 @@
 // One level of a mip set: a width x height bitmap in one of six pixel types, kept in memory
 // as five planes (red, green, blue, alpha, palette index) of signed 32-bit values, row-major.
 
-#include <array>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
@@ -63,9 +62,13 @@ class CBmap {
     struct FreeBlock {
         void operator()(std::int32_t* block) const noexcept { std::free(block); }
     };
-    // The five planes share one block; planes_ point into it (all null when empty).
+    [[nodiscard]] std::int32_t* PlaneStart(std::size_t plane) const {
+        return block_.get() + plane * stride_;
+    }
+
+    // The five planes share one block, each stride_ elements after the one before.
     std::unique_ptr<std::int32_t[], FreeBlock> block_;
-    std::array<std::int32_t*, kPlanes> planes_{};
+    std::size_t stride_ = 0;
 };
 
 }  // namespace korvale

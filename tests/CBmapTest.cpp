@@ -397,6 +397,12 @@ TEST(CBmap, AllocateRefusesSizesOutsideTheLimits) {
     EXPECT_FALSE(level.HasData());
     EXPECT_TRUE(level.Allocate(5, limits::kMaxSide, 1));
     EXPECT_EQ(level.Bpr(), 2 * limits::kMaxSide);
+    // Moving a level hands its planes over whole.
+    CBmap moved(std::move(level));
+    EXPECT_TRUE(moved.HasData());
+    EXPECT_EQ(moved.Plane(PlaneId::kIndex).size(), static_cast<std::size_t>(limits::kMaxSide));
+    EXPECT_FALSE(level.HasData());  // NOLINT(bugprone-use-after-move): the point of the check
+    EXPECT_TRUE(level.Plane(PlaneId::kR).empty());
 }
 
 }  // namespace
