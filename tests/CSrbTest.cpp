@@ -125,8 +125,7 @@ TEST(CSrb, LoadsBackHeaderValuesBitForBitAndTheMipSet) {
     MakeMipSet(srb.mip, 4, 2, 3);
     const std::string path = dir.Path("rock.srb");
     ASSERT_EQ(srb.Save(path), 4);
-    std::filesystem::permissions(path,
-                                 std::filesystem::perms::owner_read);  // read-only still loads
+    const ReadOnlyFile readOnly(path);  // a file the user may not write still loads
     CSrb loaded;
     loaded.sizeInMetres = 9.0F;
     int result = 0;

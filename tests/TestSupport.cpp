@@ -1,6 +1,9 @@
 #include "tests/TestSupport.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -108,6 +111,39 @@ std::vector<std::string> ScratchDir::List() const {
     }
     std::sort(names.begin(), names.end());
     return names;
+}
+
+namespace {
+
+bool SetImmutable(const std::string& path, bool on) {
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    if (fd < 0) {
+        return false;
+    }
+    int flags = 0;
+    bool ok = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    if (ok) {
+        flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+        ok = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    }
+    ::close(fd);
+    return ok;
+}
+
+}  // namespace
+
+ReadOnlyFile::ReadOnlyFile(std::string path) : path_(std::move(path)) {
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_read);
+    immutable_ = SetImmutable(path_, true);
+}
+
+ReadOnlyFile::~ReadOnlyFile() {
+    if (immutable_) {
+        SetImmutable(path_, false);
+    }
+    std::error_code ec;
+    std::filesystem::permissions(
+        path_, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write, ec);
 }
 
 Bytes ReadFile(const std::string& path) {

@@ -71,6 +71,21 @@ class ScratchDir {
     std::filesystem::path root_;
 };
 
+// Makes a file impossible to open for writing for the life of the object: read-only
+// permissions, and where the file system and privileges allow, the immutable flag, which binds
+// root too (permissions do not).
+class ReadOnlyFile {
+  public:
+    explicit ReadOnlyFile(std::string path);
+    ~ReadOnlyFile();
+    ReadOnlyFile(const ReadOnlyFile&) = delete;
+    ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
+
+  private:
+    std::string path_;
+    bool immutable_ = false;
+};
+
 Bytes ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const Bytes& bytes);
 
