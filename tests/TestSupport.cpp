@@ -133,7 +133,10 @@ bool SetImmutable(const std::string& path, bool on) {
 }  // namespace
 
 ReadOnlyFile::ReadOnlyFile(std::string path) : path_(std::move(path)) {
-    std::filesystem::permissions(path_, std::filesystem::perms::owner_read);
+    using std::filesystem::perms;
+    const bool folder = std::filesystem::is_directory(path_);
+    std::filesystem::permissions(
+        path_, folder ? perms::owner_read | perms::owner_exec : perms::owner_read);
     immutable_ = SetImmutable(path_, true);
 }
 
@@ -142,8 +145,7 @@ ReadOnlyFile::~ReadOnlyFile() {
         SetImmutable(path_, false);
     }
     std::error_code ec;
-    std::filesystem::permissions(
-        path_, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write, ec);
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all, ec);
 }
 
 Bytes ReadFile(const std::string& path) {

@@ -71,9 +71,9 @@ class ScratchDir {
     std::filesystem::path root_;
 };
 
-// Makes a file impossible to open for writing for the life of the object: read-only
-// permissions, and where the file system and privileges allow, the immutable flag, which binds
-// root too (permissions do not).
+// Makes a file impossible to open for writing, or a folder impossible to create files in, for
+// the life of the object: read-only permissions, and where the file system and privileges allow,
+// the immutable flag, which binds root too (permissions do not).
 class ReadOnlyFile {
   public:
     explicit ReadOnlyFile(std::string path);
