@@ -9,7 +9,8 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QWindow>
-#include <cmath>
+#include <algorithm>
+#include <iterator>
 
 #include "editor/AppIcon.h"
 #include "editor/DialogUnits.h"
