@@ -18,6 +18,10 @@ void StartupMessageHandler(QtMsgType type, const QMessageLogContext&, const QStr
         return;
     }
     QString reason = QStringLiteral("no display could be opened");
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+        reason = QStringLiteral("no display is set (DISPLAY and WAYLAND_DISPLAY are both empty)");
+        startupMessages.clear();
+    }
     for (const QString& m : startupMessages) {
         if (m.contains(QStringLiteral("could not connect to display"))) {
             reason = m.mid(m.indexOf(QStringLiteral("could not connect")));
