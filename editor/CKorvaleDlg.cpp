@@ -182,6 +182,11 @@ void CKorvaleDlg::contextMenuEvent(QContextMenuEvent* event) {
     event->accept();
 }
 
+void CKorvaleDlg::SetStatus(QLabel* line, const QString& text) {
+    line->setText(text);
+    line->setToolTip(text);  // a long path is cut off by the line's width
+}
+
 QString CKorvaleDlg::SrbStatus() const {
     return srbStatus_->text();
 }
@@ -231,10 +236,10 @@ void CKorvaleDlg::OnLoadSrb() {
         return;
     }
     if (record_.Load(LocalPath(*path)) <= 0) {
-        srbStatus_->setText(QStringLiteral("no Srb loaded"));
+        SetStatus(srbStatus_, QStringLiteral("no Srb loaded"));
         return;
     }
-    srbStatus_->setText(QStringLiteral("Srb loaded: '%1'").arg(*path));
+    SetStatus(srbStatus_, QStringLiteral("Srb loaded: '%1'").arg(*path));
     std::copy(record_.header.begin(), record_.header.end(), values_.begin());
     values_[kFields - 1] = 1.0F;
     ShowValues();
@@ -252,8 +257,8 @@ void CKorvaleDlg::OnSaveSrb() {
     std::copy(values_.begin(), values_.begin() + CSrb::kHeaderValues, record_.header.begin());
     record_.sizeInMetres = values_[kFields - 1];
     const bool saved = record_.Save(LocalPath(*path)) > 0;
-    srbStatus_->setText(saved ? QStringLiteral("Srb saved: '%1'").arg(*path)
-                              : QStringLiteral("Srb not saved!"));
+    SetStatus(srbStatus_, saved ? QStringLiteral("Srb saved: '%1'").arg(*path)
+                                : QStringLiteral("Srb not saved!"));
 }
 
 void CKorvaleDlg::OnLoadMip() {
@@ -263,8 +268,8 @@ void CKorvaleDlg::OnLoadMip() {
         return;
     }
     const bool loaded = record_.mip.Load(LocalPath(*path)) > 0;
-    mipStatus_->setText(loaded ? QStringLiteral("Mip loaded: '%1'").arg(*path)
-                               : QStringLiteral("no Mip loaded"));
+    SetStatus(mipStatus_, loaded ? QStringLiteral("Mip loaded: '%1'").arg(*path)
+                                 : QStringLiteral("no Mip loaded"));
 }
 
 void CKorvaleDlg::OnSaveMip() {
@@ -274,8 +279,8 @@ void CKorvaleDlg::OnSaveMip() {
         return;
     }
     const bool saved = record_.mip.Save(LocalPath(*path)) > 0;
-    mipStatus_->setText(saved ? QStringLiteral("MIP saved: '%1'").arg(*path)
-                              : QStringLiteral("MIP not saved!"));
+    SetStatus(mipStatus_, saved ? QStringLiteral("MIP saved: '%1'").arg(*path)
+                                : QStringLiteral("MIP not saved!"));
 }
 
 bool CKorvaleDlg::ExchangeFields() {

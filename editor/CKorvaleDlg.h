@@ -73,6 +73,7 @@ class CKorvaleDlg : public QDialog {
   private:
     // Fills the edit boxes from the variables.
     void ShowValues();
+    static void SetStatus(QLabel* line, const QString& text);
     // Reads every edit box into the variables, in binding order. Returns the index of the
     // first field that failed (not a number, or out of range) and its message, if any.
     std::optional<std::pair<int, QString>> ReadFields();
