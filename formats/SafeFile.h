@@ -22,7 +22,7 @@ class SafeFile {
     [[nodiscard]] bool IsOpen() const { return file_ != nullptr; }
     [[nodiscard]] ChunkStream Stream() const { return file_.get(); }
 
-    // Flushes, syncs and closes, then moves the file into place. False when any step failed;
+    // Flushes and closes, then moves the file into place. False when any step failed;
     // the target is then untouched and the temporary file removed.
     [[nodiscard]] bool Commit();
     // Closes and removes the temporary file, leaving the target untouched.
