@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "formats/PixelCodec.h"
-#include "srb/CSrb.h"
+#include "PixelCodec.h"
+#include "CSrb.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "editor/AppIcon.h"
+#include "AppIcon.h"
 
 #include <QPixmap>
 #include <QVector>

@@ -1,10 +1,10 @@
-#include "editor/CAboutDlg.h"
+#include "CAboutDlg.h"
 
 #include <QLabel>
 #include <QPushButton>
 
-#include "editor/AppIcon.h"
-#include "editor/DialogUnits.h"
+#include "AppIcon.h"
+#include "DialogUnits.h"
 
 namespace korvale {
 

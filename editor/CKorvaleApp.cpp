@@ -1,7 +1,7 @@
-#include "editor/CKorvaleApp.h"
+#include "CKorvaleApp.h"
 
-#include "editor/CKorvaleDlg.h"
-#include "editor/QtDialogServices.h"
+#include "CKorvaleDlg.h"
+#include "QtDialogServices.h"
 
 namespace korvale {
 

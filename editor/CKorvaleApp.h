@@ -1,7 +1,7 @@
 #pragma once
 // The application object: owns the one SRB record every command works on, for the whole run.
 
-#include "srb/CSrb.h"
+#include "CSrb.h"
 
 namespace korvale {
 

@@ -1,4 +1,4 @@
-#include "editor/CKorvaleDlg.h"
+#include "CKorvaleDlg.h"
 
 #include <QCloseEvent>
 #include <QContextMenuEvent>
@@ -12,9 +12,9 @@
 #include <algorithm>
 #include <iterator>
 
-#include "editor/AppIcon.h"
-#include "editor/DialogUnits.h"
-#include "srb/ValueText.h"
+#include "AppIcon.h"
+#include "DialogUnits.h"
+#include "ValueText.h"
 
 namespace korvale {
 

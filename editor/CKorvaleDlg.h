@@ -8,8 +8,8 @@
 #include <array>
 #include <optional>
 
-#include "editor/DialogServices.h"
-#include "srb/CSrb.h"
+#include "DialogServices.h"
+#include "CSrb.h"
 
 class QLabel;
 class QLineEdit;

@@ -1,4 +1,4 @@
-#include "editor/DialogUnits.h"
+#include "DialogUnits.h"
 
 #include <QFontMetrics>
 #include <QString>

@@ -1,9 +1,9 @@
-#include "editor/QtDialogServices.h"
+#include "QtDialogServices.h"
 
 #include <QFileDialog>
 #include <QMessageBox>
 
-#include "editor/CAboutDlg.h"
+#include "CAboutDlg.h"
 
 namespace korvale {
 

@@ -1,7 +1,7 @@
 #pragma once
 // The real choosers and message boxes.
 
-#include "editor/DialogServices.h"
+#include "DialogServices.h"
 
 namespace korvale {
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "editor/CKorvaleApp.h"
+#include "CKorvaleApp.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "formats/CBmap.h"
+#include "CBmap.h"
 
 #include <sys/mman.h>
 
@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "formats/Limits.h"
-#include "formats/PixelCodec.h"
+#include "Limits.h"
+#include "PixelCodec.h"
 
 namespace korvale {
 

@@ -7,8 +7,8 @@
 #include <memory>
 #include <span>
 
-#include "formats/CCmap.h"
-#include "formats/ChunkStream.h"
+#include "CCmap.h"
+#include "ChunkStream.h"
 
 namespace korvale {
 

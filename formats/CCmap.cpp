@@ -1,4 +1,4 @@
-#include "formats/CCmap.h"
+#include "CCmap.h"
 
 #include <cstdio>
 

@@ -4,7 +4,7 @@
 #include <array>
 #include <cstdint>
 
-#include "formats/ChunkStream.h"
+#include "ChunkStream.h"
 
 namespace korvale {
 

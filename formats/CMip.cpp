@@ -1,10 +1,10 @@
-#include "formats/CMip.h"
+#include "CMip.h"
 
 #include <algorithm>
 #include <cstdio>
 
-#include "formats/Limits.h"
-#include "formats/SafeFile.h"
+#include "Limits.h"
+#include "SafeFile.h"
 
 namespace korvale {
 

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "formats/CBmap.h"
-#include "formats/CCmap.h"
-#include "formats/ChunkStream.h"
+#include "CBmap.h"
+#include "CCmap.h"
+#include "ChunkStream.h"
 
 namespace korvale {
 

@@ -1,4 +1,4 @@
-#include "formats/ChunkStream.h"
+#include "ChunkStream.h"
 
 #include <sys/stat.h>
 

@@ -1,4 +1,6 @@
-#include "formats/PixelCodec.h"
+#include "PixelCodec.h"
+
+#include "PixelType.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -6,14 +8,6 @@
 namespace korvale {
 
 namespace {
-
-//                       R                       G                       B                      A
-constexpr SixteenBitLayout kRgb565{
-    {0xF800, 8, 0, 0}, {0x07E0, 3, 0, 0}, {0x001F, 0, 3, 0}, {0x0000, 0, 0, 255}};
-constexpr SixteenBitLayout kArgb1555{
-    {0x7C00, 7, 0, 0}, {0x03E0, 2, 0, 0}, {0x001F, 0, 3, 0}, {0x8000, 8, 0, 0}};
-constexpr SixteenBitLayout kArgb4444{
-    {0x0F00, 4, 0, 0}, {0x00F0, 0, 0, 0}, {0x000F, 0, 4, 0}, {0xF000, 8, 0, 0}};
 
 constexpr std::int32_t Decode(const ChannelLayout& c, std::uint32_t v) {
     return static_cast<std::int32_t>(((v & c.mask) >> c.right) << c.left) | c.fill;
@@ -96,26 +90,13 @@ void EncodeSixteenBit(int width, const ConstPlaneRow& in, std::span<std::uint8_t
 }  // namespace
 
 PixelKind KindOf(int type) {
-    if (type >= 0 && type <= 2) {
-        return PixelKind::kPalettised;
-    }
-    if (type >= 3 && type <= 5) {
-        return PixelKind::kSixteenBit;
-    }
-    return PixelKind::kNone;
+    const PixelTypeInfo* info = PixelTypeOf(type);
+    return info != nullptr ? info->kind : PixelKind::kNone;
 }
 
 const SixteenBitLayout* LayoutOf(int type) {
-    switch (type) {
-        case 3:
-            return &kRgb565;
-        case 4:
-            return &kArgb1555;
-        case 5:
-            return &kArgb4444;
-        default:
-            return nullptr;
-    }
+    const PixelTypeInfo* info = PixelTypeOf(type);
+    return info != nullptr ? info->layout : nullptr;
 }
 
 std::int64_t WriterBpr(int type, std::int64_t width) {
@@ -135,17 +116,15 @@ void DecodeRow(int type, std::span<const std::uint8_t> row, int width, const CCm
     if (width <= 0) {
         return;
     }
-    switch (type) {
-        case 3:
-            return DecodeSixteenBit<kRgb565>(row, width, out);
-        case 4:
-            return DecodeSixteenBit<kArgb1555>(row, width, out);
-        case 5:
-            return DecodeSixteenBit<kArgb4444>(row, width, out);
-        default:
-            if (KindOf(type) == PixelKind::kPalettised) {
-                DecodePalettised(row, width, palette, out);
-            }
+    const SixteenBitLayout* layout = LayoutOf(type);
+    if (layout == &kRgb565) {
+        DecodeSixteenBit<kRgb565>(row, width, out);
+    } else if (layout == &kArgb1555) {
+        DecodeSixteenBit<kArgb1555>(row, width, out);
+    } else if (layout == &kArgb4444) {
+        DecodeSixteenBit<kArgb4444>(row, width, out);
+    } else if (KindOf(type) == PixelKind::kPalettised) {
+        DecodePalettised(row, width, palette, out);
     }
 }
 
@@ -162,11 +141,14 @@ void EncodeRow(int type, int width, const ConstPlaneRow& in, std::span<std::uint
                 2 * p + 1 < w ? static_cast<std::uint32_t>(in.index[2 * p + 1]) & 0x0FU : 0U;
             out[p] = static_cast<std::uint8_t>(left << 4 | right);
         }
-    } else if (type == 3) {
+        return;
+    }
+    const SixteenBitLayout* layout = LayoutOf(type);
+    if (layout == &kRgb565) {
         EncodeSixteenBit<kRgb565>(width, in, out);
-    } else if (type == 4) {
+    } else if (layout == &kArgb1555) {
         EncodeSixteenBit<kArgb1555>(width, in, out);
-    } else if (type == 5) {
+    } else if (layout == &kArgb4444) {
         EncodeSixteenBit<kArgb4444>(width, in, out);
     }
 }

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <span>
 
-#include "formats/CCmap.h"
+#include "CCmap.h"
 
 namespace korvale {
 
@@ -26,6 +26,14 @@ struct ChannelLayout {
 struct SixteenBitLayout {
     ChannelLayout r, g, b, a;
 };
+
+//                                R                  G                  B                  A
+inline constexpr SixteenBitLayout kRgb565{
+    {0xF800, 8, 0, 0}, {0x07E0, 3, 0, 0}, {0x001F, 0, 3, 0}, {0x0000, 0, 0, 255}};
+inline constexpr SixteenBitLayout kArgb1555{
+    {0x7C00, 7, 0, 0}, {0x03E0, 2, 0, 0}, {0x001F, 0, 3, 0}, {0x8000, 8, 0, 0}};
+inline constexpr SixteenBitLayout kArgb4444{
+    {0x0F00, 4, 0, 0}, {0x00F0, 0, 0, 0}, {0x000F, 0, 4, 0}, {0xF000, 8, 0, 0}};
 
 // The layout of a 16-bit type (3 RGB565, 4 ARGB1555, 5 ARGB4444); nullptr for the others.
 [[nodiscard]] const SixteenBitLayout* LayoutOf(int type);

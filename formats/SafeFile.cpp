@@ -1,4 +1,4 @@
-#include "formats/SafeFile.h"
+#include "SafeFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

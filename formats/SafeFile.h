@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "formats/ChunkStream.h"
+#include "ChunkStream.h"
 
 namespace korvale {
 

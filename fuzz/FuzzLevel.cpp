@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "formats/CBmap.h"
-#include "formats/PixelCodec.h"
-#include "fuzz/FuzzSupport.h"
+#include "CBmap.h"
+#include "PixelCodec.h"
+#include "FuzzSupport.h"
 
 namespace {
 

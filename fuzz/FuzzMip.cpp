@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "fuzz/FuzzSupport.h"
-#include "tests/RoundTrip.h"
+#include "FuzzSupport.h"
+#include "RoundTrip.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     korvale::fuzz::SilenceTrace();

@@ -3,9 +3,9 @@
 
 #include <cstdint>
 
-#include "fuzz/FuzzSupport.h"
-#include "srb/CSrb.h"
-#include "tests/RoundTrip.h"
+#include "FuzzSupport.h"
+#include "CSrb.h"
+#include "RoundTrip.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     korvale::fuzz::SilenceTrace();

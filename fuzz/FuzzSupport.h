@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "formats/ChunkStream.h"
+#include "ChunkStream.h"
 
 namespace korvale::fuzz {
 

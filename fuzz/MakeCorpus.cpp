@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <string>
 
-#include "formats/PixelCodec.h"
-#include "srb/CSrb.h"
+#include "PixelCodec.h"
+#include "CSrb.h"
 
 namespace {
 

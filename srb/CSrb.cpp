@@ -1,9 +1,9 @@
-#include "srb/CSrb.h"
+#include "CSrb.h"
 
 #include <cstdint>
 
-#include "formats/SafeFile.h"
-#include "srb/CompanionFile.h"
+#include "SafeFile.h"
+#include "CompanionFile.h"
 
 namespace korvale {
 

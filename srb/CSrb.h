@@ -6,7 +6,7 @@
 #include <array>
 #include <string>
 
-#include "formats/CMip.h"
+#include "CMip.h"
 
 namespace korvale {
 

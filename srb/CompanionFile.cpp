@@ -1,10 +1,10 @@
-#include "srb/CompanionFile.h"
+#include "CompanionFile.h"
 
 #include <bit>
 #include <cstdint>
 #include <cstdio>
 
-#include "formats/SafeFile.h"
+#include "SafeFile.h"
 
 namespace korvale {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "formats/ChunkStream.h"
+#include "ChunkStream.h"
 
 namespace korvale {
 

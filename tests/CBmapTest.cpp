@@ -13,9 +13,9 @@
 #endif
 #endif
 
-#include "formats/CBmap.h"
-#include "formats/Limits.h"
-#include "tests/TestSupport.h"
+#include "CBmap.h"
+#include "Limits.h"
+#include "TestSupport.h"
 
 namespace korvale::test {
 namespace {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "formats/CCmap.h"
-#include "tests/TestSupport.h"
+#include "CCmap.h"
+#include "TestSupport.h"
 
 namespace korvale::test {
 namespace {

@@ -2,8 +2,8 @@
 
 #include <climits>
 
-#include "formats/CMip.h"
-#include "tests/TestSupport.h"
+#include "CMip.h"
+#include "TestSupport.h"
 
 namespace korvale::test {
 namespace {

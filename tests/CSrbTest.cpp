@@ -2,9 +2,9 @@
 
 #include <bit>
 
-#include "srb/CSrb.h"
-#include "srb/CompanionFile.h"
-#include "tests/TestSupport.h"
+#include "CSrb.h"
+#include "CompanionFile.h"
+#include "TestSupport.h"
 
 namespace korvale::test {
 namespace {

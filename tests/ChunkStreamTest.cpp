@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "formats/ChunkStream.h"
-#include "tests/TestSupport.h"
+#include "ChunkStream.h"
+#include "TestSupport.h"
 
 namespace korvale::test {
 namespace {

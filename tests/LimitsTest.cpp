@@ -4,9 +4,9 @@
 
 #include <climits>
 
-#include "formats/CMip.h"
-#include "formats/Limits.h"
-#include "tests/TestSupport.h"
+#include "CMip.h"
+#include "Limits.h"
+#include "TestSupport.h"
 
 namespace korvale::test {
 namespace {

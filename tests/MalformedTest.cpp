@@ -4,10 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include "formats/Limits.h"
-#include "srb/CSrb.h"
-#include "tests/RoundTrip.h"
-#include "tests/TestSupport.h"
+#include "Limits.h"
+#include "CSrb.h"
+#include "RoundTrip.h"
+#include "TestSupport.h"
 
 namespace korvale::test {
 namespace {

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "formats/CMip.h"
-#include "formats/PixelCodec.h"
+#include "CMip.h"
+#include "PixelCodec.h"
 
 namespace korvale::test {
 

@@ -3,10 +3,10 @@
 
 #include <csignal>
 
-#include "formats/SafeFile.h"
-#include "srb/CSrb.h"
-#include "srb/CompanionFile.h"
-#include "tests/TestSupport.h"
+#include "SafeFile.h"
+#include "CSrb.h"
+#include "CompanionFile.h"
+#include "TestSupport.h"
 
 namespace korvale::test {
 namespace {

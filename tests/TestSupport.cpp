@@ -1,4 +1,4 @@
-#include "tests/TestSupport.h"
+#include "TestSupport.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -13,7 +13,7 @@
 #include <iterator>
 #include <random>
 
-#include "formats/PixelCodec.h"
+#include "PixelCodec.h"
 
 namespace korvale::test {
 

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "formats/CBmap.h"
-#include "formats/CMip.h"
-#include "formats/ChunkStream.h"
+#include "CBmap.h"
+#include "CMip.h"
+#include "ChunkStream.h"
 
 namespace korvale::test {
 

@@ -6,8 +6,8 @@
 
 #include <fcntl.h>
 
-#include "srb/CSrb.h"
-#include "tests/TestSupport.h"
+#include "CSrb.h"
+#include "TestSupport.h"
 
 namespace korvale::test {
 namespace {

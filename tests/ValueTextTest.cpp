@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "srb/ValueText.h"
+#include "ValueText.h"
 
 namespace korvale::test {
 namespace {

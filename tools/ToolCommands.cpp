@@ -1,4 +1,4 @@
-#include "tools/ToolCommands.h"
+#include "ToolCommands.h"
 
 #include <algorithm>
 #include <array>
@@ -13,10 +13,10 @@
 #include <system_error>
 #include <vector>
 
-#include "formats/ChunkStream.h"
-#include "srb/CSrb.h"
-#include "srb/CompanionFile.h"
-#include "srb/ValueText.h"
+#include "ChunkStream.h"
+#include "CSrb.h"
+#include "CompanionFile.h"
+#include "ValueText.h"
 
 namespace korvale {
 

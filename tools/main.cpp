@@ -1,7 +1,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/ToolCommands.h"
+#include "ToolCommands.h"
 
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);

@@ -12,11 +12,11 @@
 #include <bit>
 #include <deque>
 
-#include "editor/AppIcon.h"
-#include "editor/CAboutDlg.h"
-#include "editor/CKorvaleDlg.h"
-#include "editor/DialogUnits.h"
-#include "tests/TestSupport.h"
+#include "AppIcon.h"
+#include "CAboutDlg.h"
+#include "CKorvaleDlg.h"
+#include "DialogUnits.h"
+#include "TestSupport.h"
 
 namespace korvale::test {
 namespace {

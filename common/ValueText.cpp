@@ -1,4 +1,4 @@
-#include "srb/ValueText.h"
+#include "ValueText.h"
 
 #include <array>
 #include <charconv>
