@@ -3,11 +3,14 @@
 #include <sys/mman.h>
 
 #include <algorithm>
+#include <utility>
 #include <cstdio>
 #include <vector>
 
 #include "Limits.h"
 #include "PixelCodec.h"
+
+#include <string>
 
 namespace korvale {
 
@@ -21,15 +24,33 @@ constexpr std::int64_t kBmhdFieldBytes = 16;  // type, width, height, BPR, unkno
 
 // A level cut short inside its headers would otherwise load as a 0 x 0 level made of the zeros
 // that reads past the end give.
-bool Present(ChunkStream stream, std::int64_t bytes, const char* what) {
+bool Present(ChunkStream stream, std::int64_t bytes, const char* what, LoadReport* report,
+             int slot) {
     const std::int64_t remaining = RemainingBytes(stream);
     if (remaining < bytes) {
-        std::printf("%s cut short: %lld bytes needed but %lld remain at offset %ld\n", what,
-                    static_cast<long long>(bytes), static_cast<long long>(remaining),
-                    Offset(stream));
+        const std::string text = std::string(what) + " cut short: " + std::to_string(bytes) +
+                                 " bytes needed but " + std::to_string(remaining) + " remain";
+        std::printf("%s at offset %ld\n", text.c_str(), Offset(stream));
+        if (report != nullptr) {
+            report->RejectLevel(slot, Offset(stream), text);
+            report->CutShort(Offset(stream));
+        }
         return false;
     }
     return true;
+}
+
+// A header word that did not match: the trace line as the reader has always printed it, and
+// the same text in the report (a mismatch at the end of the file means it was cut short).
+void Mismatch(ChunkStream stream, const char* line, LoadReport* report, int slot) {
+    std::printf("%s\n", line);
+    if (report != nullptr) {
+        const long at = Offset(stream) - 4;
+        report->RejectLevel(slot, at, line);
+        if (std::feof(stream) != 0) {
+            report->CutShort(at);
+        }
+    }
 }
 
 }  // namespace
@@ -48,6 +69,26 @@ std::span<const std::int32_t> CBmap::Plane(PlaneId id) const {
     }
     return {PlaneStart(static_cast<std::size_t>(id)),
             static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_)};
+}
+
+CBmap::CBmap(CBmap&& other) noexcept
+    : type_(std::exchange(other.type_, kEmptyType)),
+      width_(std::exchange(other.width_, 0)),
+      height_(std::exchange(other.height_, 0)),
+      bpr_(std::exchange(other.bpr_, 0)),
+      block_(std::move(other.block_)),
+      stride_(std::exchange(other.stride_, 0)) {}
+
+CBmap& CBmap::operator=(CBmap&& other) noexcept {
+    if (this != &other) {
+        type_ = std::exchange(other.type_, kEmptyType);
+        width_ = std::exchange(other.width_, 0);
+        height_ = std::exchange(other.height_, 0);
+        bpr_ = std::exchange(other.bpr_, 0);
+        block_ = std::move(other.block_);
+        stride_ = std::exchange(other.stride_, 0);
+    }
+    return *this;
 }
 
 void CBmap::Reset() {
@@ -100,67 +141,73 @@ bool CBmap::Allocate(int type, int width, int height) {
     return AllocatePlanes();
 }
 
-bool CBmap::CheckGeometry(long fieldsAt, ChunkStream stream) const {
+std::string CBmap::CheckGeometry(long fieldsAt, ChunkStream stream, long& offset,
+                                 bool& rowsInFile, bool& cutShort) const {
+    // Whether the rows are in the file is worked out first: a level rejected for its size still
+    // has its rows skipped when they are there, so the next level is read from its own start.
+    const std::int64_t rowBytes = static_cast<std::int64_t>(bpr_) * height_;
+    const std::int64_t remaining = RemainingBytes(stream);
+    rowsInFile = bpr_ >= 0 && height_ >= 0 && rowBytes <= remaining;
+    cutShort = false;
     if (width_ < 0 || width_ > limits::kMaxSide) {
-        std::printf("BMAP width %d out of range 0..%d at offset %ld\n", width_, limits::kMaxSide,
-                    fieldsAt + 1);
-        return false;
+        offset = fieldsAt + 1;
+        return "BMAP width " + std::to_string(width_) + " out of range 0.." +
+               std::to_string(limits::kMaxSide);
     }
     if (height_ < 0 || height_ > limits::kMaxSide) {
-        std::printf("BMAP height %d out of range 0..%d at offset %ld\n", height_, limits::kMaxSide,
-                    fieldsAt + 5);
-        return false;
+        offset = fieldsAt + 5;
+        return "BMAP height " + std::to_string(height_) + " out of range 0.." +
+               std::to_string(limits::kMaxSide);
     }
     if (bpr_ < 0) {
-        std::printf("BMAP BPR %d is negative at offset %ld\n", bpr_, fieldsAt + 9);
-        return false;
+        offset = fieldsAt + 9;
+        return "BMAP BPR " + std::to_string(bpr_) + " is negative";
     }
-    const std::int64_t rowBytes = static_cast<std::int64_t>(bpr_) * height_;
     const std::int64_t pixels = static_cast<std::int64_t>(width_) * height_;
     if (pixels > limits::kFreePixels && pixels > 2 * rowBytes) {
-        std::printf("BMAP size (%d*%d) needs more than the %lld bytes of its rows at offset %ld\n",
-                    width_, height_, static_cast<long long>(rowBytes), fieldsAt + 1);
-        return false;
+        offset = fieldsAt + 1;
+        return "BMAP size (" + std::to_string(width_) + "*" + std::to_string(height_) +
+               ") needs more than the " + std::to_string(rowBytes) + " bytes of its rows";
     }
-    const std::int64_t remaining = RemainingBytes(stream);
-    if (rowBytes > remaining) {
-        std::printf("BMAP rows need %lld bytes but %lld remain at offset %ld\n",
-                    static_cast<long long>(rowBytes), static_cast<long long>(remaining),
-                    Offset(stream));
-        return false;
+    if (!rowsInFile) {
+        offset = Offset(stream);
+        cutShort = true;
+        return "BMAP rows need " + std::to_string(rowBytes) + " bytes but " +
+               std::to_string(remaining) + " remain";
     }
-    return true;
+    return {};
 }
 
-int CBmap::Load(ChunkStream stream, CCmap& levelPalette, const CCmap& globalPalette) {
+int CBmap::Load(ChunkStream stream, CCmap& levelPalette, const CCmap& globalPalette,
+                LoadReport* report, int slot) {
     if (stream == nullptr) {
         return 0;
     }
     Reset();
     std::printf("CBmap::Load\n");
     if (ReadU32(stream) != tag::kBmap) {
-        std::printf("Not a BMAP\n");
+        Mismatch(stream, "Not a BMAP", report, slot);
         return 0;
     }
     if (ReadU32(stream) != 0) {
-        std::printf("Not zero\n");
+        Mismatch(stream, "Not zero", report, slot);
         return 0;
     }
     (void)ReadU32(stream);  // the BMAP size is recomputed on save, never trusted
     if (ReadU32(stream) != tag::kBmhd) {
-        std::printf("Not a BMHD\n");
+        Mismatch(stream, "Not a BMHD", report, slot);
         return 0;
     }
     if (ReadU32(stream) != 0) {
-        std::printf("Not zero\n");
+        Mismatch(stream, "Not zero", report, slot);
         return 0;
     }
     if (ReadU32(stream) != kBmhdSize) {
-        std::printf("BMHD wrong size\n");
+        Mismatch(stream, "BMHD wrong size", report, slot);
         return 0;
     }
     const long fieldsAt = Offset(stream);
-    if (!Present(stream, kBmhdFieldBytes, "BMHD")) {
+    if (!Present(stream, kBmhdFieldBytes, "BMHD", report, slot)) {
         return 0;
     }
     const int type = ReadU8(stream);
@@ -175,11 +222,11 @@ int CBmap::Load(ChunkStream stream, CCmap& levelPalette, const CCmap& globalPale
 
     if (PeekTag(stream) == tag::kCmap) {
         std::printf("Bitmap has a CMAP\n");
-        (void)levelPalette.Load(stream);  // a damaged level palette does not stop the level
+        (void)levelPalette.Load(stream, report);  // a damaged level palette does not stop the level
     } else {
         levelPalette.CopyFrom(globalPalette);
     }
-    if (!Present(stream, kHeaderSize, "DATA header")) {
+    if (!Present(stream, kHeaderSize, "DATA header", report, slot)) {
         return 0;
     }
     for (int i = 0; i < 3; ++i) {
@@ -190,12 +237,29 @@ int CBmap::Load(ChunkStream stream, CCmap& levelPalette, const CCmap& globalPale
     width_ = width;
     height_ = height;
     bpr_ = bpr;
-    if (!CheckGeometry(fieldsAt, stream)) {
+    long faultAt = -1;
+    bool rowsInFile = false;
+    bool cutShort = false;
+    const std::string fault = CheckGeometry(fieldsAt, stream, faultAt, rowsInFile, cutShort);
+    if (!fault.empty()) {
+        std::printf("%s at offset %ld\n", fault.c_str(), faultAt);
+        if (report != nullptr) {
+            report->RejectLevel(slot, faultAt, fault);
+            if (cutShort) {
+                report->CutShort(faultAt);
+            }
+        }
+        if (rowsInFile && bpr_ > 0 && height_ > 0) {
+            (void)SkipBytes(stream, static_cast<std::int64_t>(bpr_) * height_);
+        }
         Reset();
         return 0;
     }
     if (!AllocatePlanes()) {
         std::printf("BMAP planes for (%d*%d) could not be allocated\n", width, height);
+        if (report != nullptr) {
+            report->RejectLevel(slot, fieldsAt + 1, "BMAP planes could not be allocated");
+        }
         return 0;
     }
 

@@ -6,9 +6,11 @@
 #include <cstdlib>
 #include <memory>
 #include <span>
+#include <string>
 
 #include "CCmap.h"
 #include "ChunkStream.h"
+#include "LoadReport.h"
 
 namespace korvale {
 
@@ -22,15 +24,19 @@ class CBmap {
     CBmap() = default;
     CBmap(const CBmap&) = delete;
     CBmap& operator=(const CBmap&) = delete;
-    CBmap(CBmap&&) noexcept = default;
-    CBmap& operator=(CBmap&&) noexcept = default;
+    // A moved-from level is empty in every field, so it can never save a DATA chunk that
+    // promises rows it does not hold.
+    CBmap(CBmap&& other) noexcept;
+    CBmap& operator=(CBmap&& other) noexcept;
     virtual ~CBmap() = default;
 
     // Reads one BMAP chunk into this (empty) level, printing its trace, and fills levelPalette
     // from the chunk's own CMAP or else from globalPalette. 1 read; 0 when the header is
     // rejected, the level's size is out of bounds or its rows are not in the file (the level
     // then stays empty) or the stream is null.
-    [[nodiscard]] int Load(ChunkStream stream, CCmap& levelPalette, const CCmap& globalPalette);
+    // What went wrong goes to report, when given, as a level rejected for slot.
+    [[nodiscard]] int Load(ChunkStream stream, CCmap& levelPalette, const CCmap& globalPalette,
+                           LoadReport* report = nullptr, int slot = -1);
     // Writes the level as one BMAP chunk, recomputing BPR. 1 written; 0 when the stream is null
     // or reported a write error.
     int Save(ChunkStream stream, const CCmap& levelPalette, bool withPalette);
@@ -53,7 +59,10 @@ class CBmap {
 
   private:
     [[nodiscard]] bool AllocatePlanes();
-    [[nodiscard]] bool CheckGeometry(long fieldsAt, ChunkStream stream) const;
+    // Empty when the level's size and rows are acceptable; otherwise why not, with the offset of
+    // the bad value. rowsInFile tells whether its rows could still be skipped.
+    [[nodiscard]] std::string CheckGeometry(long fieldsAt, ChunkStream stream, long& offset,
+                                            bool& rowsInFile, bool& cutShort) const;
 
     int type_ = kEmptyType;
     int width_ = 0;

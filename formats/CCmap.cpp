@@ -4,21 +4,36 @@
 
 namespace korvale {
 
-int CCmap::Load(ChunkStream stream) {
+namespace {
+
+void Fault(ChunkStream stream, const char* line, LoadReport* report) {
+    std::printf("%s\n", line);
+    if (report != nullptr) {
+        const long at = Offset(stream) - 4;
+        report->Error(at, line);
+        if (std::feof(stream) != 0) {
+            report->CutShort(at);
+        }
+    }
+}
+
+}  // namespace
+
+int CCmap::Load(ChunkStream stream, LoadReport* report) {
     if (stream == nullptr) {
         std::printf("Can't read from NULL file\n");
         return 0;
     }
     if (ReadU32(stream) != tag::kCmap) {
-        std::printf("Not a CMAP\n");
+        Fault(stream, "Not a CMAP", report);
         return 0;
     }
     if (ReadU32(stream) != 0) {
-        std::printf("CMAP zero not zero\n");
+        Fault(stream, "CMAP zero not zero", report);
         return 0;
     }
     if (ReadU32(stream) != kBodySize) {
-        std::printf("CMAP size not 64\n");
+        Fault(stream, "CMAP size not 64", report);
         return 0;
     }
     std::printf("CMAP\n");
@@ -30,6 +45,9 @@ int CCmap::Load(ChunkStream stream) {
         c.b = static_cast<std::int32_t>(v & 0xFFU);
         c.a = static_cast<std::int32_t>(v >> 24);
         std::printf("[%2d]: %3d %3d %3d. %3d\n", i, c.r, c.g, c.b, c.a);
+    }
+    if (report != nullptr && std::feof(stream) != 0) {
+        report->CutShort(Offset(stream));
     }
     return 1;
 }

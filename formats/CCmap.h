@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "ChunkStream.h"
+#include "LoadReport.h"
 
 namespace korvale {
 
@@ -29,7 +30,8 @@ class CCmap {
 
     // Reads one CMAP chunk at the current position, printing its trace. 1 read, 0 failed; a
     // failed load leaves every entry as it was.
-    [[nodiscard]] int Load(ChunkStream stream);
+    // Faults also go to report, when given.
+    [[nodiscard]] int Load(ChunkStream stream, LoadReport* report = nullptr);
     // Writes one CMAP chunk. 1 written, 0 for a null stream.
     int Save(ChunkStream stream) const;
     // All four components of every entry become 255.

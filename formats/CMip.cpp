@@ -1,7 +1,10 @@
 #include "CMip.h"
 
 #include <algorithm>
+#include <bit>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "Limits.h"
 #include "SafeFile.h"
@@ -65,6 +68,83 @@ std::vector<int> SlotsToRead(std::int64_t powerwidth, std::int64_t powerheight,
     return slots;
 }
 
+int CMip::Width() const {
+    return PowerOfTwo(powerwidth);
+}
+
+int CMip::Height() const {
+    return PowerOfTwo(powerheight);
+}
+
+std::vector<int> CMip::FilledSlots() const {
+    std::vector<int> slots;
+    for (int k = kSlots - 1; k >= 0; --k) {
+        if (levels[static_cast<std::size_t>(k)].HasData()) {
+            slots.push_back(k);
+        }
+    }
+    return slots;
+}
+
+int CMip::SlotForSize(int width, int height) {
+    const int larger = std::max(width, height);
+    const int smaller = std::min(width, height);
+    if (smaller < 1 || !std::has_single_bit(static_cast<unsigned>(width)) ||
+        !std::has_single_bit(static_cast<unsigned>(height))) {
+        return -1;
+    }
+    const int slot = std::countr_zero(static_cast<unsigned>(larger));
+    return slot < kSlots ? slot : -1;
+}
+
+bool CMip::SetLevel(CBmap level, const CCmap* palette) {
+    const int slot = SlotForSize(level.Width(), level.Height());
+    if (slot < 0 || !level.HasData()) {
+        return false;
+    }
+    // Every level must have the size the chain gives its slot: the top level halved per slot,
+    // a side that reached 1 staying 1.
+    const std::vector<int> filled = FilledSlots();
+    const bool newTop = filled.empty() || slot >= filled.front();
+    const CBmap& top = newTop ? level : levels[static_cast<std::size_t>(filled.front())];
+    const int topSlot = newTop ? slot : filled.front();
+    auto fits = [&](const CBmap& l, int k) {
+        const int shift = topSlot - k;
+        return l.Width() == std::max(1, top.Width() >> shift) &&
+               l.Height() == std::max(1, top.Height() >> shift);
+    };
+    if (!fits(level, slot)) {
+        return false;
+    }
+    for (const int k : filled) {
+        if (k != slot && !fits(levels[static_cast<std::size_t>(k)], k)) {
+            return false;
+        }
+    }
+    const auto k = static_cast<std::size_t>(slot);
+    levelPalettes[k].CopyFrom(palette != nullptr ? *palette : globalPalette);
+    levels[k] = std::move(level);
+
+    const std::vector<int> now = FilledSlots();
+    const CBmap& largest = levels[static_cast<std::size_t>(now.front())];
+    powerwidth = std::countr_zero(static_cast<unsigned>(largest.Width()));
+    powerheight = std::countr_zero(static_cast<unsigned>(largest.Height()));
+    // The reader takes one level per pass, from the top slot down, and has no way to skip a
+    // slot: numimages counts the passes down to the smallest filled slot, so a chain should be
+    // filled without gaps.
+    numimages = now.front() - now.back() + 1;
+    return true;
+}
+
+void CMip::ClearLevels() {
+    for (CBmap& level : levels) {
+        level.Reset();
+    }
+    powerwidth = 0;
+    powerheight = 0;
+    numimages = 0;
+}
+
 int CMip::RepeatCode() const {
     if (hrepeat == 1 && vrepeat == 1) {
         return 0;
@@ -90,6 +170,8 @@ int CMip::Load(const std::string& path) {
     FilePtr file = OpenForRead(path);
     std::printf("Loading mip: '%s'\n", path.c_str());
     if (!file) {
+        loadReport.Clear();
+        loadReport.Error(0, std::string("cannot open: ") + std::strerror(errno));
         return 0;
     }
     return Load(file.get());
@@ -102,18 +184,20 @@ int CMip::Load(ChunkStream stream) {
     if (ReadU32(stream) != tag::kMip) {
         return 0;
     }
+    loadReport.Clear();
     (void)ReadU32(stream);  // reserved
     (void)ReadU32(stream);  // size, recomputed on save
     std::uint32_t datasize = 0;
     int repeatCode = RepeatCode();
-    if (ReadU32(stream) == tag::kMphd) {
+    const long mphdAt = Offset(stream);
+    if (ReadU32(stream) != tag::kMphd) {
+        loadReport.Error(mphdAt, "no MPHD header");
+    } else {
         (void)ReadU32(stream);
         datasize = ReadU32(stream);
         miptype = ReadU8(stream);
         powerwidth = static_cast<std::int32_t>(ReadU32(stream));
-        width = PowerOfTwo(powerwidth);
         powerheight = static_cast<std::int32_t>(ReadU32(stream));
-        height = PowerOfTwo(powerheight);
         col = static_cast<std::int32_t>(ReadU32(stream));
         repeatCode = ReadU8(stream);
         SetRepeatCode(repeatCode);
@@ -124,12 +208,12 @@ int CMip::Load(ChunkStream stream) {
     std::printf(
         "datasize: %d\nmiptype: %d\npowerwidth: %d (%d)\npowerheight: %d (%d)\ncol?: %d\n"
         "repeating: %d (h*v): (%d*%d)\nnumimages: %d\n",
-        static_cast<int>(datasize), miptype, powerwidth, width, powerheight, height, col,
+        static_cast<int>(datasize), miptype, powerwidth, Width(), powerheight, Height(), col,
         repeatCode, hrepeat, vrepeat, numimages);
 
     if (PeekTag(stream) == tag::kCmap) {
         std::printf("Global CMAP\n");
-        (void)globalPalette.Load(stream);  // a damaged palette does not stop the levels
+        (void)globalPalette.Load(stream, &loadReport);  // a damaged palette does not stop levels
     } else {
         globalPalette.SetDefault();
     }
@@ -138,7 +222,10 @@ int CMip::Load(ChunkStream stream) {
     }
     for (const int slot : SlotsToRead(powerwidth, powerheight, numimages)) {
         const auto k = static_cast<std::size_t>(slot);
-        (void)levels[k].Load(stream, levelPalettes[k], globalPalette);
+        (void)levels[k].Load(stream, levelPalettes[k], globalPalette, &loadReport, slot);
+    }
+    if (std::feof(stream) != 0 && !loadReport.WasCutShort()) {
+        loadReport.CutShort(Offset(stream));
     }
     return 1;
 }

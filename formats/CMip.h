@@ -10,6 +10,7 @@
 #include "CBmap.h"
 #include "CCmap.h"
 #include "ChunkStream.h"
+#include "LoadReport.h"
 
 namespace korvale {
 
@@ -26,8 +27,8 @@ class CMip {
 
     // By path: 1 loaded, 0 not a mip file or not opened. Prints "Loading mip: '<path>'" first.
     [[nodiscard]] int Load(const std::string& path);
-    // On an open stream: 1 when the MIP tag matched (damage further in is reported only by the
-    // trace), 0 not a mip file (nothing changed), -1 null stream.
+    // On an open stream: 1 when the MIP tag matched (damage further in is reported by the
+    // trace and in loadReport), 0 not a mip file (nothing changed), -1 null stream.
     [[nodiscard]] int Load(ChunkStream stream);
     // By path: 1 written, 0 when the file could not be written in full. The previous file is
     // replaced only after everything was written.
@@ -42,17 +43,36 @@ class CMip {
     // Sets both flags from a repeat code; codes other than 0..2 mean no repeat.
     void SetRepeatCode(int code);
 
-    // Header, in file order. width and height are 2^powerwidth and 2^powerheight, computed on
-    // load (0 when the exponent is negative or too large for a 32-bit size).
+    // 2^powerwidth and 2^powerheight: 0 when the exponent is negative or too large for a
+    // 32-bit size. Computed, so they can never disagree with the exponents.
+    [[nodiscard]] int Width() const;
+    [[nodiscard]] int Height() const;
+
+    // The slots that hold a level, largest first: the order levels are written in.
+    [[nodiscard]] std::vector<int> FilledSlots() const;
+    // The slot a level of this size belongs in (its larger side is 2^slot), or -1 when the size
+    // is not a power of two of at most 256 per side.
+    [[nodiscard]] static int SlotForSize(int width, int height);
+    // Puts level into the slot its size selects, with palette as its level palette (the
+    // global palette stands in when palette is null), and makes the header follow: the
+    // exponents come from the largest level and numimages reaches the smallest. False, changing
+    // nothing, when the size selects no slot or is not the size the chain gives that slot (the
+    // largest level halved per slot, a side that reached 1 staying 1).
+    [[nodiscard]] bool SetLevel(CBmap level, const CCmap* palette = nullptr);
+    // Empties every slot and resets the header to an empty set (palettes are kept).
+    void ClearLevels();
+
+    // Header, in file order.
     int miptype = 0;
     int powerwidth = 0;
     int powerheight = 0;
-    int width = 0;
-    int height = 0;
     int col = 0;
     int vrepeat = 0;
     int hrepeat = 0;
     int numimages = 0;
+
+    // What the last load found wrong; every load starts it afresh.
+    LoadReport loadReport;
 
     CCmap globalPalette;
     std::array<CBmap, kSlots> levels;

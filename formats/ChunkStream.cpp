@@ -103,4 +103,8 @@ std::int64_t RemainingBytes(ChunkStream stream) {
     return end > at ? static_cast<std::int64_t>(end) - at : 0;
 }
 
+bool SkipBytes(ChunkStream stream, std::int64_t bytes) {
+    return bytes >= 0 && ::fseeko(stream, static_cast<off_t>(bytes), SEEK_CUR) == 0;
+}
+
 }  // namespace korvale

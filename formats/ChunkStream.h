@@ -70,6 +70,10 @@ void WriteF32(ChunkStream stream, float value);
 void WriteBytes(ChunkStream stream, std::span<const std::uint8_t> bytes);
 void WriteChunkHeader(ChunkStream stream, std::uint32_t chunkTag, std::uint32_t size);
 
+// Moves the position on by bytes (which the caller has checked are in the file). False when the
+// stream could not seek.
+[[nodiscard]] bool SkipBytes(ChunkStream stream, std::int64_t bytes);
+
 // The current offset, for diagnostics; -1 when the stream cannot tell.
 [[nodiscard]] long Offset(ChunkStream stream);
 // Bytes between the current position and the end of the file; 0 when that cannot be found,

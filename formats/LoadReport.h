@@ -1,2 +1,42 @@
 #pragma once
-// placeholder
+// What a load found wrong, for people: the trace on standard output says everything as it
+// happens, this says it afterwards in a few lines (the tool's summary, the editor's tooltip).
+
+#include <string>
+#include <vector>
+
+namespace korvale {
+
+struct RejectedLevel {
+    int slot = -1;     // the slot the level was read for; -1 when not known
+    long offset = -1;  // where in the file the fault was found
+    std::string reason;
+};
+
+class LoadReport {
+  public:
+    // Records a fault; the first one is kept as the file's first error.
+    void Error(long offset, std::string text);
+    // Records a level that was rejected (the set holds no level in its slot).
+    void RejectLevel(int slot, long offset, std::string reason);
+    // The file ended before everything it announced was read.
+    void CutShort(long offset);
+    void Clear() { *this = LoadReport(); }
+
+    // Nothing was found wrong.
+    [[nodiscard]] bool Clean() const { return firstError_.empty() && rejected_.empty() && !cutShort_; }
+    [[nodiscard]] const std::string& FirstError() const { return firstError_; }
+    [[nodiscard]] long FirstErrorOffset() const { return firstErrorOffset_; }
+    [[nodiscard]] const std::vector<RejectedLevel>& Rejected() const { return rejected_; }
+    [[nodiscard]] bool WasCutShort() const { return cutShort_; }
+    // "loaded cleanly", or one line per finding.
+    [[nodiscard]] std::string Summary() const;
+
+  private:
+    std::string firstError_;
+    long firstErrorOffset_ = -1;
+    std::vector<RejectedLevel> rejected_;
+    bool cutShort_ = false;
+};
+
+}  // namespace korvale

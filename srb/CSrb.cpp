@@ -1,6 +1,9 @@
 #include "CSrb.h"
 
+#include <cerrno>
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
 
 #include "SafeFile.h"
 #include "CompanionFile.h"
@@ -28,26 +31,48 @@ bool Expect(ChunkStream stream, std::initializer_list<std::uint32_t> words) {
 
 int CSrb::Load(const std::string& path) {
     FilePtr file = OpenForRead(path);
+    if (!file) {
+        const int error = errno;
+        mip.loadReport.Clear();
+        mip.loadReport.Error(0, std::string("cannot open: ") + std::strerror(error));
+        return -1;
+    }
     return Load(file.get());
 }
 
 int CSrb::Load(ChunkStream stream) {
+    mip.loadReport.Clear();
     if (stream == nullptr) {
         return -1;
     }
-    if (!Expect(stream, {tag::kSrb, 0, kSrbSize, tag::kSrhd, 0, kSrhdSize})) {
+    auto rejected = [&](const char* what) {
+        mip.loadReport.Error(Offset(stream) - 4, what);
+        if (std::feof(stream) != 0) {
+            mip.loadReport.CutShort(Offset(stream));
+        }
         return -1;
+    };
+    if (!Expect(stream, {tag::kSrb, 0, kSrbSize, tag::kSrhd, 0, kSrhdSize})) {
+        return rejected("not an SRB header");
     }
     for (float& value : header) {
         value = ReadF32(stream);
     }
     if (!Expect(stream, {tag::kSrh2, 0, kSrh2Size})) {
-        return -1;
+        return rejected("SRH2 header rejected");
     }
     for (int i = 0; i < kSrh2Words; ++i) {
         (void)ReadU32(stream);
     }
-    return mip.Load(stream);
+    const long mipAt = Offset(stream);
+    const int result = mip.Load(stream);
+    if (result == 0) {
+        mip.loadReport.Error(mipAt, "no mip set follows the SRB header");
+        if (std::feof(stream) != 0) {
+            mip.loadReport.CutShort(mipAt);
+        }
+    }
+    return result;
 }
 
 int CSrb::Save(const std::string& path) {

@@ -273,33 +273,76 @@ TEST(CBmap, RejectedHeadersSayWhyAndLeaveTheLevelEmpty) {
     EXPECT_EQ(level.Save(nullptr, p, false), 0);
 }
 
-TEST(CBmap, HostileSizesAreRejectedBeforeAnythingIsAllocated) {
+// Every size limit at its edge. A rejected level whose rows are in the file must still be read
+// past, so that the level after it starts where it should.
+TEST(CBmap, SizeLimitsAtTheirEdgesAndRejectedRowsAreSkipped) {
     struct Case {
+        int type;
         std::int32_t width, height, bpr;
-        std::string line;
+        std::int64_t rows;  // bytes of rows actually in the file
+        std::string line;   // the rejection line; empty when the level loads
     };
     const Case cases[] = {
-        {-1, 2, 4, "BMAP width -1 out of range 0..4096 at offset 25\n"},
-        {4097, 1, 8194, "BMAP width 4097 out of range 0..4096 at offset 25\n"},
-        {2, -2147483647 - 1, 4, "BMAP height -2147483648 out of range 0..4096 at offset 29\n"},
-        {2, 2, -4, "BMAP BPR -4 is negative at offset 33\n"},
-        {4096, 4096, 0,
+        {3, 4096, 1, 8192, 8192, ""},
+        {0, 1, 4096, 1, 4096, ""},
+        {5, 256, 256, 0, 0, ""},  // the free allowance: no rows needed, pixels read as 0
+        {0, 1024, 128, 512, 65536, ""},  // past it, two pixels per byte of rows
+        {3, -1, 2, 4, 8, "BMAP width -1 out of range 0..4096 at offset 25\n"},
+        {3, 4097, 1, 8194, 8194, "BMAP width 4097 out of range 0..4096 at offset 25\n"},
+        {0, 1, 4097, 1, 4097, "BMAP height 4097 out of range 0..4096 at offset 29\n"},
+        {3, 2, -2147483647 - 1, 4, 0,
+         "BMAP height -2147483648 out of range 0..4096 at offset 29\n"},
+        {3, 2, 2, -4, 0, "BMAP BPR -4 is negative at offset 33\n"},
+        {5, 257, 256, 0, 0, "BMAP size (257*256) needs more than the 0 bytes of its rows at offset 25\n"},
+        {0, 1024, 128, 511, 65408,
+         "BMAP size (1024*128) needs more than the 65408 bytes of its rows at offset 25\n"},
+        {3, 4096, 4096, 0, 0,
          "BMAP size (4096*4096) needs more than the 0 bytes of its rows at offset 25\n"},
-        {2, 2, 2147483647, "BMAP rows need 4294967294 bytes but 8 remain at offset 52\n"},
-        {2, 4096, 4, "BMAP rows need 16384 bytes but 8 remain at offset 52\n"},
+        {3, 2, 2, 2147483647, 8, "BMAP rows need 4294967294 bytes but 68 remain at offset 52\n"},
+        {3, 2, 4096, 4, 8, "BMAP rows need 16384 bytes but 68 remain at offset 52\n"},
     };
     for (const Case& c : cases) {
-        const Bytes file =
-            Sealed(BmapHead(3, c.width, c.height, c.bpr).Header("DATA", 8).U32(0).U32(0));
+        ByteBuilder b = BmapHead(c.type, c.width, c.height, c.bpr)
+                            .Header("DATA", static_cast<std::uint32_t>(c.rows));
+        b.Append(Bytes(static_cast<std::size_t>(c.rows), 0));
+        const std::size_t end = b.Data().size();
+        b.Append(kRed2x2);  // the next level: 60 bytes
+        MemStream in(b.Data());
         CBmap level;
-        const Loaded l = LoadLevel(level, file);
-        EXPECT_EQ(l.result, 0) << c.line;
-        const std::string fields = "BMAP. Type=3, Size=(" + std::to_string(c.width) + "*" +
-                                   std::to_string(c.height) + "), BPR=" + std::to_string(c.bpr) +
-                                   ", unknown=0\n";
-        EXPECT_EQ(l.trace, "CBmap::Load\n" + fields + c.line);
-        EXPECT_FALSE(level.HasData());
+        CCmap palette;
+        LoadReport report;
+        int result = -1;
+        const std::string trace =
+            CaptureStdout([&] { result = level.Load(in.Get(), palette, palette, &report, 4); });
+        const std::string fields = "BMAP. Type=" + std::to_string(c.type) + ", Size=(" +
+                                   std::to_string(c.width) + "*" + std::to_string(c.height) +
+                                   "), BPR=" + std::to_string(c.bpr) + ", unknown=0\n";
+        EXPECT_EQ(trace, "CBmap::Load\n" + fields + c.line);
+        EXPECT_EQ(result, c.line.empty() ? 1 : 0) << c.line;
+        EXPECT_EQ(level.HasData(), c.line.empty()) << c.line;
+        EXPECT_EQ(report.Rejected().size(), c.line.empty() ? 0U : 1U) << c.line;
+        if (static_cast<std::int64_t>(c.bpr) * c.height == c.rows) {
+            EXPECT_EQ(Offset(in.Get()), static_cast<long>(end)) << c.line;
+            CBmap next;
+            EXPECT_EQ(CaptureStdout([&] { EXPECT_EQ(next.Load(in.Get(), palette, palette), 1); })
+                          .find("Not a BMAP"),
+                      std::string::npos)
+                << c.line;
+        }
     }
+}
+
+TEST(CBmap, AMovedFromLevelIsEmptyInEveryField) {
+    CBmap level;
+    ASSERT_TRUE(level.Allocate(3, 4, 2));
+    const CBmap taken = std::move(level);
+    EXPECT_EQ(taken.Width(), 4);
+    EXPECT_FALSE(level.HasData());  // NOLINT(bugprone-use-after-move): what is left is the point
+    EXPECT_EQ(level.Type(), CBmap::kEmptyType);
+    EXPECT_EQ(level.Width(), 0);
+    EXPECT_EQ(level.Height(), 0);
+    EXPECT_EQ(level.Bpr(), 0);
+    EXPECT_EQ(level.ChunkSize(false), 52);  // headers only: no rows promised
 }
 
 TEST(CBmap, RowsOfAnyLengthStayInsideTheirBuffers) {

@@ -222,7 +222,7 @@ TEST(CMip, HostileExponentsAndCountsFinishPromptly) {
             b.Append(LevelChunk(1, 1, 1));
             const MipLoad l = LoadMip(mip, b.Data());
             EXPECT_EQ(l.result, 1);
-            EXPECT_EQ(mip.width, pw >= 0 && pw <= 30 ? 1 << pw : 0);
+            EXPECT_EQ(mip.Width(), pw >= 0 && pw <= 30 ? 1 << pw : 0);
         }
     }
     EXPECT_EQ(SlotForPass(INT_MAX, INT_MIN, INT_MAX), 0);
@@ -231,6 +231,50 @@ TEST(CMip, HostileExponentsAndCountsFinishPromptly) {
     EXPECT_EQ(SlotForPass(30, 3, 0), -1);
     EXPECT_EQ(SlotForPass(-5, -1, 0), -1);
     EXPECT_EQ(SlotForPass(4, -100, 4), 0);
+    const std::int64_t values[] = {INT_MIN, -9, -1, 0, 4, 8, 9, 30, 31, 1000, INT_MAX};
+    for (const std::int64_t pw : values) {
+        for (const std::int64_t ph : values) {
+            EXPECT_LE(SlotsToRead(pw, ph, INT_MAX).size(), 18U) << pw << " " << ph;
+        }
+    }
+    EXPECT_EQ(SlotsToRead(8, 8, INT_MAX), (std::vector<int>{8, 7, 6, 5, 4, 3, 2, 1, 0}));
+    EXPECT_EQ(SlotsToRead(8, 8, 3), (std::vector<int>{8, 7, 6}));
+}
+
+TEST(CMip, TheLoadReportNamesTheFirstErrorRejectedLevelsAndACutShortFile) {
+    CMip clean;
+    MakeMipSet(clean, 3, 0, 2);
+    const Bytes good = SaveMip(clean);
+    CMip mip;
+    (void)LoadMip(mip, good);
+    EXPECT_TRUE(mip.loadReport.Clean());
+    EXPECT_EQ(mip.loadReport.Summary(), "loaded cleanly");
+
+    // Slot 2 declares a width past the limit (its rows are there and are skipped); the file then
+    // ends inside slot 0's rows.
+    ByteBuilder b = MipHead({3, 2, 2, 0, 0, 3});
+    ByteBuilder wide;
+    wide.Header("BMAP", 0).Header("BMHD", 14).U8(3).U32(5000).U32(1).U32(4).U8(0).U8(0x20).U8(
+        0x20);
+    wide.Header("DATA", 4).U32(0);
+    b.Append(wide.Data()).Append(LevelChunk(2, 2, 5));
+    const Bytes last = LevelChunk(1, 1, 6);
+    b.Append(Bytes(last.begin(), last.end() - 1));
+    const MipLoad l = LoadMip(mip, b.Data());
+    EXPECT_EQ(l.result, 1);  // the result stays what it always was
+    EXPECT_EQ(Slots(mip), "1:2x2#5 ");
+    const LoadReport& r = mip.loadReport;
+    EXPECT_EQ(r.FirstError(), "BMAP width 5000 out of range 0..4096");
+    EXPECT_EQ(r.FirstErrorOffset(), 44 + 25);  // the width field of the first level
+    ASSERT_EQ(r.Rejected().size(), 2U);
+    EXPECT_EQ(r.Rejected()[0].slot, 2);
+    EXPECT_EQ(r.Rejected()[1].slot, 0);
+    EXPECT_TRUE(r.WasCutShort());
+    EXPECT_EQ(r.Summary(),
+              "first error at offset 69: BMAP width 5000 out of range 0..4096\n"
+              "level rejected (slot 2) at offset 69: BMAP width 5000 out of range 0..4096\n"
+              "level rejected (slot 0) at offset 212: BMAP rows need 2 bytes but 1 remain\n"
+              "the file is cut short");
 }
 
 TEST(CMip, ReloadingASavedSetKeepsEveryFieldAndResetsWhatIsRecomputed) {

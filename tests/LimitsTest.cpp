@@ -23,38 +23,6 @@ Bytes Level(int type, std::int32_t width, std::int32_t height, std::int32_t bpr)
     return b.Data();
 }
 
-int LoadOne(const Bytes& bytes, CBmap& level) {
-    MemStream in(bytes);
-    CCmap palette;
-    CCmap global;
-    global.SetDefault();
-    int result = 0;
-    (void)CaptureStdout([&] { result = level.Load(in.Get(), palette, global); });
-    return result;
-}
-
-TEST(Limits, SidesUpToTheCapLoad) {
-    CBmap level;
-    EXPECT_EQ(LoadOne(Level(3, limits::kMaxSide, 1, 2 * limits::kMaxSide), level), 1);
-    EXPECT_EQ(level.Width(), limits::kMaxSide);
-    EXPECT_EQ(LoadOne(Level(0, 1, limits::kMaxSide, 1), level), 1);
-    EXPECT_EQ(LoadOne(Level(0, 1, limits::kMaxSide + 1, 1), level), 0);
-    EXPECT_EQ(LoadOne(Level(0, limits::kMaxSide + 1, 1, 2049), level), 0);
-}
-
-TEST(Limits, PixelsBeyondTheFreeAllowanceNeedRowsBehindThem) {
-    CBmap level;
-    // 256 x 256 with no rows at all: allowed, and every pixel reads as 0.
-    EXPECT_EQ(LoadOne(Level(5, 256, 256, 0), level), 1);
-    EXPECT_EQ(level.Plane(PlaneId::kA)[65535], 0);
-    // One pixel more is not.
-    EXPECT_EQ(LoadOne(Level(5, 257, 256, 0), level), 0);
-    EXPECT_FALSE(level.HasData());
-    // Past the allowance, two pixels per byte of rows: a 4-bit level exactly backed loads.
-    EXPECT_EQ(LoadOne(Level(0, 1024, 128, 512), level), 1);
-    EXPECT_EQ(LoadOne(Level(0, 1024, 128, 511), level), 0);
-}
-
 TEST(Limits, LevelsCutInsideTheirHeadersAreRejected) {
     const Bytes whole = Level(3, 2, 2, 4);
     std::string trace;
@@ -73,17 +41,6 @@ TEST(Limits, LevelsCutInsideTheirHeadersAreRejected) {
     EXPECT_NE(trace.find("DATA header cut short: 12 bytes needed but 4 remain at offset 40\n"),
               std::string::npos)
         << trace;
-}
-
-TEST(Limits, TheLevelLoopVisitsAtMostEighteenPasses) {
-    const std::int64_t values[] = {INT_MIN, -9, -1, 0, 4, 8, 9, 30, 31, 1000, INT_MAX};
-    for (const std::int64_t pw : values) {
-        for (const std::int64_t ph : values) {
-            EXPECT_LE(SlotsToRead(pw, ph, INT_MAX).size(), 18U) << pw << " " << ph;
-        }
-    }
-    EXPECT_EQ(SlotsToRead(8, 8, INT_MAX), (std::vector<int>{8, 7, 6, 5, 4, 3, 2, 1, 0}));
-    EXPECT_EQ(SlotsToRead(8, 8, 3), (std::vector<int>{8, 7, 6}));
 }
 
 TEST(Limits, MemoryStaysProportionalToTheFile) {

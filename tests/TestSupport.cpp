@@ -204,20 +204,16 @@ void FillPattern(CBmap& level, int type, int width, int height, int seed) {
 
 void MakeMipSet(CMip& mip, int type, int miptype, int power) {
     mip.miptype = miptype;
-    mip.powerwidth = power;
-    mip.powerheight = power;
-    mip.width = 1 << power;
-    mip.height = 1 << power;
     mip.col = 7;
     mip.SetRepeatCode(1);
-    mip.numimages = power + 1;
     mip.globalPalette = PatternPalette(1);
     for (int k = power; k >= 0; --k) {
-        const auto slot = static_cast<std::size_t>(k);
         // The global palette is what a level without its own decodes with; levels carry their
         // own only in miptype 2.
-        mip.levelPalettes[slot] = miptype == 2 ? PatternPalette(k + 2) : mip.globalPalette;
-        FillPattern(mip.levels[slot], type, 1 << k, 1 << k, miptype == 2 ? k + 2 : 1);
+        const CCmap own = PatternPalette(k + 2);
+        CBmap level;
+        FillPattern(level, type, 1 << k, 1 << k, miptype == 2 ? k + 2 : 1);
+        EXPECT_TRUE(mip.SetLevel(std::move(level), miptype == 2 ? &own : nullptr));
     }
 }
 

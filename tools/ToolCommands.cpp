@@ -113,8 +113,8 @@ void PrintSummary(const CSrb& record, bool isSrb) {
     }
     const CMip& mip = record.mip;
     std::printf("miptype: %d\n", mip.miptype);
-    std::printf("powerwidth: %d (%d)\n", mip.powerwidth, mip.width);
-    std::printf("powerheight: %d (%d)\n", mip.powerheight, mip.height);
+    std::printf("powerwidth: %d (%d)\n", mip.powerwidth, mip.Width());
+    std::printf("powerheight: %d (%d)\n", mip.powerheight, mip.Height());
     std::printf("col: %d\n", mip.col);
     std::printf("repeat: %d (h=%d, v=%d)\n", mip.RepeatCode(), mip.hrepeat, mip.vrepeat);
     std::printf("numimages: %d\n", mip.numimages);
