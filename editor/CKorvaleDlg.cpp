@@ -98,8 +98,9 @@ void CKorvaleDlg::BuildControls() {
             case Kind::kDefaultButton:
             case Kind::kButton: {
                 auto* button = new QPushButton(text, this);
+                // Enter presses the focused button; from anywhere else it presses Quit.
+                button->setAutoDefault(true);
                 button->setDefault(c.kind == Kind::kDefaultButton);
-                button->setAutoDefault(false);
                 widget = button;
                 break;
             }
@@ -210,6 +211,7 @@ std::optional<std::pair<int, QString>> CKorvaleDlg::ReadFields() {
         if (text != shown_[i]) {  // an untouched field keeps its exact value
             if (const auto parsed = TextToFloat(text.toStdString())) {
                 values_[i] = *parsed;
+                shown_[i] = text;  // the text the variable now holds, for the next exchange
             } else {
                 failure = QStringLiteral("Please enter a number.");
             }

@@ -8,8 +8,8 @@
 #include <array>
 #include <optional>
 
-#include "DialogServices.h"
 #include "CSrb.h"
+#include "DialogServices.h"
 
 class QLabel;
 class QLineEdit;
@@ -89,8 +89,8 @@ class CKorvaleDlg : public QDialog {
     CSrb& record_;
     DialogServices& services_;
     std::array<float, kFields> values_{};
-    // What each edit box showed when last filled, so an untouched field gives back its exact
-    // value (bit for bit, whatever its text form).
+    // The text each variable last came from (filled in, or read and accepted), so a field
+    // untouched since then gives back its exact value (bit for bit, whatever its text form).
     std::array<QString, kFields> shown_{};
     std::array<QLineEdit*, kFields> fields_{};
     QLabel* srbStatus_ = nullptr;

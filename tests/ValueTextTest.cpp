@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <bit>
-#include <cmath>
 #include <cstdint>
+#include <optional>
 
 #include "ValueText.h"
 
@@ -28,15 +28,36 @@ TEST(ValueText, PlainDigitsWhileTheyStayShort) {
 }
 
 TEST(ValueText, ParsingIsStrictButForgivesBlanksAndPlus) {
-    EXPECT_EQ(TextToFloat(" +2.5 "), 2.5F);
-    EXPECT_EQ(TextToFloat("\t-1e3\n"), -1000.0F);
-    EXPECT_FALSE(TextToFloat("12abc").has_value());
-    EXPECT_FALSE(TextToFloat("").has_value());
-    EXPECT_FALSE(TextToFloat("   ").has_value());
-    EXPECT_FALSE(TextToFloat("+").has_value());
-    EXPECT_FALSE(TextToFloat("1,5").has_value());
-    EXPECT_EQ(TextToFloat("1e50"), HUGE_VALF);  // too large: out of any range, still a number
-    EXPECT_EQ(TextToFloat("-1e50"), -HUGE_VALF);
+    struct Row {
+        const char* text;
+        std::optional<std::uint32_t> bits;  // nothing: not a number
+    };
+    const Row rows[] = {
+        {" +2.5 ", 0x40200000U},
+        {"\t-1e3\n", 0xC47A0000U},
+        {"12abc", std::nullopt},
+        {"", std::nullopt},
+        {"   ", std::nullopt},
+        {"+", std::nullopt},
+        {"+-5", std::nullopt},
+        {"-+5", std::nullopt},
+        {"1,5", std::nullopt},
+        // Too large: out of any range, still a number.
+        {"1e50", 0x7F800000U},
+        {"-1e50", 0xFF800000U},
+        // Too small: the nearest float, a signed zero or a subnormal.
+        {"1e-50", 0x00000000U},
+        {"-1e-50", 0x80000000U},
+        {"1e-45", 0x00000001U},
+        {"8e-46", 0x00000001U},
+        {"7e-46", 0x00000000U},
+    };
+    for (const Row& row : rows) {
+        const auto value = TextToFloat(row.text);
+        const auto bits =
+            value ? std::optional(std::bit_cast<std::uint32_t>(*value)) : std::nullopt;
+        EXPECT_EQ(bits, row.bits) << row.text;
+    }
 }
 
 }  // namespace

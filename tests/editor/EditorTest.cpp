@@ -226,6 +226,46 @@ TEST_F(EditorTest, QuitStaysOpenUntilEveryFieldIsValid) {
     EXPECT_FALSE(dialog_.isVisible());
 }
 
+TEST_F(EditorTest, AFieldTypedBackToItsEarlierTextTakesThatValueAgain) {
+    SetField(0, "5");
+    Answer(Path("five.srb"));
+    dialog_.OnSaveSrb();
+    SetField(0, "0");
+    Answer(Path("zero.srb"));
+    dialog_.OnSaveSrb();
+    CSrb saved;
+    ASSERT_EQ(saved.Load(Path("zero.srb")), 1);
+    EXPECT_EQ(saved.header[0], 0.0F);
+
+    dialog_.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog_));
+    SetField(6, "1001");
+    dialog_.accept();
+    EXPECT_TRUE(dialog_.isVisible());
+    SetField(6, "0");  // the text shown before, now valid again
+    dialog_.accept();
+    EXPECT_FALSE(dialog_.isVisible());
+    EXPECT_EQ(services_.messages.size(), 1U);
+}
+
+TEST_F(EditorTest, EnterPressesTheFocusedButtonAndQuitFromAField) {
+    dialog_.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog_));
+    auto* save = dialog_.findChild<QPushButton*>("control3");
+    save->setFocus();
+    QTest::keyClick(save, Qt::Key_Return);
+    ASSERT_EQ(services_.requests.size(), 1U);
+    EXPECT_EQ(services_.requests[0].title, "Save SRB...");
+    EXPECT_TRUE(dialog_.isVisible());
+
+    dialog_.Field(2)->setFocus();
+    EXPECT_TRUE(dialog_.findChild<QPushButton*>("control1")->isDefault());
+    QTest::keyClick(dialog_.Field(2), Qt::Key_Return);
+    EXPECT_FALSE(dialog_.isVisible());
+    EXPECT_EQ(dialog_.result(), QDialog::Accepted);
+    EXPECT_EQ(services_.requests.size(), 1U);
+}
+
 TEST_F(EditorTest, LoadMipThenSaveSrbWritesTheNewTextureWithTheVisibleValues) {
     CMip mip;
     MakeMipSet(mip, 4, 0, 3);
