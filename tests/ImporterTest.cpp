@@ -1,1 +1,152 @@
-// placeholder
+// Making mip sets from pictures: sizes, types, palettes and what the chain keeps.
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <set>
+
+#include "Importer.h"
+#include "LevelImage.h"
+#include "TestSupport.h"
+
+namespace korvale::test {
+namespace {
+
+Image Picture(int width, int height, const std::function<Rgba8(int, int)>& colour) {
+    Image image;
+    image.width = width;
+    image.height = height;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const Rgba8 c = colour(x, y);
+            image.pixels.insert(image.pixels.end(), c.begin(), c.end());
+        }
+    }
+    return image;
+}
+
+std::set<Rgba8> Colours(const Image& image) {
+    std::set<Rgba8> colours;
+    for (std::size_t i = 0; i < image.PixelCount(); ++i) {
+        const std::uint8_t* p = image.pixels.data() + 4 * i;
+        colours.insert({p[0], p[1], p[2], p[3]});
+    }
+    return colours;
+}
+
+Image Shown(const CMip& mip, int slot) {
+    const auto k = static_cast<std::size_t>(slot);
+    return LevelToImage(mip.levels[k], mip.levelPalettes[k]);
+}
+
+TEST(Importer, TopSizeIsTheNearestPowerOfTwoHalvedToFit) {
+    struct Case {
+        int w, h, topW, topH;
+    };
+    const Case cases[] = {{556, 376, 256, 256}, {161, 161, 128, 128}, {300, 40, 256, 32},
+                          {2048, 1024, 256, 128}, {1, 1, 1, 1},      {3, 1000, 1, 256},
+                          {90, 91, 64, 128}};
+    for (const Case& c : cases) {
+        EXPECT_EQ(AutomaticTopSize(c.w, c.h), std::make_pair(c.topW, c.topH)) << c.w << "x" << c.h;
+    }
+}
+
+TEST(Importer, TheAutomaticTypeFollowsColoursAndAlpha) {
+    struct Case {
+        int colours;
+        std::uint8_t alpha;
+        int type;
+    };
+    const Case cases[] = {{16, 255, 0}, {17, 255, 3}, {17, 0, 4}, {17, 128, 5}};
+    for (const Case& c : cases) {
+        const Image image = Picture(32, 1, [&](int x, int) {
+            const auto v = static_cast<std::uint8_t>(x % c.colours * 7);
+            return Rgba8{v, v, 0, x == 0 ? c.alpha : std::uint8_t{255}};
+        });
+        EXPECT_EQ(AutomaticType(image), c.type) << c.colours << " " << int{c.alpha};
+    }
+}
+
+TEST(Importer, SixteenColoursAreKeptExactly) {
+    const Image image = Picture(16, 16, [](int x, int y) {
+        return Rgba8{static_cast<std::uint8_t>(x / 4 * 60), static_cast<std::uint8_t>(y / 4 * 70),
+                     33, static_cast<std::uint8_t>(x < 8 ? 255 : 90)};
+    });
+    CMip mip;
+    std::string error;
+    ImportOptions options;
+    options.levels = 1;
+    ASSERT_TRUE(ImportImage(image, options, mip, error)) << error;
+    EXPECT_EQ(mip.levels[4].Type(), 0);
+    EXPECT_EQ(Shown(mip, 4).pixels, image.pixels);
+}
+
+TEST(Importer, AFlatColourStaysFlatAtEveryLevel) {
+    const Image image = Picture(64, 32, [](int, int) { return Rgba8{10, 200, 30, 255}; });
+    CMip mip;
+    std::string error;
+    ImportOptions options;
+    options.type = 3;
+    ASSERT_TRUE(ImportImage(image, options, mip, error)) << error;
+    EXPECT_EQ(mip.FilledSlots(), (std::vector<int>{6, 5, 4, 3, 2, 1, 0}));
+    EXPECT_EQ(mip.numimages, 7);
+    EXPECT_EQ(mip.powerwidth, 6);
+    EXPECT_EQ(mip.powerheight, 5);
+    for (const int k : mip.FilledSlots()) {
+        // 10, 200, 30 on the 5-6-5 grid: codes 1, 49, 4, shown as 8, 198, 33.
+        EXPECT_EQ(Colours(Shown(mip, k)), (std::set<Rgba8>{{8, 198, 33, 255}})) << k;
+    }
+}
+
+TEST(Importer, ASharedPaletteIsGlobalAndPerLevelPalettesAreEachLevelsOwn) {
+    // Many colours, so the palette must be chosen; the lower levels are blends of the top.
+    const Image image = Picture(8, 8, [](int x, int y) {
+        return Rgba8{static_cast<std::uint8_t>(x * 32), static_cast<std::uint8_t>(y * 32), 90, 255};
+    });
+    std::string error;
+    CMip shared;
+    ImportOptions options;
+    options.type = 0;
+    ASSERT_TRUE(ImportImage(image, options, shared, error)) << error;
+    EXPECT_EQ(shared.miptype, 0);
+    for (const int k : shared.FilledSlots()) {
+        EXPECT_EQ(shared.levelPalettes[static_cast<std::size_t>(k)], shared.globalPalette) << k;
+    }
+    CMip perLevel;
+    options.palette = PaletteMode::kPerLevel;
+    ASSERT_TRUE(ImportImage(image, options, perLevel, error)) << error;
+    EXPECT_EQ(perLevel.miptype, 2);
+    EXPECT_NE(perLevel.levelPalettes[3], perLevel.levelPalettes[0]);
+    // A 1 x 1 level with its own palette is exact.
+    EXPECT_EQ(Colours(Shown(perLevel, 0)).size(), 1U);
+
+    CMip given;
+    options.palette = PaletteMode::kFromFile;
+    options.givenPalette = {{0, 0, 0, 255}, {255, 255, 255, 255}};
+    ASSERT_TRUE(ImportImage(image, options, given, error)) << error;
+    for (const int k : given.FilledSlots()) {
+        for (const Rgba8& c : Colours(Shown(given, k))) {
+            EXPECT_TRUE(c == options.givenPalette[0] || c == options.givenPalette[1]) << k;
+        }
+    }
+}
+
+TEST(Importer, HandMadeLevelsReplaceTheGeneratedOnes) {
+    const Image image = Picture(8, 8, [](int, int) { return Rgba8{255, 0, 0, 255}; });
+    ImportOptions options;
+    options.type = 5;
+    options.handMadeLevels.push_back(Picture(2, 2, [](int, int) { return Rgba8{0, 0, 255, 255}; }));
+    CMip mip;
+    std::string error;
+    ASSERT_TRUE(ImportImage(image, options, mip, error)) << error;
+    EXPECT_EQ(Colours(Shown(mip, 1)), (std::set<Rgba8>{{0, 0, 255, 255}}));
+    EXPECT_EQ(Colours(Shown(mip, 2)), (std::set<Rgba8>{{255, 0, 0, 255}}));
+
+    options.handMadeLevels = {Picture(3, 3, [](int, int) { return Rgba8{}; })};
+    EXPECT_FALSE(ImportImage(image, options, mip, error));
+    EXPECT_EQ(error, "a level of 3 x 3 has no place in a chain from 8 x 8");
+    EXPECT_EQ(Colours(Shown(mip, 1)), (std::set<Rgba8>{{0, 0, 255, 255}}));  // unchanged
+}
+
+}  // namespace
+}  // namespace korvale::test

@@ -6,7 +6,11 @@
 
 #include <fcntl.h>
 
+#include <nlohmann/json.hpp>
+
 #include "CSrb.h"
+#include "Image.h"
+#include "PngIo.h"
 #include "TestSupport.h"
 
 namespace korvale::test {
@@ -23,13 +27,16 @@ std::string Slurp(const std::string& path) {
     return std::string(b.begin(), b.end());
 }
 
-ToolRun Tool(const ScratchDir& dir, const std::vector<std::string>& args) {
+ToolRun Tool(const ScratchDir& dir, const std::vector<std::string>& args,
+             const std::string& input = "/dev/null") {
     const std::string outPath = dir.Path("stdout.txt");
     const std::string errPath = dir.Path("stderr.txt");
     const pid_t pid = ::fork();
     if (pid == 0) {
         const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int in = ::open(input.c_str(), O_RDONLY);
+        ::dup2(in, 0);
         ::dup2(out, 1);
         ::dup2(err, 2);
         std::vector<char*> argv;
@@ -111,13 +118,47 @@ TEST_F(ToolTest, InfoOfDamagedFilesExitsAsTheLoaderSays) {
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("no mip set follows"), std::string::npos) << r.err;
 
-    // Damage inside the levels is reported by the trace only: the load itself succeeds.
+    // Damage inside the levels: the load goes on, and the summary and the exit status say so.
     Bytes mip = ReadFile(dir_.Path("tree.mip"));
     mip[120] = 'X';  // the first level's tag
     WriteFile(dir_.Path("hurt.mip"), mip);
     r = Tool(dir_, {"info", dir_.Path("hurt.mip")});
-    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.status, 3);
     EXPECT_NE(r.out.find("CBmap::Load\nNot a BMAP\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("load: first error at offset 120: Not a BMAP\nlevel rejected (slot 2)"),
+              std::string::npos)
+        << r.out;
+    r = Tool(dir_, {"convert", dir_.Path("hurt.mip"), dir_.Path("saved.mip")});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_TRUE(std::filesystem::exists(dir_.Path("saved.mip")));  // what loaded is still saved
+    r = Tool(dir_, {"info", dir_.Path("tree.mip")});
+    EXPECT_NE(r.out.find("load: loaded cleanly\n"), std::string::npos) << r.out;
+}
+
+TEST_F(ToolTest, StandardInputIsReadOnceFromAPipeOrAsDash) {
+    const ToolRun byPath = Tool(dir_, {"info", dir_.Path("tree.srb")});
+    for (const std::string name : {"-", "/dev/stdin"}) {
+        const ToolRun r = Tool(dir_, {"info", name}, dir_.Path("tree.srb"));
+        EXPECT_EQ(r.status, 0) << name << r.err;
+        EXPECT_EQ(r.out, byPath.out) << name;
+    }
+    const ToolRun r = Tool(dir_, {"convert", "-", dir_.Path("piped.mip")}, dir_.Path("tree.mip"));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(ReadFile(dir_.Path("piped.mip")), ReadFile(dir_.Path("tree.mip")));
+}
+
+TEST_F(ToolTest, InfoJsonIsTheSummaryAloneForScripts) {
+    const ToolRun r = Tool(dir_, {"info", "--json", dir_.Path("tree.srb")});
+    EXPECT_EQ(r.status, 0) << r.err;
+    const auto json = nlohmann::json::parse(r.out);  // the trace is not mixed in
+    EXPECT_EQ(json["kind"], "srb");
+    EXPECT_EQ(json["header"][2], 64.0);
+    EXPECT_EQ(json["mip"]["numimages"], 3);
+    ASSERT_EQ(json["levels"].size(), 3U);
+    EXPECT_EQ(json["levels"][0]["slot"], 2);
+    EXPECT_EQ(json["levels"][0]["typeName"], "argb4444");
+    EXPECT_EQ(json["levels"][0]["palette"], "none");
+    EXPECT_EQ(json["load"]["clean"], true);
 }
 
 TEST_F(ToolTest, ConvertReproducesFilesByteForByte) {
@@ -159,7 +200,7 @@ TEST_F(ToolTest, UsageErrorsAndFailuresAreClearMessages) {
     };
     const std::string mip = dir_.Path("tree.mip");
     const std::vector<Case> cases = {
-        {{}, 2, "usage: korvale-tool info FILE"},
+        {{}, 2, "usage: korvale-tool info [--json] FILE"},
         {{"frobnicate"}, 2, "korvale-tool: unknown command 'frobnicate'"},
         {{"info"}, 2, "korvale-tool: info needs a FILE"},
         {{"info", mip, mip}, 2, "korvale-tool: info takes one FILE"},
@@ -188,9 +229,147 @@ TEST_F(ToolTest, UsageErrorsAndFailuresAreClearMessages) {
     }
     const ToolRun help = Tool(dir_, {"--help"});
     EXPECT_EQ(help.status, 0);
-    EXPECT_EQ(help.out.rfind("usage: korvale-tool info FILE\n", 0), 0U);
+    EXPECT_EQ(help.out.rfind("usage: korvale-tool info [--json] FILE\n", 0), 0U);
     EXPECT_EQ(help.err, "");
     EXPECT_EQ(dir_.List(), (std::vector<std::string>{"tree.mip", "tree.srb", "tree.yrq"}));
+}
+
+// A PNG written by our own encoder, for the picture commands.
+void WritePng(const std::string& path, const Image& image) {
+    std::vector<std::uint8_t> png;
+    std::string error;
+    ASSERT_TRUE(EncodePng(image, true, png, error)) << error;
+    ASSERT_TRUE(WriteFileBytes(path, png, error)) << error;
+}
+
+Image Gradient(int width, int height) {
+    Image image;
+    image.width = width;
+    image.height = height;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            image.pixels.insert(image.pixels.end(),
+                                {static_cast<std::uint8_t>(x * 255 / std::max(1, width - 1)),
+                                 static_cast<std::uint8_t>(y * 255 / std::max(1, height - 1)),
+                                 77, static_cast<std::uint8_t>(x < width / 2 ? 255 : 160)});
+        }
+    }
+    return image;
+}
+
+TEST_F(ToolTest, ExportThenImportGivesTheSameLevelForEveryType) {
+    for (const auto& [type, name] : std::vector<std::pair<int, std::string>>{
+             {0, "pal4"}, {3, "rgb565"}, {4, "argb1555"}, {5, "argb4444"}}) {
+        CMip mip;
+        MakeMipSet(mip, type, 0, 3);
+        ASSERT_EQ(mip.Save(dir_.Path("set.mip")), 1);
+        ToolRun r = Tool(dir_, {"export", dir_.Path("set.mip"), dir_.Path("top.png")});
+        ASSERT_EQ(r.status, 0) << r.err;
+        r = Tool(dir_, {"import", dir_.Path("top.png"), dir_.Path("back.mip"), "--type", name,
+                        "--levels", "1"});
+        ASSERT_EQ(r.status, 0) << r.err;
+        CMip back;
+        (void)CaptureStdout([&] { ASSERT_EQ(back.Load(dir_.Path("back.mip")), 1); });
+        EXPECT_TRUE(SameLevel(back.levels[3], mip.levels[3])) << name;
+        if (type == 0) {
+            EXPECT_EQ(back.globalPalette, mip.globalPalette);
+        }
+    }
+}
+
+TEST_F(ToolTest, ImportReusesThePaletteOfAnotherFile) {
+    CMip palettised;
+    MakeMipSet(palettised, 0, 0, 2);
+    ASSERT_EQ(palettised.Save(dir_.Path("pal.mip")), 1);
+    WritePng(dir_.Path("picture.png"), Gradient(32, 32));
+    const ToolRun r = Tool(dir_, {"import", dir_.Path("picture.png"), dir_.Path("out.srb"),
+                                  "--palette", dir_.Path("pal.mip"), "--values", "1,2,3,4,5,6",
+                                  "--size", "2.5"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "imported '" + dir_.Path("picture.png") + "' into '" + dir_.Path("out.srb") +
+                         "': 6 levels from 32 x 32, pal4, one shared palette\n");
+    CSrb srb;
+    (void)CaptureStdout([&] { ASSERT_EQ(srb.Load(dir_.Path("out.srb")), 1); });
+    EXPECT_EQ(srb.mip.globalPalette, palettised.globalPalette);
+    EXPECT_EQ(srb.header[5], 6.0F);
+    EXPECT_TRUE(std::filesystem::exists(dir_.Path("out.yrq")));
+}
+
+TEST_F(ToolTest, CompareReportsPsnrPerLevel) {
+    ToolRun r = Tool(dir_, {"compare", dir_.Path("tree.mip"), dir_.Path("tree.srb")});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("slot 2: 4 x 4, colour PSNR inf dB, alpha PSNR inf dB, largest "
+                         "difference 0\n"),
+              std::string::npos)
+        << r.out;
+    // Red off by 10 in one of two opaque pixels: MSE 100 / 6 over three channels.
+    Image a;
+    a.width = 2;
+    a.height = 1;
+    a.pixels = {100, 50, 50, 255, 0, 0, 0, 255};
+    Image b = a;
+    b.pixels[0] = 110;
+    WritePng(dir_.Path("a.png"), a);
+    WritePng(dir_.Path("b.png"), b);
+    r = Tool(dir_, {"compare", dir_.Path("a.png"), dir_.Path("b.png")});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "slot 1: 2 x 1, colour PSNR 35.91 dB, alpha PSNR inf dB, largest "
+                     "difference 10\n");
+    r = Tool(dir_, {"compare", dir_.Path("a.png"), dir_.Path("b.png"), "--min-psnr", "40"});
+    EXPECT_EQ(r.status, 1);
+    r = Tool(dir_, {"compare", dir_.Path("a.png"), dir_.Path("tree.mip")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("slot 1: 2 x 1 in A but 2 x 2 in B\nslot 0: only in B\n"),
+              std::string::npos)
+        << r.out;
+}
+
+TEST_F(ToolTest, BadPicturesFailClearlyAndWriteNothing) {
+    WritePng(dir_.Path("good.png"), Gradient(8, 8));
+    const Bytes good = ReadFile(dir_.Path("good.png"));
+    WriteFile(dir_.Path("cut.png"), Bytes(good.begin(), good.begin() + 40));
+    WriteFile(dir_.Path("text.png"), Bytes{'h', 'e', 'l', 'l', 'o'});
+    Bytes huge = good;  // IHDR claims 20000 x 20000 (its CRC no longer matches either)
+    huge[16] = 0;
+    huge[17] = 0;
+    huge[18] = 0x4E;
+    huge[19] = 0x20;
+    huge[20] = 0;
+    huge[21] = 0;
+    huge[22] = 0x4E;
+    huge[23] = 0x20;
+    WriteFile(dir_.Path("huge.png"), huge);
+    for (const std::string name : {"cut.png", "text.png", "huge.png", "none.png"}) {
+        const ToolRun r = Tool(dir_, {"import", dir_.Path(name), dir_.Path("out.mip")});
+        EXPECT_EQ(r.status, 1) << name;
+        EXPECT_EQ(r.err.rfind("korvale-tool: " + dir_.Path(name) + ": ", 0), 0U) << r.err;
+        EXPECT_FALSE(std::filesystem::exists(dir_.Path("out.mip"))) << name;
+    }
+
+    // Many files: a bad one is named and the others are still made.
+    const ToolRun r = Tool(dir_, {"import", dir_.Path("good.png"), dir_.Path("text.png"), "-o",
+                                  dir_.Path("made"), "-j", "2"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "1 imported, 1 failed\n");
+    EXPECT_NE(r.err.find(dir_.Path("text.png") + ": "), std::string::npos) << r.err;
+    EXPECT_TRUE(std::filesystem::exists(dir_.Path("made/good.mip")));
+    EXPECT_FALSE(std::filesystem::exists(dir_.Path("made/text.mip")));
+}
+
+TEST_F(ToolTest, ExportWritesEveryLevelOrASheet) {
+    ToolRun r = Tool(dir_, {"export", dir_.Path("tree.srb"), "--all", dir_.Path("levels")});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(std::filesystem::exists(dir_.Path("levels/tree-4x4.png")) &&
+                  std::filesystem::exists(dir_.Path("levels/tree-1x1.png")),
+              true);
+    r = Tool(dir_, {"export", dir_.Path("tree.mip"), "--sheet", dir_.Path("sheet.png")});
+    EXPECT_EQ(r.status, 0) << r.err;
+    Image sheet;
+    std::string error;
+    ASSERT_TRUE(ReadPngFile(dir_.Path("sheet.png"), sheet, error)) << error;
+    EXPECT_EQ(sheet.width, 4 + 2 + 1);
+    EXPECT_EQ(sheet.height, 4);
+    EXPECT_EQ(sheet.pixels[4 * (3 * 7 + 6) + 3], 0);  // below the 1 x 1 level: transparent
 }
 
 }  // namespace

@@ -1,1 +1,276 @@
-// placeholder
+#include "Importer.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <optional>
+#include <unordered_set>
+
+#include "CSrb.h"
+#include "ChunkStream.h"
+#include "ColourSpace.h"
+#include "Ditherer.h"
+#include "LevelImage.h"
+#include "PixelType.h"
+#include "PngIo.h"
+#include "Quantiser.h"
+
+namespace korvale {
+
+namespace {
+
+constexpr int kLargestSide = 256;
+
+std::uint32_t Packed(const std::uint8_t* p) {
+    return static_cast<std::uint32_t>(p[0]) << 24 | static_cast<std::uint32_t>(p[1]) << 16 |
+           static_cast<std::uint32_t>(p[2]) << 8 | p[3];
+}
+
+// The distinct colours of a picture, or nothing once there are more than limit.
+std::optional<std::vector<Rgba8>> FewColours(const Image& image, std::size_t limit) {
+    std::unordered_set<std::uint32_t> seen;
+    std::vector<Rgba8> colours;
+    for (std::size_t i = 0; i < image.PixelCount(); ++i) {
+        const std::uint8_t* p = image.pixels.data() + 4 * i;
+        if (seen.insert(Packed(p)).second) {
+            if (colours.size() == limit) {
+                return std::nullopt;
+            }
+            colours.push_back({p[0], p[1], p[2], p[3]});
+        }
+    }
+    return colours;
+}
+
+bool IsPowerOfTwoSide(int side) {
+    return side >= 1 && side <= kLargestSide && std::has_single_bit(static_cast<unsigned>(side));
+}
+
+// A level of a 16-bit type from its full-precision pixels.
+CBmap SixteenBitLevel(const SrgbImage& level, const PixelTypeInfo& info, bool dither) {
+    const ChannelBits bits{info.redBits, info.greenBits, info.blueBits, info.alphaBits};
+    const std::vector<std::uint8_t> codes = QuantiseChannels(level, bits, dither);
+    CBmap made;
+    if (!made.Allocate(info.code, level.width, level.height)) {
+        return made;
+    }
+    const auto r = made.Plane(PlaneId::kR);
+    const auto g = made.Plane(PlaneId::kG);
+    const auto b = made.Plane(PlaneId::kB);
+    const auto a = made.Plane(PlaneId::kA);
+    const auto index = made.Plane(PlaneId::kIndex);
+    // Planes hold codes shifted up, as the loader leaves them.
+    for (std::size_t i = 0; i < r.size(); ++i) {
+        r[i] = codes[4 * i] << (8 - info.redBits);
+        g[i] = codes[4 * i + 1] << (8 - info.greenBits);
+        b[i] = codes[4 * i + 2] << (8 - info.blueBits);
+        a[i] = info.alphaBits == 0 ? 255 : codes[4 * i + 3] << (8 - info.alphaBits);
+        index[i] = 255;
+    }
+    return made;
+}
+
+CBmap PalettisedLevel(int width, int height, std::span<const std::uint8_t> indices,
+                      const CCmap& palette) {
+    Image picture;
+    picture.width = width;
+    picture.height = height;
+    picture.pixels.assign(picture.PixelCount() * 4, 0);
+    picture.indices.assign(indices.begin(), indices.end());
+    CBmap made;
+    std::string ignored;
+    (void)ImageToLevel(picture, 0, palette, made, ignored);
+    return made;
+}
+
+}  // namespace
+
+std::pair<int, int> AutomaticTopSize(int width, int height) {
+    auto nearest = [](int side) {
+        const long exponent = std::lround(std::log2(std::max(1, side)));
+        return exponent >= 30 ? 1 << 30 : 1 << exponent;
+    };
+    int w = nearest(width);
+    int h = nearest(height);
+    while (std::max(w, h) > kLargestSide) {
+        w = std::max(1, w / 2);
+        h = std::max(1, h / 2);
+    }
+    return {w, h};
+}
+
+int AutomaticType(const Image& image) {
+    if (!image.palette.empty() || FewColours(image, CCmap::kEntries)) {
+        return 0;
+    }
+    bool partial = false;
+    bool transparent = false;
+    for (std::size_t i = 0; i < image.PixelCount(); ++i) {
+        const std::uint8_t a = image.pixels[4 * i + 3];
+        partial = partial || (a != 0 && a != 255);
+        transparent = transparent || a == 0;
+    }
+    return partial ? 5 : transparent ? 4 : 3;
+}
+
+bool ReadPaletteFile(const std::string& path, std::vector<Rgba8>& colours, std::string& error) {
+    Image png;
+    std::string pngError;
+    if (ReadPngFile(path, png, pngError)) {
+        if (!png.palette.empty()) {
+            colours = png.palette;
+            return true;
+        }
+        auto few = FewColours(png, CCmap::kEntries);
+        if (!few) {
+            error = "has more than 16 colours, so it holds no palette to reuse";
+            return false;
+        }
+        colours = *few;
+        return true;
+    }
+    FilePtr file = OpenForRead(path);
+    if (!file) {
+        error = pngError;
+        return false;
+    }
+    const bool isSrb = PeekTag(file.get()) == tag::kSrb;
+    CSrb record;
+    const int result = isSrb ? record.Load(file.get()) : record.mip.Load(file.get());
+    if (result <= 0) {
+        error = "is neither a PNG nor an SRB or MIP file";
+        return false;
+    }
+    const CMip& mip = record.mip;
+    const std::vector<int> slots = mip.FilledSlots();
+    const bool own = mip.miptype == 2 && !slots.empty();
+    colours = PaletteColours(own ? mip.levelPalettes[static_cast<std::size_t>(slots.front())]
+                                 : mip.globalPalette);
+    return true;
+}
+
+bool ImportImage(const Image& image, const ImportOptions& options, CMip& mip, std::string& error) {
+    if (image.Empty() || image.pixels.size() != image.PixelCount() * 4) {
+        error = "the picture is empty";
+        return false;
+    }
+    auto [topWidth, topHeight] = AutomaticTopSize(image.width, image.height);
+    if (options.topWidth != 0 || options.topHeight != 0) {
+        if (!IsPowerOfTwoSide(options.topWidth) || !IsPowerOfTwoSide(options.topHeight)) {
+            error = "the top size must be powers of two of at most 256, not " +
+                    std::to_string(options.topWidth) + " x " + std::to_string(options.topHeight);
+            return false;
+        }
+        topWidth = options.topWidth;
+        topHeight = options.topHeight;
+    }
+    const int type = options.type.value_or(AutomaticType(image));
+    const PixelTypeInfo* info = PixelTypeOf(type);
+    if (info == nullptr) {
+        error = "unknown pixel type " + std::to_string(type);
+        return false;
+    }
+    if (options.repeat < 0 || options.repeat > 3) {
+        error = "the repeat code must be 0 to 3";
+        return false;
+    }
+    const int chainLength = std::bit_width(static_cast<unsigned>(std::max(topWidth, topHeight)));
+    const int levelCount = options.levels > 0 ? std::min(options.levels, chainLength) : chainLength;
+
+    // The chain in linear light at full precision; each level from the one before.
+    std::vector<SrgbImage> chain;
+    std::vector<bool> exact;  // taken from a picture as it is, not resampled
+    {
+        const bool ownSize = image.width == topWidth && image.height == topHeight;
+        LinearImage level = ToLinear(image);
+        for (int k = 0; k < levelCount; ++k) {
+            const int w = std::max(1, topWidth >> k);
+            const int h = std::max(1, topHeight >> k);
+            if (level.width != w || level.height != h) {
+                level = Resample(level, w, h, options.filter);
+            }
+            const bool asIs = k == 0 && ownSize;
+            chain.push_back(asIs ? ToSrgb(image) : ToSrgb(level));
+            exact.push_back(asIs);
+        }
+    }
+    std::vector<const Image*> sources(chain.size(), nullptr);
+    if (image.width == topWidth && image.height == topHeight) {
+        sources[0] = &image;
+    }
+    for (const Image& hand : options.handMadeLevels) {
+        std::size_t k = 0;
+        while (k < chain.size() &&
+               (chain[k].width != hand.width || chain[k].height != hand.height)) {
+            ++k;
+        }
+        if (k == chain.size()) {
+            error = "a level of " + std::to_string(hand.width) + " x " +
+                    std::to_string(hand.height) + " has no place in a chain from " +
+                    std::to_string(topWidth) + " x " + std::to_string(topHeight);
+            return false;
+        }
+        chain[k] = ToSrgb(hand);
+        exact[k] = true;
+        sources[k] = &hand;
+    }
+
+    CMip made;
+    made.SetRepeatCode(options.repeat);
+    made.col = 0;
+    made.globalPalette.SetDefault();
+    const bool palettised = info->kind == PixelKind::kPalettised;
+    const bool perLevel = palettised && options.palette == PaletteMode::kPerLevel;
+    made.miptype = perLevel ? 2 : 0;
+
+    std::vector<Rgba8> shared;
+    if (palettised && !perLevel) {
+        if (options.palette == PaletteMode::kFromFile) {
+            if (options.givenPalette.empty() || options.givenPalette.size() > CCmap::kEntries) {
+                error = "a given palette must have 1 to 16 colours";
+                return false;
+            }
+            shared = options.givenPalette;
+        } else if (sources[0] != nullptr && !sources[0]->palette.empty()) {
+            shared = sources[0]->palette;  // an indexed picture keeps its palette as it is
+        } else {
+            shared = BuildPalette(chain, CCmap::kEntries);
+        }
+        made.globalPalette = PaletteFromColours(shared);
+    }
+
+    for (std::size_t k = 0; k < chain.size(); ++k) {
+        const SrgbImage& level = chain[k];
+        CBmap built;
+        CCmap palette = made.globalPalette;
+        if (!palettised) {
+            built = SixteenBitLevel(level, *info, options.dither && !exact[k]);
+        } else {
+            const Image* source = sources[k];
+            std::vector<Rgba8> colours = shared;
+            if (perLevel) {
+                colours =
+                    source != nullptr && !source->palette.empty()
+                        ? source->palette
+                        : BuildPalette(std::span<const SrgbImage>(&level, 1), CCmap::kEntries);
+                palette = PaletteFromColours(colours);
+            }
+            // Indices kept exactly when the picture's own palette is the one in use.
+            const bool keepIndices =
+                source != nullptr && !source->palette.empty() && colours == source->palette;
+            const std::vector<std::uint8_t> indices =
+                keepIndices ? source->indices
+                            : MapToPalette(level, colours, options.dither && !exact[k]);
+            built = PalettisedLevel(level.width, level.height, indices, palette);
+        }
+        if (!built.HasData() || !made.SetLevel(std::move(built), perLevel ? &palette : nullptr)) {
+            error = "a level of " + std::to_string(level.width) + " x " +
+                    std::to_string(level.height) + " could not be made";
+            return false;
+        }
+    }
+    mip = std::move(made);
+    return true;
+}
+
+}  // namespace korvale

@@ -16,13 +16,13 @@ namespace korvale {
 enum class PaletteMode {
     kShared,    // one palette for the whole chain (miptype 0)
     kPerLevel,  // one palette per level (miptype 2)
-    kFromFile,  // the palette of an existing MIP, SRB or PNG file, shared (miptype 0)
+    kFromFile,  // a given palette (read from a file with ReadPaletteFile), shared (miptype 0)
 };
 
 struct ImportOptions {
     std::optional<int> type;  // a pixel type code; none: chosen from the picture
     PaletteMode palette = PaletteMode::kShared;
-    std::string paletteFile;  // with kFromFile
+    std::vector<Rgba8> givenPalette;  // with kFromFile: at most 16 colours
     bool dither = false;
     int levels = 0;      // how many levels from the top; 0: down to 1 x 1
     int topWidth = 0;    // 0: from the picture
@@ -43,7 +43,8 @@ struct ImportOptions {
 // unchanged and error says why.
 [[nodiscard]] bool ImportImage(const Image& image, const ImportOptions& options, CMip& mip,
                                std::string& error);
-// Reads the 16 colours of a palette from a MIP, SRB or PNG file (a PNG of at most 16 colours).
+// Reads the colours of a palette from a MIP, SRB or PNG file (a PNG of at most 16 colours). The
+// loaders print their trace as they read a MIP or SRB file.
 [[nodiscard]] bool ReadPaletteFile(const std::string& path, std::vector<Rgba8>& colours,
                                    std::string& error);
 

@@ -1,1 +1,160 @@
-// placeholder
+#include "LevelImage.h"
+
+#include <algorithm>
+#include <array>
+
+#include "PixelType.h"
+
+namespace korvale {
+
+namespace {
+
+std::uint8_t Clamp8(std::int32_t v) {
+    return static_cast<std::uint8_t>(std::clamp<std::int32_t>(v, 0, 255));
+}
+
+}  // namespace
+
+int StoredToFullScale(int stored, int bits) {
+    if (bits <= 0 || bits >= 8) {
+        return std::clamp(stored, 0, 255);
+    }
+    const int max = (1 << bits) - 1;
+    const int code = (std::clamp(stored, 0, 255) >> (8 - bits)) & max;
+    return (2 * code * 255 + max) / (2 * max);  // round(code * 255 / max)
+}
+
+int FullScaleToStored(int value, int bits) {
+    if (bits <= 0 || bits >= 8) {
+        return std::clamp(value, 0, 255);
+    }
+    const int max = (1 << bits) - 1;
+    // round(value * max / 255); never exactly half way, since 255 is odd.
+    const int code = (2 * std::clamp(value, 0, 255) * max + 255) / 510;
+    return code << (8 - bits);
+}
+
+std::vector<Rgba8> PaletteColours(const CCmap& palette) {
+    std::vector<Rgba8> colours(CCmap::kEntries);
+    for (int k = 0; k < CCmap::kEntries; ++k) {
+        const Colour& c = palette.Entry(k);
+        colours[static_cast<std::size_t>(k)] = {Clamp8(c.r), Clamp8(c.g), Clamp8(c.b), Clamp8(c.a)};
+    }
+    return colours;
+}
+
+CCmap PaletteFromColours(std::span<const Rgba8> colours) {
+    CCmap palette;
+    for (int k = 0; k < CCmap::kEntries; ++k) {
+        const auto i = static_cast<std::size_t>(k);
+        palette.Entry(k) = i < colours.size()
+                               ? Colour{colours[i][0], colours[i][1], colours[i][2], colours[i][3]}
+                               : Colour{0, 0, 0, 255};
+    }
+    return palette;
+}
+
+Image LevelToImage(const CBmap& level, const CCmap& palette, LevelView view) {
+    Image image;
+    if (!level.HasData()) {
+        return image;
+    }
+    image.width = level.Width();
+    image.height = level.Height();
+    const std::size_t count = image.PixelCount();
+    image.pixels.resize(count * 4);
+    const auto r = level.Plane(PlaneId::kR);
+    const auto g = level.Plane(PlaneId::kG);
+    const auto b = level.Plane(PlaneId::kB);
+    const auto a = level.Plane(PlaneId::kA);
+    const auto index = level.Plane(PlaneId::kIndex);
+    const PixelTypeInfo* info = PixelTypeOf(level.Type());
+
+    if (info != nullptr && info->kind == PixelKind::kPalettised) {
+        // The index plane through the palette: what the level stores, whatever the colour planes
+        // were left holding.
+        image.palette = PaletteColours(palette);
+        image.indices.resize(count);
+        for (std::size_t i = 0; i < count; ++i) {
+            const auto k = static_cast<std::uint8_t>(index[i] & 0x0F);
+            image.indices[i] = k;
+            std::copy_n(image.palette[k].begin(), 4,
+                        image.pixels.begin() + static_cast<std::ptrdiff_t>(4 * i));
+        }
+        return image;
+    }
+    const bool scale = view == LevelView::kFullScale && info != nullptr;
+    const int bits[4] = {scale ? info->redBits : 8, scale ? info->greenBits : 8,
+                         scale ? info->blueBits : 8, scale ? info->alphaBits : 8};
+    // Full-scale values from a table per channel: 256 entries cover every stored value.
+    std::array<std::array<std::uint8_t, 256>, 4> table{};
+    for (std::size_t c = 0; c < 4; ++c) {
+        for (int v = 0; v < 256; ++v) {
+            table[c][static_cast<std::size_t>(v)] = static_cast<std::uint8_t>(
+                scale && c == 3 && bits[3] == 0 ? 255 : StoredToFullScale(v, bits[c]));
+        }
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        std::uint8_t* out = image.pixels.data() + 4 * i;
+        out[0] = table[0][Clamp8(r[i])];
+        out[1] = table[1][Clamp8(g[i])];
+        out[2] = table[2][Clamp8(b[i])];
+        out[3] = table[3][Clamp8(a[i])];
+    }
+    return image;
+}
+
+bool ImageToLevel(const Image& image, int type, const CCmap& palette, CBmap& level,
+                  std::string& error) {
+    const PixelTypeInfo* info = PixelTypeOf(type);
+    if (info == nullptr) {
+        error = "unknown pixel type " + std::to_string(type);
+        return false;
+    }
+    const std::size_t count = image.PixelCount();
+    if (image.pixels.size() != count * 4) {
+        error = "the picture's pixels do not match its size";
+        return false;
+    }
+    if (info->kind == PixelKind::kPalettised &&
+        (image.indices.size() != count ||
+         std::any_of(image.indices.begin(), image.indices.end(),
+                     [](std::uint8_t k) { return k >= CCmap::kEntries; }))) {
+        error = "a palettised level needs one index from 0 to 15 per pixel";
+        return false;
+    }
+    CBmap made;
+    if (!made.Allocate(type, image.width, image.height)) {
+        error = "a level of " + std::to_string(image.width) + " x " + std::to_string(image.height) +
+                " pixels cannot be made";
+        return false;
+    }
+    const auto r = made.Plane(PlaneId::kR);
+    const auto g = made.Plane(PlaneId::kG);
+    const auto b = made.Plane(PlaneId::kB);
+    const auto a = made.Plane(PlaneId::kA);
+    const auto index = made.Plane(PlaneId::kIndex);
+    for (std::size_t i = 0; i < count; ++i) {
+        if (info->kind == PixelKind::kPalettised) {
+            const int k = image.indices[i];
+            const Colour& c = palette.Entry(k);
+            r[i] = c.r;
+            g[i] = c.g;
+            b[i] = c.b;
+            a[i] = c.a;
+            index[i] = k;
+        } else {
+            const std::uint8_t* in = image.pixels.data() + 4 * i;
+            r[i] = FullScaleToStored(in[0], info->redBits);
+            g[i] = FullScaleToStored(in[1], info->greenBits);
+            b[i] = FullScaleToStored(in[2], info->blueBits);
+            // What the loader gives a type without alpha, so a saved and reloaded level is equal.
+            a[i] = info->alphaBits == 0 ? 255 : FullScaleToStored(in[3], info->alphaBits);
+            index[i] = 255;
+        }
+    }
+    level = std::move(made);
+    return true;
+}
+
+}  // namespace korvale

@@ -1,245 +1,105 @@
 #include "ToolCommands.h"
 
 #include <algorithm>
-#include <array>
-#include <cctype>
-#include <cerrno>
-#include <charconv>
-#include <cmath>
 #include <cstdio>
-#include <cstring>
-#include <filesystem>
-#include <optional>
-#include <system_error>
-#include <vector>
 
-#include "ChunkStream.h"
-#include "CSrb.h"
-#include "CompanionFile.h"
-#include "ValueText.h"
+#include "ExportCommand.h"
+#include "ImportCommand.h"
+#include "InfoCommand.h"
+#include "ToolSupport.h"
 
 namespace korvale {
 
 namespace {
 
-constexpr int kOk = 0;
-constexpr int kFailed = 1;
-constexpr int kUsage = 2;
-constexpr float kMaxSize = 1000.0F;
-
 constexpr const char* kUsageText =
-    "usage: korvale-tool info FILE\n"
+    "usage: korvale-tool info [--json] FILE\n"
     "       korvale-tool convert IN OUT [--size METRES]\n"
+    "       korvale-tool import IN.png [LEVEL.png ...] OUT.mip|OUT.srb [options]\n"
+    "       korvale-tool import A.png B.png ... -o DIR [--srb] [-j N] [options]\n"
+    "       korvale-tool export IN OUT.png [--level SLOT] [--raw]\n"
+    "       korvale-tool export IN --all DIR [--raw]\n"
+    "       korvale-tool export IN --sheet OUT.png [--raw]\n"
+    "       korvale-tool compare A B [--min-psnr DB]\n"
     "       korvale-tool --help\n"
     "\n"
+    "FILE, IN, A and B may be - for standard input (one of them at most).\n"
+    "\n"
     "info     loads FILE (an SRB file when it starts with the SRB tag, otherwise a MIP\n"
-    "         file), prints the loader's trace, then a summary of the header and levels.\n"
+    "         file), prints the loader's trace, then a summary of the header, the levels\n"
+    "         and what the load found wrong. --json prints the summary alone, as one JSON\n"
+    "         object.\n"
     "convert  loads IN the same way and saves OUT: an SRB file and its companion .yrq\n"
     "         object file when OUT ends in .srb, a MIP file when it ends in .mip.\n"
     "         --size sets the size in metres written to the companion file (0 to 1000,\n"
     "         default 1). From a MIP file the six SRB header values are 0.\n"
+    "import   makes a mip set from a PNG picture: the top level is the picture's size\n"
+    "         rounded to powers of two and halved until it fits 256 x 256, and every level\n"
+    "         below it is averaged from the one above in linear light. Extra LEVEL.png\n"
+    "         pictures replace the generated level of their size. Options:\n"
+    "           --type pal4|rgb565|argb1555|argb4444   (default: pal4 for at most 16\n"
+    "               colours, else argb4444 for soft alpha, argb1555 for alpha 0 and 255\n"
+    "               only, rgb565 for an opaque picture)\n"
+    "           --palette shared|per-level|FILE   one palette for the chain (default), one\n"
+    "               per level, or the palette of a MIP, SRB or PNG file (implies pal4)\n"
+    "           --dither             error diffusion against the palette or the 16-bit grid\n"
+    "           --levels N           only the top N levels (default: down to 1 x 1)\n"
+    "           --size WxH           the top level's size (powers of two, at most 256)\n"
+    "           --filter area|mitchell|catmullrom|cubic   (default area: exact averages)\n"
+    "           --repeat 0..3        the repeat code (default 0)\n"
+    "           --values a,b,c,d,e,f the six SRB header values (default all 0)\n"
+    "           --size METRES        the companion file's size in metres (default 1)\n"
+    "         With -o DIR every IN.png becomes DIR/IN.mip (DIR/IN.srb with --srb), on\n"
+    "         -j N threads (default: every core); a bad file never stops the others.\n"
+    "export   writes the largest level of IN (or the one in --level SLOT) as a PNG:\n"
+    "         palettised levels as indexed PNGs with their palette, 16-bit levels at full\n"
+    "         scale (a 5-bit 31 is 255). --raw writes the values as stored (31 is 248).\n"
+    "         --all DIR writes every level as DIR/NAME-WxH.png; --sheet writes all levels\n"
+    "         side by side on a transparent background, largest first.\n"
+    "compare  compares A and B (each a MIP, SRB or PNG file) level by level: PSNR of the\n"
+    "         colour premultiplied by alpha, PSNR of alpha and the largest difference.\n"
     "\n"
-    "Exit status: 0 success, 1 a file could not be loaded or saved, 2 a usage error.\n";
-
-int Fail(const std::string& file, const std::string& reason) {
-    std::fprintf(stderr, "korvale-tool: %s: %s\n", file.c_str(), reason.c_str());
-    return kFailed;
-}
-
-int UsageError(const std::string& message) {
-    std::fprintf(stderr, "korvale-tool: %s\n(see korvale-tool --help)\n", message.c_str());
-    return kUsage;
-}
-
-bool EndsWithNoCase(const std::string& text, const std::string& suffix) {
-    if (text.size() < suffix.size()) {
-        return false;
-    }
-    return std::equal(suffix.begin(), suffix.end(),
-                      text.end() - static_cast<std::ptrdiff_t>(suffix.size()), [](char a, char b) {
-                          return std::tolower(static_cast<unsigned char>(a)) ==
-                                 std::tolower(static_cast<unsigned char>(b));
-                      });
-}
-
-// Checks that a file can be read at all, so the user hears why not instead of "not a MIP file".
-std::optional<std::string> Unreadable(const std::string& path) {
-    std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) {
-        return "is a folder, not a file";
-    }
-    FilePtr file = OpenForRead(path);
-    if (!file) {
-        return std::string("cannot open: ") + std::strerror(errno);
-    }
-    return std::nullopt;
-}
-
-bool StartsWithSrbTag(const std::string& path) {
-    FilePtr file = OpenForRead(path);
-    return file && ReadU32(file.get()) == tag::kSrb;
-}
-
-// Loads path into record (as an SRB file or a bare MIP file). Returns an empty string on success
-// and the reason otherwise; the loaders print their trace on the way.
-std::string LoadAny(const std::string& path, CSrb& record, bool& isSrb) {
-    if (auto why = Unreadable(path)) {
-        return *why;
-    }
-    isSrb = StartsWithSrbTag(path);
-    if (isSrb) {
-        const int r = record.Load(path);
-        if (r < 0) {
-            return "not a valid SRB file (its header was rejected)";
-        }
-        if (r == 0) {
-            return "SRB header is valid but no mip set follows it";
-        }
-        return {};
-    }
-    if (record.mip.Load(path) <= 0) {
-        return "not an SRB or MIP file (no MIP tag at its start)";
-    }
-    return {};
-}
-
-void PrintSummary(const CSrb& record, bool isSrb) {
-    if (isSrb) {
-        std::printf("SRB header values:");
-        for (const float v : record.header) {
-            std::printf(" %s", FloatToText(v).c_str());
-        }
-        std::printf("\n");
-    }
-    const CMip& mip = record.mip;
-    std::printf("miptype: %d\n", mip.miptype);
-    std::printf("powerwidth: %d (%d)\n", mip.powerwidth, mip.Width());
-    std::printf("powerheight: %d (%d)\n", mip.powerheight, mip.Height());
-    std::printf("col: %d\n", mip.col);
-    std::printf("repeat: %d (h=%d, v=%d)\n", mip.RepeatCode(), mip.hrepeat, mip.vrepeat);
-    std::printf("numimages: %d\n", mip.numimages);
-    int filled = 0;
-    for (int k = CMip::kSlots - 1; k >= 0; --k) {
-        const CBmap& level = mip.levels[static_cast<std::size_t>(k)];
-        if (level.HasData()) {
-            std::printf("slot %d: type %d, %d x %d\n", k, level.Type(), level.Width(),
-                        level.Height());
-            ++filled;
-        }
-    }
-    if (filled == 0) {
-        std::printf("no levels\n");
-    }
-}
-
-int Info(std::span<const std::string> args) {
-    if (args.size() != 1) {
-        return UsageError(args.empty() ? "info needs a FILE" : "info takes one FILE");
-    }
-    const std::string& path = args[0];
-    CSrb record;
-    bool isSrb = false;
-    const std::string error = LoadAny(path, record, isSrb);
-    std::fflush(stdout);
-    if (!error.empty()) {
-        return Fail(path, error);
-    }
-    PrintSummary(record, isSrb);
-    return kOk;
-}
-
-std::optional<float> ParseSize(const std::string& text) {
-    float value = 0.0F;
-    const char* end = text.data() + text.size();
-    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
-    if (ec != std::errc() || ptr != end || !std::isfinite(value) || value < 0.0F ||
-        value > kMaxSize) {
-        return std::nullopt;
-    }
-    return value;
-}
-
-int Convert(std::span<const std::string> args) {
-    std::vector<std::string> files;
-    float size = 1.0F;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg == "--size") {
-            if (i + 1 >= args.size()) {
-                return UsageError("--size needs a number of metres");
-            }
-            const auto parsed = ParseSize(args[++i]);
-            if (!parsed) {
-                return UsageError("--size takes a number from 0 to 1000, not '" + args[i] + "'");
-            }
-            size = *parsed;
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            return UsageError("unknown option '" + arg + "'");
-        } else {
-            files.push_back(arg);
-        }
-    }
-    if (files.size() != 2) {
-        return UsageError("convert needs IN and OUT");
-    }
-    const std::string& in = files[0];
-    const std::string& out = files[1];
-    const bool toSrb = EndsWithNoCase(out, ".srb");
-    if (!toSrb && !EndsWithNoCase(out, ".mip")) {
-        return UsageError("OUT must end in .srb or .mip: '" + out + "'");
-    }
-    if (toSrb && ObjectName(out).empty()) {
-        return UsageError("OUT needs a name before its first '.': '" + out + "'");
-    }
-
-    CSrb record;
-    bool isSrb = false;
-    const std::string error = LoadAny(in, record, isSrb);
-    std::fflush(stdout);
-    if (!error.empty()) {
-        return Fail(in, error);
-    }
-    if (toSrb) {
-        record.sizeInMetres = size;
-        if (record.Save(out) <= 0) {
-            return Fail(out, "could not be saved (it and its companion " + CompanionPath(out) +
-                                 " are unchanged)");
-        }
-        std::printf("saved SRB: '%s' with companion '%s'\n", out.c_str(),
-                    CompanionPath(out).c_str());
-    } else {
-        if (record.mip.Save(out) != 1) {
-            return Fail(out, "could not be saved (the previous file is unchanged)");
-        }
-        std::printf("saved MIP: '%s'\n", out.c_str());
-    }
-    return kOk;
-}
+    "Exit status: 0 success; 1 a file could not be loaded or saved, an import or export\n"
+    "failed, or compare found a level missing, of another size or below --min-psnr;\n"
+    "2 a usage error; 3 (info and convert) the input loaded with damage: a level was\n"
+    "rejected or the file is cut short (convert still saves what loaded).\n";
 
 }  // namespace
 
 int RunTool(std::span<const std::string> args) {
     if (args.empty()) {
         std::fputs(kUsageText, stderr);
-        return kUsage;
+        return tool::kUsage;
     }
     const std::string& command = args[0];
     if (command == "--help" || command == "-h" || command == "help") {
         std::fputs(kUsageText, stdout);
-        return kOk;
+        return tool::kOk;
     }
     const auto rest = args.subspan(1);
     if (std::find(rest.begin(), rest.end(), "--help") != rest.end()) {
         std::fputs(kUsageText, stdout);
-        return kOk;
+        return tool::kOk;
+    }
+    if (std::count(rest.begin(), rest.end(), "-") > 1) {
+        return tool::UsageError("standard input (-) can be read only once");
     }
     if (command == "info") {
-        return Info(rest);
+        return tool::RunInfo(rest);
     }
     if (command == "convert") {
-        return Convert(rest);
+        return tool::RunConvert(rest);
     }
-    return UsageError("unknown command '" + command + "'");
+    if (command == "import") {
+        return tool::RunImport(rest);
+    }
+    if (command == "export") {
+        return tool::RunExport(rest);
+    }
+    if (command == "compare") {
+        return tool::RunCompare(rest);
+    }
+    return tool::UsageError("unknown command '" + command + "'");
 }
 
 }  // namespace korvale

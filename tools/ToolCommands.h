@@ -1,5 +1,6 @@
 #pragma once
-// korvale-tool's commands, apart from main() so that they can be driven in-process too.
+// korvale-tool's commands. main() only hands its arguments over, so the commands are a library
+// that a test or another program can run in-process as well.
 
 #include <span>
 #include <string>
@@ -7,7 +8,8 @@
 namespace korvale {
 
 // Runs the tool with its arguments (without the program name) and returns the exit status:
-// 0 success, 1 a file could not be loaded or saved, 2 a usage error.
+// 0 success, 1 a file could not be loaded or saved (or a comparison failed), 2 a usage error,
+// 3 an input loaded with damage.
 [[nodiscard]] int RunTool(std::span<const std::string> args);
 
 }  // namespace korvale
