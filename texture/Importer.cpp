@@ -182,7 +182,11 @@ bool ImportImage(const Image& image, const ImportOptions& options, CMip& mip, st
     std::vector<bool> exact;  // taken from a picture as it is, not resampled
     {
         const bool ownSize = image.width == topWidth && image.height == topHeight;
-        LinearImage level = ToLinear(image);
+        // The area average reads the picture a row at a time: a large picture is never held
+        // in floating point as a whole.
+        LinearImage level = ownSize || options.filter != Filter::kArea
+                                ? ToLinear(image)
+                                : AreaAverage(image, topWidth, topHeight);
         for (int k = 0; k < levelCount; ++k) {
             const int w = std::max(1, topWidth >> k);
             const int h = std::max(1, topHeight >> k);
