@@ -10,9 +10,12 @@ PACKAGES=(
     cmake ninja-build g++ pkg-config       # build
     libgtest-dev libbenchmark-dev          # tests and benchmarks
     clang libclang-rt-14-dev               # sanitizers and fuzzing
+    libspng-dev libstb-dev                 # pictures: PNG, resampling
+    nlohmann-json3-dev                     # korvale-tool info --json
     qt6-base-dev                           # the editor
     fonts-dejavu-core                      # a font for the editor
     xvfb xauth xdotool                     # the editor's end-to-end test
+    desktop-file-utils shared-mime-info    # the desktop install test
 )
 
 install_missing() {
@@ -33,33 +36,52 @@ install_missing() {
 
 JOBS=$(nproc)
 
-build() {  # build DIR [cmake options...]
+build() {  # build DIR [cmake options...] [--target T]
     local dir=$1
     shift
-    cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
-    cmake --build "$dir" -j "$JOBS"
+    local options=() target=()
+    while [ $# -gt 0 ]; do
+        if [ "$1" = --target ]; then target=(--target "$2"); shift 2; else options+=("$1"); shift; fi
+    done
+    cmake -S . -B "$dir" -G Ninja "${options[@]}" >/dev/null
+    cmake --build "$dir" -j "$JOBS" "${target[@]}"
 }
 
 case "${1:-}" in
 run)
     install_missing
-    build build -DKORVALE_EDITOR=ON -DKORVALE_TESTS=ON -DKORVALE_BENCH=ON
-    exec build/editor/korvale
+    build build -DKORVALE_EDITOR=ON -DKORVALE_TESTS=ON -DKORVALE_BENCH=ON --target korvale
+    exec build/editor/korvale "${@:2}"
     ;;
 test)
     install_missing
-    build build -DKORVALE_EDITOR=ON -DKORVALE_TESTS=ON -DKORVALE_BENCH=ON
+    # Every step runs whatever happened before it, so the closing line always comes; the exit
+    # status is non-zero when anything failed.
     summary=$(mktemp)
     trap 'rm -f "$summary"' EXIT
-    ctest --test-dir build -j "$JOBS" --output-on-failure | tee -a "$summary"
-    scripts/sanitize.sh | tee -a "$summary"
-    scripts/fuzz.sh short
-    # One closing line for the whole run: both ctest runs (the sanitizer run repeats the suite).
-    awk '/tests failed out of/ { failed += $4; total += $NF } END {
-        printf "korvale: %d passed, %d failed\n", total - failed, failed }' "$summary"
+    failed_steps=0
+    # A ctest run that printed no count (its build failed first) counts as one failure.
+    counted() { local before=$1; [ "$(grep -c "tests failed out of" "$summary")" -gt "$before" ]; }
+    if build build -DKORVALE_EDITOR=ON -DKORVALE_TESTS=ON -DKORVALE_BENCH=ON; then
+        ctest --test-dir build -j "$JOBS" --output-on-failure | tee -a "$summary" || true
+    fi
+    counted 0 || { echo "dev.sh: the tests did not run" >&2; failed_steps=$((failed_steps + 1)); }
+    runs=$(grep -c "tests failed out of" "$summary" || true)
+    scripts/sanitize.sh | tee -a "$summary" || true
+    counted "$runs" || { echo "dev.sh: the sanitizer run did not run" >&2; failed_steps=$((failed_steps + 1)); }
+    if ! scripts/fuzz.sh short; then
+        echo "dev.sh: fuzzing failed" >&2
+        failed_steps=$((failed_steps + 1))
+    fi
+    # One closing line for the whole run: both ctest runs (the sanitizer run repeats the suite),
+    # plus one failure for each step that could not run its tests (a build, the fuzzers).
+    awk -v steps="$failed_steps" '/tests failed out of/ { failed += $4; total += $NF }
+        END { failed += steps; total += steps
+              printf "korvale: %d passed, %d failed\n", total - failed, failed
+              exit failed > 0 }' "$summary"
     ;;
 *)
-    echo "usage: ./dev.sh run | test" >&2
+    echo "usage: ./dev.sh run [FILE] | test" >&2
     exit 2
     ;;
 esac

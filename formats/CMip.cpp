@@ -232,11 +232,8 @@ int CMip::Load(ChunkStream stream) {
 
 std::int64_t CMip::SizeWord() const {
     std::int64_t size = kHeaderBytesAfterSize + (miptype < 2 ? CCmap::kChunkSize : 0);
-    for (int k = kSlots - 1; k >= 0; --k) {
-        const CBmap& level = levels[static_cast<std::size_t>(k)];
-        if (level.HasData()) {
-            size += level.ChunkSize(miptype == 2);
-        }
+    for (const int k : FilledSlots()) {
+        size += levels[static_cast<std::size_t>(k)].ChunkSize(miptype == 2);
     }
     return size;
 }
@@ -258,24 +255,23 @@ int CMip::Save(ChunkStream stream) {
     if (miptype < 2) {
         globalPalette.Save(stream);
     }
-    for (int k = kSlots - 1; k >= 0; --k) {
+    for (const int k : FilledSlots()) {
         const auto slot = static_cast<std::size_t>(k);
-        if (levels[slot].HasData()) {
-            levels[slot].Save(stream, levelPalettes[slot], miptype == 2);
-        }
+        levels[slot].Save(stream, levelPalettes[slot], miptype == 2);
     }
     return std::ferror(stream) != 0 ? 0 : 1;
 }
 
-int CMip::Save(const std::string& path) {
+int CMip::Save(const std::string& path, std::string* reason) {
     SafeFile file(path);
-    if (!file.IsOpen()) {
-        return 0;
+    const bool saved = file.IsOpen() && Save(file.Stream()) == 1 && file.Commit();
+    if (reason != nullptr) {
+        *reason = saved ? std::string() : file.Error();
+        if (!saved && reason->empty()) {
+            *reason = "the mip set could not be written";
+        }
     }
-    if (Save(file.Stream()) != 1) {
-        return 0;
-    }
-    return file.Commit() ? 1 : 0;
+    return saved ? 1 : 0;
 }
 
 }  // namespace korvale

@@ -30,9 +30,9 @@ class CMip {
     // On an open stream: 1 when the MIP tag matched (damage further in is reported by the
     // trace and in loadReport), 0 not a mip file (nothing changed), -1 null stream.
     [[nodiscard]] int Load(ChunkStream stream);
-    // By path: 1 written, 0 when the file could not be written in full. The previous file is
-    // replaced only after everything was written.
-    [[nodiscard]] int Save(const std::string& path);
+    // By path: 1 written, 0 when the file could not be written in full (see SafeFile for what
+    // a failed save leaves). When reason is given, it receives why a save failed, or is cleared.
+    [[nodiscard]] int Save(const std::string& path, std::string* reason = nullptr);
     // On an open stream: 1 written, 0 the stream reported a write error, -1 null stream.
     [[nodiscard]] int Save(ChunkStream stream);
 

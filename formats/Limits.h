@@ -15,7 +15,8 @@ inline constexpr int kMaxSide = 4096;
 // may not exceed two pixels per byte of its stored rows, the densest packing any type has.
 inline constexpr std::int64_t kFreePixels = 256 * 256;
 
-// Exponents at or above this do not fit a signed 32-bit size and never select a slot.
+// The largest exponent whose power of two fits a signed 32-bit size; exponents above it never
+// select a slot and show as a size of 0.
 inline constexpr std::int64_t kMaxExponent = 30;
 
 }  // namespace korvale::limits

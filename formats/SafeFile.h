@@ -1,9 +1,27 @@
 #pragma once
-// A file written beside its target and renamed over it only once every write, flush and close
-// has succeeded, so a failed save leaves the previous file as it was and nothing behind.
+// Saving a file so that a failed save leaves the previous one as it was and nothing behind, and a
+// successful one keeps what the file was: its owner, group, permissions and links.
+//
+// The new bytes are collected in memory (Korvale's files are a few megabytes at most) and go to
+// disk only on Commit, so nothing done while they are produced can touch the target. Commit then
+// either replaces the target by rename or writes into it:
+// - By rename, from a temporary file beside it, when that keeps everything writing into the file
+//   would keep: the target is a regular file with a single link, this user may write it and its
+//   folder, and the temporary file could be given the target's owner, group and permissions
+//   (root can give it any; other users only their own user and one of their groups). A new file
+//   is always made this way, with the usual permissions (0666 less the umask).
+// - In place otherwise: a device such as /dev/null, a file with several links, another user's
+//   file that this user may write, a writable file in a folder this user may not write. A regular
+//   file's previous bytes are read into memory first (so it must be readable too) and written
+//   back if the write fails.
+// A symbolic link is followed, so the file it names is saved, not the link. A file this user may
+// not write is refused, whatever its folder allows.
 
-#include <memory>
+#include <sys/stat.h>
+
+#include <span>
 #include <string>
+#include <vector>
 
 #include "ChunkStream.h"
 
@@ -11,37 +29,108 @@ namespace korvale {
 
 class SafeFile {
   public:
-    // Opens a temporary file in the target's folder. A target that exists but is not a regular
-    // file (a device such as /dev/null, a pipe) is written in place, since it cannot be
-    // replaced; a symbolic link is followed, so the file it names is replaced, not the link.
+    // Decides how the target will be saved and opens a stream for its new bytes. On failure
+    // (IsOpen() false) nothing has been touched and Error() says why.
     explicit SafeFile(std::string target);
     SafeFile(const SafeFile&) = delete;
     SafeFile& operator=(const SafeFile&) = delete;
     ~SafeFile();
 
-    [[nodiscard]] bool IsOpen() const { return file_ != nullptr; }
-    [[nodiscard]] ChunkStream Stream() const { return file_.get(); }
+    [[nodiscard]] bool IsOpen() const { return stream_ != nullptr; }
+    // Where the new bytes go: a stream in memory, written out by Commit.
+    [[nodiscard]] ChunkStream Stream() const { return stream_.get(); }
 
-    // Flushes and closes, then moves the file into place. False when any step failed;
-    // the target is then untouched and the temporary file removed.
+    // Puts the new bytes in place. False when any step failed: a target replaced by rename is
+    // then untouched, a regular file written in place has had its previous bytes written back
+    // (Error() says so if that failed too), no temporary file is left, and Error() says why.
     [[nodiscard]] bool Commit();
-    // Closes and removes the temporary file, leaving the target untouched.
+    // Drops the new bytes, leaving the target untouched.
     void Discard();
+
+    // Why opening or committing failed, as a short lower-case text naming what failed and the
+    // system's reason: "cannot create a file in /x/y: Permission denied", "/x/y.mip is a folder",
+    // "cannot write /x/y.mip: No space left on device". Empty while nothing failed.
+    [[nodiscard]] const std::string& Error() const { return error_; }
 
   private:
     friend bool CommitBoth(SafeFile& first, SafeFile& second);
 
-    static constexpr std::size_t kBufferBytes = 256 * 1024;
-    void UseBuffer();
+    // A file descriptor closed with its owner.
+    class Descriptor {
+      public:
+        Descriptor() = default;
+        explicit Descriptor(int fd) : fd_(fd) {}
+        Descriptor(const Descriptor&) = delete;
+        Descriptor& operator=(const Descriptor&) = delete;
+        ~Descriptor() { Close(); }
+        [[nodiscard]] int Get() const { return fd_; }
+        void Reset(int fd) {
+            Close();
+            fd_ = fd;
+        }
+        // Closes now; false (with errno set) when the system reported an error, as a file system
+        // that writes on close may.
+        bool Close();
+
+      private:
+        int fd_ = -1;
+    };
+
+    // The buffer behind the memory stream, valid once the stream is closed.
+    struct MemoryBytes {
+        MemoryBytes() = default;
+        MemoryBytes(const MemoryBytes&) = delete;
+        MemoryBytes& operator=(const MemoryBytes&) = delete;
+        ~MemoryBytes();
+        char* data = nullptr;
+        std::size_t size = 0;
+    };
+
+    static bool CommitAll(std::span<SafeFile* const> files);
+    bool OpenTemporary(const struct stat* existing);
+    bool OpenInPlace();
+    bool Fail(const std::string& what, int error);
+    bool Overwrite(const char* data, std::size_t size);
+    // The steps of a commit, each doing nothing for a file it does not concern. The undoing ones
+    // return what could not be undone, or nothing.
+    bool Prepare(bool keepPrevious);
+    bool Replace();
+    bool WriteInPlace();
+    std::string Restore();
+    std::string UndoReplace();
+    void DropPrevious();
 
     std::string target_;
-    std::string temp_;                // empty when writing in place
-    std::unique_ptr<char[]> buffer_;  // the stream's buffer: declared first, so it outlives file_
-    FilePtr file_;
+    std::string error_;
+    bool existed_ = false;
+    bool regular_ = false;
+    bool inPlace_ = false;
+    bool replaced_ = false;  // renamed into place, and not yet final
+    bool written_ = false;   // an in-place write has begun
+    std::string temp_;       // the temporary file while replacing by rename
+    std::string previous_;   // the previous target, kept under this name while a pair is committed
+    Descriptor fd_;          // the temporary file, or the target itself when written in place
+    std::vector<char> oldBytes_;  // a target's bytes before it is written in place
+    MemoryBytes bytes_;           // declared before stream_, so that it outlives the stream
+    FilePtr stream_;
 };
 
-// Commits two files as one save: both are flushed and closed before either is moved into
-// place, so a failure in either leaves both targets untouched.
+// Commits two files as one save: both targets are replaced, or neither.
+// - Both are complete (in a temporary file, or in memory) before either target is touched.
+// - Targets replaced by rename are renamed first. Each previous file is kept under a second name
+//   (a hard link) until the whole save succeeded, and is put back if a later step fails. Where
+//   the file system has no hard links, that file is written in place instead.
+// - A target written in place is written last, once every rename succeeded. If its write fails,
+//   its previous bytes are written back over it and the renames are undone.
+// What this cannot promise: a crash or power loss between the steps leaves the first target
+// replaced and the second not (a renamed target's previous file then stays beside it as
+// ".<name>.korvale-XXXXXX.previous"); one during an in-place write may leave that file part
+// written; and a write-back or undo that fails in turn leaves the file damaged or not put back,
+// which Error() then says.
 [[nodiscard]] bool CommitBoth(SafeFile& first, SafeFile& second);
+
+// Whether two paths name the same file: the same text, the same path once symbolic links, "."
+// and ".." are resolved, or the same device and inode.
+[[nodiscard]] bool SameFile(const std::string& a, const std::string& b);
 
 }  // namespace korvale

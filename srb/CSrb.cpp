@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "SafeFile.h"
 #include "CompanionFile.h"
+#include "SafeFile.h"
 
 namespace korvale {
 
@@ -75,10 +75,20 @@ int CSrb::Load(ChunkStream stream) {
     return result;
 }
 
-int CSrb::Save(const std::string& path) {
+int CSrb::Save(const std::string& path, std::string* reason) {
+    auto failed = [reason](const std::string& why) {
+        if (reason != nullptr) {
+            *reason = why;
+        }
+        return 0;
+    };
+    const std::string companionPath = CompanionPath(path);
+    if (SameFile(path, companionPath)) {
+        return failed("the SRB file and its companion would be the same file");
+    }
     SafeFile srb(path);
     if (!srb.IsOpen()) {
-        return 0;
+        return failed(srb.Error());
     }
     ChunkStream stream = srb.Stream();
     WriteChunkHeader(stream, tag::kSrb, kSrbSize);
@@ -91,17 +101,20 @@ int CSrb::Save(const std::string& path) {
         WriteU32(stream, 0);
     }
     if (mip.Save(stream) != 1) {
-        return 0;
+        return failed("the mip set could not be written");
     }
 
-    SafeFile companion(CompanionPath(path));
+    SafeFile companion(companionPath);
     if (!companion.IsOpen()) {
-        return 0;
+        return failed(companion.Error());
     }
     const std::string name = ObjectName(path);
     WriteCompanionTo(companion.Stream(), name, sizeInMetres);
     if (!CommitBoth(srb, companion)) {
-        return 0;
+        return failed(srb.Error().empty() ? companion.Error() : srb.Error());
+    }
+    if (reason != nullptr) {
+        reason->clear();
     }
     return static_cast<int>(name.size());
 }

@@ -27,10 +27,11 @@ class CSrb {
     [[nodiscard]] int Load(const std::string& path);
     // The same from the current position of an open stream (-1 also for a null stream).
     [[nodiscard]] int Load(ChunkStream stream);
-    // Writes the SRB file and its companion object file. Returns the object name's length, so a
-    // positive value means saved; 0 when either file could not be written in full, in which
-    // case neither previous file has been touched.
-    [[nodiscard]] int Save(const std::string& path);
+    // Writes the SRB file and its companion object file as one save (see CommitBoth for what a
+    // failure leaves). Returns the object name's length, so a positive value means saved; 0 when
+    // either file could not be written in full, or when the SRB path names its own companion.
+    // When reason is given, it receives why a save failed, or is cleared.
+    [[nodiscard]] int Save(const std::string& path, std::string* reason = nullptr);
 
     std::array<float, kHeaderValues> header{};
     float sizeInMetres = 0.0F;

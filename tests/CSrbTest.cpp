@@ -126,6 +126,9 @@ TEST(CSrb, LoadsBackHeaderValuesBitForBitAndTheMipSet) {
     const std::string path = dir.Path("rock.srb");
     ASSERT_EQ(srb.Save(path), 4);
     const ReadOnlyFile readOnly(path);  // a file the user may not write still loads
+    if (!readOnly.Holds()) {
+        GTEST_SKIP() << "this file system cannot make a file read-only for this user";
+    }
     CSrb loaded;
     loaded.sizeInMetres = 9.0F;
     int result = 0;

@@ -54,13 +54,10 @@ inline std::string RoundTripProblem(CMip& loaded) {
     // Which levels had every pixel covered by their rows; the save recomputes BPR.
     std::vector<int> order;  // slots with data, in the order the save writes them
     std::vector<bool> covered(CMip::kSlots, false);
-    for (int k = CMip::kSlots - 1; k >= 0; --k) {
+    for (const int k : loaded.FilledSlots()) {
         const CBmap& level = loaded.levels[static_cast<std::size_t>(k)];
-        if (level.HasData()) {
-            order.push_back(k);
-            covered[static_cast<std::size_t>(k)] =
-                level.Bpr() >= WriterBpr(level.Type(), level.Width());
-        }
+        order.push_back(k);
+        covered[static_cast<std::size_t>(k)] = level.Bpr() >= WriterBpr(level.Type(), level.Width());
     }
     int saved = 0;
     const std::vector<std::uint8_t> first = detail::SaveToMemory(loaded, saved);

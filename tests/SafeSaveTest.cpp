@@ -1,11 +1,16 @@
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <csignal>
+#include <functional>
 
-#include "SafeFile.h"
 #include "CSrb.h"
 #include "CompanionFile.h"
+#include "SafeFile.h"
 #include "TestSupport.h"
 
 namespace korvale::test {
@@ -33,6 +38,56 @@ class FileSizeLimit {
     void (*previousSignal_)(int) = nullptr;
 };
 
+constexpr uid_t kNobody = 65534;
+constexpr uid_t kThirdUser = 65533;
+
+struct Outcome {
+    int result = -1;
+    std::string reason;
+};
+
+// Runs save in a child process as user uid (and group uid), so that permissions bind as they do
+// for anyone but root, and returns what it returned and the reason it gave.
+Outcome AsUser(uid_t uid, const std::function<int(std::string*)>& save) {
+    int ends[2] = {-1, -1};
+    if (::pipe(ends) != 0) {
+        return {};
+    }
+    if (::fork() == 0) {
+        std::string reason;
+        const bool switched =
+            ::setgroups(0, nullptr) == 0 && ::setgid(uid) == 0 && ::setuid(uid) == 0;
+        const int result = switched ? save(&reason) : -1;
+        const auto size = static_cast<ssize_t>(reason.size());
+        ::_exit(::write(ends[1], reason.data(), reason.size()) == size ? result & 0xFF : 0xFF);
+    }
+    ::close(ends[1]);
+    Outcome outcome;
+    std::vector<char> chunk(256);
+    for (ssize_t n = 0; (n = ::read(ends[0], chunk.data(), chunk.size())) > 0;) {
+        outcome.reason.append(chunk.data(), static_cast<std::size_t>(n));
+    }
+    ::close(ends[0]);
+    int status = 0;
+    ::wait(&status);
+    outcome.result = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return outcome;
+}
+
+struct stat StatOf(const std::string& path) {
+    struct stat status {};
+    ::stat(path.c_str(), &status);
+    return status;
+}
+
+// Acting as other users (their files, their saves) takes root; elsewhere those tests skip.
+#define KORVALE_NEEDS_ROOT()                                           \
+    do {                                                               \
+        if (::geteuid() != 0) {                                        \
+            GTEST_SKIP() << "acting as other users needs root";        \
+        }                                                              \
+    } while (false)
+
 class SafeSave : public testing::Test {
   protected:
     void SetUp() override {
@@ -43,6 +98,13 @@ class SafeSave : public testing::Test {
         WriteFile(dir_.Path("tree.yrq"), Bytes{'o', 'l', 'd', 'y'});
         WriteFile(dir_.Path("tree.mip"), Bytes{'o', 'l', 'd', 'm'});
     }
+
+    // Gives a file of the folder to owner (user and group) with the given permissions.
+    void Own(const std::string& name, uid_t owner, mode_t mode) {
+        ASSERT_EQ(::chown(dir_.Path(name).c_str(), owner, owner), 0);
+        ASSERT_EQ(::chmod(dir_.Path(name).c_str(), mode), 0);
+    }
+    void SetFolderMode(mode_t mode) { ASSERT_EQ(::chmod(dir_.Root().c_str(), mode), 0); }
 
     void ExpectUntouched() {
         EXPECT_EQ(ReadFile(dir_.Path("tree.srb")), (Bytes{'o', 'l', 'd'}));
@@ -95,19 +157,172 @@ TEST_F(SafeSave, AFolderInTheWayFailsTheWholeSave) {
               (std::vector<std::string>{"folder.mip", "tree.mip", "tree.srb", "tree.yrq"}));
 }
 
-TEST_F(SafeSave, NoPermissionLeavesThePreviousFiles) {
-    {
-        const ReadOnlyFile locked(dir_.Root().string());
-        if (FilePtr probe{std::fopen(dir_.Path("probe").c_str(), "wb")}) {
-            probe.reset();
-            std::filesystem::remove(dir_.Path("probe"));
-            GTEST_SKIP() << "this user can write to any folder here";
+TEST_F(SafeSave, WhatTheUserMayNotWriteIsLeftAsItWas) {
+    KORVALE_NEEDS_ROOT();
+    struct Case {
+        mode_t folderMode;
+        const char* locked;  // the file made unwritable for the user, if any
+        uid_t owner;
+        mode_t mode;
+        const char* saved;  // an SRB file is saved with its companion
+        std::string reason;
+    };
+    const std::string denied = ": Permission denied";
+    const Case cases[] = {
+        {0777, "tree.mip", kNobody, 0444, "tree.mip",
+         "cannot write " + dir_.Path("tree.mip") + denied},
+        {0777, "tree.mip", 0, 0644, "tree.mip", "cannot write " + dir_.Path("tree.mip") + denied},
+        {0777, "tree.srb", kNobody, 0444, "tree.srb",
+         "cannot write " + dir_.Path("tree.srb") + denied},
+        // A sticky folder, where the user could not rename over the companion either.
+        {01777, "tree.yrq", kThirdUser, 0644, "tree.srb",
+         "cannot write " + dir_.Path("tree.yrq") + denied},
+        {0555, nullptr, 0, 0, "new.mip",
+         "cannot create a file in " + dir_.Root().string() + denied},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.reason);
+        SetFolderMode(c.folderMode);
+        for (const char* name : {"tree.srb", "tree.yrq", "tree.mip"}) {
+            Own(name, kNobody, 0644);
         }
-        EXPECT_EQ(srb_.Save(dir_.Path("tree.srb")), 0);
-        EXPECT_EQ(srb_.mip.Save(dir_.Path("tree.mip")), 0);
-        EXPECT_EQ(WriteCompanionFile(dir_.Path("tree.srb"), 1.0F), 0);
+        if (c.locked != nullptr) {
+            Own(c.locked, c.owner, c.mode);
+        }
+        const std::string path = dir_.Path(c.saved);
+        const Outcome outcome = AsUser(kNobody, [&](std::string* reason) {
+            return path.ends_with(".srb") ? srb_.Save(path, reason) : srb_.mip.Save(path, reason);
+        });
+        EXPECT_EQ(outcome.result, 0);
+        EXPECT_EQ(outcome.reason, c.reason);
+        if (c.locked != nullptr) {
+            EXPECT_EQ(StatOf(dir_.Path(c.locked)).st_uid, c.owner);
+            EXPECT_EQ(StatOf(dir_.Path(c.locked)).st_mode & 07777, c.mode);
+        }
+        ExpectUntouched();
     }
+}
+
+TEST_F(SafeSave, ASaveKeepsTheFilesLinksOwnerGroupAndMode) {
+    KORVALE_NEEDS_ROOT();
+    for (const char* name : {"tree.srb", "tree.yrq", "tree.mip"}) {
+        Own(name, kNobody, 0640);
+    }
+    std::filesystem::create_hard_link(dir_.Path("tree.mip"), dir_.Path("other.mip"));
+    EXPECT_EQ(srb_.Save(dir_.Path("tree.srb")), 4);
+    EXPECT_EQ(srb_.mip.Save(dir_.Path("tree.mip")), 1);
+    EXPECT_EQ(ReadFile(dir_.Path("other.mip")).size(), 11330U);
+    EXPECT_EQ(ReadFile(dir_.Path("other.mip")), ReadFile(dir_.Path("tree.mip")));
+    // In a sticky folder, the companion belongs to a third user who lets anyone write it.
+    SetFolderMode(01777);
+    Own("tree.yrq", kThirdUser, 0666);
+    EXPECT_EQ(
+        AsUser(kNobody, [&](std::string*) { return srb_.Save(dir_.Path("tree.srb")); }).result, 4);
+    const struct {
+        const char* name;
+        uid_t owner;
+        mode_t mode;
+        off_t size;
+    } expected[] = {{"tree.srb", kNobody, 0640, 11426},
+                    {"tree.yrq", kThirdUser, 0666, 116},
+                    {"tree.mip", kNobody, 0640, 11330}};
+    for (const auto& e : expected) {
+        SCOPED_TRACE(e.name);
+        const struct stat status = StatOf(dir_.Path(e.name));
+        EXPECT_EQ(status.st_uid, e.owner);
+        EXPECT_EQ(status.st_gid, e.owner);
+        EXPECT_EQ(status.st_mode & 07777, e.mode);
+        EXPECT_EQ(status.st_size, e.size);
+    }
+    EXPECT_EQ(std::filesystem::hard_link_count(dir_.Path("tree.mip")), 2U);
+    EXPECT_EQ(dir_.List(),
+              (std::vector<std::string>{"other.mip", "tree.mip", "tree.srb", "tree.yrq"}));
+}
+
+TEST_F(SafeSave, AWritableFileInAFolderTheUserMayNotWriteIsSaved) {
+    KORVALE_NEEDS_ROOT();
+    SetFolderMode(0555);
+    Own("tree.mip", 0, 0666);
+    EXPECT_EQ(
+        AsUser(kNobody, [&](std::string*) { return srb_.mip.Save(dir_.Path("tree.mip")); }).result,
+        1);
+    EXPECT_EQ(ReadFile(dir_.Path("tree.mip")).size(), 11330U);
+    EXPECT_EQ(dir_.List(), (std::vector<std::string>{"tree.mip", "tree.srb", "tree.yrq"}));
+}
+
+TEST_F(SafeSave, APairIsReplacedWholeOrNotAtAll) {
+    // The companion's place is taken by a folder once both files are written.
+    {
+        SafeFile srb(dir_.Path("tree.srb"));
+        SafeFile companion(dir_.Path("tree.yrq"));
+        std::fputs("new", srb.Stream());
+        std::fputs("newy", companion.Stream());
+        std::filesystem::remove(dir_.Path("tree.yrq"));
+        std::filesystem::create_directories(dir_.Path("tree.yrq/inside"));
+        EXPECT_FALSE(CommitBoth(srb, companion));
+        EXPECT_EQ(companion.Error(), "cannot write " + dir_.Path("tree.yrq") + ": Is a directory");
+    }
+    std::filesystem::remove_all(dir_.Path("tree.yrq"));
+    WriteFile(dir_.Path("tree.yrq"), Bytes{'o', 'l', 'd', 'y'});
     ExpectUntouched();
+    // A companion with two links is written in place, after the SRB file was renamed into place;
+    // the disk fills up while it is written: both are put back.
+    std::filesystem::create_hard_link(dir_.Path("tree.yrq"), dir_.Path("other.yrq"));
+    {
+        SafeFile srb(dir_.Path("tree.srb"));
+        SafeFile companion(dir_.Path("tree.yrq"));
+        std::fputs("new", srb.Stream());
+        std::fputs(std::string(5000, 'y').c_str(), companion.Stream());
+        FileSizeLimit limit(4096);
+        EXPECT_FALSE(CommitBoth(srb, companion));
+        EXPECT_EQ(companion.Error(), "cannot write " + dir_.Path("tree.yrq") + ": File too large");
+    }
+    EXPECT_EQ(ReadFile(dir_.Path("other.yrq")), (Bytes{'o', 'l', 'd', 'y'}));
+    std::filesystem::remove(dir_.Path("other.yrq"));
+    ExpectUntouched();
+}
+
+TEST_F(SafeSave, AnSrbFileThatIsItsOwnCompanionIsRefused) {
+    WriteFile(dir_.Path("link.yrq"), Bytes{'l'});
+    std::filesystem::create_symlink("link.yrq", dir_.Path("link.srb"));
+    WriteFile(dir_.Path("hard.yrq"), Bytes{'h'});
+    std::filesystem::create_hard_link(dir_.Path("hard.yrq"), dir_.Path("hard.srb"));
+    for (const char* name : {"tree.yrq", "link.srb", "hard.srb"}) {
+        SCOPED_TRACE(name);
+        std::string reason;
+        EXPECT_EQ(srb_.Save(dir_.Path(name), &reason), 0);
+        EXPECT_EQ(reason, "the SRB file and its companion would be the same file");
+    }
+    EXPECT_EQ(ReadFile(dir_.Path("tree.yrq")), (Bytes{'o', 'l', 'd', 'y'}));
+    EXPECT_EQ(ReadFile(dir_.Path("link.yrq")), Bytes{'l'});
+    EXPECT_EQ(ReadFile(dir_.Path("hard.yrq")), Bytes{'h'});
+}
+
+TEST_F(SafeSave, AFailedSaveNamesItsReason) {
+    std::filesystem::create_directory(dir_.Path("folder.mip"));
+    const struct {
+        std::string path;
+        std::string reason;
+    } cases[] = {
+        {dir_.Path("missing/tree.mip"),
+         "cannot create a file in " + dir_.Path("missing") + ": No such file or directory"},
+        {dir_.Path("tree.srb/tree.mip"), dir_.Path("tree.srb/tree.mip") + ": Not a directory"},
+        {dir_.Path("folder.mip"), dir_.Path("folder.mip") + " is a folder"},
+        {"/dev/full", "cannot write /dev/full: No space left on device"},
+    };
+    for (const auto& c : cases) {
+        std::string reason = "unset";
+        EXPECT_EQ(srb_.mip.Save(c.path, &reason), 0);
+        EXPECT_EQ(reason, c.reason);
+    }
+    std::string reason = "unset";
+    {
+        FileSizeLimit limit(4096);
+        EXPECT_EQ(srb_.Save(dir_.Path("tree.srb"), &reason), 0);
+    }
+    EXPECT_EQ(reason, "cannot write " + dir_.Path("tree.srb") + ": File too large");
+    EXPECT_EQ(srb_.Save(dir_.Path("tree.srb"), &reason), 4);
+    EXPECT_EQ(reason, "");
 }
 
 TEST_F(SafeSave, ASuccessfulSaveReplacesTheFilesKeepingPermissionsAndLinks) {
@@ -125,8 +340,12 @@ TEST_F(SafeSave, ASuccessfulSaveReplacesTheFilesKeepingPermissionsAndLinks) {
               static_cast<std::size_t>(srb_.mip.SizeWord() + 12));
     EXPECT_EQ(srb_.Save(dir_.Path("tree.srb")), 4);
     EXPECT_EQ(ReadFile(dir_.Path("tree.yrq")).size(), 116U);
-    EXPECT_EQ(dir_.List(),
-              (std::vector<std::string>{"link.mip", "tree.mip", "tree.srb", "tree.yrq"}));
+    const mode_t mask = ::umask(027);
+    EXPECT_EQ(srb_.mip.Save(dir_.Path("new.mip")), 1);
+    ::umask(mask);
+    EXPECT_EQ(StatOf(dir_.Path("new.mip")).st_mode & 07777, 0640U);
+    EXPECT_EQ(dir_.List(), (std::vector<std::string>{"link.mip", "new.mip", "tree.mip", "tree.srb",
+                                                     "tree.yrq"}));
 }
 
 TEST_F(SafeSave, DevicesAreWrittenInPlaceAndTheirErrorsReported) {
