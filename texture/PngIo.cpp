@@ -1,1 +1,477 @@
-// placeholder
+#include "PngIo.h"
+
+#include <spng.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <system_error>
+
+#include "ChunkStream.h"
+#include "SafeFile.h"
+
+namespace korvale {
+
+namespace {
+
+struct ContextFree {
+    void operator()(spng_ctx* ctx) const noexcept { spng_ctx_free(ctx); }
+};
+using ContextPtr = std::unique_ptr<spng_ctx, ContextFree>;
+
+// What spng_get_png_buffer hands over was allocated with malloc.
+struct MallocFree {
+    void operator()(void* memory) const noexcept { std::free(memory); }
+};
+
+constexpr std::array<std::uint8_t, 8> kSignature{137, 80, 78, 71, 13, 10, 26, 10};
+// The PNG format's own bound on width and height.
+constexpr std::uint32_t kLargestSide = 0x7FFFFFFFu;
+// A PNG file is read whole into memory; anything past this is not a texture.
+constexpr std::uint64_t kLargestFile = 1ull << 30;
+
+std::string ReadFailure(int code) {
+    switch (code) {
+        case SPNG_ESIGNATURE:
+            return "not a PNG file";
+        case SPNG_IO_EOF:
+        case SPNG_EOF:
+            return "PNG is cut short";
+        case SPNG_EMEM:
+            return "not enough memory to read the PNG";
+        case SPNG_ECHUNK_LIMITS:
+            return "PNG holds more metadata than is accepted";
+        default:
+            return std::string("damaged PNG: ") + spng_strerror(code);
+    }
+}
+
+std::string SystemFailure(const char* what, int error) {
+    return error != 0 ? std::string(what) + ": " + std::strerror(error) : std::string(what);
+}
+
+std::uint32_t BigEndian32(std::span<const std::uint8_t> bytes, std::size_t at) {
+    return static_cast<std::uint32_t>(bytes[at]) << 24 |
+           static_cast<std::uint32_t>(bytes[at + 1]) << 16 |
+           static_cast<std::uint32_t>(bytes[at + 2]) << 8 |
+           static_cast<std::uint32_t>(bytes[at + 3]);
+}
+
+std::string TooLarge(std::uint64_t width, std::uint64_t height, std::uint32_t maxSide) {
+    return "PNG is " + std::to_string(width) + " x " + std::to_string(height) +
+           " pixels; at most " + std::to_string(maxSide) + " per side is accepted";
+}
+
+// Asks libspng how large the decoded picture is in the given format and refuses anything other
+// than what the header's size gives, so no buffer is sized from a number not checked here.
+bool DecodedSize(spng_ctx* ctx, int format, std::uint64_t expected, std::size_t& size,
+                 std::string& error) {
+    const int code = spng_decoded_image_size(ctx, format, &size);
+    if (code != 0) {
+        error = ReadFailure(code);
+        return false;
+    }
+    if (size != expected) {
+        error = "damaged PNG: its decoded size does not match its header";
+        return false;
+    }
+    return true;
+}
+
+bool Decode8(spng_ctx* ctx, std::uint64_t pixelCount, Image& image, std::string& error) {
+    std::size_t size = 0;
+    if (!DecodedSize(ctx, SPNG_FMT_RGBA8, pixelCount * 4, size, error)) {
+        return false;
+    }
+    image.pixels.resize(size);
+    const int code =
+        spng_decode_image(ctx, image.pixels.data(), size, SPNG_FMT_RGBA8, SPNG_DECODE_TRNS);
+    if (code != 0) {
+        error = ReadFailure(code);
+        return false;
+    }
+    return true;
+}
+
+// libspng narrows 16-bit samples by dropping the low byte; rounding keeps 0x00FF from becoming 0.
+bool Decode16(spng_ctx* ctx, std::uint64_t pixelCount, Image& image, std::string& error) {
+    std::size_t size = 0;
+    if (!DecodedSize(ctx, SPNG_FMT_RGBA16, pixelCount * 8, size, error)) {
+        return false;
+    }
+    std::vector<std::uint16_t> wide(size / 2);
+    const int code = spng_decode_image(ctx, wide.data(), size, SPNG_FMT_RGBA16, SPNG_DECODE_TRNS);
+    if (code != 0) {
+        error = ReadFailure(code);
+        return false;
+    }
+    image.pixels.resize(wide.size());
+    std::transform(wide.begin(), wide.end(), image.pixels.begin(), [](std::uint16_t v) {
+        return static_cast<std::uint8_t>((std::uint32_t{v} * 255 + 32767) / 65535);
+    });
+    return true;
+}
+
+// Indexed pictures are decoded as stored and looked up here, so the indices stay available and
+// an index past the palette is caught rather than shown as some colour.
+bool DecodeIndexed(spng_ctx* ctx, const spng_ihdr& ihdr, Image& image, std::string& error) {
+    const std::uint64_t width = ihdr.width;
+    const std::uint64_t depth = ihdr.bit_depth;
+    const std::uint64_t rowBytes = (width * depth + 7) / 8;
+    std::size_t size = 0;
+    if (!DecodedSize(ctx, SPNG_FMT_PNG, rowBytes * ihdr.height, size, error)) {
+        return false;
+    }
+    std::vector<std::uint8_t> packed(size);
+    int code = spng_decode_image(ctx, packed.data(), size, SPNG_FMT_PNG, 0);
+    spng_plte plte{};
+    if (code == 0) {
+        code = spng_get_plte(ctx, &plte);
+    }
+    spng_trns trns{};
+    if (code == 0) {
+        code = spng_get_trns(ctx, &trns);
+        if (code == SPNG_ECHUNKAVAIL) {
+            code = 0;
+        }
+    }
+    if (code != 0) {
+        error = ReadFailure(code);
+        return false;
+    }
+    const std::uint32_t entries = std::min<std::uint32_t>(plte.n_entries, 256);
+    const std::uint32_t alphas = std::min<std::uint32_t>(trns.n_type3_entries, 256);
+
+    const std::size_t pixelCount = static_cast<std::size_t>(width) * ihdr.height;
+    std::vector<std::uint8_t> indices(pixelCount);
+    const unsigned mask = (1u << depth) - 1;
+    std::size_t i = 0;
+    for (std::uint32_t y = 0; y < ihdr.height; ++y) {
+        const std::uint8_t* row = packed.data() + y * rowBytes;
+        for (std::uint64_t x = 0; x < width; ++x, ++i) {
+            const std::uint64_t bit = x * depth;
+            const unsigned shift = static_cast<unsigned>(8 - depth - bit % 8);
+            const unsigned index = (row[bit / 8] >> shift) & mask;
+            if (index >= entries) {
+                error = "damaged PNG: it uses colour " + std::to_string(index) +
+                        " of a palette with " + std::to_string(entries) + " entries";
+                return false;
+            }
+            indices[i] = static_cast<std::uint8_t>(index);
+        }
+    }
+
+    std::vector<Rgba8> palette(entries);
+    for (std::uint32_t k = 0; k < entries; ++k) {
+        const spng_plte_entry& e = plte.entries[k];
+        palette[k] = {e.red, e.green, e.blue, k < alphas ? trns.type3_alpha[k] : std::uint8_t{255}};
+    }
+    image.pixels.resize(pixelCount * 4);
+    for (std::size_t p = 0; p < pixelCount; ++p) {
+        std::copy_n(palette[indices[p]].begin(), 4, image.pixels.begin() + p * 4);
+    }
+    if (entries <= 16) {
+        image.palette = std::move(palette);
+        image.indices = std::move(indices);
+    }
+    return true;
+}
+
+bool DecodeInto(std::span<const std::uint8_t> bytes, Image& image, std::string& error,
+                const PngLimits& limits) {
+    if (bytes.empty()) {
+        error = "not a PNG file: it is empty";
+        return false;
+    }
+    const std::size_t head = std::min(bytes.size(), kSignature.size());
+    if (!std::equal(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(head),
+                    kSignature.begin())) {
+        error = "not a PNG file";
+        return false;
+    }
+    if (bytes.size() < kSignature.size()) {
+        error = "PNG is cut short";
+        return false;
+    }
+
+    ContextPtr ctx(spng_ctx_new(0));
+    if (!ctx) {
+        error = "not enough memory to read the PNG";
+        return false;
+    }
+    const std::uint32_t maxSide = std::min(limits.maxSide, kLargestSide);
+    int code = spng_set_png_buffer(ctx.get(), bytes.data(), bytes.size());
+    if (code == 0) {
+        code = spng_set_image_limits(ctx.get(), maxSide, maxSide);
+    }
+    if (code == 0) {
+        code = spng_set_chunk_limits(ctx.get(), limits.chunkSizeLimit, limits.chunkCacheLimit);
+    }
+    spng_ihdr ihdr{};
+    if (code == 0) {
+        code = spng_get_ihdr(ctx.get(), &ihdr);
+    }
+    // libspng refuses an oversized header without saying what it declared; the header lies at a
+    // fixed place, after the signature, the chunk's length and its type.
+    if ((code == SPNG_EUSER_WIDTH || code == SPNG_EUSER_HEIGHT) && bytes.size() >= 24) {
+        error = TooLarge(BigEndian32(bytes, 16), BigEndian32(bytes, 20), maxSide);
+        return false;
+    }
+    if (code != 0) {
+        error = ReadFailure(code);
+        return false;
+    }
+    if (ihdr.width > maxSide || ihdr.height > maxSide) {
+        error = TooLarge(ihdr.width, ihdr.height, maxSide);
+        return false;
+    }
+    const std::uint64_t pixelCount = std::uint64_t{ihdr.width} * ihdr.height;
+    if (pixelCount > limits.maxPixels) {
+        error = "PNG has " + std::to_string(pixelCount) + " pixels; at most " +
+                std::to_string(limits.maxPixels) + " are accepted";
+        return false;
+    }
+
+    image.width = static_cast<int>(ihdr.width);
+    image.height = static_cast<int>(ihdr.height);
+    if (ihdr.color_type == SPNG_COLOR_TYPE_INDEXED) {
+        return DecodeIndexed(ctx.get(), ihdr, image, error);
+    }
+    if (ihdr.bit_depth == 16) {
+        return Decode16(ctx.get(), pixelCount, image, error);
+    }
+    return Decode8(ctx.get(), pixelCount, image, error);
+}
+
+bool Encode(spng_ihdr ihdr, const spng_plte* plte, const spng_trns* trns,
+            std::span<const std::uint8_t> data, std::vector<std::uint8_t>& png,
+            std::string& error) {
+    ContextPtr ctx(spng_ctx_new(SPNG_CTX_ENCODER));
+    if (!ctx) {
+        error = "not enough memory to write the PNG";
+        return false;
+    }
+    int code = spng_set_option(ctx.get(), SPNG_ENCODE_TO_BUFFER, 1);
+    if (code == 0) {
+        code = spng_set_ihdr(ctx.get(), &ihdr);
+    }
+    if (code == 0 && plte != nullptr) {
+        spng_plte copy = *plte;
+        code = spng_set_plte(ctx.get(), &copy);
+    }
+    if (code == 0 && trns != nullptr) {
+        spng_trns copy = *trns;
+        code = spng_set_trns(ctx.get(), &copy);
+    }
+    if (code == 0) {
+        code = spng_encode_image(ctx.get(), data.data(), data.size(), SPNG_FMT_PNG,
+                                 SPNG_ENCODE_FINALIZE);
+    }
+    std::size_t size = 0;
+    std::unique_ptr<void, MallocFree> buffer;
+    if (code == 0) {
+        buffer.reset(spng_get_png_buffer(ctx.get(), &size, &code));
+    }
+    if (code != 0 || !buffer) {
+        error = std::string("cannot make the PNG: ") + spng_strerror(code);
+        return false;
+    }
+    const auto* begin = static_cast<const std::uint8_t*>(buffer.get());
+    png.assign(begin, begin + size);
+    return true;
+}
+
+// A picture size the PNG format can hold, with a buffer of itemBytes per pixel of that size.
+bool CheckSize(int width, int height, std::size_t bufferSize, std::size_t itemBytes,
+               std::string& error) {
+    if (width <= 0 || height <= 0) {
+        error = "cannot make a PNG of " + std::to_string(width) + " x " + std::to_string(height) +
+                " pixels";
+        return false;
+    }
+    const auto pixelCount = static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
+    if (bufferSize % itemBytes != 0 || bufferSize / itemBytes != pixelCount) {
+        error = "cannot make a PNG: the pixels do not match the size";
+        return false;
+    }
+    return true;
+}
+
+spng_ihdr Header(int width, int height, std::uint8_t depth, std::uint8_t colourType) {
+    spng_ihdr ihdr{};
+    ihdr.width = static_cast<std::uint32_t>(width);
+    ihdr.height = static_cast<std::uint32_t>(height);
+    ihdr.bit_depth = depth;
+    ihdr.color_type = colourType;
+    return ihdr;
+}
+
+}  // namespace
+
+bool ReadPng(std::span<const std::uint8_t> bytes, Image& out, std::string& error,
+             const PngLimits& limits) {
+    out = Image{};
+    error.clear();
+    Image image;
+    if (!DecodeInto(bytes, image, error, limits)) {
+        return false;
+    }
+    out = std::move(image);
+    return true;
+}
+
+bool ReadPngFile(const std::string& path, Image& out, std::string& error, const PngLimits& limits) {
+    out = Image{};
+    error.clear();
+    errno = 0;
+    const FilePtr file = OpenForRead(path);
+    if (!file) {
+        error = SystemFailure("cannot open", errno);
+        return false;
+    }
+    struct stat info {};
+    if (::fstat(::fileno(file.get()), &info) != 0) {
+        error = SystemFailure("cannot open", errno);
+        return false;
+    }
+    if (S_ISDIR(info.st_mode)) {
+        error = "is a folder, not a file";
+        return false;
+    }
+    if (S_ISREG(info.st_mode) && static_cast<std::uint64_t>(info.st_size) > kLargestFile) {
+        error = "file is " + std::to_string(info.st_size) + " bytes; at most " +
+                std::to_string(kLargestFile) + " are read";
+        return false;
+    }
+
+    // Read in blocks up to the cap, so a pipe or a file that grows is bounded too.
+    std::vector<std::uint8_t> bytes;
+    if (S_ISREG(info.st_mode)) {
+        bytes.reserve(static_cast<std::size_t>(info.st_size));
+    }
+    constexpr std::size_t kBlock = 1u << 20;
+    for (;;) {
+        const std::size_t had = bytes.size();
+        if (had > kLargestFile) {
+            error = "file is larger than " + std::to_string(kLargestFile) + " bytes, the most read";
+            return false;
+        }
+        bytes.resize(had + kBlock);
+        const std::size_t got = std::fread(bytes.data() + had, 1, kBlock, file.get());
+        bytes.resize(had + got);
+        if (got < kBlock) {
+            break;
+        }
+    }
+    if (std::ferror(file.get()) != 0) {
+        error = SystemFailure("cannot read", errno);
+        return false;
+    }
+    return ReadPng(bytes, out, error, limits);
+}
+
+bool EncodePng(const Image& image, bool withAlpha, std::vector<std::uint8_t>& png,
+               std::string& error) {
+    png.clear();
+    if (!CheckSize(image.width, image.height, image.pixels.size(), 4, error)) {
+        return false;
+    }
+    if (withAlpha) {
+        return Encode(Header(image.width, image.height, 8, SPNG_COLOR_TYPE_TRUECOLOR_ALPHA),
+                      nullptr, nullptr, image.pixels, png, error);
+    }
+    std::vector<std::uint8_t> rgb(image.pixels.size() / 4 * 3);
+    for (std::size_t p = 0, q = 0; p < image.pixels.size(); p += 4, q += 3) {
+        std::copy_n(image.pixels.begin() + static_cast<std::ptrdiff_t>(p), 3,
+                    rgb.begin() + static_cast<std::ptrdiff_t>(q));
+    }
+    return Encode(Header(image.width, image.height, 8, SPNG_COLOR_TYPE_TRUECOLOR), nullptr, nullptr,
+                  rgb, png, error);
+}
+
+bool EncodeIndexedPng(int width, int height, std::span<const std::uint8_t> indices,
+                      std::span<const Rgba8> palette, std::vector<std::uint8_t>& png,
+                      std::string& error) {
+    png.clear();
+    if (!CheckSize(width, height, indices.size(), 1, error)) {
+        return false;
+    }
+    if (palette.empty() || palette.size() > 256) {
+        error = "cannot make an indexed PNG with " + std::to_string(palette.size()) +
+                " palette entries";
+        return false;
+    }
+    for (const std::uint8_t index : indices) {
+        if (index >= palette.size()) {
+            error = "cannot make the PNG: colour " + std::to_string(index) +
+                    " is past the palette's " + std::to_string(palette.size()) + " entries";
+            return false;
+        }
+    }
+
+    spng_plte plte{};
+    spng_trns trns{};
+    plte.n_entries = static_cast<std::uint32_t>(palette.size());
+    for (std::size_t k = 0; k < palette.size(); ++k) {
+        plte.entries[k] = {palette[k][0], palette[k][1], palette[k][2], 255};
+        trns.type3_alpha[k] = palette[k][3];
+        if (palette[k][3] != 255) {
+            trns.n_type3_entries = static_cast<std::uint32_t>(k + 1);
+        }
+    }
+
+    const bool nibbles = palette.size() <= 16;
+    const auto w = static_cast<std::size_t>(width);
+    const auto h = static_cast<std::size_t>(height);
+    const std::size_t rowBytes = nibbles ? (w + 1) / 2 : w;
+    std::vector<std::uint8_t> packed(rowBytes * h);
+    for (std::size_t y = 0; y < h; ++y) {
+        const std::uint8_t* in = indices.data() + y * w;
+        std::uint8_t* row = packed.data() + y * rowBytes;
+        for (std::size_t x = 0; x < w; ++x) {
+            if (nibbles) {
+                row[x / 2] |= static_cast<std::uint8_t>(in[x] << (x % 2 == 0 ? 4 : 0));
+            } else {
+                row[x] = in[x];
+            }
+        }
+    }
+    return Encode(Header(width, height, nibbles ? 4 : 8, SPNG_COLOR_TYPE_INDEXED), &plte,
+                  trns.n_type3_entries > 0 ? &trns : nullptr, packed, png, error);
+}
+
+bool WriteFileBytes(const std::string& path, std::span<const std::uint8_t> bytes,
+                    std::string& error) {
+    error.clear();
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) {
+        error = "is a folder, not a file";
+        return false;
+    }
+    errno = 0;
+    SafeFile file(path);
+    if (!file.IsOpen()) {
+        error = SystemFailure("cannot write", errno);
+        return false;
+    }
+    if (!bytes.empty() &&
+        std::fwrite(bytes.data(), 1, bytes.size(), file.Stream()) != bytes.size()) {
+        error = SystemFailure("cannot write", errno);
+        file.Discard();
+        return false;
+    }
+    errno = 0;
+    if (!file.Commit()) {
+        error = SystemFailure("cannot write", errno);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace korvale

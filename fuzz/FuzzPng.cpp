@@ -1,0 +1,154 @@
+// Fuzz target: a PNG read from memory. A refused PNG gives a reason and no picture; a read one
+// has one RGBA pixel per pixel, a palette and indices that agree with them, and encodes and reads
+// back to the same pixels, as RGBA, as RGB when opaque and as indexed when it came with a palette.
+//
+// Nearly every mutation breaks a chunk checksum, which stops the reader at once. So each input
+// is read as it is and then, when any checksum was wrong, again with the checksums made right,
+// which lets the fuzzer reach the header checks, the filters and the deinterlacing.
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "FuzzSupport.h"
+#include "PngIo.h"
+
+namespace {
+
+using korvale::Image;
+using korvale::fuzz::Require;
+
+constexpr std::array<std::uint32_t, 256> kCrcTable = [] {
+    std::array<std::uint32_t, 256> table{};
+    for (std::uint32_t n = 0; n < 256; ++n) {
+        std::uint32_t c = n;
+        for (int k = 0; k < 8; ++k) {
+            c = (c & 1u) != 0 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+        }
+        table[n] = c;
+    }
+    return table;
+}();
+
+std::uint32_t Crc(std::span<const std::uint8_t> bytes) {
+    std::uint32_t c = 0xFFFFFFFFu;
+    for (const std::uint8_t b : bytes) {
+        c = kCrcTable[(c ^ b) & 0xFFu] ^ (c >> 8);
+    }
+    return ~c;
+}
+
+std::uint32_t Get32(const std::vector<std::uint8_t>& bytes, std::size_t at) {
+    return static_cast<std::uint32_t>(bytes[at]) << 24 |
+           static_cast<std::uint32_t>(bytes[at + 1]) << 16 |
+           static_cast<std::uint32_t>(bytes[at + 2]) << 8 |
+           static_cast<std::uint32_t>(bytes[at + 3]);
+}
+
+// Rewrites the checksum of every whole chunk after the signature; true when any changed.
+bool RepairChecksums(std::vector<std::uint8_t>& png) {
+    bool changed = false;
+    std::size_t at = 8;
+    while (png.size() >= 12 && at <= png.size() - 12) {
+        const std::uint64_t length = Get32(png, at);
+        if (length > png.size() - 12 - at) {
+            break;
+        }
+        const std::size_t crcAt = at + 8 + static_cast<std::size_t>(length);
+        const std::uint32_t crc =
+            Crc(std::span(png).subspan(at + 4, static_cast<std::size_t>(length) + 4));
+        if (Get32(png, crcAt) != crc) {
+            for (int i = 0; i < 4; ++i) {
+                png[crcAt + i] = static_cast<std::uint8_t>(crc >> (24 - 8 * i));
+            }
+            changed = true;
+        }
+        at = crcAt + 4;
+    }
+    return changed;
+}
+
+korvale::PngLimits FuzzLimits() {
+    korvale::PngLimits limits;
+    limits.maxPixels = 4u << 20;  // keeps a run fast and within libFuzzer's allocation limit
+    limits.chunkSizeLimit = 1u << 20;
+    limits.chunkCacheLimit = 4u << 20;
+    return limits;
+}
+
+Image ReadBack(const std::vector<std::uint8_t>& png, const char* what) {
+    Image back;
+    std::string error;
+    if (!korvale::ReadPng(png, back, error, FuzzLimits())) {
+        std::fprintf(stderr, "%s: %s\n", what, error.c_str());
+        Require(false, "an encoded PNG reads back");
+    }
+    return back;
+}
+
+void Check(std::span<const std::uint8_t> bytes) {
+    Image image;
+    std::string error;
+    if (!korvale::ReadPng(bytes, image, error, FuzzLimits())) {
+        Require(!error.empty() && image.Empty() && image.pixels.empty() && image.palette.empty(),
+                "a refused PNG gives a reason and leaves no picture");
+        return;
+    }
+    Require(error.empty() && !image.Empty() && image.pixels.size() == image.PixelCount() * 4,
+            "a read PNG has four bytes for each pixel");
+
+    if (!image.palette.empty()) {
+        Require(image.palette.size() <= 16 && image.indices.size() == image.PixelCount(),
+                "a small palette comes with one index per pixel");
+        for (std::size_t i = 0; i < image.indices.size(); ++i) {
+            const std::uint8_t index = image.indices[i];
+            Require(index < image.palette.size() &&
+                        std::equal(image.palette[index].begin(), image.palette[index].end(),
+                                   image.pixels.begin() + static_cast<std::ptrdiff_t>(i * 4)),
+                    "each pixel is its palette entry");
+        }
+        std::vector<std::uint8_t> png;
+        Require(korvale::EncodeIndexedPng(image.width, image.height, image.indices, image.palette,
+                                          png, error),
+                "an indexed picture encodes");
+        const Image back = ReadBack(png, "indexed");
+        Require(back.palette == image.palette && back.indices == image.indices &&
+                    back.pixels == image.pixels,
+                "an indexed PNG reads back to the same palette, indices and pixels");
+    } else {
+        Require(image.indices.empty(), "no indices without a palette");
+    }
+
+    std::vector<std::uint8_t> png;
+    Require(korvale::EncodePng(image, true, png, error), "a picture encodes as RGBA");
+    Require(ReadBack(png, "RGBA").pixels == image.pixels, "an RGBA PNG reads back the same");
+
+    bool opaque = true;
+    for (std::size_t i = 3; i < image.pixels.size() && opaque; i += 4) {
+        opaque = image.pixels[i] == 255;
+    }
+    if (opaque) {
+        Require(korvale::EncodePng(image, false, png, error), "an opaque picture encodes as RGB");
+        Require(ReadBack(png, "RGB").pixels == image.pixels, "an RGB PNG reads back the same");
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::span<const std::uint8_t> bytes(data, size);
+    Check(bytes);
+    std::vector<std::uint8_t> repaired(bytes.begin(), bytes.end());
+    if (RepairChecksums(repaired)) {
+        Check(repaired);
+    }
+    return 0;
+}

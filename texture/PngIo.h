@@ -1,0 +1,47 @@
+#pragma once
+// PNG in and out. Every colour type and bit depth reads as 8-bit RGBA with straight alpha;
+// writing makes 8-bit RGBA, RGB or indexed PNGs. A PNG is untrusted input: its declared size is
+// checked against limits before anything of that size is allocated.
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "Image.h"
+
+namespace korvale {
+
+struct PngLimits {
+    std::uint32_t maxSide = 16384;             // width and height, each
+    std::uint64_t maxPixels = 64ull << 20;     // refused before decoding anything larger
+    std::size_t chunkSizeLimit = 64u << 20;    // largest single chunk, after decompression
+    std::size_t chunkCacheLimit = 128u << 20;  // all metadata chunks together
+};
+
+// Reads a PNG held in memory. 16-bit channels are rounded to 8 bits, tRNS is honoured and
+// gamma and colour profiles are ignored (the picture is taken as sRGB). An indexed PNG with at
+// most 16 palette entries also fills out.palette and out.indices. On failure out is left empty
+// and error says why in words for the user.
+[[nodiscard]] bool ReadPng(std::span<const std::uint8_t> bytes, Image& out, std::string& error,
+                           const PngLimits& limits = {});
+[[nodiscard]] bool ReadPngFile(const std::string& path, Image& out, std::string& error,
+                               const PngLimits& limits = {});
+
+// An 8-bit RGBA PNG, or RGB when withAlpha is false (alpha is then dropped).
+[[nodiscard]] bool EncodePng(const Image& image, bool withAlpha, std::vector<std::uint8_t>& png,
+                             std::string& error);
+
+// An indexed PNG holding the indices as they are: PLTE from the palette's colours, tRNS from its
+// alpha (left out when every entry is opaque), 4 bits per pixel for up to 16 entries, else 8.
+[[nodiscard]] bool EncodeIndexedPng(int width, int height, std::span<const std::uint8_t> indices,
+                                    std::span<const Rgba8> palette, std::vector<std::uint8_t>& png,
+                                    std::string& error);
+
+// Writes bytes to path through SafeFile, so a failed write leaves any previous file untouched.
+// On failure error gives the system's reason where there is one.
+[[nodiscard]] bool WriteFileBytes(const std::string& path, std::span<const std::uint8_t> bytes,
+                                  std::string& error);
+
+}  // namespace korvale
