@@ -9,8 +9,10 @@
 
 #include <cstdint>
 #include <random>
+#include <string>
 
 #include "ColourSpace.h"
+#include "Importer.h"
 #include "Resampler.h"
 
 namespace {
@@ -98,5 +100,31 @@ BENCHMARK(BM_Cubic)
     ->Unit(benchmark::kMillisecond);
 
 }  // namespace
+
+// The whole import in process, from a decoded picture to a finished mip set: what a user waits
+// for beyond the PNG decode and the file write.
+void BM_Import(benchmark::State& state) {
+    korvale::ImportOptions options;
+    options.type = static_cast<int>(state.range(0));
+    options.dither = state.range(1) != 0;
+    for (auto _ : state) {
+        korvale::CMip mip;
+        std::string error;
+        if (!korvale::ImportImage(Picture(), options, mip, error)) {
+            state.SkipWithError(error.c_str());
+            break;
+        }
+        benchmark::DoNotOptimize(mip.levels[8].HasData());
+    }
+    SetRate(state);
+}
+BENCHMARK(BM_Import)
+    ->ArgNames({"type", "dither"})
+    ->Args({0, 0})
+    ->Args({0, 1})
+    ->Args({3, 0})
+    ->Args({3, 1})
+    ->Args({5, 1})
+    ->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

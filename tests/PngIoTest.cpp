@@ -277,7 +277,8 @@ TEST(PngIo, FilesAreWrittenSafelyAndReadWithTheSystemsReason) {
     EXPECT_EQ(image.width, 4);
 
     EXPECT_FALSE(WriteFileBytes(dir.Path("missing/a.png"), png, error));
-    EXPECT_EQ(error, "cannot write: No such file or directory");
+    EXPECT_EQ(error,
+              "cannot create a file in " + dir.Path("missing") + ": No such file or directory");
     EXPECT_FALSE(ReadPngFile(dir.Path("missing.png"), image, error));
     EXPECT_EQ(error, "cannot open: No such file or directory");
     EXPECT_FALSE(ReadPngFile(dir.Root().string(), image, error));

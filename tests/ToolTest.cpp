@@ -219,7 +219,8 @@ TEST_F(ToolTest, UsageErrorsAndFailuresAreClearMessages) {
         {{"info", dir_.Root().string()}, 1, "is a folder, not a file"},
         {{"convert", mip, dir_.Path("no/folder/x.mip")},
          1,
-         "could not be saved (the previous file is unchanged)"},
+         "could not be saved: cannot create a file in " + dir_.Path("no/folder") +
+             ": No such file or directory (the previous file is unchanged)"},
         {{"convert", mip, dir_.Path("no/folder/x.srb")}, 1, "could not be saved"},
     };
     for (const Case& c : cases) {

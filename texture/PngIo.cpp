@@ -454,22 +454,23 @@ bool WriteFileBytes(const std::string& path, std::span<const std::uint8_t> bytes
         error = "is a folder, not a file";
         return false;
     }
-    errno = 0;
     SafeFile file(path);
-    if (!file.IsOpen()) {
-        error = SystemFailure("cannot write", errno);
+    // The safe file names the path and the system's reason for whatever failed.
+    auto failed = [&] {
+        error = file.Error().empty() ? SystemFailure("cannot write", errno) : file.Error();
         return false;
+    };
+    if (!file.IsOpen()) {
+        return failed();
     }
     if (!bytes.empty() &&
         std::fwrite(bytes.data(), 1, bytes.size(), file.Stream()) != bytes.size()) {
-        error = SystemFailure("cannot write", errno);
+        failed();
         file.Discard();
         return false;
     }
-    errno = 0;
     if (!file.Commit()) {
-        error = SystemFailure("cannot write", errno);
-        return false;
+        return failed();
     }
     return true;
 }

@@ -66,12 +66,13 @@ std::string ImportOne(const std::string& in, const std::vector<std::string>& han
     if (job.srb) {
         record.header = job.values;
         record.sizeInMetres = job.metres;
-        if (record.Save(out) <= 0) {
-            return out + ": could not be saved (it and its companion " + CompanionPath(out) +
-                   " are unchanged)";
+        std::string why;
+        if (record.Save(out, &why) <= 0) {
+            return out + ": could not be saved: " + why + " (neither it nor its companion " +
+                   CompanionPath(out) + " was changed)";
         }
-    } else if (record.mip.Save(out) != 1) {
-        return out + ": could not be saved (the previous file is unchanged)";
+    } else if (std::string why; record.mip.Save(out, &why) != 1) {
+        return out + ": could not be saved: " + why + " (the previous file is unchanged)";
     }
     return {};
 }

@@ -174,15 +174,16 @@ int RunConvert(std::span<const std::string> args) {
     if (toSrb) {
         record.sizeInMetres = size;
         std::string why;
-        if (record.Save(out) <= 0) {
-            return Fail(out, "could not be saved (it and its companion " + CompanionPath(out) +
-                                 " are unchanged)");
+        if (record.Save(out, &why) <= 0) {
+            return Fail(out, "could not be saved: " + why + " (neither it nor its companion " +
+                                 CompanionPath(out) + " was changed)");
         }
         std::printf("saved SRB: '%s' with companion '%s'\n", out.c_str(),
                     CompanionPath(out).c_str());
     } else {
-        if (record.mip.Save(out) != 1) {
-            return Fail(out, "could not be saved (the previous file is unchanged)");
+        std::string why;
+        if (record.mip.Save(out, &why) != 1) {
+            return Fail(out, "could not be saved: " + why + " (the previous file is unchanged)");
         }
         std::printf("saved MIP: '%s'\n", out.c_str());
     }
