@@ -1,1 +1,169 @@
-// placeholder
+#include <gtest/gtest.h>
+
+#include <array>
+#include <functional>
+#include <vector>
+
+#include "Ditherer.h"
+#include "Quantiser.h"
+
+namespace korvale::test {
+namespace {
+
+using Pixel = std::array<float, 4>;
+
+SrgbImage Make(int width, int height, const std::function<Pixel(int x, int y)>& pixel) {
+    SrgbImage image;
+    image.width = width;
+    image.height = height;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const Pixel p = pixel(x, y);
+            image.pixels.insert(image.pixels.end(), p.begin(), p.end());
+        }
+    }
+    return image;
+}
+
+// Up to +-9 in a fixed scatter, so a flat colour becomes many distinct ones.
+float Noise(int x, int y) {
+    return static_cast<float>((x * 7 + y * 13) % 19 - 9);
+}
+
+TEST(Quantiser, KeepsFewColoursExactlyInOrderOfFirstAppearance) {
+    // Unrounded values; the transparent pixel's colour is junk.
+    const std::vector<Pixel> first = {
+        {254.8f, 0.2f, 0, 255}, {0, 255, 0, 255}, {200, 100, 50, 128}, {10, 20, 30, 0}};
+    const std::vector<Pixel> second = {{0, 0, 255, 255}, {0.3f, 254.6f, 0, 255}};
+    const std::vector<SrgbImage> levels = {
+        Make(2, 2, [&](int x, int y) { return first[y * 2 + x]; }),
+        Make(2, 1, [&](int x, int) { return second[x]; })};
+    const std::vector<Rgba8> expected = {
+        {255, 0, 0, 255}, {0, 255, 0, 255}, {200, 100, 50, 128}, {0, 0, 0, 0}, {0, 0, 255, 255}};
+    const std::vector<Rgba8> palette = BuildPalette(levels);
+    EXPECT_EQ(palette, expected);
+    for (const bool dither : {false, true}) {
+        EXPECT_EQ(MapToPalette(levels[0], palette, dither),
+                  (std::vector<std::uint8_t>{0, 1, 2, 3}));
+        EXPECT_EQ(MapToPalette(levels[1], palette, dither), (std::vector<std::uint8_t>{4, 1}));
+    }
+}
+
+TEST(Quantiser, SeparatesTwoClustersAndMapsToTheNearestEntry) {
+    // Left half near red, right half near blue, each with noise: far more than 16 colours.
+    const SrgbImage image = Make(32, 32, [](int x, int y) {
+        const float n = Noise(x, y);
+        return x < 16 ? Pixel{200 + n, 30 - n, 30 + n, 255} : Pixel{30 + n, 40 + n, 200 - n, 255};
+    });
+    const std::vector<Rgba8> palette = BuildPalette(std::span(&image, 1));
+    ASSERT_EQ(palette.size(), 16u);
+    const std::vector<std::uint8_t> indices = MapToPalette(image, palette, false);
+    for (int i = 0; i < 32 * 32; ++i) {
+        const Rgba8& entry = palette[indices[static_cast<std::size_t>(i)]];
+        if (i % 32 < 16) {
+            EXPECT_GT(entry[0], entry[2] + 100) << "pixel " << i;
+        } else {
+            EXPECT_GT(entry[2], entry[0] + 100) << "pixel " << i;
+        }
+        // Opaque pixels: nearest is plain distance in RGB.
+        const auto distance = [&](const Rgba8& e) {
+            float sum = 0;
+            for (std::size_t c = 0; c < 3; ++c) {
+                const float d = image.pixels[static_cast<std::size_t>(i) * 4 + c] - e[c];
+                sum += d * d;
+            }
+            return sum;
+        };
+        for (const Rgba8& other : palette) {
+            EXPECT_LE(distance(entry), distance(other) + 1e-3f) << "pixel " << i;
+        }
+    }
+}
+
+TEST(Quantiser, FullyTransparentPixelsShareOneClearEntry) {
+    // Every other row fully transparent, with colours all over the place.
+    const SrgbImage image = Make(16, 16, [](int x, int y) {
+        const float n = Noise(x, y);
+        return y % 2 == 0 ? Pixel{16.0f * static_cast<float>(x), 100 + n, 50, 255}
+                          : Pixel{200 + n, 10.0f * static_cast<float>(x), 90, 0};
+    });
+    const std::vector<Rgba8> palette = BuildPalette(std::span(&image, 1));
+    ASSERT_EQ(palette.size(), 16u);
+    EXPECT_EQ(palette[0], (Rgba8{0, 0, 0, 0}));
+    for (std::size_t k = 1; k < palette.size(); ++k) {
+        EXPECT_EQ(palette[k][3], 255);
+    }
+    for (const bool dither : {false, true}) {
+        const std::vector<std::uint8_t> indices = MapToPalette(image, palette, dither);
+        for (std::size_t i = 16; i < indices.size(); i += 32) {
+            for (std::size_t x = 0; x < 16; ++x) {
+                EXPECT_EQ(indices[i + x], 0) << "pixel " << i + x << " dither " << dither;
+            }
+        }
+    }
+}
+
+TEST(Quantiser, DitherSpreadsARampBetweenBlackAndWhite) {
+    const SrgbImage ramp = Make(256, 16, [](int x, int) {
+        const auto v = static_cast<float>(x);
+        return Pixel{v, v, v, 255};
+    });
+    const std::vector<Rgba8> blackWhite = {{0, 0, 0, 255}, {255, 255, 255, 255}};
+    const std::vector<std::uint8_t> hard = MapToPalette(ramp, blackWhite, false);
+    const std::vector<std::uint8_t> dithered = MapToPalette(ramp, blackWhite, true);
+    for (std::size_t x = 0; x < 256; ++x) {
+        EXPECT_EQ(hard[x], x >= 128 ? 1 : 0) << "column " << x;
+    }
+    // Each block of 16 columns (all rows) averages its part of the ramp: 16b + 7.5.
+    for (std::size_t block = 0; block < 16; ++block) {
+        double white = 0;
+        for (std::size_t y = 0; y < 16; ++y) {
+            for (std::size_t x = block * 16; x < block * 16 + 16; ++x) {
+                white += dithered[y * 256 + x];
+            }
+        }
+        const double average = white * 255.0 / 256.0;
+        EXPECT_NEAR(average, 16.0 * static_cast<double>(block) + 7.5, 12.0) << "block " << block;
+    }
+}
+
+TEST(Ditherer, NearestCodeAndItsValue) {
+    struct Case {
+        float value;
+        int bits;
+        int code;
+        int decoded;
+    };
+    // 248 * 31 / 255 = 30.15 -> 30, 30 * 255 / 31 = 246.8 -> 247; 8 * 15 / 255 = 0.47 -> 0.
+    const Case cases[] = {{255, 5, 31, 255}, {248, 5, 30, 247}, {128, 1, 1, 255},
+                          {127, 1, 0, 0},    {8, 4, 0, 0},      {9, 4, 1, 17},
+                          {130, 6, 32, 130}, {-5, 5, 0, 0},     {300, 4, 15, 255}};
+    for (const Case& c : cases) {
+        EXPECT_EQ(NearestCode(c.value, c.bits), c.code) << c.value << " in " << c.bits << " bits";
+        EXPECT_EQ(CodeValue(c.code, c.bits), c.decoded) << c.code << " in " << c.bits << " bits";
+    }
+}
+
+TEST(Ditherer, DitheredFlatGreyAveragesToItsValue) {
+    const SrgbImage grey = Make(64, 64, [](int, int) { return Pixel{128, 128, 128, 255}; });
+    const ChannelBits rgb565{5, 6, 5, 0};
+    const std::vector<std::uint8_t> hard = QuantiseChannels(grey, rgb565, false);
+    EXPECT_EQ(std::vector<std::uint8_t>(hard.begin(), hard.begin() + 4),
+              (std::vector<std::uint8_t>{16, 32, 16, 0}));  // 132, 130, 132: never 128
+    const std::vector<std::uint8_t> codes = QuantiseChannels(grey, rgb565, true);
+    ASSERT_EQ(codes.size(), 64u * 64u * 4u);
+    const std::array<int, 3> bits = {5, 6, 5};
+    for (std::size_t c = 0; c < 3; ++c) {
+        double sum = 0;
+        for (std::size_t i = c; i < codes.size(); i += 4) {
+            sum += CodeValue(codes[i], bits[c]);
+        }
+        EXPECT_NEAR(sum / (64.0 * 64.0), 128.0, 0.5) << "channel " << c;
+    }
+    for (std::size_t i = 3; i < codes.size(); i += 4) {
+        ASSERT_EQ(codes[i], 0);  // no alpha stored
+    }
+}
+
+}  // namespace
+}  // namespace korvale::test

@@ -1,0 +1,31 @@
+#pragma once
+// Reduces full-precision levels to at most 16 colours: the palette for one level or for a
+// whole chain at once, and the index of each pixel into it.
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "Image.h"
+
+namespace korvale {
+
+// A palette of at most `colours` entries (1..16; other values are clamped into that range)
+// for all the given levels together: pass the whole chain for a shared palette, or one level
+// for a palette of its own. When the levels hold no more distinct colours (each channel rounded
+// to 8 bits, every fully transparent colour counted as 0,0,0,0) than `colours`, the palette is
+// exactly those colours in order of first appearance, levels scanned in the order given.
+// Otherwise it is the best fit found for all pixels alike, with one 0,0,0,0 entry (first) for
+// the fully transparent pixels if there are any. The same input always gives the same palette.
+// Empty input gives an empty palette.
+[[nodiscard]] std::vector<Rgba8> BuildPalette(std::span<const SrgbImage> levels, int colours = 16);
+
+// One index per pixel, row-major: the nearest palette entry, judged the way BuildPalette judges
+// colours. A pixel whose rounded value is an entry gets that entry. With `dither`, serpentine
+// Floyd-Steinberg error diffusion on the sRGB values, colour and alpha diffused separately; an
+// invisible pixel passes on no colour error. Only the first 16 entries are used; an empty
+// palette gives all zeros.
+[[nodiscard]] std::vector<std::uint8_t> MapToPalette(const SrgbImage& level,
+                                                     std::span<const Rgba8> palette, bool dither);
+
+}  // namespace korvale
