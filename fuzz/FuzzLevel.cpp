@@ -2,27 +2,14 @@
 // ChunkSize bytes and loads back with the same type, size and (where its rows covered every
 // pixel) the same planes.
 
-#include <algorithm>
 #include <cstdint>
+#include <span>
 
 #include "CBmap.h"
-#include "PixelCodec.h"
 #include "FuzzSupport.h"
-
-namespace {
-
-bool SamePlanes(const korvale::CBmap& a, const korvale::CBmap& b) {
-    for (int p = 0; p < korvale::CBmap::kPlanes; ++p) {
-        const auto x = a.Plane(static_cast<korvale::PlaneId>(p));
-        const auto y = b.Plane(static_cast<korvale::PlaneId>(p));
-        if (!std::equal(x.begin(), x.end(), y.begin(), y.end())) {
-            return false;
-        }
-    }
-    return true;
-}
-
-}  // namespace
+#include "MemStream.h"
+#include "PixelCodec.h"
+#include "PlaneCompare.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     korvale::fuzz::SilenceTrace();
@@ -31,7 +18,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using korvale::fuzz::Require;
-    korvale::fuzz::InputStream in(data, size);
+    using korvale::test::MemStream;
+    MemStream in(std::span(data, size));
     korvale::CCmap global;
     global.SetDefault();
     korvale::CCmap palette;
@@ -43,18 +31,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     const bool covered = level.Bpr() >= korvale::WriterBpr(level.Type(), level.Width());
-    korvale::fuzz::OutputStream out;
+    MemStream out;
     Require(level.Save(out.Get(), palette, true) == 1, "save failed");
-    const auto bytes = out.Bytes();
+    const auto bytes = out.Written();
     Require(bytes.size() == static_cast<std::size_t>(level.ChunkSize(true)),
             "saved size differs from ChunkSize");
-    korvale::fuzz::InputStream again(bytes.data(), bytes.size());
+    MemStream again(bytes);
     korvale::CCmap palette2;
     korvale::CBmap reloaded;
     Require(reloaded.Load(again.Get(), palette2, global) == 1, "saved level does not load");
     Require(reloaded.Type() == level.Type() && reloaded.Width() == level.Width() &&
                 reloaded.Height() == level.Height(),
             "type or size changed");
-    Require(!covered || SamePlanes(level, reloaded), "planes changed");
+    Require(!covered || korvale::test::SamePlanes(level, reloaded), "planes changed");
     return 0;
 }

@@ -2,10 +2,10 @@
 // must load back to the same slots, types, sizes and planes.
 
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
+#include <span>
 
 #include "FuzzSupport.h"
+#include "MemStream.h"
 #include "RoundTrip.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    korvale::fuzz::InputStream in(data, size);
+    korvale::test::MemStream in(std::span(data, size));
     korvale::CMip mip;
     const int result = mip.Load(in.Get());
     korvale::fuzz::Require(result == 0 || result == 1, "CMip::Load result out of range");

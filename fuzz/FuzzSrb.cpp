@@ -2,9 +2,11 @@
 // set survives a save and reload.
 
 #include <cstdint>
+#include <span>
 
-#include "FuzzSupport.h"
 #include "CSrb.h"
+#include "FuzzSupport.h"
+#include "MemStream.h"
 #include "RoundTrip.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -13,7 +15,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    korvale::fuzz::InputStream in(data, size);
+    korvale::test::MemStream in(std::span(data, size));
     korvale::CSrb srb;
     const int result = srb.Load(in.Get());
     korvale::fuzz::Require(result >= -1 && result <= 1, "CSrb::Load result out of range");

@@ -6,70 +6,20 @@
 #include <filesystem>
 #include <string>
 
-#include "PixelCodec.h"
 #include "CSrb.h"
+#include "SetBuilder.h"
 
 namespace {
 
-using korvale::CBmap;
-using korvale::CCmap;
-using korvale::CMip;
-using korvale::PlaneId;
-
-CCmap Palette(int seed) {
-    CCmap palette;
-    for (int i = 0; i < CCmap::kEntries; ++i) {
-        palette.Entry(i) = korvale::Colour{(i * 16 + seed) & 0xFF, (i * 5 + seed) & 0xF0,
-                                           (200 - i) & 0xFF, 255 - i};
+// The tests' pattern set, with a repeat code of our choosing.
+bool MakeSet(korvale::CMip& mip, int type, int miptype, int power, int repeat) {
+    if (!korvale::test::MakeMipSet(mip, type, miptype, power)) {
+        std::fprintf(stderr, "make_corpus: no set of type %d, miptype %d\n", type, miptype);
+        return false;
     }
-    return palette;
-}
-
-// Components every type stores exactly: decode a value of the type's own layout.
-void Fill(CBmap& level, int type, int side, const CCmap& palette) {
-    if (!level.Allocate(type, side, side)) {
-        return;
-    }
-    const std::size_t count = level.Plane(PlaneId::kR).size();
-    for (std::size_t i = 0; i < count; ++i) {
-        const auto v = static_cast<std::uint32_t>((i * 2654435761U) >> 7) & 0xFFFFU;
-        if (korvale::KindOf(type) == korvale::PixelKind::kPalettised) {
-            const int k = static_cast<int>(v & 0xF);
-            level.Plane(PlaneId::kR)[i] = palette.Entry(k).r;
-            level.Plane(PlaneId::kG)[i] = palette.Entry(k).g;
-            level.Plane(PlaneId::kB)[i] = palette.Entry(k).b;
-            level.Plane(PlaneId::kA)[i] = palette.Entry(k).a;
-            level.Plane(PlaneId::kIndex)[i] = k;
-        } else {
-            const korvale::SixteenBitLayout& f = *korvale::LayoutOf(type);
-            auto decode = [v](const korvale::ChannelLayout& c) {
-                return static_cast<std::int32_t>(((v & c.mask) >> c.right) << c.left) | c.fill;
-            };
-            level.Plane(PlaneId::kR)[i] = decode(f.r);
-            level.Plane(PlaneId::kG)[i] = decode(f.g);
-            level.Plane(PlaneId::kB)[i] = decode(f.b);
-            level.Plane(PlaneId::kA)[i] = decode(f.a);
-            level.Plane(PlaneId::kIndex)[i] = 255;
-        }
-    }
-}
-
-void MakeSet(CMip& mip, int type, int miptype, int power, int repeat) {
-    mip.miptype = miptype;
-    mip.powerwidth = power;
-    mip.powerheight = power;
     mip.col = repeat;
     mip.SetRepeatCode(repeat);
-    mip.numimages = power + 1;
-    mip.globalPalette = Palette(1);
-    for (int k = 0; k < CMip::kSlots; ++k) {
-        mip.levels[static_cast<std::size_t>(k)].Reset();
-    }
-    for (int k = power; k >= 0; --k) {
-        const auto slot = static_cast<std::size_t>(k);
-        mip.levelPalettes[slot] = miptype == 2 ? Palette(k + 2) : mip.globalPalette;
-        Fill(mip.levels[slot], type, 1 << k, mip.levelPalettes[slot]);
-    }
+    return true;
 }
 
 }  // namespace
@@ -96,7 +46,9 @@ int main(int argc, char** argv) {
             name += "-r";
             name += std::to_string(repeat);
             korvale::CSrb srb;
-            MakeSet(srb.mip, type, miptype, power, repeat);
+            if (!MakeSet(srb.mip, type, miptype, power, repeat)) {
+                return 1;
+            }
             srb.header = {
                 1.0F, 1.0F, static_cast<float>(1 << power), static_cast<float>(1 << power),
                 0.5F, 0.0F};
@@ -105,7 +57,7 @@ int main(int argc, char** argv) {
             written += srb.Save((out / "srb" / (name + ".srb")).string()) > 0;
             fs::remove(out / "srb" / (name + ".yrq"));
 
-            CBmap& level = srb.mip.levels[1];
+            korvale::CBmap& level = srb.mip.levels[1];
             if (std::FILE* f =
                     std::fopen((out / "level" / (name + ".bmap")).string().c_str(), "wb")) {
                 written += level.Save(f, srb.mip.levelPalettes[1], miptype == 2) == 1;
@@ -115,7 +67,9 @@ int main(int argc, char** argv) {
     }
     // Odd shapes: a non-square set and an empty one.
     korvale::CMip mip;
-    MakeSet(mip, 3, 3, 2, 3);
+    if (!MakeSet(mip, 3, 3, 2, 3)) {
+        return 1;
+    }
     mip.powerwidth = 0;
     written += mip.Save((out / "mip" / "tall.mip").string()) == 1;
     korvale::CMip empty;

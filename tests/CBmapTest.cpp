@@ -227,7 +227,7 @@ TEST(CBmap, RoundTripsEveryTypeWithAndWithoutItsPalette) {
                 SCOPED_TRACE(testing::Message() << "type " << type << " " << w << "x" << h
                                                 << (withPalette ? " with palette" : ""));
                 CBmap level;
-                FillPattern(level, type, w, h, 11);
+                ASSERT_TRUE(FillPattern(level, type, w, h, 11));
                 const CCmap palette = PatternPalette(11);
                 const Bytes saved = SaveLevel(level, palette, withPalette);
                 ASSERT_EQ(saved.size(), static_cast<std::size_t>(level.ChunkSize(withPalette)));

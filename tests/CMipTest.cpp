@@ -241,7 +241,7 @@ TEST(CMip, HostileExponentsAndCountsFinishPromptly) {
 
 TEST(CMip, TheLoadReportNamesTheFirstErrorRejectedLevelsAndACutShortFile) {
     CMip clean;
-    MakeMipSet(clean, 3, 0, 2);
+    ASSERT_TRUE(MakeMipSet(clean, 3, 0, 2));
     const Bytes good = SaveMip(clean);
     CMip mip;
     (void)LoadMip(mip, good);
@@ -280,7 +280,7 @@ TEST(CMip, ReloadingASavedSetKeepsEveryFieldAndResetsWhatIsRecomputed) {
         for (int type = 0; type <= 5; ++type) {
             SCOPED_TRACE(testing::Message() << "miptype " << miptype << " type " << type);
             CMip mip;
-            MakeMipSet(mip, type, miptype, 4);
+            ASSERT_TRUE(MakeMipSet(mip, type, miptype, 4));
             const Bytes saved = SaveMip(mip);
             EXPECT_EQ(saved.size(), static_cast<std::size_t>(mip.SizeWord() + 12));
             CMip loaded;
@@ -325,7 +325,7 @@ TEST(CMip, ResavingDropsUnknownBytesAndForeignLevelPalettes) {
 TEST(CMip, PathFormsOpenReadOnlyAndReportFailures) {
     ScratchDir dir;
     CMip mip;
-    MakeMipSet(mip, 5, 0, 3);
+    ASSERT_TRUE(MakeMipSet(mip, 5, 0, 3));
     const std::string path = dir.Path("set.mip");
     ASSERT_EQ(mip.Save(path), 1);
     const ReadOnlyFile readOnly(path);  // a file the user may not write still loads

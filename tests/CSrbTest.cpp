@@ -122,7 +122,7 @@ TEST(CSrb, LoadsBackHeaderValuesBitForBitAndTheMipSet) {
     ScratchDir dir;
     CSrb srb;
     srb.header = {1.0F, 0.1F, -3.75F, 1e-40F, 100000.0F, std::bit_cast<float>(0x7FC00001U)};
-    MakeMipSet(srb.mip, 4, 2, 3);
+    ASSERT_TRUE(MakeMipSet(srb.mip, 4, 2, 3));
     const std::string path = dir.Path("rock.srb");
     ASSERT_EQ(srb.Save(path), 4);
     const ReadOnlyFile readOnly(path);  // a file the user may not write still loads

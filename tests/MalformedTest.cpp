@@ -14,10 +14,10 @@ namespace {
 
 Bytes GeneratedSrb(CSrb& srb) {
     srb.header = {1, 2, 3, 4, 5, 6};
-    MakeMipSet(srb.mip, 0, 2, 3);
+    EXPECT_TRUE(MakeMipSet(srb.mip, 0, 2, 3));
     // Mix the types: slot 2 and 0 become 16-bit levels.
-    FillPattern(srb.mip.levels[2], 5, 4, 4, 3);
-    FillPattern(srb.mip.levels[0], 3, 1, 1, 4);
+    EXPECT_TRUE(FillPattern(srb.mip.levels[2], 5, 4, 4, 3));
+    EXPECT_TRUE(FillPattern(srb.mip.levels[0], 3, 1, 1, 4));
     ScratchDir dir;
     EXPECT_GT(srb.Save(dir.Path("gen.srb")), 0);
     return ReadFile(dir.Path("gen.srb"));

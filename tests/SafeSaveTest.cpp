@@ -91,7 +91,7 @@ struct stat StatOf(const std::string& path) {
 class SafeSave : public testing::Test {
   protected:
     void SetUp() override {
-        MakeMipSet(srb_.mip, 3, 3, 6);  // about 11 KiB
+        ASSERT_TRUE(MakeMipSet(srb_.mip, 3, 3, 6));  // about 11 KiB
         srb_.header = {1, 2, 3, 4, 5, 6};
         srb_.sizeInMetres = 2.0F;
         WriteFile(dir_.Path("tree.srb"), Bytes{'o', 'l', 'd'});

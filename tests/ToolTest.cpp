@@ -67,7 +67,7 @@ class ToolTest : public testing::Test {
         CSrb srb;
         srb.header = {1.0F, 0.1F, 64.0F, 32.0F, 0.5F, 3.0F};
         srb.sizeInMetres = 1.0F;
-        MakeMipSet(srb.mip, 5, 0, 2);
+        ASSERT_TRUE(MakeMipSet(srb.mip, 5, 0, 2));
         ASSERT_EQ(srb.Save(dir_.Path("tree.srb")), 4);
         ASSERT_EQ(srb.mip.Save(dir_.Path("tree.mip")), 1);
     }
@@ -262,7 +262,7 @@ TEST_F(ToolTest, ExportThenImportGivesTheSameLevelForEveryType) {
     for (const auto& [type, name] : std::vector<std::pair<int, std::string>>{
              {0, "pal4"}, {3, "rgb565"}, {4, "argb1555"}, {5, "argb4444"}}) {
         CMip mip;
-        MakeMipSet(mip, type, 0, 3);
+        ASSERT_TRUE(MakeMipSet(mip, type, 0, 3));
         ASSERT_EQ(mip.Save(dir_.Path("set.mip")), 1);
         ToolRun r = Tool(dir_, {"export", dir_.Path("set.mip"), dir_.Path("top.png")});
         ASSERT_EQ(r.status, 0) << r.err;
@@ -280,7 +280,7 @@ TEST_F(ToolTest, ExportThenImportGivesTheSameLevelForEveryType) {
 
 TEST_F(ToolTest, ImportReusesThePaletteOfAnotherFile) {
     CMip palettised;
-    MakeMipSet(palettised, 0, 0, 2);
+    ASSERT_TRUE(MakeMipSet(palettised, 0, 0, 2));
     ASSERT_EQ(palettised.Save(dir_.Path("pal.mip")), 1);
     WritePng(dir_.Path("picture.png"), Gradient(32, 32));
     const ToolRun r = Tool(dir_, {"import", dir_.Path("picture.png"), dir_.Path("out.srb"),

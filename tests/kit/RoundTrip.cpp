@@ -1,71 +1,33 @@
-#pragma once
-// The save-and-reload property shared by the tests and the fuzz targets: whatever loaded must
-// save, and what the save wrote must load back to the same levels. Header-only and free of any
-// test framework so the fuzz targets can use it too.
+#include "RoundTrip.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <string>
+#include <cstddef>
 #include <vector>
 
-#include "CMip.h"
+#include "MemStream.h"
 #include "PixelCodec.h"
+#include "PlaneCompare.h"
 
 namespace korvale::test {
 
-namespace detail {
-
-inline std::vector<std::uint8_t> SaveToMemory(CMip& mip, int& result) {
-    char* data = nullptr;
-    std::size_t size = 0;
-    std::FILE* out = open_memstream(&data, &size);
-    result = mip.Save(out);
-    std::fclose(out);
-    std::vector<std::uint8_t> bytes(size);
-    if (size > 0) {
-        std::memcpy(bytes.data(), data, size);
-    }
-    std::free(data);
-    return bytes;
-}
-
-inline int LoadFromMemory(CMip& mip, const std::vector<std::uint8_t>& bytes) {
-    if (bytes.empty()) {
-        return 0;
-    }
-    std::string copy(bytes.begin(), bytes.end());  // fmemopen wants a writable buffer
-    FilePtr in(fmemopen(copy.data(), copy.size(), "rb"));
-    return mip.Load(in.get());
-}
-
-template <typename T>
-bool SameSpan(std::span<const T> x, std::span<const T> y) {
-    return std::equal(x.begin(), x.end(), y.begin(), y.end());
-}
-
-}  // namespace detail
-
-// Saves `loaded` (fresh from a load) and reloads it. Returns "" when every level came back in
-// the slot the header's passes give it, with the same type, size and the planes the file can
-// carry; otherwise what differed.
-inline std::string RoundTripProblem(CMip& loaded) {
+std::string RoundTripProblem(CMip& loaded) {
     // Which levels had every pixel covered by their rows; the save recomputes BPR.
     std::vector<int> order;  // slots with data, in the order the save writes them
     std::vector<bool> covered(CMip::kSlots, false);
     for (const int k : loaded.FilledSlots()) {
         const CBmap& level = loaded.levels[static_cast<std::size_t>(k)];
         order.push_back(k);
-        covered[static_cast<std::size_t>(k)] = level.Bpr() >= WriterBpr(level.Type(), level.Width());
+        covered[static_cast<std::size_t>(k)] =
+            level.Bpr() >= WriterBpr(level.Type(), level.Width());
     }
-    int saved = 0;
-    const std::vector<std::uint8_t> first = detail::SaveToMemory(loaded, saved);
-    if (saved != 1) {
+    MemStream saved;
+    if (loaded.Save(saved.Get()) != 1) {
         return "save failed";
     }
+    const Bytes first = saved.Written();
     CMip again;
-    if (detail::LoadFromMemory(again, first) != 1) {
+    MemStream in(first);
+    if (again.Load(in.Get()) != 1) {
         return "saved file does not load";
     }
     // The reload reads the saved levels in turn into the slots the header's passes select. A
@@ -97,23 +59,23 @@ inline std::string RoundTripProblem(CMip& loaded) {
         if (!covered[from]) {
             continue;  // pixels no row covered were zero; the saved rows carry their encoding
         }
-        // The palette the reload decodes a palettised level with.
+        // The palette the reload decodes a palettised level with; when it is not the level's
+        // own, only the indices can come back.
         const CCmap& carried = loaded.miptype == 2  ? loaded.levelPalettes[from]
                                : loaded.miptype < 2 ? loaded.globalPalette
                                                     : allWhite;
-        const bool colours =
-            KindOf(a.Type()) != PixelKind::kPalettised || carried == loaded.levelPalettes[from];
-        for (int p = 0; p < CBmap::kPlanes; ++p) {
-            const auto id = static_cast<PlaneId>(p);
-            if ((colours || id == PlaneId::kIndex) && !detail::SameSpan(a.Plane(id), b.Plane(id))) {
-                return where + "plane " + std::to_string(p) + " changed";
+        if (KindOf(a.Type()) != PixelKind::kPalettised || carried == loaded.levelPalettes[from]) {
+            if (!SamePlanes(a, b)) {
+                return where + "planes changed";
             }
+        } else if (!SamePlane(a, b, PlaneId::kIndex)) {
+            return where + "indices changed";
         }
     }
     // When every level came back into its own slot, a second save is the same file.
     if (slots.size() == order.size() && std::equal(slots.begin(), slots.end(), order.begin())) {
-        const std::vector<std::uint8_t> second = detail::SaveToMemory(again, saved);
-        if (second != first) {
+        MemStream resaved;
+        if (again.Save(resaved.Get()) != 1 || resaved.Written() != first) {
             return "second save differs from the first";
         }
     }
