@@ -7,14 +7,17 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QScreen>
 #include <QShortcut>
 #include <QWindow>
 #include <algorithm>
 #include <iterator>
 
 #include "AppIcon.h"
+#include "CTextureViewer.h"
 #include "DialogUnits.h"
 #include "ValueText.h"
+#include "WindowPlacement.h"
 
 namespace korvale {
 
@@ -23,6 +26,7 @@ namespace {
 const QString kSrbFilter = QStringLiteral("SRB Files (*.srb)");
 const QString kMipFilter = QStringLiteral("MIP Files (*.mip)");
 const QString kAboutEntry = QStringLiteral("&About Korvale...");
+const QString kTextureEntry = QStringLiteral("&Texture...");
 constexpr float kMaxHeaderValue = 100000.0F;
 constexpr float kMaxSize = 1000.0F;
 
@@ -163,6 +167,10 @@ void CKorvaleDlg::BuildWindowMenu() {
     QAction* close = windowMenu_->addAction(QStringLiteral("&Close"));
     close->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
     connect(close, &QAction::triggered, this, &CKorvaleDlg::reject);
+    QAction* texture = windowMenu_->addAction(kTextureEntry);
+    texture->setObjectName(QStringLiteral("textureAction"));
+    texture->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));  // shown; the dialog's own works
+    connect(texture, &QAction::triggered, this, &CKorvaleDlg::OnTexture);
     windowMenu_->addSeparator();
     QAction* about = windowMenu_->addAction(kAboutEntry);
     about->setObjectName(QStringLiteral("aboutAction"));
@@ -171,6 +179,36 @@ void CKorvaleDlg::BuildWindowMenu() {
     auto* shiftF10 = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10), this);
     connect(shiftF10, &QShortcut::activated, this,
             [this] { PopUpWindowMenu(mapToGlobal(QPoint(0, 0))); });
+    auto* ctrlT = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_T), this);
+    connect(ctrlT, &QShortcut::activated, this, &CKorvaleDlg::OnTexture);
+}
+
+void CKorvaleDlg::OnTexture() {
+    if (viewer_ == nullptr) {
+        // A child window of the dialog, so it takes input while the dialog runs modally.
+        viewer_ = new CTextureViewer(record_.mip, this);
+        if (const QScreen* display = screen()) {
+            // The window manager frames the viewer as it framed the dialog.
+            const QMargins frame(geometry().left() - frameGeometry().left(),
+                                 geometry().top() - frameGeometry().top(),
+                                 frameGeometry().right() - geometry().right(),
+                                 frameGeometry().bottom() - geometry().bottom());
+            const QRect placed = PlaceBeside(frameGeometry(), viewer_->size().grownBy(frame),
+                                             viewer_->minimumSizeHint().grownBy(frame),
+                                             display->availableGeometry());
+            viewer_->setGeometry(placed.marginsRemoved(frame));
+        }
+    }
+    viewer_->Refresh();
+    viewer_->show();
+    viewer_->raise();
+    viewer_->activateWindow();
+}
+
+void CKorvaleDlg::RecordChanged() {
+    if (viewer_ != nullptr) {
+        viewer_->Refresh();
+    }
 }
 
 void CKorvaleDlg::PopUpWindowMenu(const QPoint& globalPos) {
@@ -237,7 +275,9 @@ void CKorvaleDlg::OnLoadSrb() {
     if (!path) {
         return;
     }
-    if (record_.Load(LocalPath(*path)) <= 0) {
+    const int loaded = record_.Load(LocalPath(*path));
+    RecordChanged();  // a failed load can still have changed the record or its report
+    if (loaded <= 0) {
         SetStatus(srbStatus_, QStringLiteral("no Srb loaded"));
         return;
     }
@@ -270,6 +310,7 @@ void CKorvaleDlg::OnLoadMip() {
         return;
     }
     const bool loaded = record_.mip.Load(LocalPath(*path)) > 0;
+    RecordChanged();
     SetStatus(mipStatus_, loaded ? QStringLiteral("Mip loaded: '%1'").arg(*path)
                                  : QStringLiteral("no Mip loaded"));
 }

@@ -1,7 +1,7 @@
 #pragma once
-// The main dialog: four file commands, seven numeric fields, two status lines and Quit. The
-// numbers live in the dialog's variables (values_); the edit boxes only show them, and
-// ShowValues()/ReadFields() exchange the two.
+// The main dialog: four file commands, seven numeric fields, two status lines and Quit, and the
+// texture window it opens from its window menu. The numbers live in the dialog's variables
+// (values_); the edit boxes only show them, and ShowValues()/ReadFields() exchange the two.
 
 #include <QDialog>
 #include <QString>
@@ -17,6 +17,8 @@ class QMenu;
 class QPushButton;
 
 namespace korvale {
+
+class CTextureViewer;
 
 class CKorvaleDlg : public QDialog {
     Q_OBJECT
@@ -48,6 +50,10 @@ class CKorvaleDlg : public QDialog {
     void OnSaveSrb();
     void OnLoadMip();
     void OnSaveMip();
+    // Opens the texture window (or brings it to the front).
+    void OnTexture();
+    // Called after every load: whatever shows the record draws it again.
+    void RecordChanged();
 
     // The window menu (right-click on the background, the menu key, Shift+F10).
     [[nodiscard]] QMenu* WindowMenu() const { return windowMenu_; }
@@ -61,6 +67,8 @@ class CKorvaleDlg : public QDialog {
     [[nodiscard]] float Value(int index) const {
         return values_.at(static_cast<std::size_t>(index));
     }
+    // The texture window, once it has been opened.
+    [[nodiscard]] CTextureViewer* TextureViewer() const { return viewer_; }
 
   public slots:
     void accept() override;  // Quit: closes only when every field is valid
@@ -97,6 +105,7 @@ class CKorvaleDlg : public QDialog {
     QLabel* mipStatus_ = nullptr;
     QPushButton* quit_ = nullptr;
     QMenu* windowMenu_ = nullptr;
+    CTextureViewer* viewer_ = nullptr;  // made when first opened, owned as a child
 };
 
 }  // namespace korvale

@@ -15,6 +15,7 @@
 #include "AppIcon.h"
 #include "CAboutDlg.h"
 #include "CKorvaleDlg.h"
+#include "CTextureViewer.h"
 #include "DialogUnits.h"
 #include "TestSupport.h"
 
@@ -56,7 +57,7 @@ class EditorTest : public testing::Test {
     void WriteSrb(const std::string& name, std::array<float, 6> header) {
         CSrb srb;
         srb.header = header;
-        MakeMipSet(srb.mip, 3, 3, 2);
+        ASSERT_TRUE(MakeMipSet(srb.mip, 3, 3, 2));
         ASSERT_GT(srb.Save(Path(name)), 0);
     }
 
@@ -268,7 +269,7 @@ TEST_F(EditorTest, EnterPressesTheFocusedButtonAndQuitFromAField) {
 
 TEST_F(EditorTest, LoadMipThenSaveSrbWritesTheNewTextureWithTheVisibleValues) {
     CMip mip;
-    MakeMipSet(mip, 4, 0, 3);
+    ASSERT_TRUE(MakeMipSet(mip, 4, 0, 3));
     ASSERT_EQ(mip.Save(Path("wall.mip")), 1);
     Answer(Path("wall.mip"));
     dialog_.OnLoadMip();
@@ -319,15 +320,21 @@ TEST_F(EditorTest, HeaderValuesRoundTripBitForBitThroughTheFields) {
     EXPECT_EQ(after, before);
 }
 
-TEST_F(EditorTest, WindowMenuOffersMoveCloseAndAbout) {
+TEST_F(EditorTest, WindowMenuOffersMoveCloseTextureAndAbout) {
     QMenu* menu = dialog_.WindowMenu();
     const auto actions = menu->actions();
-    ASSERT_EQ(actions.size(), 4);
+    ASSERT_EQ(actions.size(), 5);
     EXPECT_EQ(actions[0]->text(), "&Move");
     EXPECT_EQ(actions[1]->text(), "&Close");
-    EXPECT_TRUE(actions[2]->isSeparator());
-    EXPECT_EQ(actions[3]->text(), "&About Korvale...");
-    actions[3]->trigger();
+    EXPECT_EQ(actions[2]->text(), "&Texture...");
+    EXPECT_TRUE(actions[3]->isSeparator());
+    EXPECT_EQ(actions[4]->text(), "&About Korvale...");
+    EXPECT_EQ(dialog_.TextureViewer(), nullptr);
+    actions[2]->trigger();
+    ASSERT_NE(dialog_.TextureViewer(), nullptr);
+    EXPECT_TRUE(dialog_.TextureViewer()->isVisible());
+    EXPECT_TRUE(services_.requests.empty());
+    actions[4]->trigger();
     EXPECT_EQ(services_.abouts, 1);
     actions[1]->trigger();  // Close is the cancel command: Load SRB
     ASSERT_EQ(services_.requests.size(), 1U);

@@ -1,0 +1,59 @@
+#pragma once
+// The level drawn at any zoom, nearest neighbour, inside the viewer's scroll area. It keeps the
+// level at 1x and paints only the rectangle it is asked for, so a 256 x 256 level at 16x costs
+// no more to scroll than the part on screen.
+
+#include <QColor>
+#include <QImage>
+#include <QPoint>
+#include <QWidget>
+
+namespace korvale {
+
+class CLevelCanvas : public QWidget {
+    Q_OBJECT
+
+  public:
+    // The checkerboard behind transparent pixels: squares of kCheckerCell screen pixels, a size
+    // no zoom step gives a texel, so the squares never pass for the texture's own pattern.
+    static constexpr int kCheckerCell = 12;
+    static constexpr QRgb kCheckerLight = 0xFFFFFFFFU;
+    static constexpr QRgb kCheckerDark = 0xFFCCCCCCU;
+
+    explicit CLevelCanvas(QWidget* parent = nullptr);
+
+    // The level at 1x (any format; kept premultiplied), the screen pixels per texel, and whether
+    // a checkerboard is drawn under it. The widget takes the scaled size.
+    void Show(const QImage& level, double scale, bool checker);
+    [[nodiscard]] double Scale() const { return scale_; }
+    [[nodiscard]] QSize LevelSize() const { return level_.size(); }
+
+    // The texel under a point of the widget, or (-1, -1) outside the level.
+    [[nodiscard]] QPoint TexelAt(const QPoint& pos) const;
+    // Paints the part rect (widget coordinates) of the canvas; painter's origin is the widget's.
+    void PaintRect(QPainter& painter, const QRect& rect) const;
+    // The part rect of the canvas as an image of rect's size, painted as on screen.
+    [[nodiscard]] QImage Render(const QRect& rect) const;
+
+  signals:
+    // The texel under the mouse, or (-1, -1) when the mouse left the level.
+    void TexelHovered(QPoint texel);
+    // Ctrl and the wheel: steps > 0 zoom in. at is the texel position under the mouse, in
+    // texels (fractional), and where is the mouse in the widget.
+    void ZoomRequested(int steps, QPointF at, QPoint where);
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+
+  private:
+    QImage level_;
+    QImage checker_;
+    double scale_ = 1.0;
+    bool showChecker_ = true;
+    int wheelDelta_ = 0;
+};
+
+}  // namespace korvale

@@ -1,0 +1,351 @@
+// The texture window and what it draws, offscreen.
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QScrollArea>
+#include <QStatusBar>
+#include <QTest>
+#include <QTreeWidget>
+#include <array>
+#include <vector>
+
+#include "CKorvaleDlg.h"
+#include "CLevelCanvas.h"
+#include "CPaletteView.h"
+#include "CTextureViewer.h"
+#include "LevelImage.h"
+#include "LevelQImage.h"
+#include "TestSupport.h"
+#include "WindowPlacement.h"
+
+namespace korvale::test {
+namespace {
+
+using Pixel = std::array<int, 5>;  // stored r, g, b, a, index
+
+CBmap Level(int type, int width, const std::vector<Pixel>& pixels) {
+    CBmap level;
+    EXPECT_TRUE(level.Allocate(type, width, static_cast<int>(pixels.size()) / width));
+    for (std::size_t i = 0; i < pixels.size(); ++i) {
+        for (int p = 0; p < CBmap::kPlanes; ++p) {
+            level.Plane(static_cast<PlaneId>(p))[i] = pixels[i][static_cast<std::size_t>(p)];
+        }
+    }
+    return level;
+}
+
+// Entry 3 and entry 15 of the palette the palettised fixtures use.
+CCmap TwoColourPalette() {
+    CCmap palette;
+    palette.Entry(3) = Colour{10, 20, 30, 40};
+    palette.Entry(15) = Colour{255, 0, 128, 255};
+    return palette;
+}
+
+CBmap PalettisedLevel() {
+    return Level(0, 2, {{10, 20, 30, 40, 3}, {255, 0, 128, 255, 15}});
+}
+
+TEST(LevelQImage, EveryPixelTypeInEveryView) {
+    struct Row {
+        int type;
+        Pixel stored;
+        QRgb colour;  // full scale, straight alpha
+        QRgb alpha, indexGrey, indexPalette;
+    };
+    const Row rows[] = {
+        {0,
+         {10, 20, 30, 40, 3},
+         qRgba(10, 20, 30, 40),
+         qRgb(40, 40, 40),
+         qRgb(51, 51, 51),
+         qRgb(10, 20, 30)},
+        {0,
+         {255, 0, 128, 255, 15},
+         qRgba(255, 0, 128, 255),
+         qRgb(255, 255, 255),
+         qRgb(255, 255, 255),
+         qRgb(255, 0, 128)},
+        // 16-bit: each code at full scale; the index views show the colours.
+        {3,
+         {128, 4, 8, 255, 255},
+         qRgb(132, 4, 8),
+         qRgb(255, 255, 255),
+         qRgb(132, 4, 8),
+         qRgb(132, 4, 8)},
+        {3,
+         {248, 252, 248, 255, 255},
+         qRgb(255, 255, 255),
+         qRgb(255, 255, 255),
+         qRgb(255, 255, 255),
+         qRgb(255, 255, 255)},
+        {4,
+         {248, 0, 0, 128, 255},
+         qRgba(255, 0, 0, 255),
+         qRgb(255, 255, 255),
+         qRgb(255, 0, 0),
+         qRgb(255, 0, 0)},
+        {4,
+         {0, 248, 8, 0, 255},
+         qRgba(0, 255, 8, 0),
+         qRgb(0, 0, 0),
+         qRgba(0, 255, 8, 0),
+         qRgba(0, 255, 8, 0)},
+        {5,
+         {0x80, 0xF0, 0x10, 0x70, 255},
+         qRgba(136, 255, 17, 119),
+         qRgb(119, 119, 119),
+         qRgba(136, 255, 17, 119),
+         qRgba(136, 255, 17, 119)},
+    };
+    for (const Row& row : rows) {
+        const CBmap level = Level(row.type, 1, {row.stored});
+        const CCmap palette = TwoColourPalette();
+        auto at = [&](ChannelView view) { return LevelToQImage(level, palette, view).pixel(0, 0); };
+        EXPECT_EQ(at(ChannelView::kColour), row.colour) << row.type;
+        EXPECT_EQ(at(ChannelView::kAlpha), row.alpha) << row.type;
+        EXPECT_EQ(at(ChannelView::kIndexGrey), row.indexGrey) << row.type;
+        EXPECT_EQ(at(ChannelView::kIndexPalette), row.indexPalette) << row.type;
+        EXPECT_EQ(qAlpha(LevelToQImage(level, palette, ChannelView::kColour, {false}).pixel(0, 0)),
+                  255);
+    }
+    EXPECT_TRUE(LevelToQImage(CBmap(), CCmap(), ChannelView::kColour).isNull());
+}
+
+TEST(LevelQImage, AHighlightedIndexDarkensEveryOtherPixel) {
+    const QImage image =
+        LevelToQImage(PalettisedLevel(), TwoColourPalette(), ChannelView::kColour, {true, 3});
+    EXPECT_EQ(image.pixel(0, 0), qRgba(10, 20, 30, 40));
+    EXPECT_EQ(image.pixel(1, 0), qRgba(63, 0, 32, 255));
+}
+
+TEST(LevelQImage, PixelReadoutGivesStoredAndShownValues) {
+    const CBmap sixteen = Level(4, 2, {{0, 0, 0, 0, 255}, {248, 0, 0, 128, 255}});
+    const Image shown = LevelToImage(sixteen, CCmap());
+    EXPECT_EQ(PixelReadout(sixteen, shown, 1, 0),
+              "x 1, y 0  R 248 (255) G 0 (0) B 0 (0) A 128 (255)");
+    EXPECT_EQ(PixelReadout(sixteen, shown, 2, 0), "");
+    const CBmap palettised = PalettisedLevel();
+    EXPECT_EQ(PixelReadout(palettised, LevelToImage(palettised, TwoColourPalette()), 0, 0),
+              "x 0, y 0  R 10 (10) G 20 (20) B 30 (30) A 40 (40)  index 3");
+}
+
+TEST(LevelCanvas, NearestNeighbourOverACheckerboard) {
+    CLevelCanvas canvas;
+    QImage level(2, 1, QImage::Format_ARGB32);
+    level.setPixel(0, 0, qRgba(0, 0, 0, 0));
+    level.setPixel(1, 0, qRgb(255, 0, 0));
+    canvas.Show(level, 16.0, true);
+    EXPECT_EQ(canvas.size(), QSize(32, 16));
+    const QImage drawn = canvas.Render(QRect(0, 0, 32, 16));
+    // The transparent texel shows squares of 12 pixels.
+    EXPECT_EQ(drawn.pixel(0, 0), CLevelCanvas::kCheckerLight);
+    EXPECT_EQ(drawn.pixel(11, 11), CLevelCanvas::kCheckerLight);
+    EXPECT_EQ(drawn.pixel(12, 0), CLevelCanvas::kCheckerDark);
+    EXPECT_EQ(drawn.pixel(0, 12), CLevelCanvas::kCheckerDark);
+    EXPECT_EQ(drawn.pixel(15, 15), CLevelCanvas::kCheckerLight);
+    EXPECT_EQ(drawn.pixel(16, 0), qRgb(255, 0, 0));
+    EXPECT_EQ(drawn.pixel(31, 15), qRgb(255, 0, 0));
+    // A part scrolled into view is drawn as at the same place of the whole.
+    const QImage part = canvas.Render(QRect(12, 4, 8, 8));
+    EXPECT_EQ(part.pixel(3, 0), CLevelCanvas::kCheckerDark);
+    EXPECT_EQ(part.pixel(4, 0), qRgb(255, 0, 0));
+    EXPECT_EQ(canvas.TexelAt(QPoint(15, 3)), QPoint(0, 0));
+    EXPECT_EQ(canvas.TexelAt(QPoint(16, 3)), QPoint(1, 0));
+    EXPECT_EQ(canvas.TexelAt(QPoint(32, 3)), QPoint(-1, -1));
+}
+
+TEST(WindowPlacement, BesideTheDialogWhereTheRoomIsLargest) {
+    const QRect screen(0, 0, 1280, 1024);
+    const QRect dialog(410, 400, 460, 220);
+    const QSize preferred(900, 640);
+    const QSize minimum(500, 300);
+    // Below: 900 x 396 beats 402 x 640 on the right.
+    EXPECT_EQ(PlaceBeside(dialog, preferred, minimum, screen), QRect(380, 628, 900, 396));
+    // A dialog at the left edge of a wide screen: the whole window to its right.
+    EXPECT_EQ(PlaceBeside(QRect(0, 100, 460, 220), preferred, minimum, QRect(0, 0, 1920, 1080)),
+              QRect(468, 100, 900, 640));
+    // No room anywhere: to the right, kept on the screen.
+    EXPECT_EQ(PlaceBeside(QRect(100, 100, 600, 500), preferred, minimum, QRect(0, 0, 800, 600)),
+              QRect(0, 0, 800, 600));
+}
+
+// A mip set with a palettised 2 x 1 level (own palette) and a 1 x 1 argb1555 level.
+class ViewerTest : public testing::Test {
+  protected:
+    ViewerTest() : viewer_(mip_) {
+        mip_.miptype = 2;
+        mip_.SetRepeatCode(1);
+        const CCmap palette = TwoColourPalette();
+        EXPECT_TRUE(mip_.SetLevel(PalettisedLevel(), &palette));
+        EXPECT_TRUE(mip_.SetLevel(Level(4, 1, {{248, 0, 0, 128, 255}})));
+        viewer_.Refresh();
+    }
+
+    void MoveMouse(QWidget* widget, QPoint pos) {
+        QMouseEvent move(QEvent::MouseMove, pos, widget->mapToGlobal(pos), Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(widget, &move);
+    }
+
+    CMip mip_;
+    CTextureViewer viewer_;
+};
+
+TEST_F(ViewerTest, ListsTheLevelsLargestFirstWithTheirPalettes) {
+    EXPECT_EQ(viewer_.windowTitle(), "Texture");
+    QTreeWidget* list = viewer_.LevelList();
+    ASSERT_EQ(list->topLevelItemCount(), 2);
+    const QStringList first = {"1", "2 x 1", "pal4", "own"};
+    const QStringList second = {"0", "1 x 1", "argb1555", "none"};
+    for (int c = 0; c < 4; ++c) {
+        EXPECT_EQ(list->topLevelItem(0)->text(c), first[c]);
+        EXPECT_EQ(list->topLevelItem(1)->text(c), second[c]);
+    }
+    EXPECT_EQ(viewer_.ViewState().slot, 1);
+    EXPECT_EQ(viewer_.HeaderText().toStdString(),
+              "miptype 2 (a palette per level)\nsize 2^1 x 2^0 = 2 x 1\nrepeat code 1 (h 1, v 0)\n"
+              "numimages 2\nlast load: loaded cleanly");
+}
+
+TEST_F(ViewerTest, ZoomStepsAndThePixelUnderTheCursor) {
+    EXPECT_EQ(viewer_.Scale(), 1.0);
+    for (const double expected : {2.0, 4.0, 8.0, 16.0, 16.0}) {
+        viewer_.ZoomIn();
+        EXPECT_EQ(viewer_.Scale(), expected);
+    }
+    viewer_.ZoomOut();
+    EXPECT_EQ(viewer_.Scale(), 8.0);
+    EXPECT_EQ(viewer_.Canvas()->size(), QSize(16, 8));
+
+    MoveMouse(viewer_.Canvas(), QPoint(8 + 3, 5));
+    EXPECT_EQ(viewer_.StatusText(),
+              "x 1, y 0  R 255 (255) G 0 (0) B 128 (128) A 255 (255)  index 15");
+    viewer_.SelectSlot(0);
+    MoveMouse(viewer_.Canvas(), QPoint(2, 2));
+    EXPECT_EQ(viewer_.StatusText(), "x 0, y 0  R 248 (255) G 0 (0) B 0 (0) A 128 (255)");
+
+    viewer_.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&viewer_));
+    viewer_.SetZoom(CTextureViewer::kFit);  // a 1 x 1 level fills the viewport's shorter side
+    const QSize room = viewer_.ScrollArea()->maximumViewportSize();
+    EXPECT_EQ(viewer_.Canvas()->width(), std::min(room.width(), room.height()));
+    viewer_.ZoomOut();
+    EXPECT_EQ(viewer_.Scale(), 16.0);
+
+    QWheelEvent wheel(QPointF(4, 4), viewer_.Canvas()->mapToGlobal(QPointF(4, 4)), QPoint(),
+                      QPoint(0, -120), Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(viewer_.Canvas(), &wheel);
+    EXPECT_EQ(viewer_.Scale(), 8.0);
+
+    QTest::keyClick(&viewer_, Qt::Key_Plus, Qt::ControlModifier);
+    EXPECT_EQ(viewer_.Scale(), 16.0);
+    QTest::keyClick(&viewer_, Qt::Key_Minus, Qt::ControlModifier);
+    EXPECT_EQ(viewer_.Scale(), 8.0);
+    QTest::keyClick(&viewer_, Qt::Key_0, Qt::ControlModifier);
+    EXPECT_EQ(viewer_.ViewState().zoom, CTextureViewer::kFit);
+}
+
+TEST_F(ViewerTest, HoveringASwatchPicksOutItsPixels) {
+    CPaletteView* palette = viewer_.PaletteView();
+    ASSERT_TRUE(palette->isVisibleTo(&viewer_));
+    MoveMouse(palette, palette->SwatchRect(3).center());
+    EXPECT_EQ(viewer_.ViewState().highlight, 3);
+    EXPECT_EQ(palette->toolTip(), "index 3: R 10 G 20 B 30 A 40");
+    const QImage drawn = viewer_.Canvas()->Render(QRect(0, 0, 2, 1));
+    EXPECT_EQ(drawn.pixel(1, 0), qRgb(63, 0, 32));  // index 15, darkened
+
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(palette, &leave);
+    EXPECT_EQ(viewer_.ViewState().highlight, -1);
+    EXPECT_EQ(viewer_.Canvas()->Render(QRect(1, 0, 1, 1)).pixel(0, 0), qRgb(255, 0, 128));
+
+    viewer_.SelectSlot(0);  // a 16-bit level has no palette
+    EXPECT_FALSE(palette->isVisibleTo(&viewer_));
+}
+
+class ViewerInDialogTest : public testing::Test {
+  protected:
+    ViewerInDialogTest() : dialog_(record_, services_) {}
+
+    class Services : public DialogServices {
+      public:
+        std::optional<QString> ChooseFile(QWidget*, const FileRequest&) override { return answer; }
+        void ShowMessage(QWidget*, const QString&) override {}
+        void ShowAbout(QWidget*) override {}
+        std::optional<QString> answer;
+    };
+
+    void Load(void (CKorvaleDlg::*command)(), const std::string& path) {
+        services_.answer = QString::fromStdString(path);
+        (dialog_.*command)();
+    }
+    bool Empty() const {
+        QLabel* message = dialog_.TextureViewer()->findChild<QLabel*>("noTexture");
+        return !dialog_.TextureViewer()->ShowsTexture() &&
+               message->isVisibleTo(dialog_.TextureViewer()) &&
+               message->text() == "No texture loaded" &&
+               !dialog_.TextureViewer()->statusBar()->isVisibleTo(dialog_.TextureViewer());
+    }
+
+    ScratchDir dir_;
+    CSrb record_;
+    Services services_;
+    CKorvaleDlg dialog_;
+};
+
+TEST_F(ViewerInDialogTest, CtrlTOpensItAndEveryLoadRefreshesIt) {
+    dialog_.setWindowModality(Qt::ApplicationModal);  // as the program runs it
+    dialog_.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog_));
+    QTest::keyClick(&dialog_, Qt::Key_T, Qt::ControlModifier);
+    CTextureViewer* viewer = dialog_.TextureViewer();
+    ASSERT_NE(viewer, nullptr);
+    EXPECT_TRUE(viewer->isVisible());
+    EXPECT_EQ(viewer->parent(), &dialog_);
+    EXPECT_TRUE(Empty());
+
+    CMip mip;
+    ASSERT_TRUE(MakeMipSet(mip, 0, 2, 3));
+    ASSERT_EQ(mip.Save(dir_.Path("set.mip")), 1);
+    Load(&CKorvaleDlg::OnLoadMip, dir_.Path("set.mip"));
+    EXPECT_TRUE(viewer->ShowsTexture());
+    EXPECT_EQ(viewer->LevelList()->topLevelItemCount(), 4);
+    EXPECT_EQ(viewer->LevelList()->topLevelItem(0)->text(1), "8 x 8");
+    // It takes input while the dialog is modal: a click on the list, a zoom key.
+    viewer->activateWindow();
+    EXPECT_TRUE(QTest::qWaitFor([viewer] { return QApplication::activeWindow() == viewer; }));
+    QTreeWidget* list = viewer->LevelList();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualItemRect(list->topLevelItem(1)).center());
+    EXPECT_EQ(viewer->ViewState().slot, 2);
+    QTest::keyClick(viewer, Qt::Key_Plus, Qt::ControlModifier);
+    EXPECT_EQ(viewer->Scale(), 2.0);
+
+    // An SRB header with no mip set after it: the set stays, the report is new.
+    CSrb srb;
+    ASSERT_GT(srb.Save(dir_.Path("full.srb")), 0);
+    const Bytes bytes = ReadFile(dir_.Path("full.srb"));
+    WriteFile(dir_.Path("header.srb"), Bytes(bytes.begin(), bytes.begin() + CSrb::kHeaderBytes));
+    Load(&CKorvaleDlg::OnLoadSrb, dir_.Path("header.srb"));
+    EXPECT_EQ(dialog_.SrbStatus(), "no Srb loaded");
+    EXPECT_EQ(viewer->LevelList()->topLevelItemCount(), 4);
+    EXPECT_TRUE(viewer->HeaderText().contains("no mip set follows the SRB header"));
+
+    WriteFile(dir_.Path("tag.mip"), ByteBuilder().Tag(" MIP").Data());  // the levels are gone
+    Load(&CKorvaleDlg::OnLoadMip, dir_.Path("tag.mip"));
+    EXPECT_TRUE(Empty());
+
+    viewer->close();
+    EXPECT_FALSE(viewer->isVisible());
+    EXPECT_TRUE(dialog_.isVisible());
+    EXPECT_EQ(dialog_.SrbStatus(), "no Srb loaded");  // closing it ran no command
+}
+
+}  // namespace
+}  // namespace korvale::test
