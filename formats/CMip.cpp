@@ -174,7 +174,13 @@ int CMip::Load(const std::string& path) {
         loadReport.Error(0, std::string("cannot open: ") + std::strerror(errno));
         return 0;
     }
-    return Load(file.get());
+    const int result = Load(file.get());
+    if (result == 0) {
+        // The levels are left as they were, but the report speaks of this load.
+        loadReport.Clear();
+        loadReport.Error(0, "not a MIP file: no MIP tag at its start");
+    }
+    return result;
 }
 
 int CMip::Load(ChunkStream stream) {

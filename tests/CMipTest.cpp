@@ -343,6 +343,12 @@ TEST(CMip, PathFormsOpenReadOnlyAndReportFailures) {
     EXPECT_EQ(CaptureStdout([&] { result = loaded.Load(missing); }),
               "Loading mip: '" + missing + "'\n");
     EXPECT_EQ(result, 0);
+    EXPECT_EQ(loaded.loadReport.FirstError(), "cannot open: No such file or directory");
+    WriteFile(dir.Path("text.mip"), Bytes{'t', 'e', 'x', 't'});
+    (void)CaptureStdout([&] { result = loaded.Load(dir.Path("text.mip")); });
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(loaded.loadReport.FirstError(), "not a MIP file: no MIP tag at its start");
+    EXPECT_TRUE(loaded.levels[3].HasData());  // what it held stays
     EXPECT_EQ(mip.Save(dir.Path("no/such/folder.mip")), 0);
     EXPECT_EQ(mip.Save("/dev/full"), 0);
 }

@@ -1,0 +1,429 @@
+#include "CImportDlg.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFile>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QSpinBox>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+#include "LevelImage.h"
+#include "PixelType.h"
+
+namespace korvale {
+
+namespace {
+
+// The pixel types offered, in menu order (pal4 stands for the three palettised codes).
+constexpr const char* kTypeNames[] = {"pal4", "rgb565", "argb1555", "argb4444"};
+constexpr const char* kFilterNames[] = {"area", "mitchell", "catmullrom", "cubic"};
+constexpr int kLargestSide = 256;
+constexpr int kLongestName = 200;  // pixels of the picture's file name shown
+constexpr std::size_t kQuickPixels = std::size_t{1} << 20;  // previews at once, no wait cursor
+// The palette entry that opens the chooser instead of naming a mode.
+constexpr int kChooseFile = -1;
+
+// The viewer's checkerboard colours, so transparency looks the same in both windows.
+constexpr int kCheckerCell = 8;
+constexpr QRgb kCheckerLight = 0xFFFFFFFFU;
+constexpr QRgb kCheckerDark = 0xFFCCCCCCU;
+
+// The wait cursor while it lives, when asked for.
+class WaitCursor {
+  public:
+    explicit WaitCursor(bool show) : shown_(show) {
+        if (shown_) {
+            QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+        }
+    }
+    ~WaitCursor() {
+        if (shown_) {
+            QGuiApplication::restoreOverrideCursor();
+        }
+    }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+
+  private:
+    bool shown_;
+};
+
+// Paths go to the file layer in the file system's own encoding.
+std::string LocalPath(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
+
+QString SizeText(int width, int height) {
+    return QStringLiteral("%1 x %2").arg(width).arg(height);
+}
+
+QImage ToQImage(const Image& image) {
+    QImage out(image.width, image.height, QImage::Format_RGBA8888);
+    if (out.isNull() || image.pixels.size() != image.PixelCount() * 4) {
+        return {};
+    }
+    const auto rowBytes = static_cast<std::size_t>(image.width) * 4;
+    for (int y = 0; y < image.height; ++y) {
+        std::memcpy(out.scanLine(y), image.pixels.data() + static_cast<std::size_t>(y) * rowBytes,
+                    rowBytes);
+    }
+    return out;
+}
+
+// The level over a checkerboard, enlarged to fit a square of box pixels. Sides are powers of
+// two of at most the box, so the scale is a whole number and every texel a clean square.
+QImage DrawPreview(const QImage& level, int box) {
+    if (level.isNull()) {
+        return {};
+    }
+    const int scale = std::max(1, box / std::max(level.width(), level.height()));
+    QImage canvas(level.width() * scale, level.height() * scale,
+                  QImage::Format_ARGB32_Premultiplied);
+    canvas.fill(kCheckerLight);
+    QPainter painter(&canvas);
+    for (int y = 0; y < canvas.height(); y += kCheckerCell) {
+        for (int x = (y / kCheckerCell) % 2 * kCheckerCell; x < canvas.width();
+             x += 2 * kCheckerCell) {
+            painter.fillRect(x, y, kCheckerCell, kCheckerCell, QColor::fromRgb(kCheckerDark));
+        }
+    }
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    painter.drawImage(canvas.rect(), level);
+    return canvas;
+}
+
+}  // namespace
+
+CImportDlg::CImportDlg(const Image& picture, const std::string& path, DialogServices& services,
+                       QWidget* parent)
+    : QDialog(parent), picture_(picture), services_(services) {
+    setWindowTitle(QStringLiteral("Import Image"));
+    setModal(true);
+    automaticType_ = picture_.Empty() ? 0 : AutomaticType(picture_);
+    options_.type = automaticType_;
+    const auto [topWidth, topHeight] = AutomaticTopSize(picture_.width, picture_.height);
+    options_.topWidth = topWidth;
+    options_.topHeight = topHeight;
+
+    BuildControls();
+    auto* name = findChild<QLabel*>(QStringLiteral("picture"));
+    const QString shownPath = QFile::decodeName(path.c_str());
+    // A long name is shortened in the middle rather than widening the dialog; the tooltip
+    // has it in full.
+    name->setText(
+        QStringLiteral("%1, %2").arg(name->fontMetrics().elidedText(QFileInfo(shownPath).fileName(),
+                                                                    Qt::ElideMiddle, kLongestName),
+                                     SizeText(picture_.width, picture_.height)));
+    name->setToolTip(shownPath);
+    ShowOptions();
+    // The menus line up at the width of the widest; a palette file's long name is cut short.
+    const int fieldWidth = std::max(
+        {type_->sizeHint().width(), palette_->sizeHint().width(), filter_->sizeHint().width()});
+    for (QComboBox* box : {type_, palette_, filter_}) {
+        box->setFixedWidth(fieldWidth);
+    }
+    // The first preview comes once the dialog is up: a large picture takes a moment.
+    previewTimer_->start();
+}
+
+void CImportDlg::BuildControls() {
+    auto* picture = new QLabel(this);
+    picture->setObjectName(QStringLiteral("picture"));
+
+    type_ = new QComboBox(this);
+    type_->setObjectName(QStringLiteral("type"));
+    for (const char* typeName : kTypeNames) {
+        const int code = PixelTypeNamed(typeName).value_or(0);
+        QString text = QString::fromLatin1(typeName);
+        if (code == automaticType_) {
+            text += QStringLiteral(" (automatic)");
+        }
+        type_->addItem(text, code);
+    }
+    connect(type_, &QComboBox::currentIndexChanged, this, [this](int index) {
+        options_.type = type_->itemData(index).toInt();
+        OptionsChanged();
+    });
+
+    palette_ = new QComboBox(this);
+    palette_->setObjectName(QStringLiteral("palette"));
+    // activated, not currentIndexChanged: choosing "from a file..." again picks another file.
+    connect(palette_, &QComboBox::activated, this, &CImportDlg::OnPaletteActivated);
+
+    dither_ = new QCheckBox(QStringLiteral("&Dither (error diffusion)"), this);
+    dither_->setObjectName(QStringLiteral("dither"));
+    connect(dither_, &QCheckBox::toggled, this, [this](bool on) {
+        options_.dither = on;
+        OptionsChanged();
+    });
+
+    levels_ = new QSpinBox(this);
+    levels_->setObjectName(QStringLiteral("levels"));
+    levelsNote_ = new QLabel(this);
+    levelsNote_->setObjectName(QStringLiteral("levelsNote"));
+    connect(levels_, &QSpinBox::valueChanged, this, [this](int value) {
+        // The whole chain stays the whole chain when the top size changes.
+        options_.levels = value >= ChainLength() ? 0 : value;
+        OptionsChanged();
+    });
+
+    topWidth_ = new QComboBox(this);
+    topWidth_->setObjectName(QStringLiteral("topWidth"));
+    topHeight_ = new QComboBox(this);
+    topHeight_->setObjectName(QStringLiteral("topHeight"));
+    for (int side = 1; side <= kLargestSide; side *= 2) {
+        topWidth_->addItem(QString::number(side), side);
+        topHeight_->addItem(QString::number(side), side);
+    }
+    connect(topWidth_, &QComboBox::currentIndexChanged, this, [this](int index) {
+        options_.topWidth = topWidth_->itemData(index).toInt();
+        OptionsChanged();
+    });
+    connect(topHeight_, &QComboBox::currentIndexChanged, this, [this](int index) {
+        options_.topHeight = topHeight_->itemData(index).toInt();
+        OptionsChanged();
+    });
+
+    filter_ = new QComboBox(this);
+    filter_->setObjectName(QStringLiteral("filter"));
+    for (const char* filterName : kFilterNames) {
+        filter_->addItem(QString::fromLatin1(filterName),
+                         static_cast<int>(FilterNamed(filterName).value_or(Filter::kArea)));
+    }
+    connect(filter_, &QComboBox::currentIndexChanged, this, [this](int index) {
+        options_.filter = static_cast<Filter>(filter_->itemData(index).toInt());
+        OptionsChanged();
+    });
+
+    auto* form = new QFormLayout;
+    form->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
+    form->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    form->addRow(QStringLiteral("Picture:"), picture);
+    form->addRow(QStringLiteral("Pixel &type:"), type_);
+    form->addRow(QStringLiteral("&Palette:"), palette_);
+    form->addRow(QString(), dither_);
+    auto* levelsRow = new QHBoxLayout;
+    levelsRow->addWidget(levels_);
+    levelsRow->addWidget(levelsNote_);
+    form->addRow(QStringLiteral("&Levels:"), levelsRow);
+    auto* sizeRow = new QHBoxLayout;
+    sizeRow->addWidget(topWidth_);
+    sizeRow->addWidget(new QLabel(QStringLiteral("x"), this));
+    sizeRow->addWidget(topHeight_);
+    form->addRow(QStringLiteral("Top &size:"), sizeRow);
+    qobject_cast<QLabel*>(form->labelForField(sizeRow))->setBuddy(topWidth_);
+    qobject_cast<QLabel*>(form->labelForField(levelsRow))->setBuddy(levels_);
+    form->addRow(QStringLiteral("&Filter:"), filter_);
+
+    preview_ = new QLabel(this);
+    preview_->setObjectName(QStringLiteral("preview"));
+    preview_->setFrameShape(QFrame::StyledPanel);
+    preview_->setFrameShadow(QFrame::Sunken);
+    preview_->setAlignment(Qt::AlignCenter);
+    preview_->setFixedSize(kPreviewBox + 2 * preview_->frameWidth(),
+                           kPreviewBox + 2 * preview_->frameWidth());
+    previewText_ = new QLabel(this);
+    previewText_->setObjectName(QStringLiteral("previewText"));
+    previewText_->setAlignment(Qt::AlignCenter);
+    previewText_->setWordWrap(true);
+    previewText_->setFixedWidth(preview_->width());
+    auto* previewColumn = new QVBoxLayout;
+    previewColumn->addWidget(preview_);
+    previewColumn->addWidget(previewText_);
+    previewColumn->addStretch(1);
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    buttons->setObjectName(QStringLiteral("buttons"));
+    import_ = buttons->button(QDialogButtonBox::Ok);
+    import_->setText(QStringLiteral("&Import"));
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    auto* columns = new QHBoxLayout;
+    auto* formColumn = new QVBoxLayout;
+    formColumn->addLayout(form);
+    formColumn->addStretch(1);
+    columns->addLayout(formColumn);
+    columns->addSpacing(12);
+    columns->addLayout(previewColumn);
+    auto* outer = new QVBoxLayout(this);
+    outer->addLayout(columns);
+    outer->addWidget(buttons);
+    outer->setSizeConstraint(QLayout::SetFixedSize);
+
+    previewTimer_ = new QTimer(this);
+    previewTimer_->setSingleShot(true);
+    previewTimer_->setInterval(kPreviewDelayMs);
+    connect(previewTimer_, &QTimer::timeout, this, &CImportDlg::RefreshPreview);
+}
+
+int CImportDlg::ChainLength() const {
+    return std::bit_width(static_cast<unsigned>(std::max(options_.topWidth, options_.topHeight)));
+}
+
+int CImportDlg::LevelCount() const {
+    return options_.levels == 0 ? ChainLength() : std::min(options_.levels, ChainLength());
+}
+
+ImportOptions CImportDlg::Options() const {
+    ImportOptions options = options_;
+    options.levels = LevelCount();
+    return options;
+}
+
+void CImportDlg::ShowOptions() {
+    const auto select = [](QComboBox* box, int data) {
+        const QSignalBlocker quiet(box);
+        box->setCurrentIndex(box->findData(data));
+    };
+    select(type_, options_.type.value_or(automaticType_));
+    select(topWidth_, options_.topWidth);
+    select(topHeight_, options_.topHeight);
+    select(filter_, static_cast<int>(options_.filter));
+    {
+        const QSignalBlocker quiet(dither_);
+        dither_->setChecked(options_.dither);
+    }
+    {
+        const QSignalBlocker quiet(levels_);
+        levels_->setRange(1, ChainLength());
+        levels_->setValue(LevelCount());
+    }
+    const int bottom = LevelCount() - 1;
+    levelsNote_->setText(QStringLiteral("down to %1")
+                             .arg(SizeText(std::max(1, options_.topWidth >> bottom),
+                                           std::max(1, options_.topHeight >> bottom))));
+    {
+        const QSignalBlocker quiet(palette_);
+        // The entries change only with the file, never under a pick being reported.
+        const int fileEntry = palette_->findData(static_cast<int>(PaletteMode::kFromFile));
+        const QString listed =
+            fileEntry < 0 ? QString() : palette_->itemData(fileEntry, Qt::ToolTipRole).toString();
+        if (palette_->count() == 0 || listed != paletteFile_) {
+            palette_->clear();
+            palette_->addItem(QStringLiteral("shared by the chain"),
+                              static_cast<int>(PaletteMode::kShared));
+            palette_->addItem(QStringLiteral("one per level"),
+                              static_cast<int>(PaletteMode::kPerLevel));
+            if (!paletteFile_.isEmpty()) {
+                palette_->addItem(QStringLiteral("from %1").arg(QFileInfo(paletteFile_).fileName()),
+                                  static_cast<int>(PaletteMode::kFromFile));
+                palette_->setItemData(palette_->count() - 1, paletteFile_, Qt::ToolTipRole);
+            }
+            palette_->addItem(QStringLiteral("from a file..."), kChooseFile);
+        }
+        palette_->setCurrentIndex(palette_->findData(static_cast<int>(options_.palette)));
+        palette_->setToolTip(options_.palette == PaletteMode::kFromFile ? paletteFile_ : QString());
+    }
+    const bool palettised =
+        KindOf(options_.type.value_or(automaticType_)) == PixelKind::kPalettised;
+    palette_->setEnabled(palettised);
+}
+
+void CImportDlg::OptionsChanged() {
+    ++revision_;
+    ShowOptions();
+    previewTimer_->start();  // restarts: only a pause in the changes makes a preview
+}
+
+void CImportDlg::OnPaletteActivated(int index) {
+    const int data = palette_->itemData(index).toInt();
+    if (data == kChooseFile) {
+        ChoosePaletteFile();
+        return;
+    }
+    options_.palette = static_cast<PaletteMode>(data);
+    OptionsChanged();
+}
+
+void CImportDlg::ChoosePaletteFile() {
+    const auto path = services_.ChooseFile(
+        this, FileRequest{QStringLiteral("Choose a file to take the palette from"),
+                          QStringLiteral("Palettes (*.mip *.srb *.png)"), QString(), false});
+    if (!path) {
+        ShowOptions();  // the menu goes back to the palette in use
+        return;
+    }
+    std::vector<Rgba8> colours;
+    std::string error;
+    if (ReadPaletteFile(LocalPath(*path), colours, error) && !colours.empty()) {
+        options_.palette = PaletteMode::kFromFile;
+        options_.givenPalette = std::move(colours);
+        paletteFile_ = *path;
+    } else {
+        services_.ShowMessage(
+            this, QStringLiteral("No palette can be taken from '%1': %2.\n\nThe chain keeps a "
+                                 "palette of its own, shared by every level.")
+                      .arg(*path, QString::fromStdString(error)));
+        options_.palette = PaletteMode::kShared;
+        options_.givenPalette.clear();
+        paletteFile_.clear();
+    }
+    OptionsChanged();
+}
+
+void CImportDlg::RefreshPreview() {
+    previewTimer_->stop();
+    CMip made;
+    std::string error;
+    {
+        // A large picture with a cubic filter takes a few tenths of a second.
+        const WaitCursor wait(picture_.PixelCount() > kQuickPixels);
+        previewValid_ = ImportImage(picture_, Options(), made, error);
+    }
+    previewHeld_ = previewValid_;
+    previewRevision_ = revision_;
+    previewImage_ = QImage();
+    if (previewValid_) {
+        previewMip_ = std::move(made);
+        const std::vector<int> filled = previewMip_.FilledSlots();
+        const auto top = static_cast<std::size_t>(filled.front());  // a made set has levels
+        const CBmap& level = previewMip_.levels[top];
+        previewImage_ =
+            DrawPreview(ToQImage(LevelToImage(level, previewMip_.levelPalettes[top])), kPreviewBox);
+        const auto count = static_cast<int>(filled.size());
+        previewText_->setText(
+            QStringLiteral("%1, %2, %3 %4")
+                .arg(SizeText(level.Width(), level.Height()),
+                     QString::fromStdString(PixelTypeName(level.Type())), QString::number(count),
+                     count == 1 ? QStringLiteral("level") : QStringLiteral("levels")));
+    } else {
+        previewMip_ = CMip();
+        previewText_->setText(
+            QStringLiteral("Cannot import: %1").arg(QString::fromStdString(error)));
+    }
+    if (previewImage_.isNull()) {
+        preview_->clear();
+    } else {
+        preview_->setPixmap(QPixmap::fromImage(previewImage_));
+    }
+    import_->setEnabled(previewValid_);
+}
+
+QString CImportDlg::PreviewText() const {
+    return previewText_->text();
+}
+
+bool CImportDlg::Result(CMip& mip, std::string& error) {
+    if (previewHeld_ && previewRevision_ == revision_) {
+        mip = std::move(previewMip_);
+        previewMip_ = CMip();
+        previewHeld_ = false;  // handed over; another call imports afresh
+        return true;
+    }
+    return ImportImage(picture_, Options(), mip, error);
+}
+
+}  // namespace korvale
