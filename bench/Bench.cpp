@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "PixelCodec.h"
 #include "CSrb.h"
+#include "PixelCodec.h"
 
 namespace {
 

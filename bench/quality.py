@@ -7,7 +7,7 @@ premultiplied, an exact area average to the top size, then 2x2 averages down to 
 
     /usr/bin/python3 bench/quality.py [--tool PATH] [--parts quality,speed,gradient]
 
-Needs Debian's python3-numpy, python3-pil, imagemagick, pngquant and hyperfine, and the
+Needs Debian's python3-numpy, python3-pil, imagemagick and pngquant, and the
 packages named in bench/quality-images.txt. The report (Markdown) goes to standard output and
 to WORK/report.md; raw figures to WORK/results.json.
 """
@@ -18,6 +18,7 @@ import math
 import multiprocessing
 import os
 import re
+import resource
 import shutil
 import subprocess
 import sys
@@ -57,8 +58,7 @@ def run(cmd, **kw):
 
 def check_tools():
     missing = list(MISSING)
-    for prog, pkg in (("convert", "imagemagick"), ("pngquant", "pngquant"),
-                      ("hyperfine", "hyperfine")):
+    for prog, pkg in (("convert", "imagemagick"), ("pngquant", "pngquant")):
         if not shutil.which(prog) or not Path("/usr/bin", prog).exists():
             missing.append(pkg)
     if missing:
@@ -533,11 +533,11 @@ def measure_image(job):
                 checks[f"offgrid/{tag}"] = off_grid(lv, bits)
                 if not dither:
                     checks[f"exact/{kind}"] = exact_diff(ref, lv, kind)
-        # Levels of 8 x 8 and more that --dither left exactly as they were without it.
+        # Levels of 1024 pixels and more that --dither left exactly as they were without it.
         undithered = set()
         for tag in ("shared", "level") + tuple(SIXTEEN_BIT):
             for a, b, (w, h) in zip(mine[tag], mine[tag + "+d"], sizes):
-                if w * h >= 64 and np.array_equal(a, b):
+                if w * h >= 1024 and np.array_equal(a, b):
                     undithered.add(f"{w}x{h}")
         checks["undithered"] = sorted(undithered, key=lambda s: -int(s.split("x")[0]))
     info["seconds"] = round(time.time() - t0, 1)
@@ -769,14 +769,28 @@ def goals_quality(results):
 # Speed
 
 
-def hyperfine(cmds, runs, out_json, warmup=1):
-    args = ["/usr/bin/hyperfine", "--warmup", str(warmup), "--runs", str(runs), "--style", "none",
-            "--export-json", str(out_json)]
-    for name, cmd in cmds:
-        args += ["-n", name, cmd]
-    run(args)
-    data = json.loads(Path(out_json).read_text())
-    return {r["command"]: r for r in data["results"]}
+def timed(cmds, runs, warmup=1):
+    """Wall-clock time of whole processes. The commands take turns, round after round, so a
+    burst of load from elsewhere on the machine falls on all of them alike."""
+    for _ in range(warmup):
+        for _, cmd in cmds:
+            subprocess.run(["bash", "-c", cmd], check=True, stdout=subprocess.DEVNULL)
+    times = {name: [] for name, _ in cmds}
+    cpu = {name: [] for name, _ in cmds}
+    for _ in range(runs):
+        for name, cmd in cmds:
+            u0 = resource.getrusage(resource.RUSAGE_CHILDREN)
+            t = time.perf_counter()
+            subprocess.run(["bash", "-c", cmd], check=True, stdout=subprocess.DEVNULL)
+            times[name].append(time.perf_counter() - t)
+            u1 = resource.getrusage(resource.RUSAGE_CHILDREN)
+            cpu[name].append(u1.ru_utime - u0.ru_utime + u1.ru_stime - u0.ru_stime)
+    res = {}
+    for name, ts in times.items():
+        ts, cs = sorted(ts), sorted(cpu[name])
+        res[name] = {"median": ts[len(ts) // 2], "min": ts[0], "max": ts[-1], "times": ts,
+                     "cpu": cs[len(cs) // 2], "command": dict(cmds)[name]}
+    return res
 
 
 def make_big(sources, d):
@@ -860,34 +874,35 @@ def measure_speed(tool, sources, work, runs):
     big = make_big(sources, d)
     nine, one = peer_scripts(big, d)
     res = {"load_before": os.getloadavg()}
-    res["big"] = hyperfine(
+    res["big"] = timed(
         [("ours", f"{tool} import {big} {d}/ours.mip --type pal4 --palette shared"),
          ("ours, rgb565 (no palette search)", f"{tool} import {big} {d}/ours.mip --type rgb565"),
          ("peer, one convert", f"bash {one}"),
-         ("peer, nine converts", f"bash {nine}")], runs, d / "big.json")
+         ("peer, nine converts", f"bash {nine}")], runs)
     files = make_batch(sources, d)
     outd = d / "batch-out"
     shutil.rmtree(outd, ignore_errors=True)
     outd.mkdir()
-    res["batch"] = hyperfine(
+    res["batch"] = timed(
         [(f"jobs {j}", f"{tool} import {files[0].parent}/b*.png -o {outd} -j {j} "
-          "--type pal4 --palette shared") for j in (1, 2)], max(3, runs // 2), d / "batch.json")
+          "--type pal4 --palette shared") for j in (1, 2)], runs)
     res["batch_files"] = len(list(outd.glob("*.mip")))
     res["load_after"] = os.getloadavg()
     return res
 
 
 def report_speed(s):
-    out = ["### Speed\n", "| command | mean (s) | σ (s) | min (s) | runs |",
-           "|---|---:|---:|---:|---:|"]
+    out = ["### Speed\n", "| command | median (s) | min (s) | max (s) | CPU, median (s) | runs |",
+           "|---|---:|---:|---:|---:|---:|"]
     for part, what in (("big", "2048² import"), ("batch", "100 × 512² import")):
         for name, r in s[part].items():
-            out.append(f"| {what}, {name} | {r['mean']:.3f} | {r['stddev']:.3f} | "
-                       f"{r['min']:.3f} | {len(r['times'])} |")
+            out.append(f"| {what}, {name} | {r['median']:.3f} | {r['min']:.3f} | "
+                       f"{r['max']:.3f} | {r['cpu']:.3f} | {len(r['times'])} |")
     b = s["big"]
-    ours = b["ours"]["mean"]
-    nine, one = b["peer, nine converts"]["mean"] / ours, b["peer, one convert"]["mean"] / ours
-    scale = s["batch"]["jobs 1"]["mean"] / s["batch"]["jobs 2"]["mean"]
+    ours = b["ours"]["median"]
+    nine = b["peer, nine converts"]["median"] / ours
+    one = b["peer, one convert"]["median"] / ours
+    scale = s["batch"]["jobs 1"]["median"] / s["batch"]["jobs 2"]["median"]
     out.append("")
     out.append(f"Load average before {s['load_before'][0]:.2f}, after {s['load_after'][0]:.2f}; "
                f"{s['batch_files']} MIP files written by the batch.\n")
@@ -939,7 +954,7 @@ def main():
     ap.add_argument("--jobs", type=int, default=2, help="pictures measured at once")
     ap.add_argument("--parts", default="quality,speed,gradient")
     ap.add_argument("--only", default="", help="comma-separated picture names")
-    ap.add_argument("--speed-runs", type=int, default=5)
+    ap.add_argument("--speed-runs", type=int, default=7)
     ap.add_argument("--gradient-out", default=str(REPO / "docs" / "dither-gradient.png"))
     args = ap.parse_args()
     check_tools()
@@ -983,7 +998,11 @@ def main():
     report.append(f"Measured in {time.time() - t0:.0f} s.\n")
     text = "\n".join(report)
     (work / "report.md").write_text(text)
-    (work / "results.json").write_text(json.dumps(raw, indent=1, default=str))
+    # Parts measured on their own add to the figures kept from earlier runs.
+    saved = work / "results.json"
+    if saved.exists():
+        raw = {**json.loads(saved.read_text()), **raw}
+    saved.write_text(json.dumps(raw, indent=1, default=str))
     print(text)
 
 

@@ -3,8 +3,8 @@
 #include <sys/mman.h>
 
 #include <algorithm>
-#include <utility>
 #include <cstdio>
+#include <utility>
 #include <vector>
 
 #include "Limits.h"
@@ -141,8 +141,8 @@ bool CBmap::Allocate(int type, int width, int height) {
     return AllocatePlanes();
 }
 
-std::string CBmap::CheckGeometry(long fieldsAt, ChunkStream stream, long& offset,
-                                 bool& rowsInFile, bool& cutShort) const {
+std::string CBmap::CheckGeometry(long fieldsAt, ChunkStream stream, long& offset, bool& rowsInFile,
+                                 bool& cutShort) const {
     // Whether the rows are in the file is worked out first: a level rejected for its size still
     // has its rows skipped when they are there, so the next level is read from its own start.
     const std::int64_t rowBytes = static_cast<std::int64_t>(bpr_) * height_;

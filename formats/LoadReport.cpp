@@ -23,8 +23,8 @@ std::string LoadReport::Summary() const {
     if (Clean()) {
         return "loaded cleanly";
     }
-    std::string text = "first error at offset " + std::to_string(firstErrorOffset_) + ": " +
-                       firstError_;
+    std::string text =
+        "first error at offset " + std::to_string(firstErrorOffset_) + ": " + firstError_;
     for (const RejectedLevel& level : rejected_) {
         text += "\nlevel rejected";
         if (level.slot >= 0) {

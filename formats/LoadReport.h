@@ -24,7 +24,9 @@ class LoadReport {
     void Clear() { *this = LoadReport(); }
 
     // Nothing was found wrong.
-    [[nodiscard]] bool Clean() const { return firstError_.empty() && rejected_.empty() && !cutShort_; }
+    [[nodiscard]] bool Clean() const {
+        return firstError_.empty() && rejected_.empty() && !cutShort_;
+    }
     [[nodiscard]] const std::string& FirstError() const { return firstError_; }
     [[nodiscard]] long FirstErrorOffset() const { return firstErrorOffset_; }
     [[nodiscard]] const std::vector<RejectedLevel>& Rejected() const { return rejected_; }

@@ -3,8 +3,8 @@
 // bits per channel or its layout reads it from here.
 
 #include <optional>
-#include <string>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "PixelCodec.h"

@@ -285,7 +285,7 @@ TEST(CBmap, SizeLimitsAtTheirEdgesAndRejectedRowsAreSkipped) {
     const Case cases[] = {
         {3, 4096, 1, 8192, 8192, ""},
         {0, 1, 4096, 1, 4096, ""},
-        {5, 256, 256, 0, 0, ""},  // the free allowance: no rows needed, pixels read as 0
+        {5, 256, 256, 0, 0, ""},         // the free allowance: no rows needed, pixels read as 0
         {0, 1024, 128, 512, 65536, ""},  // past it, two pixels per byte of rows
         {3, -1, 2, 4, 8, "BMAP width -1 out of range 0..4096 at offset 25\n"},
         {3, 4097, 1, 8194, 8194, "BMAP width 4097 out of range 0..4096 at offset 25\n"},
@@ -293,7 +293,8 @@ TEST(CBmap, SizeLimitsAtTheirEdgesAndRejectedRowsAreSkipped) {
         {3, 2, -2147483647 - 1, 4, 0,
          "BMAP height -2147483648 out of range 0..4096 at offset 29\n"},
         {3, 2, 2, -4, 0, "BMAP BPR -4 is negative at offset 33\n"},
-        {5, 257, 256, 0, 0, "BMAP size (257*256) needs more than the 0 bytes of its rows at offset 25\n"},
+        {5, 257, 256, 0, 0,
+         "BMAP size (257*256) needs more than the 0 bytes of its rows at offset 25\n"},
         {0, 1024, 128, 511, 65408,
          "BMAP size (1024*128) needs more than the 65408 bytes of its rows at offset 25\n"},
         {3, 4096, 4096, 0, 0,
@@ -324,8 +325,9 @@ TEST(CBmap, SizeLimitsAtTheirEdgesAndRejectedRowsAreSkipped) {
         if (static_cast<std::int64_t>(c.bpr) * c.height == c.rows) {
             EXPECT_EQ(Offset(in.Get()), static_cast<long>(end)) << c.line;
             CBmap next;
-            EXPECT_EQ(CaptureStdout([&] { EXPECT_EQ(next.Load(in.Get(), palette, palette), 1); })
-                          .find("Not a BMAP"),
+            EXPECT_EQ(CaptureStdout([&] {
+                          EXPECT_EQ(next.Load(in.Get(), palette, palette), 1);
+                      }).find("Not a BMAP"),
                       std::string::npos)
                 << c.line;
         }

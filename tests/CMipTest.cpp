@@ -252,8 +252,7 @@ TEST(CMip, TheLoadReportNamesTheFirstErrorRejectedLevelsAndACutShortFile) {
     // ends inside slot 0's rows.
     ByteBuilder b = MipHead({3, 2, 2, 0, 0, 3});
     ByteBuilder wide;
-    wide.Header("BMAP", 0).Header("BMHD", 14).U8(3).U32(5000).U32(1).U32(4).U8(0).U8(0x20).U8(
-        0x20);
+    wide.Header("BMAP", 0).Header("BMHD", 14).U8(3).U32(5000).U32(1).U32(4).U8(0).U8(0x20).U8(0x20);
     wide.Header("DATA", 4).U32(0);
     b.Append(wide.Data()).Append(LevelChunk(2, 2, 5));
     const Bytes last = LevelChunk(1, 1, 6);

@@ -43,8 +43,8 @@ TEST(Importer, TopSizeIsTheNearestPowerOfTwoHalvedToFit) {
     struct Case {
         int w, h, topW, topH;
     };
-    const Case cases[] = {{556, 376, 256, 256}, {161, 161, 128, 128}, {300, 40, 256, 32},
-                          {2048, 1024, 256, 128}, {1, 1, 1, 1},      {3, 1000, 1, 256},
+    const Case cases[] = {{556, 376, 256, 256},   {161, 161, 128, 128}, {300, 40, 256, 32},
+                          {2048, 1024, 256, 128}, {1, 1, 1, 1},         {3, 1000, 1, 256},
                           {90, 91, 64, 128}};
     for (const Case& c : cases) {
         EXPECT_EQ(AutomaticTopSize(c.w, c.h), std::make_pair(c.topW, c.topH)) << c.w << "x" << c.h;

@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "Limits.h"
 #include "CSrb.h"
+#include "Limits.h"
 #include "RoundTrip.h"
 #include "TestSupport.h"
 

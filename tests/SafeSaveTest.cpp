@@ -81,11 +81,11 @@ struct stat StatOf(const std::string& path) {
 }
 
 // Acting as other users (their files, their saves) takes root; elsewhere those tests skip.
-#define KORVALE_NEEDS_ROOT()                                           \
-    do {                                                               \
-        if (::geteuid() != 0) {                                        \
-            GTEST_SKIP() << "acting as other users needs root";        \
-        }                                                              \
+#define KORVALE_NEEDS_ROOT()                                    \
+    do {                                                        \
+        if (::geteuid() != 0) {                                 \
+            GTEST_SKIP() << "acting as other users needs root"; \
+        }                                                       \
     } while (false)
 
 class SafeSave : public testing::Test {

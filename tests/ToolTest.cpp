@@ -251,8 +251,8 @@ Image Gradient(int width, int height) {
         for (int x = 0; x < width; ++x) {
             image.pixels.insert(image.pixels.end(),
                                 {static_cast<std::uint8_t>(x * 255 / std::max(1, width - 1)),
-                                 static_cast<std::uint8_t>(y * 255 / std::max(1, height - 1)),
-                                 77, static_cast<std::uint8_t>(x < width / 2 ? 255 : 160)});
+                                 static_cast<std::uint8_t>(y * 255 / std::max(1, height - 1)), 77,
+                                 static_cast<std::uint8_t>(x < width / 2 ? 255 : 160)});
         }
     }
     return image;
@@ -283,9 +283,9 @@ TEST_F(ToolTest, ImportReusesThePaletteOfAnotherFile) {
     ASSERT_TRUE(MakeMipSet(palettised, 0, 0, 2));
     ASSERT_EQ(palettised.Save(dir_.Path("pal.mip")), 1);
     WritePng(dir_.Path("picture.png"), Gradient(32, 32));
-    const ToolRun r = Tool(dir_, {"import", dir_.Path("picture.png"), dir_.Path("out.srb"),
-                                  "--palette", dir_.Path("pal.mip"), "--values", "1,2,3,4,5,6",
-                                  "--size", "2.5"});
+    const ToolRun r =
+        Tool(dir_, {"import", dir_.Path("picture.png"), dir_.Path("out.srb"), "--palette",
+                    dir_.Path("pal.mip"), "--values", "1,2,3,4,5,6", "--size", "2.5"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "imported '" + dir_.Path("picture.png") + "' into '" + dir_.Path("out.srb") +
                          "': 6 levels from 32 x 32, pal4, one shared palette\n");
@@ -314,8 +314,9 @@ TEST_F(ToolTest, CompareReportsPsnrPerLevel) {
     WritePng(dir_.Path("b.png"), b);
     r = Tool(dir_, {"compare", dir_.Path("a.png"), dir_.Path("b.png")});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "slot 1: 2 x 1, colour PSNR 35.91 dB, alpha PSNR inf dB, largest "
-                     "difference 10\n");
+    EXPECT_EQ(r.out,
+              "slot 1: 2 x 1, colour PSNR 35.91 dB, alpha PSNR inf dB, largest "
+              "difference 10\n");
     r = Tool(dir_, {"compare", dir_.Path("a.png"), dir_.Path("b.png"), "--min-psnr", "40"});
     EXPECT_EQ(r.status, 1);
     r = Tool(dir_, {"compare", dir_.Path("a.png"), dir_.Path("tree.mip")});

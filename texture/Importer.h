@@ -24,8 +24,8 @@ struct ImportOptions {
     PaletteMode palette = PaletteMode::kShared;
     std::vector<Rgba8> givenPalette;  // with kFromFile: at most 16 colours
     bool dither = false;
-    int levels = 0;      // how many levels from the top; 0: down to 1 x 1
-    int topWidth = 0;    // 0: from the picture
+    int levels = 0;    // how many levels from the top; 0: down to 1 x 1
+    int topWidth = 0;  // 0: from the picture
     int topHeight = 0;
     Filter filter = Filter::kArea;
     int repeat = 0;                     // the repeat code, 0..3

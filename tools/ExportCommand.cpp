@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "Comparison.h"
+#include "LevelExport.h"
 #include "LevelImage.h"
 #include "PixelType.h"
 #include "PngIo.h"
@@ -27,22 +28,6 @@ std::string LoadTexture(const std::string& path, CSrb& record) {
     }
     InputKind kind = InputKind::kMip;
     return LoadRecord(path, *bytes, true, record, kind);
-}
-
-// One level as PNG bytes: palettised levels indexed with their palette, 16-bit levels as RGB
-// (no alpha in the type) or RGBA.
-bool LevelPng(const CMip& mip, int slot, LevelView view, std::vector<std::uint8_t>& png,
-              std::string& error) {
-    const auto k = static_cast<std::size_t>(slot);
-    const CBmap& level = mip.levels[k];
-    const Image image = LevelToImage(level, mip.levelPalettes[k], view);
-    if (!image.indices.empty()) {
-        return EncodeIndexedPng(image.width, image.height, image.indices, image.palette, png,
-                                error);
-    }
-    const PixelTypeInfo* info = PixelTypeOf(level.Type());
-    const bool alpha = info == nullptr || info->alphaBits > 0;
-    return EncodePng(image, alpha, png, error);
 }
 
 Image Sheet(const CMip& mip, LevelView view) {
@@ -172,14 +157,12 @@ int RunExport(std::span<const std::string> args) {
     if (!all.empty()) {
         std::error_code ec;
         std::filesystem::create_directories(all, ec);
-        const std::string name = in == "-" ? "stdin" : BaseName(in);
+        const std::string name = in == "-" ? "stdin" : TextureBaseName(in);
         for (const int k : slots) {
             const CBmap& level = mip.levels[static_cast<std::size_t>(k)];
-            const std::string out = (std::filesystem::path(all) /
-                                     (name + "-" + std::to_string(level.Width()) + "x" +
-                                      std::to_string(level.Height()) + ".png"))
-                                        .string();
-            if (!LevelPng(mip, k, view, png, error) || !WriteFileBytes(out, png, error)) {
+            const std::string out =
+                (std::filesystem::path(all) / LevelFileName(name, level)).string();
+            if (!EncodeLevelPng(mip, k, view, png, error) || !WriteFileBytes(out, png, error)) {
                 return Fail(out, error);
             }
             std::printf("wrote slot %d (%d x %d, %s) to '%s'\n", k, level.Width(), level.Height(),
@@ -192,7 +175,7 @@ int RunExport(std::span<const std::string> args) {
         return Fail(in, "slot " + std::to_string(chosen) + " holds no level");
     }
     const std::string& out = files[1];
-    if (!LevelPng(mip, chosen, view, png, error) || !WriteFileBytes(out, png, error)) {
+    if (!EncodeLevelPng(mip, chosen, view, png, error) || !WriteFileBytes(out, png, error)) {
         return Fail(out, error);
     }
     const CBmap& level = mip.levels[static_cast<std::size_t>(chosen)];

@@ -86,8 +86,8 @@ std::optional<std::array<float, CSrb::kHeaderValues>> ParseValues(const std::str
         if ((comma == std::string::npos) != last) {
             return std::nullopt;
         }
-        const auto v = ParseNumber(text.substr(at, last ? std::string::npos : comma - at),
-                                   -3.4e38F, 3.4e38F);
+        const auto v =
+            ParseNumber(text.substr(at, last ? std::string::npos : comma - at), -3.4e38F, 3.4e38F);
         if (!v) {
             return std::nullopt;
         }
@@ -115,8 +115,8 @@ int RunBatch(const std::vector<std::string>& inputs, const std::string& folder,
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
     if (!std::filesystem::is_directory(folder)) {
-        return Fail(folder, "cannot make the output folder" +
-                                (ec ? ": " + ec.message() : std::string()));
+        return Fail(folder,
+                    "cannot make the output folder" + (ec ? ": " + ec.message() : std::string()));
     }
     const bool progress = ::isatty(STDERR_FILENO) != 0;
     std::atomic<std::size_t> next{0};
@@ -225,9 +225,10 @@ int RunImport(std::span<const std::string> args) {
             } else {
                 const auto metres = ParseNumber(value, 0.0F, 1000.0F);
                 if (!metres) {
-                    return UsageError("--size takes WxH or a number of metres from 0 to 1000, "
-                                      "not '" +
-                                      value + "'");
+                    return UsageError(
+                        "--size takes WxH or a number of metres from 0 to 1000, "
+                        "not '" +
+                        value + "'");
                 }
                 job.metres = *metres;
             }

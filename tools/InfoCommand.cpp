@@ -60,10 +60,10 @@ nlohmann::json Json(const std::string& path, const CSrb& record, bool isSrb) {
             out["header"].push_back(v);
         }
     }
-    out["mip"] = {{"miptype", mip.miptype},       {"powerwidth", mip.powerwidth},
+    out["mip"] = {{"miptype", mip.miptype},         {"powerwidth", mip.powerwidth},
                   {"powerheight", mip.powerheight}, {"width", mip.Width()},
-                  {"height", mip.Height()},       {"col", mip.col},
-                  {"repeat", mip.RepeatCode()},   {"numimages", mip.numimages}};
+                  {"height", mip.Height()},         {"col", mip.col},
+                  {"repeat", mip.RepeatCode()},     {"numimages", mip.numimages}};
     out["levels"] = json::array();
     for (const int k : mip.FilledSlots()) {
         const CBmap& level = mip.levels[static_cast<std::size_t>(k)];

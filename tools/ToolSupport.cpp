@@ -93,8 +93,8 @@ bool IsPng(std::span<const std::uint8_t> bytes) {
     return bytes.size() >= 8 && std::equal(kSignature, kSignature + 8, bytes.begin());
 }
 
-std::string LoadRecord(const std::string& path, const std::vector<std::uint8_t>& bytes,
-                       bool quiet, CSrb& record, InputKind& kind) {
+std::string LoadRecord(const std::string& path, const std::vector<std::uint8_t>& bytes, bool quiet,
+                       CSrb& record, InputKind& kind) {
     std::optional<QuietStdout> silence;
     if (quiet) {
         silence.emplace();
