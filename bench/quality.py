@@ -477,9 +477,13 @@ def measure_image(job):
             "colours": int(len(np.unique(src8.reshape(-1, 4).view(np.uint32))))}
     res, checks = {}, {}
 
+    per_level = {}
+
     def put(key, levels, alpha=has_alpha):
         if levels is not None:
             res[key] = score(ref, levels, alpha)
+            if key.startswith(("ours/", "pq/")):
+                per_level[key] = [score([r], [lv], alpha) for r, lv in zip(ref, levels)]
 
     put("ref8", [np.floor(r + 0.5) for r in ref])
 
@@ -541,7 +545,7 @@ def measure_image(job):
                     undithered.add(f"{w}x{h}")
         checks["undithered"] = sorted(undithered, key=lambda s: -int(s.split("x")[0]))
     info["seconds"] = round(time.time() - t0, 1)
-    return {"info": info, "res": res, "checks": checks}
+    return {"info": info, "res": res, "checks": checks, "levels": per_level, "sizes": sizes}
 
 
 # ---------------------------------------------------------------------------------------------
@@ -676,7 +680,8 @@ def report_quality(results, have_ours):
                 ("premultiplied: ours − pngquant", (f"ours/{ok}", f"pq/{scope}"), "pc")]
         out.append(table(results, cols, f"pal4, {word}, no dither: alpha PSNR (dB), and colour "
                          "PSNR premultiplied by alpha, pictures with alpha", alpha_only=True))
-        cols = [("ours", f"ours/{ok}+d", "lc"), ("pngquant", f"pq/{scope}+d", "lc"),
+        cols = [("ours", f"ours/{ok}+d", "lc"), ("ours without --dither", f"ours/{ok}", "lc"),
+                ("pngquant", f"pq/{scope}+d", "lc"),
                 ("Pillow libimagequant", f"pil-liq/{scope}", "lc"),
                 ("Pillow median cut + FS", f"pil-mc/{scope}+d", "lc"),
                 ("Pillow octree + FS", f"pil-oct/{scope}+d", "lc"),
@@ -684,7 +689,8 @@ def report_quality(results, have_ours):
                 ("plain: ours", f"ours/{ok}+d", "c"), ("plain: pngquant", f"pq/{scope}+d", "c")]
         out.append(table(results, cols, f"pal4, {word}, dithered: low-pass colour PSNR (dB); "
                          "last two columns plain colour PSNR"))
-        cols = [("ours", f"ours/{ok}+d", "la"), ("pngquant", f"pq/{scope}+d", "la"),
+        cols = [("ours", f"ours/{ok}+d", "la"), ("ours without --dither", f"ours/{ok}", "la"),
+                ("pngquant", f"pq/{scope}+d", "la"),
                 ("Pillow libimagequant", f"pil-liq/{scope}", "la"),
                 ("ours − pngquant", (f"ours/{ok}+d", f"pq/{scope}+d"), "la")]
         out.append(table(results, cols, f"pal4, {word}, dithered: low-pass alpha PSNR (dB), "
@@ -738,6 +744,26 @@ PAL4_GOALS = (
      False),
     ("per level, dithered, low-pass alpha vs dithered pngquant", "level+d", "level+d", "la", True),
 )
+
+
+def where_pal4_misses(results):
+    """For each pal4 goal missed, the worst picture level by level."""
+    out = []
+    for label, mine, peer, field, alpha_only in PAL4_GOALS:
+        p = paired(results, f"ours/{mine}", f"pq/{peer}", field, alpha_only)
+        if p is None or (p["mean"] >= 0 and p["worst"] >= -1.0):
+            continue
+        r = next(x for x in results if x["info"]["name"] == p["worst_at"])
+        a, b = r["levels"][f"ours/{mine}"], r["levels"][f"pq/{peer}"]
+        cells = []
+        for (w, h), x, y in zip(r["sizes"], a, b):
+            if field in x and field in y and finite(x[field]) and finite(y[field]):
+                cells.append(f"{w}x{h} {fmt_diff(x[field] - y[field])}")
+        out.append(f"- pal4 {label}, {p['worst_at']}, ours minus pngquant per level: "
+                   + ", ".join(cells))
+    if out:
+        return "### Where the pal4 misses are\n\n" + "\n".join(out) + "\n"
+    return ""
 
 
 def goals_quality(results):
@@ -981,6 +1007,8 @@ def main():
             _, pkg, path = sources[r["info"]["name"]]
             r["info"].update(package=pkg, path=path)
         report.append(report_quality(results, have_ours))
+        if have_ours:
+            report.append(where_pal4_misses(results))
         if have_ours:
             goals += goals_quality(results)
         raw["quality"] = results

@@ -98,6 +98,29 @@ TEST(Importer, AFlatColourStaysFlatAtEveryLevel) {
     }
 }
 
+TEST(Importer, DitheringReachesTheLevelAtThePicturesOwnSize) {
+    // Grey 130 lies between the 5-bit codes shown as 128 and 132: dithered, the top level mixes
+    // both around the right mean; plain, it is the nearest alone.
+    const Image image = Picture(16, 16, [](int, int) { return Rgba8{130, 130, 130, 255}; });
+    ImportOptions options;
+    options.type = 3;
+    options.levels = 1;
+    for (const bool dither : {false, true}) {
+        options.dither = dither;
+        CMip mip;
+        std::string error;
+        ASSERT_TRUE(ImportImage(image, options, mip, error)) << error;
+        const Image shown = Shown(mip, 4);
+        double red = 0;
+        for (std::size_t i = 0; i < shown.PixelCount(); ++i) {
+            red += shown.pixels[4 * i];
+        }
+        red /= static_cast<double>(shown.PixelCount());
+        EXPECT_EQ(Colours(shown).size() > 1, dither);
+        EXPECT_NEAR(red, dither ? 130.0 : 132.0, 0.5);
+    }
+}
+
 TEST(Importer, ASharedPaletteIsGlobalAndPerLevelPalettesAreEachLevelsOwn) {
     // Many colours, so the palette must be chosen; the lower levels are blends of the top.
     const Image image = Picture(8, 8, [](int x, int y) {

@@ -179,7 +179,6 @@ bool ImportImage(const Image& image, const ImportOptions& options, CMip& mip, st
 
     // The chain in linear light at full precision; each level from the one before.
     std::vector<SrgbImage> chain;
-    std::vector<bool> exact;  // taken from a picture as it is, not resampled
     {
         const bool ownSize = image.width == topWidth && image.height == topHeight;
         // The area average reads the picture a row at a time: a large picture is never held
@@ -195,7 +194,6 @@ bool ImportImage(const Image& image, const ImportOptions& options, CMip& mip, st
             }
             const bool asIs = k == 0 && ownSize;
             chain.push_back(asIs ? ToSrgb(image) : ToSrgb(level));
-            exact.push_back(asIs);
         }
     }
     std::vector<const Image*> sources(chain.size(), nullptr);
@@ -215,7 +213,6 @@ bool ImportImage(const Image& image, const ImportOptions& options, CMip& mip, st
             return false;
         }
         chain[k] = ToSrgb(hand);
-        exact[k] = true;
         sources[k] = &hand;
     }
 
@@ -248,7 +245,7 @@ bool ImportImage(const Image& image, const ImportOptions& options, CMip& mip, st
         CBmap built;
         CCmap palette = made.globalPalette;
         if (!palettised) {
-            built = SixteenBitLevel(level, *info, options.dither && !exact[k]);
+            built = SixteenBitLevel(level, *info, options.dither);
         } else {
             const Image* source = sources[k];
             std::vector<Rgba8> colours = shared;
@@ -264,7 +261,7 @@ bool ImportImage(const Image& image, const ImportOptions& options, CMip& mip, st
                 source != nullptr && !source->palette.empty() && colours == source->palette;
             const std::vector<std::uint8_t> indices =
                 keepIndices ? source->indices
-                            : MapToPalette(level, colours, options.dither && !exact[k]);
+                            : MapToPalette(level, colours, options.dither);
             built = PalettisedLevel(level.width, level.height, indices, palette);
         }
         if (!built.HasData() || !made.SetLevel(std::move(built), perLevel ? &palette : nullptr)) {
