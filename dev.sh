@@ -14,7 +14,7 @@ PACKAGES=(
     nlohmann-json3-dev                     # korvale-tool info --json
     qt6-base-dev                           # the editor
     fonts-dejavu-core                      # a font for the editor
-    xvfb xauth xdotool                     # the editor's end-to-end test
+    xvfb xauth xdotool imagemagick         # the editor's end-to-end tests, screenshots
     desktop-file-utils shared-mime-info    # the desktop install test
 )
 

@@ -1,5 +1,7 @@
 #include "CKorvaleApp.h"
 
+#include <QTimer>
+
 #include "CKorvaleDlg.h"
 #include "QtDialogServices.h"
 
@@ -10,6 +12,11 @@ CKorvaleApp theApp;
 bool CKorvaleApp::InitInstance() {
     QtDialogServices services;
     CKorvaleDlg dialog(record_, services);
+    if (!startFile_.isEmpty()) {
+        // From inside the dialog's loop, so that a message about the file stands over the
+        // dialog rather than before it.
+        QTimer::singleShot(0, &dialog, [&dialog, file = startFile_] { dialog.OpenFile(file); });
+    }
     dialog.exec();
     return false;
 }

@@ -1,6 +1,8 @@
 #pragma once
 // The application object: owns the one SRB record every command works on, for the whole run.
 
+#include <QString>
+
 #include "CSrb.h"
 
 namespace korvale {
@@ -13,13 +15,17 @@ class CKorvaleApp {
     virtual ~CKorvaleApp() = default;
 
     // Runs the main dialog modally and returns false: the program ends when the dialog does.
-    // Needs a QApplication.
+    // A file named with SetStartFile is opened once the dialog is up. Needs a QApplication.
     bool InitInstance();
+
+    // The file given on the command line (see CKorvaleDlg::OpenFile).
+    void SetStartFile(const QString& path) { startFile_ = path; }
 
     [[nodiscard]] CSrb& Record() { return record_; }
 
   private:
     CSrb record_;
+    QString startFile_;
 };
 
 // The one application object, in static storage.

@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -14,8 +15,13 @@
 #include <iterator>
 
 #include "AppIcon.h"
+#include "CFileDropTarget.h"
+#include "CImportDlg.h"
 #include "CTextureViewer.h"
 #include "DialogUnits.h"
+#include "Importer.h"
+#include "LevelExport.h"
+#include "PngIo.h"
 #include "ValueText.h"
 #include "WindowPlacement.h"
 
@@ -25,8 +31,13 @@ namespace {
 
 const QString kSrbFilter = QStringLiteral("SRB Files (*.srb)");
 const QString kMipFilter = QStringLiteral("MIP Files (*.mip)");
+const QString kPngFilter = QStringLiteral("PNG Images (*.png)");
 const QString kAboutEntry = QStringLiteral("&About Korvale...");
 const QString kTextureEntry = QStringLiteral("&Texture...");
+const QString kImportEntry = QStringLiteral("&Import Image...");
+// How a file tells what it is: an SRB file's tag as stored, and the PNG signature.
+const QByteArray kSrbTag = QByteArrayLiteral(" BRS");
+const QByteArray kPngSignature = QByteArrayLiteral("\x89PNG\r\n\x1a\n");
 constexpr float kMaxHeaderValue = 100000.0F;
 constexpr float kMaxSize = 1000.0F;
 
@@ -77,6 +88,11 @@ std::string LocalPath(const QString& path) {
     return QFile::encodeName(path).toStdString();
 }
 
+// What the last load found wrong, when it found anything.
+QString LoadFindings(const CMip& mip) {
+    return mip.loadReport.Clean() ? QString() : QString::fromStdString(mip.loadReport.Summary());
+}
+
 }  // namespace
 
 CKorvaleDlg::CKorvaleDlg(CSrb& record, DialogServices& services, QWidget* parent)
@@ -89,6 +105,13 @@ CKorvaleDlg::CKorvaleDlg(CSrb& record, DialogServices& services, QWidget* parent
     BuildWindowMenu();
     ShowValues();
     quit_->setFocus();
+    // The edit boxes take dropped text as before; only a dropped file is taken from them.
+    auto* drops = new CFileDropTarget(this);
+    drops->Watch(this);
+    for (QLineEdit* field : fields_) {
+        drops->Watch(field);
+    }
+    connect(drops, &CFileDropTarget::FileDropped, this, &CKorvaleDlg::OpenFile);
 }
 
 void CKorvaleDlg::BuildControls() {
@@ -171,6 +194,9 @@ void CKorvaleDlg::BuildWindowMenu() {
     texture->setObjectName(QStringLiteral("textureAction"));
     texture->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));  // shown; the dialog's own works
     connect(texture, &QAction::triggered, this, &CKorvaleDlg::OnTexture);
+    QAction* import = windowMenu_->addAction(kImportEntry);
+    import->setObjectName(QStringLiteral("importAction"));
+    connect(import, &QAction::triggered, this, &CKorvaleDlg::OnImportImage);
     windowMenu_->addSeparator();
     QAction* about = windowMenu_->addAction(kAboutEntry);
     about->setObjectName(QStringLiteral("aboutAction"));
@@ -186,7 +212,10 @@ void CKorvaleDlg::BuildWindowMenu() {
 void CKorvaleDlg::OnTexture() {
     if (viewer_ == nullptr) {
         // A child window of the dialog, so it takes input while the dialog runs modally.
-        viewer_ = new CTextureViewer(record_.mip, this);
+        viewer_ = new CTextureViewer(record_.mip, services_, this);
+        viewer_->SetTextureName(textureName_);
+        connect(viewer_, &CTextureViewer::ImportRequested, this, [this] { ImportInto(viewer_); });
+        connect(viewer_, &CTextureViewer::FileDropped, this, &CKorvaleDlg::OpenFile);
         if (const QScreen* display = screen()) {
             // The window manager frames the viewer as it framed the dialog.
             const QMargins frame(geometry().left() - frameGeometry().left(),
@@ -221,9 +250,9 @@ void CKorvaleDlg::contextMenuEvent(QContextMenuEvent* event) {
     event->accept();
 }
 
-void CKorvaleDlg::SetStatus(QLabel* line, const QString& text) {
+void CKorvaleDlg::SetStatus(QLabel* line, const QString& text, const QString& reason) {
     line->setText(text);
-    line->setToolTip(text);  // a long path is cut off by the line's width
+    line->setToolTip(reason.isEmpty() ? text : text + QLatin1Char('\n') + reason);
 }
 
 QString CKorvaleDlg::SrbStatus() const {
@@ -231,6 +260,12 @@ QString CKorvaleDlg::SrbStatus() const {
 }
 QString CKorvaleDlg::MipStatus() const {
     return mipStatus_->text();
+}
+QString CKorvaleDlg::SrbStatusTip() const {
+    return srbStatus_->toolTip();
+}
+QString CKorvaleDlg::MipStatusTip() const {
+    return mipStatus_->toolTip();
 }
 
 void CKorvaleDlg::ShowValues() {
@@ -272,16 +307,20 @@ std::optional<QString> CKorvaleDlg::Choose(const QString& title, const QString& 
 void CKorvaleDlg::OnLoadSrb() {
     const auto path =
         Choose(QStringLiteral("Choose SRB file to load"), kSrbFilter, QStringLiteral("srb"), false);
-    if (!path) {
-        return;
+    if (path) {
+        LoadSrbFile(*path);
     }
-    const int loaded = record_.Load(LocalPath(*path));
+}
+
+void CKorvaleDlg::LoadSrbFile(const QString& path) {
+    const int loaded = record_.Load(LocalPath(path));
     RecordChanged();  // a failed load can still have changed the record or its report
     if (loaded <= 0) {
-        SetStatus(srbStatus_, QStringLiteral("no Srb loaded"));
+        SetStatus(srbStatus_, QStringLiteral("no Srb loaded"), LoadFindings(record_.mip));
         return;
     }
-    SetStatus(srbStatus_, QStringLiteral("Srb loaded: '%1'").arg(*path));
+    SetStatus(srbStatus_, QStringLiteral("Srb loaded: '%1'").arg(path), LoadFindings(record_.mip));
+    SetTextureFile(path);
     std::copy(record_.header.begin(), record_.header.end(), values_.begin());
     values_[kFields - 1] = 1.0F;
     ShowValues();
@@ -298,21 +337,32 @@ void CKorvaleDlg::OnSaveSrb() {
     (void)ExchangeFields();
     std::copy(values_.begin(), values_.begin() + CSrb::kHeaderValues, record_.header.begin());
     record_.sizeInMetres = values_[kFields - 1];
-    const bool saved = record_.Save(LocalPath(*path)) > 0;
-    SetStatus(srbStatus_, saved ? QStringLiteral("Srb saved: '%1'").arg(*path)
-                                : QStringLiteral("Srb not saved!"));
+    std::string reason;
+    const bool saved = record_.Save(LocalPath(*path), &reason) > 0;
+    SetStatus(
+        srbStatus_,
+        saved ? QStringLiteral("Srb saved: '%1'").arg(*path) : QStringLiteral("Srb not saved!"),
+        saved ? QString() : QString::fromStdString(reason));
 }
 
 void CKorvaleDlg::OnLoadMip() {
     const auto path =
         Choose(QStringLiteral("Choose MIP file to load"), kMipFilter, QStringLiteral("mip"), false);
-    if (!path) {
-        return;
+    if (path) {
+        LoadMipFile(*path);
     }
-    const bool loaded = record_.mip.Load(LocalPath(*path)) > 0;
+}
+
+void CKorvaleDlg::LoadMipFile(const QString& path) {
+    const bool loaded = record_.mip.Load(LocalPath(path)) > 0;
     RecordChanged();
-    SetStatus(mipStatus_, loaded ? QStringLiteral("Mip loaded: '%1'").arg(*path)
-                                 : QStringLiteral("no Mip loaded"));
+    SetStatus(
+        mipStatus_,
+        loaded ? QStringLiteral("Mip loaded: '%1'").arg(path) : QStringLiteral("no Mip loaded"),
+        LoadFindings(record_.mip));
+    if (loaded) {
+        SetTextureFile(path);
+    }
 }
 
 void CKorvaleDlg::OnSaveMip() {
@@ -321,9 +371,78 @@ void CKorvaleDlg::OnSaveMip() {
     if (!path) {
         return;
     }
-    const bool saved = record_.mip.Save(LocalPath(*path)) > 0;
-    SetStatus(mipStatus_, saved ? QStringLiteral("MIP saved: '%1'").arg(*path)
-                                : QStringLiteral("MIP not saved!"));
+    std::string reason;
+    const bool saved = record_.mip.Save(LocalPath(*path), &reason) > 0;
+    SetStatus(
+        mipStatus_,
+        saved ? QStringLiteral("MIP saved: '%1'").arg(*path) : QStringLiteral("MIP not saved!"),
+        saved ? QString() : QString::fromStdString(reason));
+}
+
+void CKorvaleDlg::OnImportImage() {
+    ImportInto(this);
+}
+
+void CKorvaleDlg::ImportInto(QWidget* parent) {
+    const auto path =
+        services_.ChooseFile(parent, FileRequest{QStringLiteral("Choose PNG image to import"),
+                                                 kPngFilter, QStringLiteral("png"), false});
+    if (path) {
+        (void)ImportPicture(*path, parent, true);
+    }
+}
+
+bool CKorvaleDlg::ImportPicture(const QString& path, QWidget* parent, bool askOptions) {
+    const auto refuse = [&](const std::string& reason) {
+        services_.ShowMessage(parent, QStringLiteral("No image can be imported from '%1': %2.")
+                                          .arg(path, QString::fromStdString(reason)));
+        return false;
+    };
+    Image picture;
+    std::string error;
+    if (!ReadPngFile(LocalPath(path), picture, error)) {
+        return refuse(error);
+    }
+    CMip made;
+    if (askOptions) {
+        CImportDlg options(picture, LocalPath(path), services_, parent);
+        if (!services_.RunModal(options)) {
+            return false;
+        }
+        if (!options.Result(made, error)) {
+            return refuse(error);
+        }
+    } else if (!ImportImage(picture, ImportOptions{}, made, error)) {
+        return refuse(error);
+    }
+    record_.mip = std::move(made);
+    RecordChanged();
+    SetStatus(mipStatus_, QStringLiteral("Image imported: '%1'").arg(path));
+    SetTextureFile(path);
+    return true;
+}
+
+void CKorvaleDlg::OpenFile(const QString& given) {
+    // Named on the command line, a path may be relative; the status lines show where it was.
+    const QString path = QFileInfo(given).absoluteFilePath();
+    QByteArray start;
+    if (QFile file(path); file.open(QIODevice::ReadOnly)) {
+        start = file.read(kPngSignature.size());
+    }
+    if (start.startsWith(kSrbTag)) {
+        LoadSrbFile(path);
+    } else if (start == kPngSignature) {
+        (void)ImportPicture(path, this, false);
+    } else {
+        LoadMipFile(path);  // its load says what is wrong with anything else
+    }
+}
+
+void CKorvaleDlg::SetTextureFile(const QString& path) {
+    textureName_ = QFile::decodeName(TextureBaseName(LocalPath(path)).c_str());
+    if (viewer_ != nullptr) {
+        viewer_->SetTextureName(textureName_);
+    }
 }
 
 bool CKorvaleDlg::ExchangeFields() {

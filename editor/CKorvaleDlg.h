@@ -2,6 +2,7 @@
 // The main dialog: four file commands, seven numeric fields, two status lines and Quit, and the
 // texture window it opens from its window menu. The numbers live in the dialog's variables
 // (values_); the edit boxes only show them, and ShowValues()/ReadFields() exchange the two.
+// Besides the commands, a file reaches the record by name (the command line) or by a drop.
 
 #include <QDialog>
 #include <QString>
@@ -52,6 +53,13 @@ class CKorvaleDlg : public QDialog {
     void OnSaveMip();
     // Opens the texture window (or brings it to the front).
     void OnTexture();
+    // Import Image: a PNG picture chosen and its import options asked for; the record's mip set
+    // becomes the one made from it, and the header values and the size stay.
+    void OnImportImage();
+    // Opens a file as the matching command would, told by its first bytes: an SRB file as Load
+    // SRB, a PNG picture imported with the automatic options, anything else as Load MIP. For
+    // the file named on the command line and for files dropped on the dialog or the viewer.
+    void OpenFile(const QString& path);
     // Called after every load: whatever shows the record draws it again.
     void RecordChanged();
 
@@ -61,6 +69,9 @@ class CKorvaleDlg : public QDialog {
     // For tests and the window menu.
     [[nodiscard]] QString SrbStatus() const;
     [[nodiscard]] QString MipStatus() const;
+    // The status lines' tooltips: the whole text, and the reason for it where there is one.
+    [[nodiscard]] QString SrbStatusTip() const;
+    [[nodiscard]] QString MipStatusTip() const;
     [[nodiscard]] QLineEdit* Field(int index) const {
         return fields_.at(static_cast<std::size_t>(index));
     }
@@ -81,7 +92,9 @@ class CKorvaleDlg : public QDialog {
   private:
     // Fills the edit boxes from the variables.
     void ShowValues();
-    static void SetStatus(QLabel* line, const QString& text);
+    // The tooltip carries the text in full (a long path is cut off by the line's width) and
+    // the reason below it.
+    static void SetStatus(QLabel* line, const QString& text, const QString& reason = QString());
     // Reads every edit box into the variables, in binding order. Returns the index of the
     // first field that failed (not a number, or out of range) and its message, if any.
     std::optional<std::pair<int, QString>> ReadFields();
@@ -93,6 +106,15 @@ class CKorvaleDlg : public QDialog {
     void PopUpWindowMenu(const QPoint& globalPos);
     std::optional<QString> Choose(const QString& title, const QString& filter,
                                   const QString& suffix, bool save);
+    void LoadSrbFile(const QString& path);
+    void LoadMipFile(const QString& path);
+    // Import Image with its choosers and messages over parent (the dialog or the viewer).
+    void ImportInto(QWidget* parent);
+    // Reads the picture and replaces the mip set, asking for the options or taking the automatic
+    // ones. On any failure the user is told why and the record is left as it was.
+    bool ImportPicture(const QString& path, QWidget* parent, bool askOptions);
+    // Remembers the file the set came from, so exported levels are named after it.
+    void SetTextureFile(const QString& path);
 
     CSrb& record_;
     DialogServices& services_;
@@ -106,6 +128,7 @@ class CKorvaleDlg : public QDialog {
     QPushButton* quit_ = nullptr;
     QMenu* windowMenu_ = nullptr;
     CTextureViewer* viewer_ = nullptr;  // made when first opened, owned as a child
+    QString textureName_;               // the base name of the file the set came from
 };
 
 }  // namespace korvale

@@ -1,12 +1,17 @@
 #include "CTextureViewer.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QEvent>
+#include <QFile>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeySequence>
 #include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QShortcut>
@@ -19,17 +24,28 @@
 #include <algorithm>
 #include <cmath>
 
+#include "CFileDropTarget.h"
 #include "CLevelCanvas.h"
 #include "CPaletteView.h"
+#include "LevelExport.h"
 #include "LevelImage.h"
 #include "PixelCodec.h"
 #include "PixelType.h"
+#include "PngIo.h"
 
 namespace korvale {
 
 namespace {
 
 constexpr double kSameScale = 1e-9;
+const QString kPngFilter = QStringLiteral("PNG Images (*.png)");
+// How long the status bar says what an export wrote.
+constexpr int kNoticeMs = 8000;
+
+// Paths go to the file layer in the file system's own encoding.
+std::string LocalPath(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
 
 // The text of the last load's report, in this one place.
 QString LastLoadReport(const CMip& mip) {
@@ -111,11 +127,15 @@ QLabel* Caption(const QString& text, QWidget* parent) {
 
 }  // namespace
 
-CTextureViewer::CTextureViewer(const CMip& mip, QWidget* parent)
-    : QMainWindow(parent, Qt::Window), mip_(mip) {
+CTextureViewer::CTextureViewer(const CMip& mip, DialogServices& services, QWidget* parent)
+    : QMainWindow(parent, Qt::Window), mip_(mip), services_(services) {
     setWindowTitle(QStringLiteral("Texture"));
     setObjectName(QStringLiteral("textureViewer"));
+    BuildMenu();
     BuildWidgets();
+    auto* drops = new CFileDropTarget(this);
+    drops->Watch(this);
+    connect(drops, &CFileDropTarget::FileDropped, this, &CTextureViewer::FileDropped);
     resize(900, 640);
 
     auto shortcut = [this](const QKeySequence& keys, void (CTextureViewer::*zoom)()) {
@@ -128,6 +148,24 @@ CTextureViewer::CTextureViewer(const CMip& mip, QWidget* parent)
     auto* fit = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_0), this);
     connect(fit, &QShortcut::activated, this, [this] { SetZoom(kFit); });
     Refresh();
+}
+
+void CTextureViewer::BuildMenu() {
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    import_ = file->addAction(QStringLiteral("&Import Image..."));
+    import_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
+    connect(import_, &QAction::triggered, this, &CTextureViewer::ImportRequested);
+    file->addSeparator();
+    exportLevel_ = file->addAction(QStringLiteral("Export &Level..."));
+    exportLevel_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    connect(exportLevel_, &QAction::triggered, this, &CTextureViewer::ExportLevel);
+    exportAll_ = file->addAction(QStringLiteral("Export &All Levels..."));
+    exportAll_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
+    connect(exportAll_, &QAction::triggered, this, &CTextureViewer::ExportAllLevels);
+    file->addSeparator();
+    QAction* close = file->addAction(QStringLiteral("&Close"));
+    close->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_W));
+    connect(close, &QAction::triggered, this, &QWidget::close);
 }
 
 void CTextureViewer::BuildWidgets() {
@@ -226,6 +264,8 @@ void CTextureViewer::BuildWidgets() {
 
 void CTextureViewer::Refresh() {
     const std::vector<int> filled = mip_.FilledSlots();
+    exportLevel_->setEnabled(!filled.empty());
+    exportAll_->setEnabled(!filled.empty());
     if (filled.empty()) {
         pages_->setCurrentWidget(empty_);
         statusBar()->hide();
@@ -355,6 +395,85 @@ void CTextureViewer::ZoomAround(int steps, QPointF texel, QPoint where) {
                                              inViewport.x());
     scroll_->verticalScrollBar()->setValue(static_cast<int>(std::lround(texel.y() * scale)) -
                                            inViewport.y());
+}
+
+void CTextureViewer::SetTextureName(const QString& base) {
+    textureName_ = base.isEmpty() ? QStringLiteral("texture") : base;
+}
+
+bool CTextureViewer::WriteLevel(int slot, const QString& path) {
+    std::vector<std::uint8_t> png;
+    std::string error;
+    if (!EncodeLevelPng(mip_, slot, LevelView::kFullScale, png, error) ||
+        !WriteFileBytes(LocalPath(path), png, error)) {
+        services_.ShowMessage(this, QStringLiteral("The level could not be written to '%1': %2.")
+                                        .arg(path, QString::fromStdString(error)));
+        return false;
+    }
+    return true;
+}
+
+void CTextureViewer::ExportLevel() {
+    if (!ShowsTexture()) {
+        return;
+    }
+    const CBmap& level = mip_.levels.at(static_cast<std::size_t>(state_.slot));
+    const QString name = QFile::decodeName(
+        LevelFileName(QFile::encodeName(textureName_).toStdString(), level).c_str());
+    const auto path =
+        services_.ChooseFile(this, FileRequest{QStringLiteral("Export Level..."), kPngFilter,
+                                               QStringLiteral("png"), true, name});
+    if (path && WriteLevel(state_.slot, *path)) {
+        statusBar()->showMessage(QStringLiteral("Level %1 x %2 written to '%3'")
+                                     .arg(level.Width())
+                                     .arg(level.Height())
+                                     .arg(*path),
+                                 kNoticeMs);
+    }
+}
+
+void CTextureViewer::ExportAllLevels() {
+    const std::vector<int> filled = mip_.FilledSlots();
+    if (filled.empty()) {
+        return;
+    }
+    const auto folder =
+        services_.ChooseFolder(this, QStringLiteral("Export All Levels into Folder"));
+    if (!folder) {
+        return;
+    }
+    const QDir dir(*folder);
+    const std::string base = QFile::encodeName(textureName_).toStdString();
+    QStringList paths;
+    QStringList existing;
+    for (const int k : filled) {
+        const std::string name = LevelFileName(base, mip_.levels.at(static_cast<std::size_t>(k)));
+        paths.append(dir.filePath(QFile::decodeName(name.c_str())));
+        if (QFile::exists(paths.back())) {
+            existing.append(QFile::decodeName(name.c_str()));
+        }
+    }
+    // The folder chooser cannot ask about the files, so the question comes here.
+    if (!existing.isEmpty() &&
+        !services_.Ask(
+            this,
+            QStringLiteral("%1 already in '%2': %3.\n\nReplace %4?")
+                .arg(existing.size() == 1 ? QStringLiteral("One file is")
+                                          : QStringLiteral("%1 files are").arg(existing.size()),
+                     *folder, existing.join(QStringLiteral(", ")),
+                     existing.size() == 1 ? QStringLiteral("it") : QStringLiteral("them")))) {
+        return;
+    }
+    for (std::size_t i = 0; i < filled.size(); ++i) {
+        if (!WriteLevel(filled[i], paths.at(static_cast<int>(i)))) {
+            return;  // the rest would most likely fail for the same reason
+        }
+    }
+    statusBar()->showMessage(
+        QStringLiteral("%1 %2 written to '%3'")
+            .arg(filled.size())
+            .arg(filled.size() == 1 ? QStringLiteral("level") : QStringLiteral("levels"), *folder),
+        kNoticeMs);
 }
 
 double CTextureViewer::Scale() const {

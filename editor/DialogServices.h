@@ -1,10 +1,12 @@
 #pragma once
-// The blocking parts of the dialog (file choosers, message boxes, the About box) behind one
-// interface, so that tests can drive the dialog without running a nested event loop.
+// The blocking parts of the dialog (file and folder choosers, message boxes, the About box and
+// any other modal dialog) behind one interface, so that tests can drive the dialog without
+// running a nested event loop.
 
 #include <QString>
 #include <optional>
 
+class QDialog;
 class QWidget;
 
 namespace korvale {
@@ -14,6 +16,7 @@ struct FileRequest {
     QString filter;         // e.g. "SRB Files (*.srb)"
     QString defaultSuffix;  // appended when the user types a name without one
     bool save = false;  // a save chooser (asks before overwriting) or an open chooser (must exist)
+    QString suggestedName = {};  // a save chooser starts with this file name
 };
 
 class DialogServices {
@@ -21,8 +24,14 @@ class DialogServices {
     virtual ~DialogServices() = default;
     // The chosen path, or nothing when the user cancelled.
     virtual std::optional<QString> ChooseFile(QWidget* parent, const FileRequest& request) = 0;
+    // An existing folder, or nothing when the user cancelled.
+    virtual std::optional<QString> ChooseFolder(QWidget* parent, const QString& title) = 0;
     virtual void ShowMessage(QWidget* parent, const QString& text) = 0;
+    // A yes-or-no question; true for yes.
+    virtual bool Ask(QWidget* parent, const QString& question) = 0;
     virtual void ShowAbout(QWidget* parent) = 0;
+    // Runs a modal dialog the caller made; true when the user accepted it.
+    virtual bool RunModal(QDialog& dialog) = 0;
 };
 
 }  // namespace korvale

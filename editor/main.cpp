@@ -42,6 +42,16 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", qPrintable(m));
     }
     QApplication::setApplicationName(QStringLiteral("Korvale"));
+    // The desktop entry installed, so the window is matched with it (icon, name).
+    QGuiApplication::setDesktopFileName(QStringLiteral("korvale"));
+    const QStringList files = QApplication::arguments().mid(1);
+    if (files.size() > 1) {
+        std::fprintf(stderr, "usage: korvale [FILE]\n");
+        return 2;
+    }
+    if (!files.isEmpty()) {
+        korvale::theApp.SetStartFile(files.constFirst());
+    }
     if (!korvale::theApp.InitInstance()) {
         return 0;
     }

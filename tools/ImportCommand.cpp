@@ -14,6 +14,7 @@
 
 #include "CompanionFile.h"
 #include "Importer.h"
+#include "LevelExport.h"
 #include "PixelType.h"
 #include "PngIo.h"
 #include "ToolSupport.h"
@@ -126,7 +127,7 @@ int RunBatch(const std::vector<std::string>& inputs, const std::string& folder,
     auto worker = [&] {
         for (std::size_t i = next++; i < inputs.size(); i = next++) {
             const std::string out = (std::filesystem::path(folder) /
-                                     (BaseName(inputs[i]) + (job.srb ? ".srb" : ".mip")))
+                                     (TextureBaseName(inputs[i]) + (job.srb ? ".srb" : ".mip")))
                                         .string();
             std::string made;
             const std::string error = ImportOne(inputs[i], {}, out, job, made);

@@ -46,12 +46,6 @@ bool EndsWithNoCase(const std::string& text, const std::string& suffix) {
                       });
 }
 
-std::string BaseName(const std::string& path) {
-    const std::string name = std::filesystem::path(path).filename().string();
-    const std::size_t dot = name.find('.', 1);
-    return dot == std::string::npos ? name : name.substr(0, dot);
-}
-
 std::optional<std::vector<std::uint8_t>> ReadInput(const std::string& path, std::string& error) {
     FilePtr owned;
     std::FILE* file = stdin;

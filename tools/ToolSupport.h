@@ -23,8 +23,6 @@ int Fail(const std::string& file, const std::string& reason);
 int UsageError(const std::string& message);
 
 [[nodiscard]] bool EndsWithNoCase(const std::string& text, const std::string& suffix);
-// The file name without its folder and everything from its first '.', for naming outputs.
-[[nodiscard]] std::string BaseName(const std::string& path);
 
 // The whole of a file, or of standard input for "-", read once: a pipe can be read only once,
 // and the tag that tells an SRB file from a MIP file is at its start. Empty with error set when

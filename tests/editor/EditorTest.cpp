@@ -4,43 +4,31 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTest>
+#include <QTreeWidget>
+#include <QUrl>
 #include <bit>
-#include <deque>
 
 #include "AppIcon.h"
 #include "CAboutDlg.h"
 #include "CKorvaleDlg.h"
 #include "CTextureViewer.h"
 #include "DialogUnits.h"
+#include "LevelImage.h"
+#include "PngIo.h"
+#include "ScriptedServices.h"
 #include "TestSupport.h"
 
 namespace korvale::test {
 namespace {
-
-class ScriptedServices : public DialogServices {
-  public:
-    std::optional<QString> ChooseFile(QWidget*, const FileRequest& request) override {
-        requests.push_back(request);
-        if (answers.empty()) {
-            return std::nullopt;
-        }
-        auto answer = answers.front();
-        answers.pop_front();
-        return answer;
-    }
-    void ShowMessage(QWidget*, const QString& text) override { messages.push_back(text); }
-    void ShowAbout(QWidget*) override { ++abouts; }
-
-    std::deque<std::optional<QString>> answers;
-    std::vector<FileRequest> requests;
-    std::vector<QString> messages;
-    int abouts = 0;
-};
 
 class EditorTest : public testing::Test {
   protected:
@@ -61,11 +49,55 @@ class EditorTest : public testing::Test {
         ASSERT_GT(srb.Save(Path(name)), 0);
     }
 
+    // A PNG picture: the left half one colour, the right half another.
+    void WritePicture(const std::string& name, int width, int height, Rgba8 left, Rgba8 right) {
+        Image picture;
+        picture.width = width;
+        picture.height = height;
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                const Rgba8& c = x < width / 2 ? left : right;
+                picture.pixels.insert(picture.pixels.end(), c.begin(), c.end());
+            }
+        }
+        std::vector<std::uint8_t> png;
+        std::string error;
+        ASSERT_TRUE(EncodePng(picture, true, png, error)) << error;
+        ASSERT_TRUE(WriteFileBytes(Path(name), png, error)) << error;
+    }
+    QString Quoted(const char* text, const std::string& name) const {
+        return QString::fromStdString(text + ("'" + Path(name) + "'"));
+    }
+
     ScratchDir dir_;
     CSrb record_;
     ScriptedServices services_;
     CKorvaleDlg dialog_;
 };
+
+constexpr Rgba8 kRed = {255, 0, 0, 255};
+constexpr Rgba8 kBlue = {0, 0, 255, 255};
+
+Rgba8 PixelAt(const Image& image, int x, int y) {
+    const auto at = 4 * (static_cast<std::size_t>(y) * static_cast<std::size_t>(image.width) +
+                         static_cast<std::size_t>(x));
+    return {image.pixels[at], image.pixels[at + 1], image.pixels[at + 2], image.pixels[at + 3]};
+}
+
+// Sends a drag of urls to target and drops it there when the drag is taken. True when both the
+// drag and the drop were taken.
+bool DragAndDrop(QWidget* target, const QList<QUrl>& urls) {
+    QMimeData data;
+    data.setUrls(urls);
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    if (!enter.isAccepted()) {
+        return false;
+    }
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+    return drop.isAccepted();
+}
 
 TEST_F(EditorTest, LayoutFollowsTheDialogTemplate) {
     EXPECT_EQ(dialog_.windowTitle(), "Korvale");
@@ -320,21 +352,22 @@ TEST_F(EditorTest, HeaderValuesRoundTripBitForBitThroughTheFields) {
     EXPECT_EQ(after, before);
 }
 
-TEST_F(EditorTest, WindowMenuOffersMoveCloseTextureAndAbout) {
+TEST_F(EditorTest, WindowMenuOffersMoveCloseTextureImportAndAbout) {
     QMenu* menu = dialog_.WindowMenu();
     const auto actions = menu->actions();
-    ASSERT_EQ(actions.size(), 5);
+    ASSERT_EQ(actions.size(), 6);
     EXPECT_EQ(actions[0]->text(), "&Move");
     EXPECT_EQ(actions[1]->text(), "&Close");
     EXPECT_EQ(actions[2]->text(), "&Texture...");
-    EXPECT_TRUE(actions[3]->isSeparator());
-    EXPECT_EQ(actions[4]->text(), "&About Korvale...");
+    EXPECT_EQ(actions[3]->text(), "&Import Image...");
+    EXPECT_TRUE(actions[4]->isSeparator());
+    EXPECT_EQ(actions[5]->text(), "&About Korvale...");
     EXPECT_EQ(dialog_.TextureViewer(), nullptr);
     actions[2]->trigger();
     ASSERT_NE(dialog_.TextureViewer(), nullptr);
     EXPECT_TRUE(dialog_.TextureViewer()->isVisible());
     EXPECT_TRUE(services_.requests.empty());
-    actions[4]->trigger();
+    actions[5]->trigger();
     EXPECT_EQ(services_.abouts, 1);
     actions[1]->trigger();  // Close is the cancel command: Load SRB
     ASSERT_EQ(services_.requests.size(), 1U);
@@ -350,6 +383,152 @@ TEST_F(EditorTest, WindowMenuOffersMoveCloseTextureAndAbout) {
     QTest::keyClick(&dialog_, Qt::Key_F10, Qt::ShiftModifier);
     EXPECT_TRUE(menu->isVisible());
     menu->hide();
+}
+
+TEST_F(EditorTest, ImportImageReplacesTheSetAndKeepsTheValues) {
+    WriteSrb("tree.srb", {1, 2, 3, 4, 5, 6});
+    Answer(Path("tree.srb"));
+    dialog_.OnLoadSrb();
+    SetField(6, "2.5");
+    dialog_.OnTexture();
+    WritePicture("leaf.png", 8, 4, kRed, kBlue);
+    Answer(Path("leaf.png"));
+    services_.run = [](QDialog& options) {  // the user picks rgb565 and imports
+        auto* type = options.findChild<QComboBox*>("type");
+        type->setCurrentIndex(type->findText("rgb565"));
+        return true;
+    };
+    dialog_.findChild<QAction*>("importAction")->trigger();
+
+    EXPECT_EQ(services_.requests.back().title, "Choose PNG image to import");
+    EXPECT_EQ(services_.requests.back().filter, "PNG Images (*.png)");
+    EXPECT_FALSE(services_.requests.back().save);
+    EXPECT_EQ(services_.modals, 1);
+    EXPECT_EQ(dialog_.MipStatus(), Quoted("Image imported: ", "leaf.png"));
+    EXPECT_EQ(dialog_.SrbStatus(), Quoted("Srb loaded: ", "tree.srb"));
+    EXPECT_EQ(record_.mip.FilledSlots(), (std::vector<int>{3, 2, 1, 0}));
+    EXPECT_EQ(record_.mip.levels[3].Type(), 3);
+    EXPECT_EQ(dialog_.TextureViewer()->LevelList()->topLevelItem(0)->text(1), "8 x 4");
+    EXPECT_EQ(FieldText(0), "1");
+    EXPECT_EQ(FieldText(6), "2.5");
+
+    Answer(Path("leaf.srb"));
+    dialog_.OnSaveSrb();
+    CSrb saved;
+    ASSERT_EQ(saved.Load(Path("leaf.srb")), 1);
+    EXPECT_EQ(saved.header, (std::array<float, 6>{1, 2, 3, 4, 5, 6}));
+    const Image top = LevelToImage(saved.mip.levels[3], saved.mip.levelPalettes[3]);
+    ASSERT_EQ(top.width, 8);
+    EXPECT_EQ(PixelAt(top, 0, 0), kRed);
+    EXPECT_EQ(PixelAt(top, 7, 3), kBlue);
+}
+
+TEST_F(EditorTest, AFailedOrCancelledImportLeavesTheRecord) {
+    CMip mip;
+    ASSERT_TRUE(MakeMipSet(mip, 4, 0, 3));
+    ASSERT_EQ(mip.Save(Path("wall.mip")), 1);
+    Answer(Path("wall.mip"));
+    dialog_.OnLoadMip();
+    WriteFile(Path("fake.png"), Bytes{'n', 'o', 'p', 'e'});
+    WritePicture("leaf.png", 8, 4, kRed, kBlue);
+
+    dialog_.OnImportImage();  // the chooser is cancelled
+    Answer(Path("fake.png"));
+    dialog_.OnImportImage();
+    services_.run = [](QDialog&) { return false; };  // the options are cancelled
+    Answer(Path("leaf.png"));
+    dialog_.OnImportImage();
+
+    EXPECT_EQ(services_.requests.size(), 4U);
+    EXPECT_EQ(services_.modals, 1);
+    ASSERT_EQ(services_.messages.size(), 1U);
+    EXPECT_TRUE(services_.messages[0].startsWith(
+        Quoted("No image can be imported from ", "fake.png") + ": "))
+        << services_.messages[0].toStdString();
+    EXPECT_EQ(dialog_.MipStatus(), Quoted("Mip loaded: ", "wall.mip"));
+    EXPECT_EQ(record_.mip.FilledSlots(), (std::vector<int>{3, 2, 1, 0}));
+    EXPECT_EQ(record_.mip.levels[3].Type(), 4);
+}
+
+TEST_F(EditorTest, OpenFileTellsSrbMipAndPngApartByTheirFirstBytes) {
+    WriteSrb("tree.dat", {7, 0, 0, 0, 0, 0});
+    CMip mip;
+    ASSERT_TRUE(MakeMipSet(mip, 4, 0, 2));
+    ASSERT_EQ(mip.Save(Path("wall.dat")), 1);
+    WritePicture("leaf.dat", 2, 2, kRed, kBlue);
+    WriteFile(Path("junk.mip"), Bytes{'n', 'o', 'p', 'e'});
+
+    dialog_.OpenFile(QString::fromStdString(Path("tree.dat")));
+    EXPECT_EQ(dialog_.SrbStatus(), Quoted("Srb loaded: ", "tree.dat"));
+    EXPECT_EQ(FieldText(0), "7");
+    dialog_.OpenFile(QString::fromStdString(Path("wall.dat")));
+    EXPECT_EQ(dialog_.MipStatus(), Quoted("Mip loaded: ", "wall.dat"));
+    EXPECT_EQ(record_.mip.FilledSlots(), (std::vector<int>{2, 1, 0}));
+    dialog_.OpenFile(QString::fromStdString(Path("leaf.dat")));
+    EXPECT_EQ(dialog_.MipStatus(), Quoted("Image imported: ", "leaf.dat"));
+    EXPECT_EQ(services_.modals, 0);              // the automatic options, no dialog
+    EXPECT_EQ(record_.mip.levels[1].Type(), 0);  // two colours: pal4
+    dialog_.OpenFile(QString::fromStdString(Path("junk.mip")));
+    EXPECT_EQ(dialog_.MipStatus(), "no Mip loaded");
+    EXPECT_EQ(dialog_.MipStatusTip(),
+              "no Mip loaded\nfirst error at offset 0: not a MIP file: no MIP tag at its start");
+    EXPECT_EQ(dialog_.SrbStatus(), Quoted("Srb loaded: ", "tree.dat"));
+    EXPECT_TRUE(services_.messages.empty());
+}
+
+TEST_F(EditorTest, ADroppedFileOpensOnTheDialogItsFieldsAndTheViewer) {
+    WriteSrb("tree.srb", {1, 2, 3, 4, 5, 6});
+    WritePicture("leaf.png", 2, 2, kRed, kBlue);
+    CMip mip;
+    ASSERT_TRUE(MakeMipSet(mip, 4, 0, 2));
+    ASSERT_EQ(mip.Save(Path("wall.mip")), 1);
+    auto url = [this](const char* name) {
+        return QUrl::fromLocalFile(QString::fromStdString(Path(name)));
+    };
+    // Only one local file is taken: not two, not a folder, not a remote address.
+    EXPECT_FALSE(DragAndDrop(&dialog_, {url("tree.srb"), url("leaf.png")}));
+    EXPECT_FALSE(DragAndDrop(&dialog_, {url("")}));
+    EXPECT_FALSE(DragAndDrop(&dialog_, {QUrl("https://example.org/tree.srb")}));
+
+    ASSERT_TRUE(DragAndDrop(&dialog_, {url("tree.srb")}));
+    EXPECT_EQ(dialog_.SrbStatus(), "no SRB Loaded");  // opened once the drop has returned
+    EXPECT_TRUE(QTest::qWaitFor([&] { return dialog_.SrbStatus() != "no SRB Loaded"; }));
+    EXPECT_EQ(dialog_.SrbStatus(), Quoted("Srb loaded: ", "tree.srb"));
+
+    dialog_.OnTexture();
+    ASSERT_TRUE(DragAndDrop(dialog_.TextureViewer(), {url("leaf.png")}));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return dialog_.MipStatus() != "no Mip Loaded"; }));
+    EXPECT_EQ(dialog_.MipStatus(), Quoted("Image imported: ", "leaf.png"));
+
+    ASSERT_TRUE(DragAndDrop(dialog_.Field(2), {url("wall.mip")}));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return dialog_.MipStatus().startsWith("Mip loaded"); }));
+    EXPECT_EQ(FieldText(2), "3");  // the field took no text from the drop
+}
+
+TEST_F(EditorTest, StatusTooltipsAddTheLoadReportAndTheSaveReason) {
+    WriteFile(Path("tag.mip"), ByteBuilder().Tag(" MIP").Data());
+    Answer(Path("tag.mip"));
+    dialog_.OnLoadMip();
+    EXPECT_EQ(dialog_.MipStatus(), Quoted("Mip loaded: ", "tag.mip"));
+    EXPECT_EQ(dialog_.MipStatusTip().toStdString(),
+              "Mip loaded: '" + Path("tag.mip") + "'\nfirst error at offset 4: no MPHD header");
+
+    WriteSrb("tree.srb", {1, 2, 3, 4, 5, 6});
+    Answer(Path("tree.srb"));
+    dialog_.OnLoadSrb();
+    EXPECT_EQ(dialog_.SrbStatusTip(), dialog_.SrbStatus());  // a clean load has no reason
+
+    const std::string missing = Path("no/such/folder");
+    Answer(missing + "/x.srb");
+    dialog_.OnSaveSrb();
+    EXPECT_EQ(dialog_.SrbStatus(), "Srb not saved!");
+    EXPECT_EQ(dialog_.SrbStatusTip().toStdString(),
+              "Srb not saved!\ncannot create a file in " + missing + ": No such file or directory");
+    Answer(missing + "/x.mip");
+    dialog_.OnSaveMip();
+    EXPECT_EQ(dialog_.MipStatus(), "MIP not saved!");
+    EXPECT_EQ(dialog_.MipStatusTip().toStdString(),
+              "MIP not saved!\ncannot create a file in " + missing + ": No such file or directory");
 }
 
 TEST(AboutBox, ShowsTheNameAndIconAndClosesOnOk) {

@@ -11,33 +11,14 @@
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
-#include <deque>
 #include <functional>
 
 #include "CImportDlg.h"
 #include "PngIo.h"
+#include "ScriptedServices.h"
 
 namespace korvale::test {
 namespace {
-
-class ScriptedServices : public DialogServices {
-  public:
-    std::optional<QString> ChooseFile(QWidget*, const FileRequest& request) override {
-        requests.push_back(request);
-        if (answers.empty()) {
-            return std::nullopt;
-        }
-        auto answer = answers.front();
-        answers.pop_front();
-        return answer;
-    }
-    void ShowMessage(QWidget*, const QString& text) override { messages.push_back(text); }
-    void ShowAbout(QWidget*) override {}
-
-    std::deque<QString> answers;
-    std::vector<FileRequest> requests;
-    std::vector<QString> messages;
-};
 
 Image Picture(int width, int height, const std::function<Rgba8(int, int)>& colour) {
     Image image;

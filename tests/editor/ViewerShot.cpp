@@ -21,8 +21,11 @@ using namespace korvale;
 class OnePathServices : public DialogServices {
   public:
     std::optional<QString> ChooseFile(QWidget*, const FileRequest&) override { return path; }
+    std::optional<QString> ChooseFolder(QWidget*, const QString&) override { return {}; }
     void ShowMessage(QWidget*, const QString&) override {}
+    bool Ask(QWidget*, const QString&) override { return false; }
     void ShowAbout(QWidget*) override {}
+    bool RunModal(QDialog&) override { return false; }
     QString path;
 };
 

@@ -20,6 +20,8 @@
 #include "CTextureViewer.h"
 #include "LevelImage.h"
 #include "LevelQImage.h"
+#include "PngIo.h"
+#include "ScriptedServices.h"
 #include "TestSupport.h"
 #include "WindowPlacement.h"
 
@@ -178,7 +180,7 @@ TEST(WindowPlacement, BesideTheDialogWhereTheRoomIsLargest) {
 // A mip set with a palettised 2 x 1 level (own palette) and a 1 x 1 argb1555 level.
 class ViewerTest : public testing::Test {
   protected:
-    ViewerTest() : viewer_(mip_) {
+    ViewerTest() : viewer_(mip_, services_) {
         mip_.miptype = 2;
         mip_.SetRepeatCode(1);
         const CCmap palette = TwoColourPalette();
@@ -194,6 +196,7 @@ class ViewerTest : public testing::Test {
     }
 
     CMip mip_;
+    ScriptedServices services_;
     CTextureViewer viewer_;
 };
 
@@ -269,20 +272,70 @@ TEST_F(ViewerTest, HoveringASwatchPicksOutItsPixels) {
     EXPECT_FALSE(palette->isVisibleTo(&viewer_));
 }
 
+TEST_F(ViewerTest, ExportLevelWritesTheSelectedLevelAsThePictureTheToolWrites) {
+    ScratchDir dir;
+    viewer_.SetTextureName("wall");
+    services_.answers.emplace_back(QString::fromStdString(dir.Path("top.png")));
+    viewer_.ExportLevelAction()->trigger();
+    ASSERT_EQ(services_.requests.size(), 1U);
+    EXPECT_EQ(services_.requests[0].title, "Export Level...");
+    EXPECT_EQ(services_.requests[0].filter, "PNG Images (*.png)");
+    EXPECT_TRUE(services_.requests[0].save);
+    EXPECT_EQ(services_.requests[0].suggestedName, "wall-2x1.png");
+    Image top;
+    std::string error;
+    ASSERT_TRUE(ReadPngFile(dir.Path("top.png"), top, error)) << error;
+    EXPECT_EQ(top.width, 2);
+    EXPECT_EQ(top.pixels, (std::vector<std::uint8_t>{10, 20, 30, 40, 255, 0, 128, 255}));
+    EXPECT_EQ(top.indices, (std::vector<std::uint8_t>{3, 15}));  // indexed, as it is stored
+
+    services_.answers.emplace_back(QString::fromStdString(dir.Path("gone/top.png")));
+    viewer_.ExportLevel();
+    ASSERT_EQ(services_.messages.size(), 1U);
+    EXPECT_EQ(services_.messages[0].toStdString(),
+              "The level could not be written to '" + dir.Path("gone/top.png") +
+                  "': cannot create a file in " + dir.Path("gone") +
+                  ": No such file or directory.");
+
+    CMip empty;
+    const CTextureViewer nothing(empty, services_);
+    EXPECT_FALSE(nothing.ExportLevelAction()->isEnabled());
+    EXPECT_FALSE(nothing.ExportAllAction()->isEnabled());
+}
+
+TEST_F(ViewerTest, ExportAllLevelsNamesThemAfterTheTextureAndAsksBeforeReplacing) {
+    ScratchDir dir;
+    const QString folder = QString::fromStdString(dir.Root().string());
+    viewer_.SetTextureName("wall");
+    WriteFile(dir.Path("wall-1x1.png"), Bytes{'o', 'l', 'd'});
+    services_.yes = false;
+    services_.answers.emplace_back(folder);
+    viewer_.ExportAllAction()->trigger();
+    ASSERT_EQ(services_.folderTitles.size(), 1U);
+    EXPECT_EQ(services_.folderTitles[0], "Export All Levels into Folder");
+    ASSERT_EQ(services_.questions.size(), 1U);
+    EXPECT_EQ(services_.questions[0],
+              "One file is already in '" + folder + "': wall-1x1.png.\n\nReplace it?");
+    EXPECT_EQ(dir.List(), (std::vector<std::string>{"wall-1x1.png"}));
+    EXPECT_EQ(ReadFile(dir.Path("wall-1x1.png")), (Bytes{'o', 'l', 'd'}));
+
+    services_.yes = true;
+    services_.answers.emplace_back(folder);
+    viewer_.ExportAllLevels();
+    EXPECT_EQ(dir.List(), (std::vector<std::string>{"wall-1x1.png", "wall-2x1.png"}));
+    Image small;
+    std::string error;
+    ASSERT_TRUE(ReadPngFile(dir.Path("wall-1x1.png"), small, error)) << error;
+    EXPECT_EQ(small.pixels, (std::vector<std::uint8_t>{255, 0, 0, 255}));  // argb1555 at full scale
+    EXPECT_TRUE(services_.messages.empty());
+}
+
 class ViewerInDialogTest : public testing::Test {
   protected:
     ViewerInDialogTest() : dialog_(record_, services_) {}
 
-    class Services : public DialogServices {
-      public:
-        std::optional<QString> ChooseFile(QWidget*, const FileRequest&) override { return answer; }
-        void ShowMessage(QWidget*, const QString&) override {}
-        void ShowAbout(QWidget*) override {}
-        std::optional<QString> answer;
-    };
-
     void Load(void (CKorvaleDlg::*command)(), const std::string& path) {
-        services_.answer = QString::fromStdString(path);
+        services_.answers.emplace_back(QString::fromStdString(path));
         (dialog_.*command)();
     }
     bool Empty() const {
@@ -295,7 +348,7 @@ class ViewerInDialogTest : public testing::Test {
 
     ScratchDir dir_;
     CSrb record_;
-    Services services_;
+    ScriptedServices services_;
     CKorvaleDlg dialog_;
 };
 

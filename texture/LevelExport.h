@@ -1,0 +1,28 @@
+#pragma once
+// Levels out as PNG pictures, the same way wherever they are written (korvale-tool export and
+// the editor's texture window), so a level exported from either is the same file.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "CBmap.h"
+#include "CMip.h"
+#include "LevelImage.h"
+
+namespace korvale {
+
+// The level in slot as PNG bytes: a palettised level indexed with its palette, a 16-bit level as
+// RGB when its type has no alpha, else RGBA. False with error set when the slot holds no level
+// or the picture cannot be encoded.
+[[nodiscard]] bool EncodeLevelPng(const CMip& mip, int slot, LevelView view,
+                                  std::vector<std::uint8_t>& png, std::string& error);
+
+// The name a level is written under when a whole set is exported: "<base>-<w>x<h>.png".
+[[nodiscard]] std::string LevelFileName(const std::string& base, const CBmap& level);
+
+// The base of those names for a texture read from path: its file name up to the first dot
+// (a leading dot does not count), so "wall.mip" and "wall.tar.mip" both give "wall".
+[[nodiscard]] std::string TextureBaseName(const std::string& path);
+
+}  // namespace korvale
