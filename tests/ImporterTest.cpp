@@ -7,23 +7,11 @@
 
 #include "Importer.h"
 #include "LevelImage.h"
+#include "PictureBuilder.h"
 #include "TestSupport.h"
 
 namespace korvale::test {
 namespace {
-
-Image Picture(int width, int height, const std::function<Rgba8(int, int)>& colour) {
-    Image image;
-    image.width = width;
-    image.height = height;
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            const Rgba8 c = colour(x, y);
-            image.pixels.insert(image.pixels.end(), c.begin(), c.end());
-        }
-    }
-    return image;
-}
 
 std::set<Rgba8> Colours(const Image& image) {
     std::set<Rgba8> colours;

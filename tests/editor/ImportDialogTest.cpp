@@ -15,23 +15,11 @@
 
 #include "CImportDlg.h"
 #include "PngIo.h"
+#include "PictureBuilder.h"
 #include "ScriptedServices.h"
 
 namespace korvale::test {
 namespace {
-
-Image Picture(int width, int height, const std::function<Rgba8(int, int)>& colour) {
-    Image image;
-    image.width = width;
-    image.height = height;
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            const Rgba8 c = colour(x, y);
-            image.pixels.insert(image.pixels.end(), c.begin(), c.end());
-        }
-    }
-    return image;
-}
 
 std::uint8_t Byte(int v) {
     return static_cast<std::uint8_t>(v);

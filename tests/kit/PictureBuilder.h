@@ -1,0 +1,33 @@
+#pragma once
+// Pictures for tests, built from a function of x and y. Header-only, for the targets that link
+// the texture library.
+
+#include <array>
+#include <functional>
+
+#include "Image.h"
+
+namespace korvale::test {
+
+// A picture whose pixel (x, y) is colour(x, y): Image for 8-bit pixels, SrgbImage for floats.
+template <typename Picture, typename Pixel>
+[[nodiscard]] Picture MakePicture(int width, int height,
+                                  const std::function<Pixel(int, int)>& colour) {
+    Picture picture;
+    picture.width = width;
+    picture.height = height;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const Pixel c = colour(x, y);
+            picture.pixels.insert(picture.pixels.end(), c.begin(), c.end());
+        }
+    }
+    return picture;
+}
+
+[[nodiscard]] inline Image Picture(int width, int height,
+                                   const std::function<Rgba8(int, int)>& colour) {
+    return MakePicture<Image, Rgba8>(width, height, colour);
+}
+
+}  // namespace korvale::test
