@@ -10,22 +10,14 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 "$fixture" make "$work/quads.mip" || exit 1
 xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
-    editor=$1 fixture=$2 work=$3
-    "$editor" "$work/quads.mip" >/dev/null &
-    pid=$!
-    fail() {
-        echo "$1" >&2
-        kill $pid 2>/dev/null
-        exit 1
-    }
-    focus() { xdotool windowfocus --sync "$1" 2>/dev/null || xdotool windowfocus "$1"; }
-    dialog=$(timeout 20 xdotool search --sync --onlyvisible --name "^Korvale\$" | head -n 1)
-    [ -n "$dialog" ] || fail "no Korvale window appeared"
+    source "$1"
+    fixture=$3 work=$4
+    start_editor "$2" "$work/quads.mip"
+    dialog=$(wait_window Korvale) || exit 1
     focus "$dialog"
     sleep 0.5
     xdotool key ctrl+t
-    viewer=$(timeout 20 xdotool search --sync --onlyvisible --name "^Texture\$" | head -n 1)
-    [ -n "$viewer" ] || fail "Ctrl+T opened no Texture window"
+    viewer=$(wait_window Texture) || fail "Ctrl+T opened no Texture window"
     focus "$viewer"
     sleep 0.5
     for _ in 1 2 3; do
@@ -44,17 +36,5 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
             fail "the level is not on the screen at 8x (screenshot: ${TMPDIR:-/tmp}/korvale-zoom-smoke.png)"
         }
     done
-    focus "$dialog"
-    sleep 0.5
-    xdotool key Return
-    for _ in $(seq 1 100); do
-        if ! kill -0 $pid 2>/dev/null; then
-            wait $pid
-            status=$?
-            echo "editor exited with status $status"
-            exit $status
-        fi
-        sleep 0.1
-    done
-    fail "editor still running after Enter"
-' bash "$editor" "$fixture" "$work"
+    quit_with_enter "$dialog"
+' bash "$(dirname "$0")/session.sh" "$editor" "$fixture" "$work"

@@ -1,0 +1,41 @@
+# Shared by the end-to-end scripts, sourced inside an Xvfb session: start the editor, find its
+# windows, focus them, and end with Quit, expecting the program to exit with status 0.
+
+# start_editor EDITOR [ARGS...]: runs it in the background; its pid is in $pid.
+start_editor() {
+    "$@" >/dev/null &
+    pid=$!
+}
+
+fail() {
+    echo "$1" >&2
+    kill "$pid" 2>/dev/null
+    exit 1
+}
+
+focus() { xdotool windowfocus --sync "$1" 2>/dev/null || xdotool windowfocus "$1"; }
+
+# wait_window TITLE: prints the id of the visible window with that exact title, or fails.
+wait_window() {
+    local id
+    id=$(timeout 20 xdotool search --sync --onlyvisible --name "^$1\$" | head -n 1)
+    [ -n "$id" ] || fail "no $1 window appeared"
+    echo "$id"
+}
+
+# quit_with_enter DIALOG: Enter presses Quit, the default button; the exit status is the editor's.
+quit_with_enter() {
+    focus "$1"
+    sleep 0.5
+    xdotool key Return
+    for _ in $(seq 1 100); do
+        if ! kill -0 "$pid" 2>/dev/null; then
+            wait "$pid"
+            local status=$?
+            echo "editor exited with status $status"
+            exit $status
+        fi
+        sleep 0.1
+    done
+    fail "editor still running after Enter"
+}
