@@ -80,6 +80,35 @@ TEST(Quantiser, SeparatesTwoClustersAndMapsToTheNearestEntry) {
     }
 }
 
+TEST(Quantiser, WeighsColourByHowMuchOfThePixelShows) {
+    // Cost of an entry: alpha * |colour difference|^2 + 2.5 * (alpha difference)^2, on 0..1.
+    struct Case {
+        Pixel pixel;
+        std::vector<Rgba8> palette;
+        std::uint8_t nearest;
+    };
+    const Case cases[] = {
+        // Faint red: black at the same alpha costs 0.251 * 1, red at twice the alpha
+        // 2.5 * 0.251^2 = 0.157. Judged on colour premultiplied by alpha, black would win.
+        {{255, 0, 0, 64}, {{0, 0, 0, 64}, {255, 0, 0, 128}}, 1},
+        // Half-transparent grey: the right colour fully opaque costs 2.5 * 0.498^2 = 0.62, a
+        // lighter grey at the right alpha 0.502 * 3 * 0.125^2 = 0.024.
+        {{128, 128, 128, 128}, {{128, 128, 128, 255}, {160, 160, 160, 128}}, 1},
+        // Half-transparent black: opaque black costs 0.62, white at the right alpha 1.51.
+        {{0, 0, 0, 128}, {{0, 0, 0, 255}, {255, 255, 255, 128}}, 0},
+    };
+    for (const Case& c : cases) {
+        SrgbImage one;
+        one.width = 1;
+        one.height = 1;
+        one.pixels.assign(c.pixel.begin(), c.pixel.end());
+        const std::vector<std::uint8_t> index = MapToPalette(one, c.palette, false);
+        ASSERT_EQ(index.size(), 1u);
+        EXPECT_EQ(index[0], c.nearest)
+            << c.pixel[0] << "," << c.pixel[1] << "," << c.pixel[2] << "," << c.pixel[3];
+    }
+}
+
 TEST(Quantiser, FullyTransparentPixelsShareOneClearEntry) {
     // Every other row fully transparent, with colours all over the place.
     const SrgbImage image = Make(16, 16, [](int x, int y) {

@@ -16,15 +16,19 @@ namespace korvale {
 // to 8 bits, every fully transparent colour counted as 0,0,0,0) than `colours`, the palette is
 // exactly those colours in order of first appearance, levels scanned in the order given.
 // Otherwise it is the best fit found for all pixels alike, with one 0,0,0,0 entry (first) for
-// the fully transparent pixels if there are any. The same input always gives the same palette.
-// Empty input gives an empty palette.
+// the fully transparent pixels if there are any. A fit is judged on straight sRGB colour and
+// alpha (0..1): for each pixel, alpha * (squared colour difference) + 2.5 * (alpha
+// difference)^2, so colour counts as much as the pixel shows. The same input always gives the
+// same palette. Empty input gives an empty palette.
 [[nodiscard]] std::vector<Rgba8> BuildPalette(std::span<const SrgbImage> levels, int colours = 16);
 
 // One index per pixel, row-major: the nearest palette entry, judged the way BuildPalette judges
 // colours. A pixel whose rounded value is an entry gets that entry. With `dither`, serpentine
-// Floyd-Steinberg error diffusion on the sRGB values, colour and alpha diffused separately; an
-// invisible pixel passes on no colour error. Only the first 16 entries are used; an empty
-// palette gives all zeros.
+// Floyd-Steinberg error diffusion on the sRGB values, colour and alpha diffused separately: an
+// invisible pixel passes on no colour error, a neighbour that shows more than the pixel takes
+// its colour error only in proportion (alpha of the pixel / alpha of the neighbour), and a
+// carried error far larger than the level's error without dithering is partly let go. Only
+// the first 16 entries are used; an empty palette gives all zeros.
 [[nodiscard]] std::vector<std::uint8_t> MapToPalette(const SrgbImage& level,
                                                      std::span<const Rgba8> palette, bool dither);
 
