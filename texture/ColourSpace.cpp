@@ -9,18 +9,10 @@
 namespace korvale {
 namespace {
 
-// Pixels a picture of this size holds; 0 for a size below 1, so a bad size never drives a loop.
-std::size_t CountOf(int width, int height) {
-    if (width <= 0 || height <= 0) {
-        return 0;
-    }
-    return static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-}
-
 // Pixels that can be read from a picture: its size, or fewer when its data is short.
 template <typename Picture>
 std::size_t Readable(const Picture& picture) {
-    const std::size_t count = CountOf(picture.width, picture.height);
+    const std::size_t count = PixelCountOf(picture.width, picture.height);
     const std::size_t held = picture.pixels.size() / 4;
     return count < held ? count : held;
 }
@@ -28,7 +20,7 @@ std::size_t Readable(const Picture& picture) {
 template <typename Out, typename In>
 Out SameSize(const In& in) {
     Out out;
-    const std::size_t count = CountOf(in.width, in.height);
+    const std::size_t count = PixelCountOf(in.width, in.height);
     if (count > 0) {
         out.width = in.width;
         out.height = in.height;

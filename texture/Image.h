@@ -11,6 +11,14 @@ namespace korvale {
 
 using Rgba8 = std::array<std::uint8_t, 4>;
 
+// Pixels a picture of this size holds; 0 for a size below 1, so a bad size never drives a loop.
+[[nodiscard]] inline std::size_t PixelCountOf(int width, int height) {
+    if (width <= 0 || height <= 0) {
+        return 0;
+    }
+    return static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+}
+
 // 8-bit RGBA, straight (not premultiplied) alpha, sRGB-encoded colour, row-major.
 struct Image {
     int width = 0;
@@ -22,9 +30,7 @@ struct Image {
     std::vector<Rgba8> palette;
     std::vector<std::uint8_t> indices;
 
-    [[nodiscard]] std::size_t PixelCount() const {
-        return static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-    }
+    [[nodiscard]] std::size_t PixelCount() const { return PixelCountOf(width, height); }
     [[nodiscard]] bool Empty() const { return width <= 0 || height <= 0; }
 };
 
@@ -34,9 +40,7 @@ struct LinearImage {
     int height = 0;
     std::vector<float> pixels;  // 4 floats per pixel: r*a, g*a, b*a, a
 
-    [[nodiscard]] std::size_t PixelCount() const {
-        return static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-    }
+    [[nodiscard]] std::size_t PixelCount() const { return PixelCountOf(width, height); }
 };
 
 // sRGB-encoded colour with straight alpha, 0..255 per channel, unrounded: a level at full
@@ -46,9 +50,7 @@ struct SrgbImage {
     int height = 0;
     std::vector<float> pixels;  // 4 floats per pixel: r, g, b, a
 
-    [[nodiscard]] std::size_t PixelCount() const {
-        return static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-    }
+    [[nodiscard]] std::size_t PixelCount() const { return PixelCountOf(width, height); }
 };
 
 }  // namespace korvale

@@ -22,13 +22,6 @@
 namespace korvale {
 namespace {
 
-std::size_t CountOf(int width, int height) {
-    if (width <= 0 || height <= 0) {
-        return 0;
-    }
-    return static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-}
-
 // For each target pixel along one axis, the contiguous run of source pixels it covers and the
 // share of the target each one makes up (the first and last usually partial). Shares of one
 // target sum to 1.
@@ -91,7 +84,7 @@ inline void AddScaled(float* acc, const float* src, float w) {
 
 LinearImage Transparent(int width, int height) {
     LinearImage out;
-    const std::size_t count = CountOf(width, height);
+    const std::size_t count = PixelCountOf(width, height);
     if (count > 0) {
         out.width = width;
         out.height = height;
@@ -101,7 +94,7 @@ LinearImage Transparent(int width, int height) {
 }
 
 bool Readable(const LinearImage& in) {
-    const std::size_t count = CountOf(in.width, in.height);
+    const std::size_t count = PixelCountOf(in.width, in.height);
     return count > 0 && in.pixels.size() / 4 >= count;
 }
 
@@ -194,7 +187,7 @@ LinearImage AreaAverage(const LinearImage& in, int width, int height) {
 }
 
 LinearImage AreaAverage(const Image& in, int width, int height) {
-    const std::size_t count = CountOf(in.width, in.height);
+    const std::size_t count = PixelCountOf(in.width, in.height);
     if (count == 0 || in.pixels.size() / 4 < count) {
         return Transparent(width, height);
     }
