@@ -48,8 +48,8 @@ void PrintSummary(const CSrb& record, bool isSrb) {
     std::printf("load: %s\n", report.c_str());
 }
 
-nlohmann::json Json(const std::string& path, const CSrb& record, bool isSrb) {
-    using nlohmann::json;
+nlohmann::ordered_json Json(const std::string& path, const CSrb& record, bool isSrb) {
+    using json = nlohmann::ordered_json;
     const CMip& mip = record.mip;
     json out;
     out["file"] = path;
