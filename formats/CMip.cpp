@@ -170,14 +170,14 @@ int CMip::Load(const std::string& path) {
     FilePtr file = OpenForRead(path);
     std::printf("Loading mip: '%s'\n", path.c_str());
     if (!file) {
-        loadReport.Clear();
+        loadReport.Begin();
         loadReport.Error(0, std::string("cannot open: ") + std::strerror(errno));
         return 0;
     }
     const int result = Load(file.get());
     if (result == 0) {
         // The levels are left as they were, but the report speaks of this load.
-        loadReport.Clear();
+        loadReport.Begin();
         loadReport.Error(0, "not a MIP file: no MIP tag at its start");
     }
     return result;
@@ -190,7 +190,7 @@ int CMip::Load(ChunkStream stream) {
     if (ReadU32(stream) != tag::kMip) {
         return 0;
     }
-    loadReport.Clear();
+    loadReport.Begin();
     (void)ReadU32(stream);  // reserved
     (void)ReadU32(stream);  // size, recomputed on save
     std::uint32_t datasize = 0;

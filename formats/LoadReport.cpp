@@ -21,7 +21,7 @@ void LoadReport::CutShort(long offset) {
 
 std::string LoadReport::Summary() const {
     if (Clean()) {
-        return "loaded cleanly";
+        return loaded_ ? "loaded cleanly" : "not loaded from a file";
     }
     std::string text =
         "first error at offset " + std::to_string(firstErrorOffset_) + ": " + firstError_;

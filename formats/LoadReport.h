@@ -21,7 +21,11 @@ class LoadReport {
     void RejectLevel(int slot, long offset, std::string reason);
     // The file ended before everything it announced was read.
     void CutShort(long offset);
-    void Clear() { *this = LoadReport(); }
+    // Starts the report of a new load, forgetting the last one.
+    void Begin() {
+        *this = LoadReport();
+        loaded_ = true;
+    }
 
     // Nothing was found wrong.
     [[nodiscard]] bool Clean() const {
@@ -31,7 +35,8 @@ class LoadReport {
     [[nodiscard]] long FirstErrorOffset() const { return firstErrorOffset_; }
     [[nodiscard]] const std::vector<RejectedLevel>& Rejected() const { return rejected_; }
     [[nodiscard]] bool WasCutShort() const { return cutShort_; }
-    // "loaded cleanly", or one line per finding.
+    // "loaded cleanly", or one line per finding; "not loaded from a file" for a set that was
+    // made in memory (an import) and never loaded.
     [[nodiscard]] std::string Summary() const;
 
   private:
@@ -39,6 +44,7 @@ class LoadReport {
     long firstErrorOffset_ = -1;
     std::vector<RejectedLevel> rejected_;
     bool cutShort_ = false;
+    bool loaded_ = false;
 };
 
 }  // namespace korvale

@@ -33,7 +33,7 @@ int CSrb::Load(const std::string& path) {
     FilePtr file = OpenForRead(path);
     if (!file) {
         const int error = errno;
-        mip.loadReport.Clear();
+        mip.loadReport.Begin();
         mip.loadReport.Error(0, std::string("cannot open: ") + std::strerror(error));
         return -1;
     }
@@ -41,7 +41,7 @@ int CSrb::Load(const std::string& path) {
 }
 
 int CSrb::Load(ChunkStream stream) {
-    mip.loadReport.Clear();
+    mip.loadReport.Begin();
     if (stream == nullptr) {
         return -1;
     }

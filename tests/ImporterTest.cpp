@@ -120,6 +120,7 @@ TEST(Importer, ASharedPaletteIsGlobalAndPerLevelPalettesAreEachLevelsOwn) {
     options.type = 0;
     ASSERT_TRUE(ImportImage(image, options, shared, error)) << error;
     EXPECT_EQ(shared.miptype, 0);
+    EXPECT_EQ(shared.loadReport.Summary(), "not loaded from a file");
     for (const int k : shared.FilledSlots()) {
         EXPECT_EQ(shared.levelPalettes[static_cast<std::size_t>(k)], shared.globalPalette) << k;
     }

@@ -213,7 +213,7 @@ TEST_F(ViewerTest, ListsTheLevelsLargestFirstWithTheirPalettes) {
     EXPECT_EQ(viewer_.ViewState().slot, 1);
     EXPECT_EQ(viewer_.HeaderText().toStdString(),
               "miptype 2 (a palette per level)\nsize 2^1 x 2^0 = 2 x 1\nrepeat code 1 (h 1, v 0)\n"
-              "numimages 2\nlast load: loaded cleanly");
+              "numimages 2\nlast load: not loaded from a file");
 }
 
 TEST_F(ViewerTest, ZoomStepsAndThePixelUnderTheCursor) {
