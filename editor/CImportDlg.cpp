@@ -3,7 +3,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
-#include <QFile>
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QGuiApplication>
@@ -17,9 +16,10 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <bit>
-#include <cstring>
 
-#include "LevelImage.h"
+#include "CLevelCanvas.h"
+#include "LevelQImage.h"
+#include "LocalPath.h"
 #include "PixelType.h"
 
 namespace korvale {
@@ -35,10 +35,9 @@ constexpr std::size_t kQuickPixels = std::size_t{1} << 20;  // previews at once,
 // The palette entry that opens the chooser instead of naming a mode.
 constexpr int kChooseFile = -1;
 
-// The viewer's checkerboard colours, so transparency looks the same in both windows.
+// The checkerboard's squares, smaller than the viewer's for a preview of at most kPreviewBox
+// pixels; its colours are the viewer's, so transparency looks the same in both windows.
 constexpr int kCheckerCell = 8;
-constexpr QRgb kCheckerLight = 0xFFFFFFFFU;
-constexpr QRgb kCheckerDark = 0xFFCCCCCCU;
 
 // The wait cursor while it lives, when asked for.
 class WaitCursor {
@@ -60,26 +59,8 @@ class WaitCursor {
     bool shown_;
 };
 
-// Paths go to the file layer in the file system's own encoding.
-std::string LocalPath(const QString& path) {
-    return QFile::encodeName(path).toStdString();
-}
-
 QString SizeText(int width, int height) {
     return QStringLiteral("%1 x %2").arg(width).arg(height);
-}
-
-QImage ToQImage(const Image& image) {
-    QImage out(image.width, image.height, QImage::Format_RGBA8888);
-    if (out.isNull() || image.pixels.size() != image.PixelCount() * 4) {
-        return {};
-    }
-    const auto rowBytes = static_cast<std::size_t>(image.width) * 4;
-    for (int y = 0; y < image.height; ++y) {
-        std::memcpy(out.scanLine(y), image.pixels.data() + static_cast<std::size_t>(y) * rowBytes,
-                    rowBytes);
-    }
-    return out;
 }
 
 // The level over a checkerboard, enlarged to fit a square of box pixels. Sides are powers of
@@ -91,12 +72,13 @@ QImage DrawPreview(const QImage& level, int box) {
     const int scale = std::max(1, box / std::max(level.width(), level.height()));
     QImage canvas(level.width() * scale, level.height() * scale,
                   QImage::Format_ARGB32_Premultiplied);
-    canvas.fill(kCheckerLight);
+    canvas.fill(CLevelCanvas::kCheckerLight);
     QPainter painter(&canvas);
     for (int y = 0; y < canvas.height(); y += kCheckerCell) {
         for (int x = (y / kCheckerCell) % 2 * kCheckerCell; x < canvas.width();
              x += 2 * kCheckerCell) {
-            painter.fillRect(x, y, kCheckerCell, kCheckerCell, QColor::fromRgb(kCheckerDark));
+            painter.fillRect(x, y, kCheckerCell, kCheckerCell,
+                             QColor::fromRgb(CLevelCanvas::kCheckerDark));
         }
     }
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
@@ -119,7 +101,7 @@ CImportDlg::CImportDlg(const Image& picture, const std::string& path, DialogServ
 
     BuildControls();
     auto* name = findChild<QLabel*>(QStringLiteral("picture"));
-    const QString shownPath = QFile::decodeName(path.c_str());
+    const QString shownPath = FromLocalPath(path);
     // A long name is shortened in the middle rather than widening the dialog; the tooltip
     // has it in full.
     name->setText(
@@ -392,7 +374,8 @@ void CImportDlg::RefreshPreview() {
         const auto top = static_cast<std::size_t>(filled.front());  // a made set has levels
         const CBmap& level = previewMip_.levels[top];
         previewImage_ =
-            DrawPreview(ToQImage(LevelToImage(level, previewMip_.levelPalettes[top])), kPreviewBox);
+            DrawPreview(LevelToQImage(level, previewMip_.levelPalettes[top], ChannelView::kColour),
+                        kPreviewBox);
         const auto count = static_cast<int>(filled.size());
         previewText_->setText(
             QStringLiteral("%1, %2, %3 %4")

@@ -21,6 +21,7 @@
 #include "DialogUnits.h"
 #include "Importer.h"
 #include "LevelExport.h"
+#include "LocalPath.h"
 #include "PngIo.h"
 #include "ValueText.h"
 #include "WindowPlacement.h"
@@ -81,11 +82,6 @@ constexpr int kFieldIds[CKorvaleDlg::kFields] = {
 QString RangeMessage(float max) {
     return QStringLiteral("Please enter a number between 0 and %1.")
         .arg(QString::fromStdString(FloatToText(max)));
-}
-
-// Paths go to the file layer in the file system's own encoding.
-std::string LocalPath(const QString& path) {
-    return QFile::encodeName(path).toStdString();
 }
 
 // What the last load found wrong, when it found anything.
@@ -439,7 +435,7 @@ void CKorvaleDlg::OpenFile(const QString& given) {
 }
 
 void CKorvaleDlg::SetTextureFile(const QString& path) {
-    textureName_ = QFile::decodeName(TextureBaseName(LocalPath(path)).c_str());
+    textureName_ = FromLocalPath(TextureBaseName(LocalPath(path)));
     if (viewer_ != nullptr) {
         viewer_->SetTextureName(textureName_);
     }

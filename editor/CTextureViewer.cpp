@@ -29,6 +29,7 @@
 #include "CPaletteView.h"
 #include "LevelExport.h"
 #include "LevelImage.h"
+#include "LocalPath.h"
 #include "PixelCodec.h"
 #include "PixelType.h"
 #include "PngIo.h"
@@ -41,11 +42,6 @@ constexpr double kSameScale = 1e-9;
 const QString kPngFilter = QStringLiteral("PNG Images (*.png)");
 // How long the status bar says what an export wrote.
 constexpr int kNoticeMs = 8000;
-
-// Paths go to the file layer in the file system's own encoding.
-std::string LocalPath(const QString& path) {
-    return QFile::encodeName(path).toStdString();
-}
 
 // The text of the last load's report, in this one place.
 QString LastLoadReport(const CMip& mip) {
@@ -328,8 +324,7 @@ void CTextureViewer::Refresh() {
         zoom_->setCurrentIndex(zoom_->findData(state_.zoom));
     }
     const bool alpha = state_.checker && view == ChannelView::kColour;
-    canvas_->Show(LevelToQImage(level, palette, view, LevelPaint{alpha, highlight}), Scale(),
-                  alpha);
+    canvas_->Show(ShownToQImage(shown_, view, LevelPaint{alpha, highlight}), Scale(), alpha);
     ShowPixel(hoveredTexel_);
 }
 
@@ -418,8 +413,7 @@ void CTextureViewer::ExportLevel() {
         return;
     }
     const CBmap& level = mip_.levels.at(static_cast<std::size_t>(state_.slot));
-    const QString name = QFile::decodeName(
-        LevelFileName(QFile::encodeName(textureName_).toStdString(), level).c_str());
+    const QString name = FromLocalPath(LevelFileName(LocalPath(textureName_), level));
     const auto path =
         services_.ChooseFile(this, FileRequest{QStringLiteral("Export Level..."), kPngFilter,
                                                QStringLiteral("png"), true, name});
@@ -443,14 +437,14 @@ void CTextureViewer::ExportAllLevels() {
         return;
     }
     const QDir dir(*folder);
-    const std::string base = QFile::encodeName(textureName_).toStdString();
+    const std::string base = LocalPath(textureName_);
     QStringList paths;
     QStringList existing;
     for (const int k : filled) {
         const std::string name = LevelFileName(base, mip_.levels.at(static_cast<std::size_t>(k)));
-        paths.append(dir.filePath(QFile::decodeName(name.c_str())));
+        paths.append(dir.filePath(FromLocalPath(name)));
         if (QFile::exists(paths.back())) {
-            existing.append(QFile::decodeName(name.c_str()));
+            existing.append(FromLocalPath(name));
         }
     }
     // The folder chooser cannot ask about the files, so the question comes here.

@@ -16,14 +16,16 @@ bool ViewFits(ChannelView view, int type) {
 
 QImage LevelToQImage(const CBmap& level, const CCmap& palette, ChannelView view,
                      const LevelPaint& paint) {
-    const Image shown = LevelToImage(level, palette);
+    return ShownToQImage(LevelToImage(level, palette), view, paint);
+}
+
+QImage ShownToQImage(const Image& shown, ChannelView view, const LevelPaint& paint) {
     const std::size_t count = shown.PixelCount();
     if (shown.Empty() || shown.pixels.size() != 4 * count) {
         return {};
     }
-    // The index views and the highlight need what LevelToImage gives a palettised level.
-    const bool indexed = KindOf(level.Type()) == PixelKind::kPalettised &&
-                         shown.indices.size() == count &&
+    // The index views and the highlight need what LevelToImage gives a palettised level only.
+    const bool indexed = shown.indices.size() == count &&
                          shown.palette.size() == static_cast<std::size_t>(CCmap::kEntries);
     if (!indexed && view != ChannelView::kAlpha) {
         view = ChannelView::kColour;

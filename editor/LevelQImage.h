@@ -36,6 +36,9 @@ struct LevelPaint {
 // draws the colours instead. An empty level gives a null image.
 [[nodiscard]] QImage LevelToQImage(const CBmap& level, const CCmap& palette, ChannelView view,
                                    const LevelPaint& paint = {});
+// The same from the level's LevelToImage, for a caller that keeps that anyway.
+[[nodiscard]] QImage ShownToQImage(const Image& shown, ChannelView view,
+                                   const LevelPaint& paint = {});
 
 // "x 12, y 7  R 248 (255) G 0 (0) B 0 (0) A 128 (255)": the stored channel values of the pixel
 // and, in brackets, the 8-bit values shown for them (from shown, the level's LevelToImage),

@@ -48,6 +48,12 @@ class EditorTest : public testing::Test {
         ASSERT_TRUE(MakeMipSet(srb.mip, 3, 3, 2));
         ASSERT_GT(srb.Save(Path(name)), 0);
     }
+    // A MIP file of argb1555 levels from 2^power pixels down to 1.
+    void WriteMip(const std::string& name, int power) {
+        CMip mip;
+        ASSERT_TRUE(MakeMipSet(mip, 4, 0, power));
+        ASSERT_EQ(mip.Save(Path(name)), 1);
+    }
 
     // A PNG picture: the left half one colour, the right half another.
     void WritePicture(const std::string& name, int width, int height, Rgba8 left, Rgba8 right) {
@@ -300,9 +306,7 @@ TEST_F(EditorTest, EnterPressesTheFocusedButtonAndQuitFromAField) {
 }
 
 TEST_F(EditorTest, LoadMipThenSaveSrbWritesTheNewTextureWithTheVisibleValues) {
-    CMip mip;
-    ASSERT_TRUE(MakeMipSet(mip, 4, 0, 3));
-    ASSERT_EQ(mip.Save(Path("wall.mip")), 1);
+    WriteMip("wall.mip", 3);
     Answer(Path("wall.mip"));
     dialog_.OnLoadMip();
     EXPECT_EQ(dialog_.MipStatus(),
@@ -424,9 +428,7 @@ TEST_F(EditorTest, ImportImageReplacesTheSetAndKeepsTheValues) {
 }
 
 TEST_F(EditorTest, AFailedOrCancelledImportLeavesTheRecord) {
-    CMip mip;
-    ASSERT_TRUE(MakeMipSet(mip, 4, 0, 3));
-    ASSERT_EQ(mip.Save(Path("wall.mip")), 1);
+    WriteMip("wall.mip", 3);
     Answer(Path("wall.mip"));
     dialog_.OnLoadMip();
     WriteFile(Path("fake.png"), Bytes{'n', 'o', 'p', 'e'});
@@ -452,9 +454,7 @@ TEST_F(EditorTest, AFailedOrCancelledImportLeavesTheRecord) {
 
 TEST_F(EditorTest, OpenFileTellsSrbMipAndPngApartByTheirFirstBytes) {
     WriteSrb("tree.dat", {7, 0, 0, 0, 0, 0});
-    CMip mip;
-    ASSERT_TRUE(MakeMipSet(mip, 4, 0, 2));
-    ASSERT_EQ(mip.Save(Path("wall.dat")), 1);
+    WriteMip("wall.dat", 2);
     WritePicture("leaf.dat", 2, 2, kRed, kBlue);
     WriteFile(Path("junk.mip"), Bytes{'n', 'o', 'p', 'e'});
 
@@ -479,9 +479,7 @@ TEST_F(EditorTest, OpenFileTellsSrbMipAndPngApartByTheirFirstBytes) {
 TEST_F(EditorTest, ADroppedFileOpensOnTheDialogItsFieldsAndTheViewer) {
     WriteSrb("tree.srb", {1, 2, 3, 4, 5, 6});
     WritePicture("leaf.png", 2, 2, kRed, kBlue);
-    CMip mip;
-    ASSERT_TRUE(MakeMipSet(mip, 4, 0, 2));
-    ASSERT_EQ(mip.Save(Path("wall.mip")), 1);
+    WriteMip("wall.mip", 2);
     auto url = [this](const char* name) {
         return QUrl::fromLocalFile(QString::fromStdString(Path(name)));
     };

@@ -60,50 +60,18 @@ TEST(LevelQImage, EveryPixelTypeInEveryView) {
         QRgb colour;  // full scale, straight alpha
         QRgb alpha, indexGrey, indexPalette;
     };
+    const auto c = [](int r, int g, int b, int a = 255) { return qRgba(r, g, b, a); };
+    const QRgb w = c(255, 255, 255);
+    const QRgb four = c(136, 255, 17, 119);  // argb4444 0x80 0xF0 0x10 0x70 at full scale
     const Row rows[] = {
-        {0,
-         {10, 20, 30, 40, 3},
-         qRgba(10, 20, 30, 40),
-         qRgb(40, 40, 40),
-         qRgb(51, 51, 51),
-         qRgb(10, 20, 30)},
-        {0,
-         {255, 0, 128, 255, 15},
-         qRgba(255, 0, 128, 255),
-         qRgb(255, 255, 255),
-         qRgb(255, 255, 255),
-         qRgb(255, 0, 128)},
+        {0, {10, 20, 30, 40, 3}, c(10, 20, 30, 40), c(40, 40, 40), c(51, 51, 51), c(10, 20, 30)},
+        {0, {255, 0, 128, 255, 15}, c(255, 0, 128), w, w, c(255, 0, 128)},
         // 16-bit: each code at full scale; the index views show the colours.
-        {3,
-         {128, 4, 8, 255, 255},
-         qRgb(132, 4, 8),
-         qRgb(255, 255, 255),
-         qRgb(132, 4, 8),
-         qRgb(132, 4, 8)},
-        {3,
-         {248, 252, 248, 255, 255},
-         qRgb(255, 255, 255),
-         qRgb(255, 255, 255),
-         qRgb(255, 255, 255),
-         qRgb(255, 255, 255)},
-        {4,
-         {248, 0, 0, 128, 255},
-         qRgba(255, 0, 0, 255),
-         qRgb(255, 255, 255),
-         qRgb(255, 0, 0),
-         qRgb(255, 0, 0)},
-        {4,
-         {0, 248, 8, 0, 255},
-         qRgba(0, 255, 8, 0),
-         qRgb(0, 0, 0),
-         qRgba(0, 255, 8, 0),
-         qRgba(0, 255, 8, 0)},
-        {5,
-         {0x80, 0xF0, 0x10, 0x70, 255},
-         qRgba(136, 255, 17, 119),
-         qRgb(119, 119, 119),
-         qRgba(136, 255, 17, 119),
-         qRgba(136, 255, 17, 119)},
+        {3, {128, 4, 8, 255, 255}, c(132, 4, 8), w, c(132, 4, 8), c(132, 4, 8)},
+        {3, {248, 252, 248, 255, 255}, w, w, w, w},
+        {4, {248, 0, 0, 128, 255}, c(255, 0, 0), w, c(255, 0, 0), c(255, 0, 0)},
+        {4, {0, 248, 8, 0, 255}, c(0, 255, 8, 0), c(0, 0, 0), c(0, 255, 8, 0), c(0, 255, 8, 0)},
+        {5, {0x80, 0xF0, 0x10, 0x70, 255}, four, c(119, 119, 119), four, four},
     };
     for (const Row& row : rows) {
         const CBmap level = Level(row.type, 1, {row.stored});
