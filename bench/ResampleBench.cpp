@@ -99,8 +99,6 @@ BENCHMARK(BM_Cubic)
     ->Arg(static_cast<int>(Filter::kCubic))
     ->Unit(benchmark::kMillisecond);
 
-}  // namespace
-
 // The whole import in process, from a decoded picture to a finished mip set: what a user waits
 // for beyond the PNG decode and the file write.
 void BM_Import(benchmark::State& state) {
@@ -126,5 +124,7 @@ BENCHMARK(BM_Import)
     ->Args({3, 1})
     ->Args({5, 1})
     ->Unit(benchmark::kMillisecond);
+
+}  // namespace
 
 BENCHMARK_MAIN();

@@ -4,21 +4,12 @@
 #include <vector>
 
 #include "Comparison.h"
+#include "PictureBuilder.h"
 
 namespace korvale::test {
 namespace {
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
-
-Image Row(const std::vector<Rgba8>& colours) {
-    Image image;
-    image.width = static_cast<int>(colours.size());
-    image.height = colours.empty() ? 0 : 1;
-    for (const Rgba8& c : colours) {
-        image.pixels.insert(image.pixels.end(), c.begin(), c.end());
-    }
-    return image;
-}
 
 TEST(Comparison, PsnrOfVisibleColourAndOfAlpha) {
     struct Case {

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <functional>
 #include <vector>
 
 #include "Ditherer.h"
+#include "PictureBuilder.h"
 #include "Quantiser.h"
 
 namespace korvale::test {
@@ -12,18 +12,7 @@ namespace {
 
 using Pixel = std::array<float, 4>;
 
-SrgbImage Make(int width, int height, const std::function<Pixel(int x, int y)>& pixel) {
-    SrgbImage image;
-    image.width = width;
-    image.height = height;
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            const Pixel p = pixel(x, y);
-            image.pixels.insert(image.pixels.end(), p.begin(), p.end());
-        }
-    }
-    return image;
-}
+constexpr auto Make = MakePicture<SrgbImage, Pixel>;
 
 // Up to +-9 in a fixed scatter, so a flat colour becomes many distinct ones.
 float Noise(int x, int y) {
@@ -98,10 +87,7 @@ TEST(Quantiser, WeighsColourByHowMuchOfThePixelShows) {
         {{0, 0, 0, 128}, {{0, 0, 0, 255}, {255, 255, 255, 128}}, 0},
     };
     for (const Case& c : cases) {
-        SrgbImage one;
-        one.width = 1;
-        one.height = 1;
-        one.pixels.assign(c.pixel.begin(), c.pixel.end());
+        const SrgbImage one = Make(1, 1, [&](int, int) { return c.pixel; });
         const std::vector<std::uint8_t> index = MapToPalette(one, c.palette, false);
         ASSERT_EQ(index.size(), 1u);
         EXPECT_EQ(index[0], c.nearest)

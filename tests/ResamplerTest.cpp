@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ColourSpace.h"
+#include "PictureBuilder.h"
 #include "Resampler.h"
 
 namespace korvale::test {
@@ -15,23 +16,7 @@ namespace {
 using Px = std::array<float, 4>;
 
 Image Filled(int width, int height, Rgba8 colour) {
-    Image image;
-    image.width = width;
-    image.height = height;
-    for (int i = 0; i < width * height; ++i) {
-        image.pixels.insert(image.pixels.end(), colour.begin(), colour.end());
-    }
-    return image;
-}
-
-Image Row(const std::vector<Rgba8>& colours) {
-    Image image;
-    image.width = static_cast<int>(colours.size());
-    image.height = 1;
-    for (const Rgba8& c : colours) {
-        image.pixels.insert(image.pixels.end(), c.begin(), c.end());
-    }
-    return image;
+    return Picture(width, height, [&](int, int) { return colour; });
 }
 
 LinearImage Linear(int width, int height, const std::vector<Px>& pixels) {

@@ -4,6 +4,8 @@
 #include <array>
 #include <cstddef>
 
+#include "ErrorDiffusion.h"
+
 namespace korvale {
 namespace {
 
@@ -64,39 +66,20 @@ std::vector<std::uint8_t> QuantiseChannels(const SrgbImage& level, ChannelBits b
         return codes;
     }
 
-    // Error rows with a spare pixel at each end, so the diffusion needs no edge checks.
-    const auto width = static_cast<std::size_t>(level.width);
-    const std::size_t rows = (count + width - 1) / width;
-    std::vector<float> current((width + 2) * 4, 0.0f);
-    std::vector<float> next((width + 2) * 4, 0.0f);
-    for (std::size_t y = 0; y < rows; ++y) {
-        const bool forward = y % 2 == 0;
-        std::fill(next.begin(), next.end(), 0.0f);
-        for (std::size_t step = 0; step < width; ++step) {
-            const std::size_t x = forward ? step : width - 1 - step;
-            if (y * width + x >= count) {
-                continue;  // a last row cut short
-            }
-            const std::size_t i = (y * width + x) * 4;
-            const std::size_t here = (x + 1) * 4;
-            const std::size_t ahead = forward ? here + 4 : here - 4;
-            const std::size_t behind = forward ? here - 4 : here + 4;
-            for (std::size_t c = 0; c < 4; ++c) {
-                if (!Stored(depth[c])) {
-                    continue;
-                }
-                const float want = Clamp255(px[i + c] + current[here + c]);
-                const int code = NearestCode(want, depth[c]);
-                codes[i + c] = static_cast<std::uint8_t>(code);
-                const float error = want - static_cast<float>(CodeValue(code, depth[c]));
-                current[ahead + c] += error * (7.0f / 16.0f);
-                next[behind + c] += error * (3.0f / 16.0f);
-                next[here + c] += error * (5.0f / 16.0f);
-                next[ahead + c] += error * (1.0f / 16.0f);
-            }
-        }
-        std::swap(current, next);
-    }
+    ErrorDiffusion diffusion;
+    diffusion.Run(static_cast<std::size_t>(level.width), count,
+                  [&](std::size_t, std::size_t, std::size_t pixel) {
+                      const std::size_t i = pixel * 4;
+                      for (std::size_t c = 0; c < 4; ++c) {
+                          if (!Stored(depth[c])) {
+                              continue;
+                          }
+                          const float want = Clamp255(px[i + c] + diffusion.Carried(c));
+                          const int code = NearestCode(want, depth[c]);
+                          codes[i + c] = static_cast<std::uint8_t>(code);
+                          diffusion.Pass(c, want - static_cast<float>(CodeValue(code, depth[c])));
+                      }
+                  });
     return codes;
 }
 

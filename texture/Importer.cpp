@@ -1,6 +1,7 @@
 #include "Importer.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
 #include <optional>
@@ -46,40 +47,20 @@ bool IsPowerOfTwoSide(int side) {
     return side >= 1 && side <= kLargestSide && std::has_single_bit(static_cast<unsigned>(side));
 }
 
-// A level of a 16-bit type from its full-precision pixels.
+// A level of a 16-bit type from its full-precision pixels. The codes go through the values
+// they stand for, which the conversion to the planes turns back into the same codes.
 CBmap SixteenBitLevel(const SrgbImage& level, const PixelTypeInfo& info, bool dither) {
-    const ChannelBits bits{info.redBits, info.greenBits, info.blueBits, info.alphaBits};
-    const std::vector<std::uint8_t> codes = QuantiseChannels(level, bits, dither);
-    CBmap made;
-    if (!made.Allocate(info.code, level.width, level.height)) {
-        return made;
+    const std::array<int, 4> bits = {info.redBits, info.greenBits, info.blueBits, info.alphaBits};
+    Image shown;
+    shown.width = level.width;
+    shown.height = level.height;
+    shown.pixels = QuantiseChannels(level, {bits[0], bits[1], bits[2], bits[3]}, dither);
+    for (std::size_t i = 0; i < shown.pixels.size(); ++i) {
+        shown.pixels[i] = static_cast<std::uint8_t>(CodeValue(shown.pixels[i], bits[i % 4]));
     }
-    const auto r = made.Plane(PlaneId::kR);
-    const auto g = made.Plane(PlaneId::kG);
-    const auto b = made.Plane(PlaneId::kB);
-    const auto a = made.Plane(PlaneId::kA);
-    const auto index = made.Plane(PlaneId::kIndex);
-    // Planes hold codes shifted up, as the loader leaves them.
-    for (std::size_t i = 0; i < r.size(); ++i) {
-        r[i] = codes[4 * i] << (8 - info.redBits);
-        g[i] = codes[4 * i + 1] << (8 - info.greenBits);
-        b[i] = codes[4 * i + 2] << (8 - info.blueBits);
-        a[i] = info.alphaBits == 0 ? 255 : codes[4 * i + 3] << (8 - info.alphaBits);
-        index[i] = 255;
-    }
-    return made;
-}
-
-CBmap PalettisedLevel(int width, int height, std::span<const std::uint8_t> indices,
-                      const CCmap& palette) {
-    Image picture;
-    picture.width = width;
-    picture.height = height;
-    picture.pixels.assign(picture.PixelCount() * 4, 0);
-    picture.indices.assign(indices.begin(), indices.end());
     CBmap made;
     std::string ignored;
-    (void)ImageToLevel(picture, 0, palette, made, ignored);
+    (void)ImageToLevel(shown, info.code, CCmap{}, made, ignored);
     return made;
 }
 
@@ -178,9 +159,9 @@ bool ImportImage(const Image& image, const ImportOptions& options, CMip& mip, st
     const int levelCount = options.levels > 0 ? std::min(options.levels, chainLength) : chainLength;
 
     // The chain in linear light at full precision; each level from the one before.
+    const bool ownSize = image.width == topWidth && image.height == topHeight;
     std::vector<SrgbImage> chain;
     {
-        const bool ownSize = image.width == topWidth && image.height == topHeight;
         // The area average reads the picture a row at a time: a large picture is never held
         // in floating point as a whole.
         LinearImage level = ownSize || options.filter != Filter::kArea
@@ -197,7 +178,7 @@ bool ImportImage(const Image& image, const ImportOptions& options, CMip& mip, st
         }
     }
     std::vector<const Image*> sources(chain.size(), nullptr);
-    if (image.width == topWidth && image.height == topHeight) {
+    if (ownSize) {
         sources[0] = &image;
     }
     for (const Image& hand : options.handMadeLevels) {
@@ -260,9 +241,9 @@ bool ImportImage(const Image& image, const ImportOptions& options, CMip& mip, st
             const bool keepIndices =
                 source != nullptr && !source->palette.empty() && colours == source->palette;
             const std::vector<std::uint8_t> indices =
-                keepIndices ? source->indices
-                            : MapToPalette(level, colours, options.dither);
-            built = PalettisedLevel(level.width, level.height, indices, palette);
+                keepIndices ? source->indices : MapToPalette(level, colours, options.dither);
+            std::string ignored;
+            (void)IndicesToLevel(level.width, level.height, indices, palette, built, ignored);
         }
         if (!built.HasData() || !made.SetLevel(std::move(built), perLevel ? &palette : nullptr)) {
             error = "a level of " + std::to_string(level.width) + " x " +

@@ -104,6 +104,56 @@ Image LevelToImage(const CBmap& level, const CCmap& palette, LevelView view) {
     return image;
 }
 
+namespace {
+
+// A level of the given type and the image's size, or none with error set.
+bool Allocated(int type, int width, int height, CBmap& made, std::string& error) {
+    if (made.Allocate(type, width, height)) {
+        return true;
+    }
+    error = "a level of " + std::to_string(width) + " x " + std::to_string(height) +
+            " pixels cannot be made";
+    return false;
+}
+
+// A level of a palettised type from its indices.
+bool FromIndices(int type, int width, int height, std::span<const std::uint8_t> indices,
+                 const CCmap& palette, CBmap& level, std::string& error) {
+    if (indices.size() != PixelCountOf(width, height) ||
+        std::any_of(indices.begin(), indices.end(),
+                    [](std::uint8_t k) { return k >= CCmap::kEntries; })) {
+        error = "a palettised level needs one index from 0 to 15 per pixel";
+        return false;
+    }
+    CBmap made;
+    if (!Allocated(type, width, height, made, error)) {
+        return false;
+    }
+    const auto r = made.Plane(PlaneId::kR);
+    const auto g = made.Plane(PlaneId::kG);
+    const auto b = made.Plane(PlaneId::kB);
+    const auto a = made.Plane(PlaneId::kA);
+    const auto index = made.Plane(PlaneId::kIndex);
+    for (std::size_t i = 0; i < indices.size(); ++i) {
+        const int k = indices[i];
+        const Colour& c = palette.Entry(k);
+        r[i] = c.r;
+        g[i] = c.g;
+        b[i] = c.b;
+        a[i] = c.a;
+        index[i] = k;
+    }
+    level = std::move(made);
+    return true;
+}
+
+}  // namespace
+
+bool IndicesToLevel(int width, int height, std::span<const std::uint8_t> indices,
+                    const CCmap& palette, CBmap& level, std::string& error) {
+    return FromIndices(0, width, height, indices, palette, level, error);
+}
+
 bool ImageToLevel(const Image& image, int type, const CCmap& palette, CBmap& level,
                   std::string& error) {
     const PixelTypeInfo* info = PixelTypeOf(type);
@@ -116,17 +166,11 @@ bool ImageToLevel(const Image& image, int type, const CCmap& palette, CBmap& lev
         error = "the picture's pixels do not match its size";
         return false;
     }
-    if (info->kind == PixelKind::kPalettised &&
-        (image.indices.size() != count ||
-         std::any_of(image.indices.begin(), image.indices.end(),
-                     [](std::uint8_t k) { return k >= CCmap::kEntries; }))) {
-        error = "a palettised level needs one index from 0 to 15 per pixel";
-        return false;
+    if (info->kind == PixelKind::kPalettised) {
+        return FromIndices(type, image.width, image.height, image.indices, palette, level, error);
     }
     CBmap made;
-    if (!made.Allocate(type, image.width, image.height)) {
-        error = "a level of " + std::to_string(image.width) + " x " + std::to_string(image.height) +
-                " pixels cannot be made";
+    if (!Allocated(type, image.width, image.height, made, error)) {
         return false;
     }
     const auto r = made.Plane(PlaneId::kR);
@@ -135,23 +179,13 @@ bool ImageToLevel(const Image& image, int type, const CCmap& palette, CBmap& lev
     const auto a = made.Plane(PlaneId::kA);
     const auto index = made.Plane(PlaneId::kIndex);
     for (std::size_t i = 0; i < count; ++i) {
-        if (info->kind == PixelKind::kPalettised) {
-            const int k = image.indices[i];
-            const Colour& c = palette.Entry(k);
-            r[i] = c.r;
-            g[i] = c.g;
-            b[i] = c.b;
-            a[i] = c.a;
-            index[i] = k;
-        } else {
-            const std::uint8_t* in = image.pixels.data() + 4 * i;
-            r[i] = FullScaleToStored(in[0], info->redBits);
-            g[i] = FullScaleToStored(in[1], info->greenBits);
-            b[i] = FullScaleToStored(in[2], info->blueBits);
-            // What the loader gives a type without alpha, so a saved and reloaded level is equal.
-            a[i] = info->alphaBits == 0 ? 255 : FullScaleToStored(in[3], info->alphaBits);
-            index[i] = 255;
-        }
+        const std::uint8_t* in = image.pixels.data() + 4 * i;
+        r[i] = FullScaleToStored(in[0], info->redBits);
+        g[i] = FullScaleToStored(in[1], info->greenBits);
+        b[i] = FullScaleToStored(in[2], info->blueBits);
+        // What the loader gives a type without alpha, so a saved and reloaded level is equal.
+        a[i] = info->alphaBits == 0 ? 255 : FullScaleToStored(in[3], info->alphaBits);
+        index[i] = 255;
     }
     level = std::move(made);
     return true;

@@ -4,6 +4,7 @@
 // 248, a set 1-bit alpha 128), while every image viewer expects full scale (255), so export, the
 // viewer and comparison all convert here.
 
+#include <cstdint>
 #include <span>
 #include <string>
 #include <vector>
@@ -39,6 +40,11 @@ enum class LevelView {
 // index beyond 15, a size out of range).
 [[nodiscard]] bool ImageToLevel(const Image& image, int type, const CCmap& palette, CBmap& level,
                                 std::string& error);
+// Makes level a palettised level (type 0) of width x height from one index per pixel, its
+// planes holding the palette's colours. False with error set on an index beyond 15, a count of
+// indices other than the size or a size out of range.
+[[nodiscard]] bool IndicesToLevel(int width, int height, std::span<const std::uint8_t> indices,
+                                  const CCmap& palette, CBmap& level, std::string& error);
 
 // The palette's 16 entries as RGBA bytes, and back (entries past the end of colours are opaque
 // black).

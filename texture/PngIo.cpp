@@ -68,30 +68,22 @@ std::string TooLarge(std::uint64_t width, std::uint64_t height, std::uint32_t ma
            " pixels; at most " + std::to_string(maxSide) + " per side is accepted";
 }
 
-// Asks libspng how large the decoded picture is in the given format and refuses anything other
-// than what the header's size gives, so no buffer is sized from a number not checked here.
-bool DecodedSize(spng_ctx* ctx, int format, std::uint64_t expected, std::size_t& size,
-                 std::string& error) {
-    const int code = spng_decoded_image_size(ctx, format, &size);
-    if (code != 0) {
-        error = ReadFailure(code);
-        return false;
-    }
-    if (size != expected) {
+// Decodes the picture in the given format into buffer, sized from what libspng says the decoded
+// picture takes once that is what the header's size gives (expected bytes), so no buffer is
+// sized from a number not checked here.
+template <typename Sample>
+bool DecodeAs(spng_ctx* ctx, int format, int flags, std::uint64_t expected,
+              std::vector<Sample>& buffer, std::string& error) {
+    std::size_t size = 0;
+    int code = spng_decoded_image_size(ctx, format, &size);
+    if (code == 0 && size != expected) {
         error = "damaged PNG: its decoded size does not match its header";
         return false;
     }
-    return true;
-}
-
-bool Decode8(spng_ctx* ctx, std::uint64_t pixelCount, Image& image, std::string& error) {
-    std::size_t size = 0;
-    if (!DecodedSize(ctx, SPNG_FMT_RGBA8, pixelCount * 4, size, error)) {
-        return false;
+    if (code == 0) {
+        buffer.resize(size / sizeof(Sample));
+        code = spng_decode_image(ctx, buffer.data(), size, format, flags);
     }
-    image.pixels.resize(size);
-    const int code =
-        spng_decode_image(ctx, image.pixels.data(), size, SPNG_FMT_RGBA8, SPNG_DECODE_TRNS);
     if (code != 0) {
         error = ReadFailure(code);
         return false;
@@ -101,14 +93,8 @@ bool Decode8(spng_ctx* ctx, std::uint64_t pixelCount, Image& image, std::string&
 
 // libspng narrows 16-bit samples by dropping the low byte; rounding keeps 0x00FF from becoming 0.
 bool Decode16(spng_ctx* ctx, std::uint64_t pixelCount, Image& image, std::string& error) {
-    std::size_t size = 0;
-    if (!DecodedSize(ctx, SPNG_FMT_RGBA16, pixelCount * 8, size, error)) {
-        return false;
-    }
-    std::vector<std::uint16_t> wide(size / 2);
-    const int code = spng_decode_image(ctx, wide.data(), size, SPNG_FMT_RGBA16, SPNG_DECODE_TRNS);
-    if (code != 0) {
-        error = ReadFailure(code);
+    std::vector<std::uint16_t> wide;
+    if (!DecodeAs(ctx, SPNG_FMT_RGBA16, SPNG_DECODE_TRNS, pixelCount * 8, wide, error)) {
         return false;
     }
     image.pixels.resize(wide.size());
@@ -124,16 +110,12 @@ bool DecodeIndexed(spng_ctx* ctx, const spng_ihdr& ihdr, Image& image, std::stri
     const std::uint64_t width = ihdr.width;
     const std::uint64_t depth = ihdr.bit_depth;
     const std::uint64_t rowBytes = (width * depth + 7) / 8;
-    std::size_t size = 0;
-    if (!DecodedSize(ctx, SPNG_FMT_PNG, rowBytes * ihdr.height, size, error)) {
+    std::vector<std::uint8_t> packed;
+    if (!DecodeAs(ctx, SPNG_FMT_PNG, 0, rowBytes * ihdr.height, packed, error)) {
         return false;
     }
-    std::vector<std::uint8_t> packed(size);
-    int code = spng_decode_image(ctx, packed.data(), size, SPNG_FMT_PNG, 0);
     spng_plte plte{};
-    if (code == 0) {
-        code = spng_get_plte(ctx, &plte);
-    }
+    int code = spng_get_plte(ctx, &plte);
     spng_trns trns{};
     if (code == 0) {
         code = spng_get_trns(ctx, &trns);
@@ -246,7 +228,8 @@ bool DecodeInto(std::span<const std::uint8_t> bytes, Image& image, std::string& 
     if (ihdr.bit_depth == 16) {
         return Decode16(ctx.get(), pixelCount, image, error);
     }
-    return Decode8(ctx.get(), pixelCount, image, error);
+    return DecodeAs(ctx.get(), SPNG_FMT_RGBA8, SPNG_DECODE_TRNS, pixelCount * 4, image.pixels,
+                    error);
 }
 
 bool Encode(spng_ihdr ihdr, const spng_plte* plte, const spng_trns* trns,

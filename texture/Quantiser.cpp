@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <limits>
 
+#include "ErrorDiffusion.h"
+
 namespace korvale {
 
 namespace {
@@ -649,11 +651,7 @@ std::vector<std::uint8_t> MapToPalette(const SrgbImage& level, std::span<const R
     }
     const auto carryLimit = static_cast<float>(kCarryLimit * squares / static_cast<double>(count));
 
-    // Error rows with a spare pixel at each end, so the diffusion needs no edge checks.
     const auto width = static_cast<std::size_t>(level.width);
-    const std::size_t rows = (count + width - 1) / width;
-    std::vector<float> current((width + 2) * 4, 0.0f);
-    std::vector<float> next((width + 2) * 4, 0.0f);
     // How much of a pixel's colour error a neighbour takes: all of it when the neighbour shows
     // no more than the pixel, less in proportion when it shows more, so a faint edge pixel's
     // large colour error (cheap where it is, since little of it shows) does not become a large
@@ -665,60 +663,44 @@ std::vector<std::uint8_t> MapToPalette(const SrgbImage& level, std::span<const R
         const float other = px[(y * width + x) * 4 + 3];
         return other <= alpha ? 1.0f : alpha / other;
     };
-    for (std::size_t y = 0; y < rows; ++y) {
-        const bool forward = y % 2 == 0;
-        std::fill(next.begin(), next.end(), 0.0f);
-        for (std::size_t step = 0; step < width; ++step) {
-            const std::size_t x = forward ? step : width - 1 - step;
-            const std::size_t i = y * width + x;
-            if (i >= count) {
-                continue;  // a last row cut short
-            }
-            const float* source = px + i * 4;
-            const std::size_t here = (x + 1) * 4;
-            std::array<float, 4> want{};
-            float carried = 0.0f;
-            for (std::size_t c = 0; c < 4; ++c) {
-                carried += current[here + c] * current[here + c];
-            }
-            const float used = carried > carryLimit ? kCarryDamping : 1.0f;
-            for (std::size_t c = 0; c < 4; ++c) {
-                want[c] = Clamp255(source[c] + current[here + c] * used);
-            }
-            const std::size_t k = choose(want[0], want[1], want[2], want[3]);
-            indices[i] = static_cast<std::uint8_t>(k);
-            std::array<float, 4> error{};
-            for (std::size_t c = 0; c < 4; ++c) {
-                error[c] = want[c] - static_cast<float>(palette[k][c]);
-            }
-            // The colour of an invisible pixel, wanted or chosen, means nothing: passing it on
-            // would tint the visible neighbours.
-            if (Round255(want[3]) == 0 || palette[k][3] == 0) {
-                error[0] = error[1] = error[2] = 0.0f;
-            }
-            // x - 1 wraps round to a huge value at the left edge, which share() treats as off
-            // the level.
-            const std::size_t xAhead = forward ? x + 1 : x - 1;
-            const std::size_t xBehind = forward ? x - 1 : x + 1;
-            const float alpha = source[3];
-            const std::array<float, 4> weights = {
-                7.0f / 16.0f * share(alpha, xAhead, y), 3.0f / 16.0f * share(alpha, xBehind, y + 1),
-                5.0f / 16.0f * share(alpha, x, y + 1), 1.0f / 16.0f * share(alpha, xAhead, y + 1)};
-            const std::size_t ahead = forward ? here + 4 : here - 4;
-            const std::size_t behind = forward ? here - 4 : here + 4;
-            for (std::size_t c = 0; c < 3; ++c) {
-                current[ahead + c] += error[c] * weights[0];
-                next[behind + c] += error[c] * weights[1];
-                next[here + c] += error[c] * weights[2];
-                next[ahead + c] += error[c] * weights[3];
-            }
-            current[ahead + 3] += error[3] * (7.0f / 16.0f);
-            next[behind + 3] += error[3] * (3.0f / 16.0f);
-            next[here + 3] += error[3] * (5.0f / 16.0f);
-            next[ahead + 3] += error[3] * (1.0f / 16.0f);
+    ErrorDiffusion diffusion;
+    diffusion.Run(width, count, [&](std::size_t x, std::size_t y, std::size_t i) {
+        const float* source = px + i * 4;
+        std::array<float, 4> want{};
+        float carried = 0.0f;
+        for (std::size_t c = 0; c < 4; ++c) {
+            carried += diffusion.Carried(c) * diffusion.Carried(c);
         }
-        std::swap(current, next);
-    }
+        const float used = carried > carryLimit ? kCarryDamping : 1.0f;
+        for (std::size_t c = 0; c < 4; ++c) {
+            want[c] = Clamp255(source[c] + diffusion.Carried(c) * used);
+        }
+        const std::size_t k = choose(want[0], want[1], want[2], want[3]);
+        indices[i] = static_cast<std::uint8_t>(k);
+        std::array<float, 4> error{};
+        for (std::size_t c = 0; c < 4; ++c) {
+            error[c] = want[c] - static_cast<float>(palette[k][c]);
+        }
+        // The colour of an invisible pixel, wanted or chosen, means nothing: passing it on
+        // would tint the visible neighbours.
+        if (Round255(want[3]) == 0 || palette[k][3] == 0) {
+            error[0] = error[1] = error[2] = 0.0f;
+        }
+        // x - 1 wraps round to a huge value at the left edge, which share() treats as off
+        // the level.
+        const std::size_t xAhead = diffusion.Forward() ? x + 1 : x - 1;
+        const std::size_t xBehind = diffusion.Forward() ? x - 1 : x + 1;
+        const float alpha = source[3];
+        const std::array<float, 4> shares = {
+            ErrorDiffusion::kShares[0] * share(alpha, xAhead, y),
+            ErrorDiffusion::kShares[1] * share(alpha, xBehind, y + 1),
+            ErrorDiffusion::kShares[2] * share(alpha, x, y + 1),
+            ErrorDiffusion::kShares[3] * share(alpha, xAhead, y + 1)};
+        for (std::size_t c = 0; c < 3; ++c) {
+            diffusion.Pass(c, error[c], shares);
+        }
+        diffusion.Pass(3, error[3]);
+    });
     return indices;
 }
 

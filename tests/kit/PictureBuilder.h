@@ -4,6 +4,7 @@
 
 #include <array>
 #include <functional>
+#include <vector>
 
 #include "Image.h"
 
@@ -28,6 +29,12 @@ template <typename Picture, typename Pixel>
 [[nodiscard]] inline Image Picture(int width, int height,
                                    const std::function<Rgba8(int, int)>& colour) {
     return MakePicture<Image, Rgba8>(width, height, colour);
+}
+
+// One row of the given colours; no colours give an empty picture.
+[[nodiscard]] inline Image Row(const std::vector<Rgba8>& colours) {
+    return Picture(static_cast<int>(colours.size()), colours.empty() ? 0 : 1,
+                   [&](int x, int) { return colours[static_cast<std::size_t>(x)]; });
 }
 
 }  // namespace korvale::test
