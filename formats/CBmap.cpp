@@ -4,13 +4,12 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string>
 #include <utility>
 #include <vector>
 
 #include "Limits.h"
 #include "PixelCodec.h"
-
-#include <string>
 
 namespace korvale {
 
@@ -22,6 +21,16 @@ constexpr int kBmhdAndDataHeader = 40;  // BMHD chunk with its two fill bytes, D
 constexpr std::uint8_t kFill = 0x20;
 constexpr std::int64_t kBmhdFieldBytes = 16;  // type, width, height, BPR, unknown, two fill bytes
 
+// A rejected level in the report, when one is kept; the caller prints the trace line.
+void Reject(LoadReport* report, int slot, long at, const std::string& text, bool cutShort) {
+    if (report != nullptr) {
+        report->RejectLevel(slot, at, text);
+        if (cutShort) {
+            report->CutShort(at);
+        }
+    }
+}
+
 // A level cut short inside its headers would otherwise load as a 0 x 0 level made of the zeros
 // that reads past the end give.
 bool Present(ChunkStream stream, std::int64_t bytes, const char* what, LoadReport* report,
@@ -31,10 +40,7 @@ bool Present(ChunkStream stream, std::int64_t bytes, const char* what, LoadRepor
         const std::string text = std::string(what) + " cut short: " + std::to_string(bytes) +
                                  " bytes needed but " + std::to_string(remaining) + " remain";
         std::printf("%s at offset %ld\n", text.c_str(), Offset(stream));
-        if (report != nullptr) {
-            report->RejectLevel(slot, Offset(stream), text);
-            report->CutShort(Offset(stream));
-        }
+        Reject(report, slot, Offset(stream), text, true);
         return false;
     }
     return true;
@@ -44,13 +50,7 @@ bool Present(ChunkStream stream, std::int64_t bytes, const char* what, LoadRepor
 // the same text in the report (a mismatch at the end of the file means it was cut short).
 void Mismatch(ChunkStream stream, const char* line, LoadReport* report, int slot) {
     std::printf("%s\n", line);
-    if (report != nullptr) {
-        const long at = Offset(stream) - 4;
-        report->RejectLevel(slot, at, line);
-        if (std::feof(stream) != 0) {
-            report->CutShort(at);
-        }
-    }
+    Reject(report, slot, Offset(stream) - 4, line, std::feof(stream) != 0);
 }
 
 }  // namespace
@@ -141,39 +141,29 @@ bool CBmap::Allocate(int type, int width, int height) {
     return AllocatePlanes();
 }
 
-std::string CBmap::CheckGeometry(long fieldsAt, ChunkStream stream, long& offset, bool& rowsInFile,
-                                 bool& cutShort) const {
-    // Whether the rows are in the file is worked out first: a level rejected for its size still
-    // has its rows skipped when they are there, so the next level is read from its own start.
-    const std::int64_t rowBytes = static_cast<std::int64_t>(bpr_) * height_;
-    const std::int64_t remaining = RemainingBytes(stream);
-    rowsInFile = bpr_ >= 0 && height_ >= 0 && rowBytes <= remaining;
-    cutShort = false;
+CBmap::GeometryFault CBmap::CheckGeometry(long fieldsAt, ChunkStream stream) const {
+    const std::string range = " out of range 0.." + std::to_string(limits::kMaxSide);
     if (width_ < 0 || width_ > limits::kMaxSide) {
-        offset = fieldsAt + 1;
-        return "BMAP width " + std::to_string(width_) + " out of range 0.." +
-               std::to_string(limits::kMaxSide);
+        return {"BMAP width " + std::to_string(width_) + range, fieldsAt + 1};
     }
     if (height_ < 0 || height_ > limits::kMaxSide) {
-        offset = fieldsAt + 5;
-        return "BMAP height " + std::to_string(height_) + " out of range 0.." +
-               std::to_string(limits::kMaxSide);
+        return {"BMAP height " + std::to_string(height_) + range, fieldsAt + 5};
     }
     if (bpr_ < 0) {
-        offset = fieldsAt + 9;
-        return "BMAP BPR " + std::to_string(bpr_) + " is negative";
+        return {"BMAP BPR " + std::to_string(bpr_) + " is negative", fieldsAt + 9};
     }
+    const std::int64_t rowBytes = static_cast<std::int64_t>(bpr_) * height_;
     const std::int64_t pixels = static_cast<std::int64_t>(width_) * height_;
     if (pixels > limits::kFreePixels && pixels > 2 * rowBytes) {
-        offset = fieldsAt + 1;
-        return "BMAP size (" + std::to_string(width_) + "*" + std::to_string(height_) +
-               ") needs more than the " + std::to_string(rowBytes) + " bytes of its rows";
+        return {"BMAP size (" + std::to_string(width_) + "*" + std::to_string(height_) +
+                    ") needs more than the " + std::to_string(rowBytes) + " bytes of its rows",
+                fieldsAt + 1};
     }
-    if (!rowsInFile) {
-        offset = Offset(stream);
-        cutShort = true;
-        return "BMAP rows need " + std::to_string(rowBytes) + " bytes but " +
-               std::to_string(remaining) + " remain";
+    const std::int64_t remaining = RemainingBytes(stream);
+    if (rowBytes > remaining) {
+        return {"BMAP rows need " + std::to_string(rowBytes) + " bytes but " +
+                    std::to_string(remaining) + " remain",
+                Offset(stream), true};
     }
     return {};
 }
@@ -237,29 +227,21 @@ int CBmap::Load(ChunkStream stream, CCmap& levelPalette, const CCmap& globalPale
     width_ = width;
     height_ = height;
     bpr_ = bpr;
-    long faultAt = -1;
-    bool rowsInFile = false;
-    bool cutShort = false;
-    const std::string fault = CheckGeometry(fieldsAt, stream, faultAt, rowsInFile, cutShort);
-    if (!fault.empty()) {
-        std::printf("%s at offset %ld\n", fault.c_str(), faultAt);
-        if (report != nullptr) {
-            report->RejectLevel(slot, faultAt, fault);
-            if (cutShort) {
-                report->CutShort(faultAt);
-            }
-        }
-        if (rowsInFile && bpr_ > 0 && height_ > 0) {
-            (void)SkipBytes(stream, static_cast<std::int64_t>(bpr_) * height_);
+    if (const GeometryFault fault = CheckGeometry(fieldsAt, stream); !fault.reason.empty()) {
+        std::printf("%s at offset %ld\n", fault.reason.c_str(), fault.offset);
+        Reject(report, slot, fault.offset, fault.reason, fault.cutShort);
+        // A level rejected for its size still has its rows skipped when they are there, so the
+        // next level is read from its own start.
+        const std::int64_t rowBytes = static_cast<std::int64_t>(bpr) * height;
+        if (bpr > 0 && height > 0 && rowBytes <= RemainingBytes(stream)) {
+            (void)SkipBytes(stream, rowBytes);
         }
         Reset();
         return 0;
     }
     if (!AllocatePlanes()) {
         std::printf("BMAP planes for (%d*%d) could not be allocated\n", width, height);
-        if (report != nullptr) {
-            report->RejectLevel(slot, fieldsAt + 1, "BMAP planes could not be allocated");
-        }
+        Reject(report, slot, fieldsAt + 1, "BMAP planes could not be allocated", false);
         return 0;
     }
 

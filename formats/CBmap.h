@@ -59,10 +59,14 @@ class CBmap {
 
   private:
     [[nodiscard]] bool AllocatePlanes();
-    // Empty when the level's size and rows are acceptable; otherwise why not, with the offset of
-    // the bad value. rowsInFile tells whether its rows could still be skipped.
-    [[nodiscard]] std::string CheckGeometry(long fieldsAt, ChunkStream stream, long& offset,
-                                            bool& rowsInFile, bool& cutShort) const;
+    // Why a level's size or rows are not acceptable, with the offset of the bad value; cutShort
+    // when its rows are not in the file. An empty reason when all is well.
+    struct GeometryFault {
+        std::string reason;
+        long offset = -1;
+        bool cutShort = false;
+    };
+    [[nodiscard]] GeometryFault CheckGeometry(long fieldsAt, ChunkStream stream) const;
 
     int type_ = kEmptyType;
     int width_ = 0;

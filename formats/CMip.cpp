@@ -230,7 +230,7 @@ int CMip::Load(ChunkStream stream) {
         const auto k = static_cast<std::size_t>(slot);
         (void)levels[k].Load(stream, levelPalettes[k], globalPalette, &loadReport, slot);
     }
-    if (std::feof(stream) != 0 && !loadReport.WasCutShort()) {
+    if (std::feof(stream) != 0) {  // a level may have said so already: once is enough
         loadReport.CutShort(Offset(stream));
     }
     return 1;

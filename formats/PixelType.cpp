@@ -17,10 +17,6 @@ constexpr std::array<PixelTypeInfo, 6> kTypes{{
 
 }  // namespace
 
-std::span<const PixelTypeInfo> PixelTypes() {
-    return kTypes;
-}
-
 const PixelTypeInfo* PixelTypeOf(int code) {
     for (const PixelTypeInfo& info : kTypes) {
         if (info.code == code) {

@@ -3,7 +3,6 @@
 // bits per channel or its layout reads it from here.
 
 #include <optional>
-#include <span>
 #include <string>
 #include <string_view>
 
@@ -22,9 +21,8 @@ struct PixelTypeInfo {
     const SixteenBitLayout* layout;  // nullptr for palettised types
 };
 
-// Every known type: codes 0, 1 and 2 are the three equivalent palettised codes, 3..5 16-bit.
-[[nodiscard]] std::span<const PixelTypeInfo> PixelTypes();
-// The entry of a type code, or nullptr for a code no level can decode (an empty level's 255).
+// The entry of a type code (0, 1 and 2 are the three equivalent palettised codes, 3..5 16-bit),
+// or nullptr for a code no level can decode (an empty level's 255).
 [[nodiscard]] const PixelTypeInfo* PixelTypeOf(int code);
 // The code written for a name (pal4 gives 0), or nothing for an unknown name.
 [[nodiscard]] std::optional<int> PixelTypeNamed(std::string_view name);

@@ -3,12 +3,12 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <system_error>
 
 namespace korvale {
@@ -25,23 +25,15 @@ constexpr std::size_t kMaxInPlaceBytes = std::size_t{256} * 1024 * 1024;
 // rather than set and restored, since setting it races with saves on other threads (a batch
 // import saves on every core); set-and-restore is left for systems without /proc.
 mode_t NewFileMode() {
-    mode_t mask = 0;
-    bool found = false;
-    if (FilePtr status{std::fopen("/proc/self/status", "r")}) {
-        std::array<char, 256> line{};
-        while (!found &&
-               std::fgets(line.data(), static_cast<int>(line.size()), status.get()) != nullptr) {
-            unsigned value = 0;
-            if (std::sscanf(line.data(), "Umask: %o", &value) == 1) {
-                mask = static_cast<mode_t>(value);
-                found = true;
-            }
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        unsigned mask = 0;
+        if (std::sscanf(line.c_str(), "Umask: %o", &mask) == 1) {
+            return static_cast<mode_t>(0666) & ~static_cast<mode_t>(mask);
         }
     }
-    if (!found) {
-        mask = ::umask(0);
-        ::umask(mask);
-    }
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
     return static_cast<mode_t>(0666) & ~mask;
 }
 
@@ -218,43 +210,41 @@ bool CommitBoth(SafeFile& first, SafeFile& second) {
 
 bool SafeFile::CommitAll(std::span<SafeFile* const> files) {
     SafeFile* failed = nullptr;
+    auto everyFile = [&](const auto& step) {
+        for (SafeFile* file : files) {
+            if (!step(*file)) {
+                failed = file;
+                return false;
+            }
+        }
+        return true;
+    };
     // Everything that can fail without touching a target comes first (writing the temporary
     // files, keeping the previous ones under a second name, reading what an in-place write will
     // replace), then the renames, which can be undone, and last the in-place writes, which can
     // only be written over again.
-    for (SafeFile* file : files) {
-        if (failed == nullptr && !file->Prepare(files.size() > 1)) {
-            failed = file;
-        }
-    }
-    for (SafeFile* file : files) {
-        if (failed == nullptr && !file->Replace()) {
-            failed = file;
-        }
-    }
-    for (SafeFile* file : files) {
-        if (failed == nullptr && !file->WriteInPlace()) {
-            failed = file;
-        }
-    }
+    const bool keepPrevious = files.size() > 1;
+    const bool done = everyFile([&](SafeFile& f) { return f.Prepare(keepPrevious); }) &&
+                      everyFile([](SafeFile& f) { return f.Replace(); }) &&
+                      everyFile([](SafeFile& f) { return f.WriteInPlace(); });
     std::string notUndone;
-    for (SafeFile* file : files) {
-        if (failed != nullptr) {
+    if (!done) {
+        for (SafeFile* file : files) {
             notUndone += file->Restore();
         }
     }
     for (SafeFile* file : files) {
-        if (failed != nullptr) {
-            notUndone += file->UndoReplace();
-        } else {
+        if (done) {
             file->DropPrevious();
+        } else {
+            notUndone += file->UndoReplace();
         }
         file->Discard();
     }
-    if (failed != nullptr) {
+    if (!done) {
         failed->error_ += notUndone;
     }
-    return failed == nullptr;
+    return done;
 }
 
 bool SafeFile::Prepare(bool keepPrevious) {

@@ -79,16 +79,6 @@ ReadOnlyFile::ReadOnlyFile(std::string path) : path_(std::move(path)) {
 }
 
 bool ReadOnlyFile::Holds() const {
-    if (std::filesystem::is_directory(path_)) {
-        const std::string probe = path_ + "/.korvale-lock-probe";
-        const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
-        if (fd >= 0) {
-            ::close(fd);
-            ::unlink(probe.c_str());
-            return false;
-        }
-        return true;
-    }
     const int fd = ::open(path_.c_str(), O_WRONLY);
     if (fd >= 0) {
         ::close(fd);

@@ -40,8 +40,8 @@ class ReadOnlyFile {
   public:
     explicit ReadOnlyFile(std::string path);
     ~ReadOnlyFile();
-    // Whether the lock took effect: the file cannot be opened for writing (a folder: no file can
-    // be made in it). Without root's immutable flag, root writes through permissions.
+    // Whether the lock on a file took effect: it cannot be opened for writing. Without root's
+    // immutable flag, root writes through permissions.
     [[nodiscard]] bool Holds() const;
     ReadOnlyFile(const ReadOnlyFile&) = delete;
     ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;

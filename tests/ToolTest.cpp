@@ -10,6 +10,7 @@
 
 #include "CSrb.h"
 #include "Image.h"
+#include "PictureBuilder.h"
 #include "PngIo.h"
 #include "TestSupport.h"
 
@@ -263,18 +264,11 @@ void WritePng(const std::string& path, const Image& image) {
 }
 
 Image Gradient(int width, int height) {
-    Image image;
-    image.width = width;
-    image.height = height;
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            image.pixels.insert(image.pixels.end(),
-                                {static_cast<std::uint8_t>(x * 255 / std::max(1, width - 1)),
-                                 static_cast<std::uint8_t>(y * 255 / std::max(1, height - 1)), 77,
-                                 static_cast<std::uint8_t>(x < width / 2 ? 255 : 160)});
-        }
-    }
-    return image;
+    return Picture(width, height, [&](int x, int y) {
+        return Rgba8{static_cast<std::uint8_t>(x * 255 / std::max(1, width - 1)),
+                     static_cast<std::uint8_t>(y * 255 / std::max(1, height - 1)), 77,
+                     static_cast<std::uint8_t>(x < width / 2 ? 255 : 160)};
+    });
 }
 
 TEST_F(ToolTest, ExportThenImportGivesTheSameLevelForEveryType) {
@@ -380,9 +374,8 @@ TEST_F(ToolTest, BadPicturesFailClearlyAndWriteNothing) {
 TEST_F(ToolTest, ExportWritesEveryLevelOrASheet) {
     ToolRun r = Tool(dir_, {"export", dir_.Path("tree.srb"), "--all", dir_.Path("levels")});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(std::filesystem::exists(dir_.Path("levels/tree-4x4.png")) &&
-                  std::filesystem::exists(dir_.Path("levels/tree-1x1.png")),
-              true);
+    EXPECT_TRUE(std::filesystem::exists(dir_.Path("levels/tree-4x4.png")));
+    EXPECT_TRUE(std::filesystem::exists(dir_.Path("levels/tree-1x1.png")));
     r = Tool(dir_, {"export", dir_.Path("tree.mip"), "--sheet", dir_.Path("sheet.png")});
     EXPECT_EQ(r.status, 0) << r.err;
     Image sheet;

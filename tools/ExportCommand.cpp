@@ -2,10 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
-#include <optional>
 #include <cstdio>
 #include <filesystem>
+#include <iomanip>
 #include <map>
+#include <optional>
+#include <set>
+#include <sstream>
 #include <vector>
 
 #include "Comparison.h"
@@ -19,12 +22,17 @@ namespace korvale::tool {
 
 namespace {
 
-// Loads a MIP or SRB file without its trace. Empty on success, the reason otherwise.
-std::string LoadTexture(const std::string& path, CSrb& record) {
+// Reads path once and loads it without the loaders' trace: into picture when it is a PNG
+// picture and picture is given, else into record as an SRB or MIP file. Empty on success, the
+// reason otherwise.
+std::string LoadTexture(const std::string& path, CSrb& record, Image* picture = nullptr) {
     std::string error;
     const auto bytes = ReadInput(path, error);
     if (!bytes) {
         return error;
+    }
+    if (picture != nullptr && IsPng(*bytes)) {
+        return ReadPng(*bytes, *picture, error) ? std::string() : error;
     }
     InputKind kind = InputKind::kMip;
     return LoadRecord(path, *bytes, true, record, kind);
@@ -60,9 +68,9 @@ std::string Decibels(double value) {
     if (std::isinf(value)) {
         return "inf";
     }
-    char text[32];
-    std::snprintf(text, sizeof text, "%.2f", value);
-    return text;
+    std::ostringstream text;
+    text << std::fixed << std::setprecision(2) << value;
+    return text.str();
 }
 
 std::string Size(const Image& image) {
@@ -72,30 +80,34 @@ std::string Size(const Image& image) {
 // A texture's levels as pictures by slot; a PNG picture is one level, in the slot its size
 // selects (or slot -1 when its size selects none).
 std::string LevelsOf(const std::string& path, std::map<int, Image, std::greater<>>& levels) {
-    std::string error;
-    const auto bytes = ReadInput(path, error);
-    if (!bytes) {
+    CSrb record;
+    Image picture;
+    if (const std::string error = LoadTexture(path, record, &picture); !error.empty()) {
         return error;
     }
-    if (IsPng(*bytes)) {
-        Image picture;
-        if (!ReadPng(*bytes, picture, error)) {
-            return error;
-        }
+    if (!picture.Empty()) {  // a PNG picture decodes to one of at least 1 x 1
         levels[CMip::SlotForSize(picture.width, picture.height)] = std::move(picture);
         return {};
-    }
-    CSrb record;
-    InputKind kind = InputKind::kMip;
-    error = LoadRecord(path, *bytes, true, record, kind);
-    if (!error.empty()) {
-        return error;
     }
     for (const int k : record.mip.FilledSlots()) {
         const auto slot = static_cast<std::size_t>(k);
         levels[k] = LevelToImage(record.mip.levels[slot], record.mip.levelPalettes[slot]);
     }
     return {};
+}
+
+// Writes the level in slot k to out as a PNG picture and says so; kFailed, naming out, when it
+// could not be written.
+int WriteLevel(const CMip& mip, int k, LevelView view, const std::string& out) {
+    std::vector<std::uint8_t> png;
+    std::string error;
+    if (!EncodeLevelPng(mip, k, view, png, error) || !WriteFileBytes(out, png, error)) {
+        return Fail(out, error);
+    }
+    const CBmap& level = mip.levels[static_cast<std::size_t>(k)];
+    std::printf("wrote slot %d (%d x %d, %s) to '%s'\n", k, level.Width(), level.Height(),
+                PixelTypeName(level.Type()).c_str(), out.c_str());
+    return kOk;
 }
 
 }  // namespace
@@ -144,11 +156,10 @@ int RunExport(std::span<const std::string> args) {
     if (slots.empty()) {
         return Fail(in, "holds no levels");
     }
-    std::vector<std::uint8_t> png;
-    std::string error;
     if (!sheet.empty()) {
-        if (!EncodePng(Sheet(mip, view), true, png, error) ||
-            !WriteFileBytes(sheet, png, error)) {
+        std::vector<std::uint8_t> png;
+        std::string error;
+        if (!EncodePng(Sheet(mip, view), true, png, error) || !WriteFileBytes(sheet, png, error)) {
             return Fail(sheet, error);
         }
         std::printf("wrote %zu levels side by side to '%s'\n", slots.size(), sheet.c_str());
@@ -162,11 +173,9 @@ int RunExport(std::span<const std::string> args) {
             const CBmap& level = mip.levels[static_cast<std::size_t>(k)];
             const std::string out =
                 (std::filesystem::path(all) / LevelFileName(name, level)).string();
-            if (!EncodeLevelPng(mip, k, view, png, error) || !WriteFileBytes(out, png, error)) {
-                return Fail(out, error);
+            if (WriteLevel(mip, k, view, out) != kOk) {
+                return kFailed;
             }
-            std::printf("wrote slot %d (%d x %d, %s) to '%s'\n", k, level.Width(), level.Height(),
-                        PixelTypeName(level.Type()).c_str(), out.c_str());
         }
         return kOk;
     }
@@ -174,14 +183,7 @@ int RunExport(std::span<const std::string> args) {
     if (!mip.levels[static_cast<std::size_t>(chosen)].HasData()) {
         return Fail(in, "slot " + std::to_string(chosen) + " holds no level");
     }
-    const std::string& out = files[1];
-    if (!EncodeLevelPng(mip, chosen, view, png, error) || !WriteFileBytes(out, png, error)) {
-        return Fail(out, error);
-    }
-    const CBmap& level = mip.levels[static_cast<std::size_t>(chosen)];
-    std::printf("wrote slot %d (%d x %d, %s) to '%s'\n", chosen, level.Width(), level.Height(),
-                PixelTypeName(level.Type()).c_str(), out.c_str());
-    return kOk;
+    return WriteLevel(mip, chosen, view, files[1]);
 }
 
 int RunCompare(std::span<const std::string> args) {
@@ -218,15 +220,15 @@ int RunCompare(std::span<const std::string> args) {
     if (a.size() == 1 && b.size() == 1 && (a.begin()->first < 0 || b.begin()->first < 0)) {
         b = {{a.begin()->first, std::move(b.begin()->second)}};
     }
-    std::map<int, bool, std::greater<>> slots;
+    std::set<int, std::greater<>> slots;
     for (const auto& [k, image] : a) {
-        slots[k] = true;
+        slots.insert(k);
     }
     for (const auto& [k, image] : b) {
-        slots[k] = true;
+        slots.insert(k);
     }
     bool failed = false;
-    for (const auto& [k, unused] : slots) {
+    for (const int k : slots) {
         const std::string name = k >= 0 ? "slot " + std::to_string(k) : "picture";
         const auto inA = a.find(k);
         const auto inB = b.find(k);

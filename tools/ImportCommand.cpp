@@ -64,16 +64,10 @@ std::string ImportOne(const std::string& in, const std::vector<std::string>& han
     if (KindOf(top.Type()) == PixelKind::kPalettised) {
         made += record.mip.miptype == 2 ? ", a palette per level" : ", one shared palette";
     }
-    if (job.srb) {
-        record.header = job.values;
-        record.sizeInMetres = job.metres;
-        std::string why;
-        if (record.Save(out, &why) <= 0) {
-            return out + ": could not be saved: " + why + " (neither it nor its companion " +
-                   CompanionPath(out) + " was changed)";
-        }
-    } else if (std::string why; record.mip.Save(out, &why) != 1) {
-        return out + ": could not be saved: " + why + " (the previous file is unchanged)";
+    record.header = job.values;
+    record.sizeInMetres = job.metres;
+    if (const std::string why = SaveRecord(record, out, job.srb); !why.empty()) {
+        return out + ": " + why;
     }
     return {};
 }

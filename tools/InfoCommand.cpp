@@ -171,20 +171,14 @@ int RunConvert(std::span<const std::string> args) {
     if (!error.empty()) {
         return Fail(in, error);
     }
+    record.sizeInMetres = size;
+    if (const std::string why = SaveRecord(record, out, toSrb); !why.empty()) {
+        return Fail(out, why);
+    }
     if (toSrb) {
-        record.sizeInMetres = size;
-        std::string why;
-        if (record.Save(out, &why) <= 0) {
-            return Fail(out, "could not be saved: " + why + " (neither it nor its companion " +
-                                 CompanionPath(out) + " was changed)");
-        }
         std::printf("saved SRB: '%s' with companion '%s'\n", out.c_str(),
                     CompanionPath(out).c_str());
     } else {
-        std::string why;
-        if (record.mip.Save(out, &why) != 1) {
-            return Fail(out, "could not be saved: " + why + " (the previous file is unchanged)");
-        }
         std::printf("saved MIP: '%s'\n", out.c_str());
     }
     return record.mip.loadReport.Clean() ? kOk : kDamaged;

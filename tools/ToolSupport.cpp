@@ -14,6 +14,7 @@
 #include <system_error>
 
 #include "ChunkStream.h"
+#include "CompanionFile.h"
 
 namespace korvale::tool {
 
@@ -99,9 +100,9 @@ std::string LoadRecord(const std::string& path, const std::vector<std::uint8_t>&
         std::printf("Loading mip: '%s'\n", path.c_str());
         return kNotOurs;
     }
-    // A stream over the bytes already read: the loaders work on streams.
-    std::vector<std::uint8_t> copy = bytes;  // fmemopen wants a writable buffer
-    FilePtr stream(fmemopen(copy.data(), copy.size(), "rb"));
+    // A stream over the bytes already read: the loaders work on streams. Opened for reading
+    // only, it never writes to them, so they need no writable copy.
+    FilePtr stream(fmemopen(const_cast<std::uint8_t*>(bytes.data()), bytes.size(), "rb"));
     if (!stream) {
         return std::string("cannot be read: ") + std::strerror(errno);
     }
@@ -121,6 +122,19 @@ std::string LoadRecord(const std::string& path, const std::vector<std::uint8_t>&
     std::printf("Loading mip: '%s'\n", path.c_str());
     if (record.mip.Load(stream.get()) <= 0) {
         return IsPng(bytes) ? "is a PNG picture, not an SRB or MIP file" : kNotOurs;
+    }
+    return {};
+}
+
+std::string SaveRecord(CSrb& record, const std::string& out, bool asSrb) {
+    std::string why;
+    if (asSrb) {
+        if (record.Save(out, &why) <= 0) {
+            return "could not be saved: " + why + " (neither it nor its companion " +
+                   CompanionPath(out) + " was changed)";
+        }
+    } else if (record.mip.Save(out, &why) != 1) {
+        return "could not be saved: " + why + " (the previous file is unchanged)";
     }
     return {};
 }

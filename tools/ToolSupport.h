@@ -30,13 +30,17 @@ int UsageError(const std::string& message);
 [[nodiscard]] std::optional<std::vector<std::uint8_t>> ReadInput(const std::string& path,
                                                                  std::string& error);
 
-enum class InputKind { kSrb, kMip, kPng };
+enum class InputKind { kSrb, kMip };
 
 // Loads an SRB or MIP file into record from bytes already read, the loaders printing their trace
 // unless quiet. Empty on success, the reason otherwise.
 [[nodiscard]] std::string LoadRecord(const std::string& path,
                                      const std::vector<std::uint8_t>& bytes, bool quiet,
                                      CSrb& record, InputKind& kind);
+
+// Saves record to out: an SRB file and its companion when asSrb, else its mip set alone. Empty
+// on success; otherwise "could not be saved: " with the reason and what was left unchanged.
+[[nodiscard]] std::string SaveRecord(CSrb& record, const std::string& out, bool asSrb);
 
 // Whether bytes start with the PNG signature.
 [[nodiscard]] bool IsPng(std::span<const std::uint8_t> bytes);
