@@ -10,6 +10,7 @@
 
 #include "Limits.h"
 #include "PixelCodec.h"
+#include "Trace.h"
 
 namespace korvale {
 
@@ -39,7 +40,7 @@ bool Present(ChunkStream stream, std::int64_t bytes, const char* what, LoadRepor
     if (remaining < bytes) {
         const std::string text = std::string(what) + " cut short: " + std::to_string(bytes) +
                                  " bytes needed but " + std::to_string(remaining) + " remain";
-        std::printf("%s at offset %ld\n", text.c_str(), Offset(stream));
+        Trace("%s at offset %ld\n", text.c_str(), Offset(stream));
         Reject(report, slot, Offset(stream), text, true);
         return false;
     }
@@ -49,7 +50,7 @@ bool Present(ChunkStream stream, std::int64_t bytes, const char* what, LoadRepor
 // A header word that did not match: the trace line as the reader has always printed it, and
 // the same text in the report (a mismatch at the end of the file means it was cut short).
 void Mismatch(ChunkStream stream, const char* line, LoadReport* report, int slot) {
-    std::printf("%s\n", line);
+    Trace("%s\n", line);
     Reject(report, slot, Offset(stream) - 4, line, std::feof(stream) != 0);
 }
 
@@ -174,7 +175,7 @@ int CBmap::Load(ChunkStream stream, CCmap& levelPalette, const CCmap& globalPale
         return 0;
     }
     Reset();
-    std::printf("CBmap::Load\n");
+    Trace("CBmap::Load\n");
     if (ReadU32(stream) != tag::kBmap) {
         Mismatch(stream, "Not a BMAP", report, slot);
         return 0;
@@ -207,11 +208,10 @@ int CBmap::Load(ChunkStream stream, CCmap& levelPalette, const CCmap& globalPale
     const int unknown = ReadU8(stream);
     (void)ReadU8(stream);
     (void)ReadU8(stream);
-    std::printf("BMAP. Type=%d, Size=(%d*%d), BPR=%d, unknown=%d\n", type, width, height, bpr,
-                unknown);
+    Trace("BMAP. Type=%d, Size=(%d*%d), BPR=%d, unknown=%d\n", type, width, height, bpr, unknown);
 
     if (PeekTag(stream) == tag::kCmap) {
-        std::printf("Bitmap has a CMAP\n");
+        Trace("Bitmap has a CMAP\n");
         (void)levelPalette.Load(stream, report);  // a damaged level palette does not stop the level
     } else {
         levelPalette.CopyFrom(globalPalette);
@@ -228,7 +228,7 @@ int CBmap::Load(ChunkStream stream, CCmap& levelPalette, const CCmap& globalPale
     height_ = height;
     bpr_ = bpr;
     if (const GeometryFault fault = CheckGeometry(fieldsAt, stream); !fault.reason.empty()) {
-        std::printf("%s at offset %ld\n", fault.reason.c_str(), fault.offset);
+        Trace("%s at offset %ld\n", fault.reason.c_str(), fault.offset);
         Reject(report, slot, fault.offset, fault.reason, fault.cutShort);
         // A level rejected for its size still has its rows skipped when they are there, so the
         // next level is read from its own start.
@@ -240,7 +240,7 @@ int CBmap::Load(ChunkStream stream, CCmap& levelPalette, const CCmap& globalPale
         return 0;
     }
     if (!AllocatePlanes()) {
-        std::printf("BMAP planes for (%d*%d) could not be allocated\n", width, height);
+        Trace("BMAP planes for (%d*%d) could not be allocated\n", width, height);
         Reject(report, slot, fieldsAt + 1, "BMAP planes could not be allocated", false);
         return 0;
     }

@@ -2,12 +2,14 @@
 
 #include <cstdio>
 
+#include "Trace.h"
+
 namespace korvale {
 
 namespace {
 
 void Fault(ChunkStream stream, const char* line, LoadReport* report) {
-    std::printf("%s\n", line);
+    Trace("%s\n", line);
     if (report != nullptr) {
         const long at = Offset(stream) - 4;
         report->Error(at, line);
@@ -21,7 +23,7 @@ void Fault(ChunkStream stream, const char* line, LoadReport* report) {
 
 int CCmap::Load(ChunkStream stream, LoadReport* report) {
     if (stream == nullptr) {
-        std::printf("Can't read from NULL file\n");
+        Trace("Can't read from NULL file\n");
         return 0;
     }
     if (ReadU32(stream) != tag::kCmap) {
@@ -36,7 +38,7 @@ int CCmap::Load(ChunkStream stream, LoadReport* report) {
         Fault(stream, "CMAP size not 64", report);
         return 0;
     }
-    std::printf("CMAP\n");
+    Trace("CMAP\n");
     for (int i = 0; i < kEntries; ++i) {
         const std::uint32_t v = ReadU32(stream);
         Colour& c = Entry(i);
@@ -44,7 +46,7 @@ int CCmap::Load(ChunkStream stream, LoadReport* report) {
         c.g = static_cast<std::int32_t>((v >> 8) & 0xFFU);
         c.b = static_cast<std::int32_t>(v & 0xFFU);
         c.a = static_cast<std::int32_t>(v >> 24);
-        std::printf("[%2d]: %3d %3d %3d. %3d\n", i, c.r, c.g, c.b, c.a);
+        Trace("[%2d]: %3d %3d %3d. %3d\n", i, c.r, c.g, c.b, c.a);
     }
     if (report != nullptr && std::feof(stream) != 0) {
         report->CutShort(Offset(stream));

@@ -7,7 +7,9 @@
 #include <cstring>
 
 #include "Limits.h"
+#include "PixelType.h"
 #include "SafeFile.h"
+#include "Trace.h"
 
 namespace korvale {
 
@@ -136,6 +138,60 @@ bool CMip::SetLevel(CBmap level, const CCmap* palette) {
     return true;
 }
 
+const CCmap& CMip::LevelPalette(int slot) const {
+    return levelPalettes.at(static_cast<std::size_t>(slot));
+}
+
+namespace {
+
+bool Palettised(const CBmap& level) {
+    const PixelTypeInfo* info = PixelTypeOf(level.Type());
+    return level.HasData() && info != nullptr && info->kind == PixelKind::kPalettised;
+}
+
+// Whether any index the level's pixels use stands for another colour in other.
+bool UsedColoursDiffer(const CBmap& level, const CCmap& mine, const CCmap& other) {
+    std::array<bool, CCmap::kEntries> used{};
+    for (const std::int32_t index : level.Plane(PlaneId::kIndex)) {
+        if (index >= 0 && index < CCmap::kEntries) {
+            used[static_cast<std::size_t>(index)] = true;
+        }
+    }
+    for (int i = 0; i < CCmap::kEntries; ++i) {
+        if (used[static_cast<std::size_t>(i)] && mine.Entry(i) != other.Entry(i)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+bool CMip::HasOwnPalette(int slot) const {
+    const CBmap& level = levels.at(static_cast<std::size_t>(slot));
+    return Palettised(level) && UsedColoursDiffer(level, LevelPalette(slot), globalPalette);
+}
+
+std::vector<int> CMip::SlotsRecolouredBySave() const {
+    std::vector<int> changed;
+    if (miptype == 2) {
+        return changed;  // every palettised level carries its own palette
+    }
+    CCmap written;  // what the levels will be read back with
+    if (miptype < 2) {
+        written = globalPalette;
+    } else {
+        written.SetDefault();
+    }
+    for (const int k : FilledSlots()) {
+        const CBmap& level = levels[static_cast<std::size_t>(k)];
+        if (Palettised(level) && UsedColoursDiffer(level, LevelPalette(k), written)) {
+            changed.push_back(k);
+        }
+    }
+    return changed;
+}
+
 void CMip::ClearLevels() {
     for (CBmap& level : levels) {
         level.Reset();
@@ -168,7 +224,7 @@ void CMip::SetRepeatCode(int code) {
 
 int CMip::Load(const std::string& path) {
     FilePtr file = OpenForRead(path);
-    std::printf("Loading mip: '%s'\n", path.c_str());
+    Trace("Loading mip: '%s'\n", path.c_str());
     if (!file) {
         loadReport.Begin();
         loadReport.Error(0, std::string("cannot open: ") + std::strerror(errno));
@@ -196,29 +252,48 @@ int CMip::Load(ChunkStream stream) {
     std::uint32_t datasize = 0;
     int repeatCode = RepeatCode();
     const long mphdAt = Offset(stream);
+    // Each field counts as read only when the file held all of its bytes: a file cut short
+    // inside its header reads the rest as 0, and the report says which fields those are.
+    int fieldsRead = 0;
+    auto count = [&] {
+        if (std::feof(stream) == 0) {
+            ++fieldsRead;
+        }
+    };
     if (ReadU32(stream) != tag::kMphd) {
         loadReport.Error(mphdAt, "no MPHD header");
     } else {
         (void)ReadU32(stream);
         datasize = ReadU32(stream);
         miptype = ReadU8(stream);
+        count();
         powerwidth = static_cast<std::int32_t>(ReadU32(stream));
+        count();
         powerheight = static_cast<std::int32_t>(ReadU32(stream));
+        count();
         col = static_cast<std::int32_t>(ReadU32(stream));
+        count();
         repeatCode = ReadU8(stream);
         SetRepeatCode(repeatCode);
+        count();
         numimages = static_cast<std::int32_t>(ReadU32(stream));
+        count();
         (void)ReadU8(stream);
         (void)ReadU8(stream);
     }
-    std::printf(
+    loadReport.SetHeaderFieldsRead(fieldsRead);
+    // Looking for the next tag clears the end-of-file flag, so a header cut short is noted now.
+    if (std::feof(stream) != 0) {
+        loadReport.CutShort(Offset(stream));
+    }
+    Trace(
         "datasize: %d\nmiptype: %d\npowerwidth: %d (%d)\npowerheight: %d (%d)\ncol?: %d\n"
         "repeating: %d (h*v): (%d*%d)\nnumimages: %d\n",
         static_cast<int>(datasize), miptype, powerwidth, Width(), powerheight, Height(), col,
         repeatCode, hrepeat, vrepeat, numimages);
 
     if (PeekTag(stream) == tag::kCmap) {
-        std::printf("Global CMAP\n");
+        Trace("Global CMAP\n");
         (void)globalPalette.Load(stream, &loadReport);  // a damaged palette does not stop levels
     } else {
         globalPalette.SetDefault();

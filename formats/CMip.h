@@ -59,6 +59,16 @@ class CMip {
     // nothing, when the size selects no slot or is not the size the chain gives that slot (the
     // largest level halved per slot, a side that reached 1 staying 1).
     [[nodiscard]] bool SetLevel(CBmap level, const CCmap* palette = nullptr);
+    // The palette a level's pixels were read with, and so the one every view and export of it
+    // uses: the level's own CMAP chunk when the file gave it one, else the global palette as it
+    // was when the level was read (the reader copies it into the slot).
+    [[nodiscard]] const CCmap& LevelPalette(int slot) const;
+    // Whether the level in slot decodes with colours other than the global palette's.
+    [[nodiscard]] bool HasOwnPalette(int slot) const;
+    // The palettised levels whose colours a save would change, largest first. Below miptype 2
+    // only the global palette is written, and at 3 or more none (the levels then read back
+    // with the all-255 default), so a level whose pixels use other colours comes back changed.
+    [[nodiscard]] std::vector<int> SlotsRecolouredBySave() const;
     // Empties every slot and resets the header to an empty set (palettes are kept).
     void ClearLevels();
 

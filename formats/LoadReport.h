@@ -21,6 +21,9 @@ class LoadReport {
     void RejectLevel(int slot, long offset, std::string reason);
     // The file ended before everything it announced was read.
     void CutShort(long offset);
+    // How many of the mip header's fields (miptype, powerwidth, powerheight, col, the repeat
+    // code, numimages, in file order) the file held; the others read as 0 or kept their values.
+    void SetHeaderFieldsRead(int count) { headerFieldsRead_ = count; }
     // Starts the report of a new load, forgetting the last one.
     void Begin() {
         *this = LoadReport();
@@ -35,6 +38,9 @@ class LoadReport {
     [[nodiscard]] long FirstErrorOffset() const { return firstErrorOffset_; }
     [[nodiscard]] const std::vector<RejectedLevel>& Rejected() const { return rejected_; }
     [[nodiscard]] bool WasCutShort() const { return cutShort_; }
+    static constexpr int kHeaderFields = 6;
+    // All of them for a set made in memory.
+    [[nodiscard]] int HeaderFieldsRead() const { return headerFieldsRead_; }
     // "loaded cleanly", or one line per finding; "not loaded from a file" for a set that was
     // made in memory (an import) and never loaded.
     [[nodiscard]] std::string Summary() const;
@@ -44,6 +50,7 @@ class LoadReport {
     long firstErrorOffset_ = -1;
     std::vector<RejectedLevel> rejected_;
     bool cutShort_ = false;
+    int headerFieldsRead_ = kHeaderFields;
     bool loaded_ = false;
 };
 

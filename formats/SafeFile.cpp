@@ -61,6 +61,36 @@ bool WriteAll(int fd, const char* data, std::size_t size) {
     return true;
 }
 
+// Flushes what was written through fd to the disk, so that a power cut after the save cannot
+// leave the file empty or part written under its name. False with errno set when the disk
+// reported a failure. Descriptors that cannot be flushed (a device such as /dev/null, a pipe, a
+// file system without the call) report EINVAL, EROFS or ENOTSUP: they hold nothing to flush,
+// so those count as flushed.
+bool FlushToDisk(int fd) {
+    while (::fsync(fd) != 0) {
+        if (errno == EINTR) {
+            continue;
+        }
+        return errno == EINVAL || errno == EROFS || errno == ENOTSUP;
+    }
+    return true;
+}
+
+// Flushes a folder's entries, so that a rename into it is on the disk too. A folder this user
+// may write but not read cannot be opened to be flushed; its rename then stands as the system
+// wrote it, which is all that can be done, so that is not a failure.
+bool FlushFolder(const std::string& folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        return errno == EACCES || errno == EPERM;
+    }
+    const bool flushed = FlushToDisk(fd);
+    const int error = errno;
+    ::close(fd);  // read-only: closing it cannot lose anything
+    errno = error;
+    return flushed;
+}
+
 // Reads a whole regular file from its start; false with errno set when a read failed or the
 // file is too large to hold.
 bool ReadAll(int fd, std::vector<char>& bytes) {
@@ -222,10 +252,12 @@ bool SafeFile::CommitAll(std::span<SafeFile* const> files) {
     // Everything that can fail without touching a target comes first (writing the temporary
     // files, keeping the previous ones under a second name, reading what an in-place write will
     // replace), then the renames, which can be undone, and last the in-place writes, which can
-    // only be written over again.
+    // only be written over again. Every new file is on the disk before the first rename, and
+    // every renamed entry before the first in-place write.
     const bool keepPrevious = files.size() > 1;
     const bool done = everyFile([&](SafeFile& f) { return f.Prepare(keepPrevious); }) &&
                       everyFile([](SafeFile& f) { return f.Replace(); }) &&
+                      everyFile([](SafeFile& f) { return f.FlushEntry(); }) &&
                       everyFile([](SafeFile& f) { return f.WriteInPlace(); });
     std::string notUndone;
     if (!done) {
@@ -261,7 +293,8 @@ bool SafeFile::Prepare(bool keepPrevious) {
         return Fail("cannot write " + target_, ENOMEM);
     }
     if (!inPlace_) {
-        if (!WriteAll(fd_.Get(), bytes_.data, bytes_.size) || !fd_.Close()) {
+        if (!WriteAll(fd_.Get(), bytes_.data, bytes_.size) || !FlushToDisk(fd_.Get()) ||
+            !fd_.Close()) {
             return Fail("cannot write " + target_, errno);
         }
         if (!keepPrevious || !existed_) {
@@ -301,6 +334,11 @@ bool SafeFile::Replace() {
     return true;
 }
 
+bool SafeFile::FlushEntry() {
+    return !replaced_ || FlushFolder(FolderOf(target_)) ||
+           Fail("cannot flush the folder of " + target_ + " to disk", errno);
+}
+
 bool SafeFile::Overwrite(const char* data, std::size_t size) {
     // Over the old bytes first and cut after, so that a full disk fails only where the file grows,
     // and the old bytes always fit back into the blocks they had.
@@ -316,7 +354,7 @@ bool SafeFile::WriteInPlace() {
         return true;
     }
     written_ = true;
-    return (Overwrite(bytes_.data, bytes_.size) && fd_.Close()) ||
+    return (Overwrite(bytes_.data, bytes_.size) && FlushToDisk(fd_.Get()) && fd_.Close()) ||
            Fail("cannot write " + target_, errno);
 }
 

@@ -16,6 +16,13 @@
 //   back if the write fails.
 // A symbolic link is followed, so the file it names is saved, not the link. A file this user may
 // not write is refused, whatever its folder allows.
+//
+// Durability: the new bytes are flushed to the disk (fsync) before the rename that puts them in
+// place, or before an in-place write is reported done, and the folder is flushed after the
+// rename, before Commit returns. So once Commit has returned true the new file survives a power
+// cut, and a power cut at any moment before leaves either the previous file or the new one
+// under the name, never an empty or part-written one (an in-place write, which has no second
+// copy, is the exception: see above for when that is used).
 
 #include <sys/stat.h>
 
@@ -95,6 +102,7 @@ class SafeFile {
     // return what could not be undone, or nothing.
     bool Prepare(bool keepPrevious);
     bool Replace();
+    bool FlushEntry();
     bool WriteInPlace();
     std::string Restore();
     std::string UndoReplace();
@@ -116,7 +124,8 @@ class SafeFile {
 };
 
 // Commits two files as one save: both targets are replaced, or neither.
-// - Both are complete (in a temporary file, or in memory) before either target is touched.
+// - Both are complete (in a temporary file flushed to disk, or in memory) before either target
+//   is touched.
 // - Targets replaced by rename are renamed first. Each previous file is kept under a second name
 //   (a hard link) until the whole save succeeded, and is put back if a later step fails. Where
 //   the file system has no hard links, that file is written in place instead.

@@ -76,11 +76,18 @@ int CSrb::Load(ChunkStream stream) {
 }
 
 int CSrb::Save(const std::string& path, std::string* reason) {
-    auto failed = [reason](const std::string& why) {
-        if (reason != nullptr) {
-            *reason = why;
-        }
-        return 0;
+    std::string why;
+    const bool written = SaveFiles(path, why);
+    if (reason != nullptr) {
+        *reason = why;
+    }
+    return written ? static_cast<int>(ObjectName(path).size()) : 0;
+}
+
+bool CSrb::SaveFiles(const std::string& path, std::string& reason) {
+    auto failed = [&reason](const std::string& why) {
+        reason = why;
+        return false;
     };
     const std::string companionPath = CompanionPath(path);
     if (SameFile(path, companionPath)) {
@@ -108,15 +115,12 @@ int CSrb::Save(const std::string& path, std::string* reason) {
     if (!companion.IsOpen()) {
         return failed(companion.Error());
     }
-    const std::string name = ObjectName(path);
-    WriteCompanionTo(companion.Stream(), name, sizeInMetres);
+    WriteCompanionTo(companion.Stream(), ObjectName(path), sizeInMetres);
     if (!CommitBoth(srb, companion)) {
         return failed(srb.Error().empty() ? companion.Error() : srb.Error());
     }
-    if (reason != nullptr) {
-        reason->clear();
-    }
-    return static_cast<int>(name.size());
+    reason.clear();
+    return true;
 }
 
 }  // namespace korvale

@@ -32,6 +32,10 @@ class CSrb {
     // either file could not be written in full, or when the SRB path names its own companion.
     // When reason is given, it receives why a save failed, or is cleared.
     [[nodiscard]] int Save(const std::string& path, std::string* reason = nullptr);
+    // The same save, told by what was written: true when both files were written. An SRB file
+    // whose name starts with its dot has an empty object name, so Save returns 0 for it although
+    // both files were written; callers that report to people ask this instead.
+    [[nodiscard]] bool SaveFiles(const std::string& path, std::string& reason);
 
     std::array<float, kHeaderValues> header{};
     float sizeInMetres = 0.0F;

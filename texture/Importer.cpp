@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <optional>
 #include <unordered_set>
 
@@ -15,6 +18,7 @@
 #include "PixelType.h"
 #include "PngIo.h"
 #include "Quantiser.h"
+#include "Trace.h"
 
 namespace korvale {
 
@@ -94,15 +98,27 @@ int AutomaticType(const Image& image) {
     return partial ? 5 : transparent ? 4 : 3;
 }
 
-bool ReadPaletteFile(const std::string& path, std::vector<Rgba8>& colours, std::string& error) {
-    Image png;
-    std::string pngError;
-    if (ReadPngFile(path, png, pngError)) {
-        if (!png.palette.empty()) {
-            colours = png.palette;
+bool ReadPaletteFile(const std::string& path, std::vector<Rgba8>& colours, std::string& error,
+                     LoadReport* report) {
+    FilePtr file = OpenForRead(path);
+    if (!file) {
+        error = std::string("cannot open: ") + std::strerror(errno);
+        return false;
+    }
+    std::uint8_t signature[8] = {};
+    const std::size_t got = std::fread(signature, 1, sizeof signature, file.get());
+    const bool png = IsPngSignature(std::span<const std::uint8_t>(signature, got));
+    if (png) {
+        file.reset();
+        Image picture;
+        if (!ReadPngFile(path, picture, error)) {
+            return false;  // the PNG reader's own reason
+        }
+        if (!picture.palette.empty()) {
+            colours = picture.palette;
             return true;
         }
-        auto few = FewColours(png, CCmap::kEntries);
+        auto few = FewColours(picture, CCmap::kEntries);
         if (!few) {
             error = "has more than 16 colours, so it holds no palette to reuse";
             return false;
@@ -110,24 +126,28 @@ bool ReadPaletteFile(const std::string& path, std::vector<Rgba8>& colours, std::
         colours = *few;
         return true;
     }
-    FilePtr file = OpenForRead(path);
-    if (!file) {
-        error = pngError;
-        return false;
-    }
+    std::rewind(file.get());
+    const TraceTo quiet(nullptr);  // the palette is wanted, not the loaders' account of the file
     const bool isSrb = PeekTag(file.get()) == tag::kSrb;
     CSrb record;
     const int result = isSrb ? record.Load(file.get()) : record.mip.Load(file.get());
+    if (report != nullptr) {
+        *report = record.mip.loadReport;
+    }
     if (result <= 0) {
         error = "is neither a PNG nor an SRB or MIP file";
         return false;
     }
     const CMip& mip = record.mip;
-    const std::vector<int> slots = mip.FilledSlots();
-    const bool own = mip.miptype == 2 && !slots.empty();
-    colours = PaletteColours(own ? mip.levelPalettes[static_cast<std::size_t>(slots.front())]
-                                 : mip.globalPalette);
-    return true;
+    for (const int k : mip.FilledSlots()) {
+        const PixelTypeInfo* info = PixelTypeOf(mip.levels[static_cast<std::size_t>(k)].Type());
+        if (info != nullptr && info->kind == PixelKind::kPalettised) {
+            colours = PaletteColours(mip.LevelPalette(k));
+            return true;
+        }
+    }
+    error = "holds no palettised level, so no palette to reuse";
+    return false;
 }
 
 bool ImportImage(const Image& image, const ImportOptions& options, CMip& mip, std::string& error) {

@@ -43,9 +43,11 @@ struct ImportOptions {
 // unchanged and error says why.
 [[nodiscard]] bool ImportImage(const Image& image, const ImportOptions& options, CMip& mip,
                                std::string& error);
-// Reads the colours of a palette from a MIP, SRB or PNG file (a PNG of at most 16 colours). The
-// loaders print their trace as they read a MIP or SRB file.
+// Reads the colours of a palette from a PNG file (an indexed one, or one of at most 16 colours)
+// or from the first palettised level of a MIP or SRB file, which it loads without a trace; the
+// load's report goes to report when given, so a caller can say what was damaged. A file with no
+// such palette is refused, with error saying why.
 [[nodiscard]] bool ReadPaletteFile(const std::string& path, std::vector<Rgba8>& colours,
-                                   std::string& error);
+                                   std::string& error, LoadReport* report = nullptr);
 
 }  // namespace korvale

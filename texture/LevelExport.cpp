@@ -31,9 +31,11 @@ std::string LevelFileName(const std::string& base, const CBmap& level) {
 }
 
 std::string TextureBaseName(const std::string& path) {
-    const std::string name = std::filesystem::path(path).filename().string();
-    const std::size_t dot = name.find('.', 1);
-    return dot == std::string::npos ? name : name.substr(0, dot);
+    if (path == "-") {
+        return "stdin";
+    }
+    // The stem keeps every dot but the last, and a name that is all extension (".png") whole.
+    return std::filesystem::path(path).filename().stem().string();
 }
 
 }  // namespace korvale

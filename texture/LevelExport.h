@@ -21,8 +21,9 @@ namespace korvale {
 // The name a level is written under when a whole set is exported: "<base>-<w>x<h>.png".
 [[nodiscard]] std::string LevelFileName(const std::string& base, const CBmap& level);
 
-// The base of those names for a texture read from path: its file name up to the first dot
-// (a leading dot does not count), so "wall.mip" and "wall.tar.mip" both give "wall".
+// The base of every name an output takes from its input: the file name without its last
+// extension, so "road.day.png" gives "road.day" and ".hidden.png" ".hidden"; standard input ("-")
+// is "stdin".
 [[nodiscard]] std::string TextureBaseName(const std::string& path);
 
 }  // namespace korvale

@@ -429,6 +429,11 @@ bool EncodeIndexedPng(int width, int height, std::span<const std::uint8_t> indic
                   trns.n_type3_entries > 0 ? &trns : nullptr, packed, png, error);
 }
 
+bool IsPngSignature(std::span<const std::uint8_t> bytes) {
+    return bytes.size() >= kSignature.size() &&
+           std::equal(kSignature.begin(), kSignature.end(), bytes.begin());
+}
+
 bool WriteFileBytes(const std::string& path, std::span<const std::uint8_t> bytes,
                     std::string& error) {
     error.clear();

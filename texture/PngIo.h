@@ -29,6 +29,9 @@ struct PngLimits {
 [[nodiscard]] bool ReadPngFile(const std::string& path, Image& out, std::string& error,
                                const PngLimits& limits = {});
 
+// Whether bytes start with the PNG signature.
+[[nodiscard]] bool IsPngSignature(std::span<const std::uint8_t> bytes);
+
 // An 8-bit RGBA PNG, or RGB when withAlpha is false (alpha is then dropped).
 [[nodiscard]] bool EncodePng(const Image& image, bool withAlpha, std::vector<std::uint8_t>& png,
                              std::string& error);

@@ -1,14 +1,17 @@
 #include "ExportCommand.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <iomanip>
 #include <map>
 #include <optional>
 #include <set>
 #include <sstream>
+#include <thread>
 #include <vector>
 
 #include "Comparison.h"
@@ -22,6 +25,8 @@ namespace korvale::tool {
 
 namespace {
 
+using Bytes = std::vector<std::uint8_t>;
+
 // Reads path once and loads it without the loaders' trace: into picture when it is a PNG
 // picture and picture is given, else into record as an SRB or MIP file. Empty on success, the
 // reason otherwise.
@@ -31,7 +36,7 @@ std::string LoadTexture(const std::string& path, CSrb& record, Image* picture = 
     if (!bytes) {
         return error;
     }
-    if (picture != nullptr && IsPng(*bytes)) {
+    if (picture != nullptr && IsPngSignature(*bytes)) {
         return ReadPng(*bytes, *picture, error) ? std::string() : error;
     }
     InputKind kind = InputKind::kMip;
@@ -50,7 +55,7 @@ Image Sheet(const CMip& mip, LevelView view) {
     int x = 0;
     for (const int k : slots) {
         const auto slot = static_cast<std::size_t>(k);
-        const Image image = LevelToImage(mip.levels[slot], mip.levelPalettes[slot], view);
+        const Image image = LevelToImage(mip.levels[slot], mip.LevelPalette(k), view);
         for (int row = 0; row < image.height; ++row) {
             const auto from = static_cast<std::ptrdiff_t>(4 * static_cast<std::size_t>(row) *
                                                           static_cast<std::size_t>(image.width));
@@ -79,141 +84,307 @@ std::string Size(const Image& image) {
 
 // A texture's levels as pictures by slot; a PNG picture is one level, in the slot its size
 // selects (or slot -1 when its size selects none).
-std::string LevelsOf(const std::string& path, std::map<int, Image, std::greater<>>& levels) {
+std::string LevelsOf(const std::string& path, std::map<int, Image, std::greater<>>& levels,
+                     int& damage) {
     CSrb record;
     Image picture;
     if (const std::string error = LoadTexture(path, record, &picture); !error.empty()) {
         return error;
     }
+    damage = picture.Empty() ? ReportDamage(path, record.mip.loadReport) : kOk;
     if (!picture.Empty()) {  // a PNG picture decodes to one of at least 1 x 1
         levels[CMip::SlotForSize(picture.width, picture.height)] = std::move(picture);
         return {};
     }
     for (const int k : record.mip.FilledSlots()) {
         const auto slot = static_cast<std::size_t>(k);
-        levels[k] = LevelToImage(record.mip.levels[slot], record.mip.levelPalettes[slot]);
+        levels[k] = LevelToImage(record.mip.levels[slot], record.mip.LevelPalette(k));
     }
     return {};
 }
 
-// Writes the level in slot k to out as a PNG picture and says so; kFailed, naming out, when it
-// could not be written.
-int WriteLevel(const CMip& mip, int k, LevelView view, const std::string& out) {
-    std::vector<std::uint8_t> png;
-    std::string error;
-    if (!EncodeLevelPng(mip, k, view, png, error) || !WriteFileBytes(out, png, error)) {
-        return Fail(out, error);
+// What one export writes: the level in slot (the largest when none is given), every level
+// into a folder, or all levels side by side.
+enum class ExportMode { kLevel, kAll, kSheet };
+
+struct ExportJob {
+    ExportMode mode = ExportMode::kLevel;
+    std::optional<int> slot;
+    LevelView view = LevelView::kFullScale;
+    bool force = false;
+    bool quiet = false;
+};
+
+// The PNG files an export of mip writes, by path: one for a level or a sheet, one per level into
+// the folder out for --all. Empty with error set when there is nothing to write.
+std::string Encode(const CMip& mip, const std::string& name, const std::string& out,
+                   const ExportJob& job, std::vector<std::pair<std::string, Bytes>>& files,
+                   std::vector<std::string>& lines) {
+    const std::vector<int> slots = mip.FilledSlots();
+    if (slots.empty()) {
+        return "holds no levels";
     }
-    const CBmap& level = mip.levels[static_cast<std::size_t>(k)];
-    std::printf("wrote slot %d (%d x %d, %s) to '%s'\n", k, level.Width(), level.Height(),
-                PixelTypeName(level.Type()).c_str(), out.c_str());
-    return kOk;
+    std::string error;
+    auto level = [&](int k, const std::string& path) {
+        Bytes png;
+        if (!EncodeLevelPng(mip, k, job.view, png, error)) {
+            return false;
+        }
+        const CBmap& l = mip.levels[static_cast<std::size_t>(k)];
+        lines.push_back("wrote slot " + std::to_string(k) + " (" + std::to_string(l.Width()) +
+                        " x " + std::to_string(l.Height()) + ", " + PixelTypeName(l.Type()) +
+                        ") to '" + path + "'");
+        files.emplace_back(path, std::move(png));
+        return true;
+    };
+    switch (job.mode) {
+        case ExportMode::kSheet: {
+            Bytes png;
+            if (!EncodePng(Sheet(mip, job.view), true, png, error)) {
+                return error;
+            }
+            lines.push_back("wrote " + std::to_string(slots.size()) + " levels side by side to '" +
+                            out + "'");
+            files.emplace_back(out, std::move(png));
+            return {};
+        }
+        case ExportMode::kAll:
+            for (const int k : slots) {
+                const CBmap& l = mip.levels[static_cast<std::size_t>(k)];
+                if (!level(k, (std::filesystem::path(out) / LevelFileName(name, l)).string())) {
+                    return error;
+                }
+            }
+            return {};
+        case ExportMode::kLevel:
+            break;
+    }
+    const int chosen = job.slot.value_or(slots.front());
+    if (!mip.levels[static_cast<std::size_t>(chosen)].HasData()) {
+        return "slot " + std::to_string(chosen) + " holds no level";
+    }
+    return level(chosen, out) ? std::string() : error;
 }
 
-}  // namespace
-
-int RunExport(std::span<const std::string> args) {
-    std::vector<std::string> files;
-    std::optional<int> slot;
-    std::string all;
-    std::string sheet;
-    LevelView view = LevelView::kFullScale;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        const bool takesValue = arg == "--level" || arg == "--all" || arg == "--sheet";
-        if (takesValue && i + 1 >= args.size()) {
-            return UsageError(arg + " needs a value");
-        }
-        if (arg == "--level") {
-            slot = ParseInt(args[++i], 0, CMip::kSlots - 1);
-            if (!slot) {
-                return UsageError("--level takes a slot from 0 to 8, not '" + args[i] + "'");
+// Writes what Encode made: every file, or (when one exists and may not be replaced) none.
+// "-" is standard output. Empty on success, else a message naming the file.
+std::string WriteAll(const std::vector<std::pair<std::string, Bytes>>& files, bool force) {
+    if (!force) {
+        for (const auto& [path, png] : files) {
+            bool usage = false;
+            if (path == "-") {
+                continue;
             }
-        } else if (arg == "--all") {
-            all = args[++i];
-        } else if (arg == "--sheet") {
-            sheet = args[++i];
-        } else if (arg == "--raw") {
-            view = LevelView::kRaw;
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            return UsageError("unknown option '" + arg + "'");
-        } else {
-            files.push_back(arg);
+            if (const auto refused = OutputRefused(path, false, false, usage)) {
+                return path + ": not written: " + *refused;
+            }
         }
     }
-    const std::size_t modes = (all.empty() ? 0 : 1) + (sheet.empty() ? 0 : 1);
-    if (modes > 1 || (modes == 1 && (files.size() != 1 || slot)) ||
-        (modes == 0 && files.size() != 2)) {
-        return UsageError("export takes IN OUT.png, IN --all DIR or IN --sheet OUT.png");
+    for (const auto& [path, png] : files) {
+        std::string error;
+        if (path == "-") {
+            std::fflush(stdout);
+            if (std::fwrite(png.data(), 1, png.size(), stdout) != png.size() ||
+                std::fflush(stdout) != 0) {
+                return "standard output: " + std::string(std::strerror(errno));
+            }
+        } else if (!WriteFileBytes(path, png, error)) {
+            return path + ": " + error;
+        }
     }
-    const std::string& in = files[0];
+    return {};
+}
+
+// Loads in and writes its export to out; the status, having printed what went wrong.
+int ExportOne(const std::string& in, const std::string& out, const ExportJob& job) {
     CSrb record;
     if (const std::string error = LoadTexture(in, record); !error.empty()) {
         return Fail(in, error);
     }
-    const CMip& mip = record.mip;
-    const std::vector<int> slots = mip.FilledSlots();
-    if (slots.empty()) {
-        return Fail(in, "holds no levels");
-    }
-    if (!sheet.empty()) {
-        std::vector<std::uint8_t> png;
-        std::string error;
-        if (!EncodePng(Sheet(mip, view), true, png, error) || !WriteFileBytes(sheet, png, error)) {
-            return Fail(sheet, error);
-        }
-        std::printf("wrote %zu levels side by side to '%s'\n", slots.size(), sheet.c_str());
-        return kOk;
-    }
-    if (!all.empty()) {
+    if (job.mode == ExportMode::kAll) {
         std::error_code ec;
-        std::filesystem::create_directories(all, ec);
-        const std::string name = in == "-" ? "stdin" : TextureBaseName(in);
-        for (const int k : slots) {
-            const CBmap& level = mip.levels[static_cast<std::size_t>(k)];
-            const std::string out =
-                (std::filesystem::path(all) / LevelFileName(name, level)).string();
-            if (WriteLevel(mip, k, view, out) != kOk) {
-                return kFailed;
-            }
+        std::filesystem::create_directories(out, ec);
+        if (!std::filesystem::is_directory(out)) {
+            return Fail(
+                out, "cannot make the output folder" + (ec ? ": " + ec.message() : std::string()));
         }
-        return kOk;
     }
-    const int chosen = slot.value_or(slots.front());
-    if (!mip.levels[static_cast<std::size_t>(chosen)].HasData()) {
-        return Fail(in, "slot " + std::to_string(chosen) + " holds no level");
+    std::vector<std::pair<std::string, Bytes>> files;
+    std::vector<std::string> lines;
+    if (const std::string error = Encode(record.mip, TextureBaseName(in), out, job, files, lines);
+        !error.empty()) {
+        ReportDamage(in, record.mip.loadReport);
+        return Fail(in, error);
     }
-    return WriteLevel(mip, chosen, view, files[1]);
+    if (const std::string error = WriteAll(files, job.force); !error.empty()) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "korvale-tool: %s\n", error.c_str());
+        return kFailed;
+    }
+    // With the picture on standard output, what was written is told on standard error.
+    std::FILE* told = out == "-" ? stderr : stdout;
+    for (const std::string& line : job.quiet ? std::vector<std::string>{} : lines) {
+        std::fprintf(told, "%s\n", line.c_str());
+    }
+    return ReportDamage(in, record.mip.loadReport);
 }
 
-int RunCompare(std::span<const std::string> args) {
-    std::vector<std::string> files;
-    std::optional<float> minimum;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg == "--min-psnr") {
-            if (i + 1 >= args.size()) {
-                return UsageError("--min-psnr needs a number of decibels");
-            }
-            minimum = ParseNumber(args[++i], 0.0F, 1000.0F);
-            if (!minimum) {
-                return UsageError("--min-psnr takes a number of decibels, not '" + args[i] + "'");
-            }
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            return UsageError("unknown option '" + arg + "'");
-        } else {
-            files.push_back(arg);
+// Every input into the folder dir, on every core: the same export as for one input, named after
+// the input (NAME.png, NAME-sheet.png, or NAME-WxH.png for --all).
+int ExportMany(const std::vector<std::string>& inputs, const std::string& dir, int threads,
+               const ExportJob& job) {
+    if (dir == "-") {
+        return UsageError("-o takes a folder, not - (standard output)");
+    }
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
+    if (!std::filesystem::is_directory(dir)) {
+        return Fail(dir,
+                    "cannot make the output folder" + (ec ? ": " + ec.message() : std::string()));
+    }
+    // Inputs with one base name write the same files, whatever the mode.
+    std::vector<std::vector<std::string>> keys;
+    for (const std::string& in : inputs) {
+        keys.push_back({(std::filesystem::path(dir) / TextureBaseName(in)).string()});
+    }
+    const std::map<std::string, std::string> clashes = Clashes(inputs, keys);
+    std::vector<int> damage(inputs.size(), kOk);
+    const std::size_t failed =
+        RunEach(inputs.size(), threads, job.quiet ? nullptr : "exporting",
+                [&](std::size_t i) -> std::string {
+                    if (const auto clash = clashes.find(inputs[i]); clash != clashes.end()) {
+                        return clash->second;
+                    }
+                    CSrb record;
+                    if (std::string error = LoadTexture(inputs[i], record); !error.empty()) {
+                        return inputs[i] + ": " + error;
+                    }
+                    damage[i] = record.mip.loadReport.Clean() ? kOk : kDamaged;
+                    const std::string name = TextureBaseName(inputs[i]);
+                    const std::string out =
+                        job.mode == ExportMode::kAll
+                            ? dir
+                            : (std::filesystem::path(dir) /
+                               (name + (job.mode == ExportMode::kSheet ? "-sheet.png" : ".png")))
+                                  .string();
+                    std::vector<std::pair<std::string, Bytes>> files;
+                    std::vector<std::string> lines;
+                    if (std::string error = Encode(record.mip, name, out, job, files, lines);
+                        !error.empty()) {
+                        return inputs[i] + ": " + error;
+                    }
+                    return WriteAll(files, job.force);
+                });
+    int status = failed == 0 ? kOk : kFailed;
+    for (std::size_t i = 0; i < inputs.size(); ++i) {
+        if (damage[i] == kDamaged) {
+            Warn(inputs[i], "loaded with damage (korvale-tool info says what)");
+            status = Worse(status, kDamaged);
         }
     }
+    if (!job.quiet) {
+        std::printf("%zu exported, %zu failed\n", inputs.size() - failed, failed);
+    }
+    return status;
+}
+
+constexpr OptionSpec kExportOptions[] = {{"--level", "", true}, {"--all", "", true},
+                                         {"--sheet", "", true}, {"--raw", "", false},
+                                         {"-o", "", true},      {"-j", "", true}};
+constexpr OptionSpec kCompareOptions[] = {{"--min-psnr", "", true}};
+
+}  // namespace
+
+int RunExport(std::span<const std::string> arguments) {
+    const auto args = ParseArgs(arguments, kExportOptions, true);
+    if (!args) {
+        return kUsage;
+    }
+    ExportJob job;
+    job.force = args->force;
+    job.quiet = args->quiet;
+    job.view = args->Has("--raw") ? LevelView::kRaw : LevelView::kFullScale;
+    if (const auto value = args->Value("--level")) {
+        job.slot = ParseInt(*value, 0, CMip::kSlots - 1);
+        if (!job.slot) {
+            return UsageError("--level takes a slot from 0 to 8, not '" + *value + "'");
+        }
+    }
+    int threads = static_cast<int>(std::max(1U, std::thread::hardware_concurrency()));
+    if (const auto value = args->Value("-j")) {
+        const auto n = ParseInt(*value, 1, 256);
+        if (!n) {
+            return UsageError("-j takes a number of threads from 1 to 256, not '" + *value + "'");
+        }
+        threads = *n;
+    }
+    const std::vector<std::string>& files = args->positional;
+    const bool batch = args->Has("-o");
+    if (batch) {
+        // In a batch --all and --sheet say what to write; the folder is -o's.
+        for (const char* mode : {"--all", "--sheet"}) {
+            if (const auto value = args->Value(mode)) {
+                return UsageError(std::string(mode) + " takes no value with -o DIR: give it " +
+                                  "before the inputs, as in export --all -o DIR A B");
+            }
+        }
+    }
+    const std::size_t modes = (args->Has("--all") ? 1 : 0) + (args->Has("--sheet") ? 1 : 0);
+    if (modes > 1 || (modes == 1 && job.slot)) {
+        return UsageError("export takes one of --level, --all and --sheet");
+    }
+    job.mode = args->Has("--all")     ? ExportMode::kAll
+               : args->Has("--sheet") ? ExportMode::kSheet
+                                      : ExportMode::kLevel;
+    if (std::count(files.begin(), files.end() - (batch ? 0 : 1), "-") > 1) {
+        return UsageError("standard input (-) can be read only once");
+    }
+    if (batch) {
+        if (files.empty()) {
+            return UsageError("export -o DIR needs at least one input");
+        }
+        return ExportMany(files, *args->Value("-o"), threads, job);
+    }
+    if (args->Has("-j")) {
+        return UsageError("-j goes with -o DIR");
+    }
+    if ((modes == 1 && files.size() != 1) || (modes == 0 && files.size() != 2)) {
+        return UsageError(
+            "export takes IN OUT.png, IN --all DIR, IN --sheet OUT.png or A B ... -o DIR");
+    }
+    const std::string out = job.mode == ExportMode::kAll     ? *args->Value("--all")
+                            : job.mode == ExportMode::kSheet ? *args->Value("--sheet")
+                                                             : files[1];
+    if (out == "-" && job.mode != ExportMode::kLevel) {
+        return UsageError("only one level can go to standard output (-)");
+    }
+    return ExportOne(files[0], out, job);
+}
+
+int RunCompare(std::span<const std::string> arguments) {
+    const auto args = ParseArgs(arguments, kCompareOptions, false);
+    if (!args) {
+        return kUsage;
+    }
+    std::optional<float> minimum;
+    if (const auto value = args->Value("--min-psnr")) {
+        minimum = ParseNumber(*value, 0.0F, 1000.0F);
+        if (!minimum) {
+            return UsageError("--min-psnr takes a number of decibels, not '" + *value + "'");
+        }
+    }
+    const std::vector<std::string>& files = args->positional;
     if (files.size() != 2) {
         return UsageError("compare needs A and B");
     }
     std::map<int, Image, std::greater<>> a;
     std::map<int, Image, std::greater<>> b;
-    if (const std::string error = LevelsOf(files[0], a); !error.empty()) {
+    int damageA = kOk;
+    int damageB = kOk;
+    if (const std::string error = LevelsOf(files[0], a, damageA); !error.empty()) {
         return Fail(files[0], error);
     }
-    if (const std::string error = LevelsOf(files[1], b); !error.empty()) {
+    if (const std::string error = LevelsOf(files[1], b, damageB); !error.empty()) {
         return Fail(files[1], error);
     }
     // Two pictures of sizes no slot takes are still compared with each other.
@@ -228,30 +399,36 @@ int RunCompare(std::span<const std::string> args) {
         slots.insert(k);
     }
     bool failed = false;
+    // With --quiet the exit status alone tells the result.
+    auto say = [quiet = args->quiet](const char* format, auto... values) {
+        if (!quiet) {
+            std::printf(format, values...);
+        }
+    };
     for (const int k : slots) {
         const std::string name = k >= 0 ? "slot " + std::to_string(k) : "picture";
         const auto inA = a.find(k);
         const auto inB = b.find(k);
         if (inA == a.end() || inB == b.end()) {
-            std::printf("%s: only in %s\n", name.c_str(), inA == a.end() ? "B" : "A");
+            say("%s: only in %s\n", name.c_str(), inA == a.end() ? "B" : "A");
             failed = true;
             continue;
         }
         if (inA->second.width != inB->second.width || inA->second.height != inB->second.height) {
-            std::printf("%s: %s in A but %s in B\n", name.c_str(), Size(inA->second).c_str(),
-                        Size(inB->second).c_str());
+            say("%s: %s in A but %s in B\n", name.c_str(), Size(inA->second).c_str(),
+                Size(inB->second).c_str());
             failed = true;
             continue;
         }
         const Difference d = Compare(inA->second, inB->second);
         const bool low =
             minimum && (d.colourPsnr < *minimum || d.alphaPsnr < static_cast<double>(*minimum));
-        std::printf("%s: %s, colour PSNR %s dB, alpha PSNR %s dB, largest difference %d%s\n",
-                    name.c_str(), Size(inA->second).c_str(), Decibels(d.colourPsnr).c_str(),
-                    Decibels(d.alphaPsnr).c_str(), d.largest, low ? " (below the minimum)" : "");
+        say("%s: %s, colour PSNR %s dB, alpha PSNR %s dB, largest difference %d%s\n", name.c_str(),
+            Size(inA->second).c_str(), Decibels(d.colourPsnr).c_str(),
+            Decibels(d.alphaPsnr).c_str(), d.largest, low ? " (below the minimum)" : "");
         failed = failed || low;
     }
-    return failed ? kFailed : kOk;
+    return Worse(failed ? kFailed : kOk, Worse(damageA, damageB));
 }
 
 }  // namespace korvale::tool

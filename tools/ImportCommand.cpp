@@ -1,13 +1,10 @@
 #include "ImportCommand.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
-#include <atomic>
+#include <bit>
 #include <cstdio>
 #include <filesystem>
-#include <mutex>
 #include <optional>
 #include <thread>
 #include <vector>
@@ -23,6 +20,9 @@ namespace korvale::tool {
 
 namespace {
 
+// The largest header value the editor accepts; the tool takes the same.
+constexpr float kLargestValue = 100000.0F;
+
 struct ImportJob {
     ImportOptions options;
     bool srb = false;
@@ -30,18 +30,48 @@ struct ImportJob {
     float metres = 1.0F;
 };
 
+// A picture from a file, or from standard input for "-".
+bool ReadPicture(const std::string& path, Image& picture, std::string& error) {
+    if (path != "-") {
+        return ReadPngFile(path, picture, error);
+    }
+    const auto bytes = ReadInput(path, error);
+    return bytes && ReadPng(*bytes, picture, error);
+}
+
+// Hand-made levels must have a size the chain has; the message names the picture that does not.
+std::string CheckHandMadeSizes(const Image& picture, const ImportOptions& options,
+                               const std::vector<std::string>& paths) {
+    auto [w, h] = AutomaticTopSize(picture.width, picture.height);
+    if (options.topWidth != 0) {
+        w = options.topWidth;
+        h = options.topHeight;
+    }
+    const int chain = std::bit_width(static_cast<unsigned>(std::max(w, h)));
+    const int count = options.levels > 0 ? std::min(options.levels, chain) : chain;
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        const Image& level = options.handMadeLevels[i];
+        bool fits = false;
+        for (int k = 0; k < count; ++k) {
+            fits =
+                fits || (level.width == std::max(1, w >> k) && level.height == std::max(1, h >> k));
+        }
+        if (!fits) {
+            return paths[i] + ": a level of " + std::to_string(level.width) + " x " +
+                   std::to_string(level.height) + " has no place in a chain from " +
+                   std::to_string(w) + " x " + std::to_string(h);
+        }
+    }
+    return {};
+}
+
 // Reads, imports and saves one picture. Empty on success, the reason otherwise (naming the
 // file it concerns).
 std::string ImportOne(const std::string& in, const std::vector<std::string>& handMade,
                       const std::string& out, const ImportJob& job, std::string& made) {
     Image picture;
     std::string error;
-    if (in == "-") {
-        const auto bytes = ReadInput(in, error);
-        if (!bytes || !ReadPng(*bytes, picture, error)) {
-            return in + ": " + error;
-        }
-    } else if (!ReadPngFile(in, picture, error)) {
+    if (!ReadPicture(in, picture, error)) {
         return in + ": " + error;
     }
     ImportOptions options = job.options;
@@ -51,6 +81,9 @@ std::string ImportOne(const std::string& in, const std::vector<std::string>& han
             return path + ": " + error;
         }
         options.handMadeLevels.push_back(std::move(level));
+    }
+    if (std::string misfit = CheckHandMadeSizes(picture, options, handMade); !misfit.empty()) {
+        return misfit;
     }
     CSrb record;
     if (!ImportImage(picture, options, record.mip, error)) {
@@ -81,8 +114,8 @@ std::optional<std::array<float, CSrb::kHeaderValues>> ParseValues(const std::str
         if ((comma == std::string::npos) != last) {
             return std::nullopt;
         }
-        const auto v =
-            ParseNumber(text.substr(at, last ? std::string::npos : comma - at), -3.4e38F, 3.4e38F);
+        const auto v = ParseNumber(text.substr(at, last ? std::string::npos : comma - at), 0.0F,
+                                   kLargestValue);
         if (!v) {
             return std::nullopt;
         }
@@ -92,6 +125,7 @@ std::optional<std::array<float, CSrb::kHeaderValues>> ParseValues(const std::str
     return values;
 }
 
+// "WxH" with both sides powers of two from 1 to 256.
 std::optional<std::pair<int, int>> ParseSize(const std::string& text) {
     const std::size_t x = text.find('x');
     if (x == std::string::npos) {
@@ -99,197 +133,210 @@ std::optional<std::pair<int, int>> ParseSize(const std::string& text) {
     }
     const auto w = ParseInt(text.substr(0, x), 1, 256);
     const auto h = ParseInt(text.substr(x + 1), 1, 256);
-    if (!w || !h) {
+    if (!w || !h || !std::has_single_bit(static_cast<unsigned>(*w)) ||
+        !std::has_single_bit(static_cast<unsigned>(*h))) {
         return std::nullopt;
     }
     return std::make_pair(*w, *h);
 }
 
 int RunBatch(const std::vector<std::string>& inputs, const std::string& folder,
-             const ImportJob& job, int threads) {
+             const ImportJob& job, int threads, const ParsedArgs& args) {
+    const bool force = args.force;
+    if (folder == "-") {
+        return UsageError("-o takes a folder, not - (standard output)");
+    }
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
     if (!std::filesystem::is_directory(folder)) {
         return Fail(folder,
                     "cannot make the output folder" + (ec ? ": " + ec.message() : std::string()));
     }
-    const bool progress = ::isatty(STDERR_FILENO) != 0;
-    std::atomic<std::size_t> next{0};
-    std::size_t done = 0;
-    std::size_t failed = 0;
-    std::mutex lock;
-    auto worker = [&] {
-        for (std::size_t i = next++; i < inputs.size(); i = next++) {
-            const std::string out = (std::filesystem::path(folder) /
-                                     (TextureBaseName(inputs[i]) + (job.srb ? ".srb" : ".mip")))
-                                        .string();
-            std::string made;
-            const std::string error = ImportOne(inputs[i], {}, out, job, made);
-            const std::scoped_lock guard(lock);
-            ++done;
-            if (!error.empty()) {
-                ++failed;
-                std::fprintf(stderr, "%skorvale-tool: %s\n", progress ? "\r\033[K" : "",
-                             error.c_str());
-            }
-            if (progress) {
-                std::fprintf(stderr, "\r\033[Kimporting: %zu of %zu", done, inputs.size());
-            }
+    std::vector<std::string> outs;
+    std::vector<std::vector<std::string>> written;
+    for (const std::string& in : inputs) {
+        outs.push_back(
+            (std::filesystem::path(folder) / (TextureBaseName(in) + (job.srb ? ".srb" : ".mip")))
+                .string());
+        written.push_back({outs.back()});
+        if (job.srb) {
+            written.back().push_back(CompanionPath(outs.back()));
         }
-    };
-    const auto count = static_cast<std::size_t>(std::max(1, threads));
-    std::vector<std::thread> pool;
-    for (std::size_t t = 1; t < std::min(count, inputs.size()); ++t) {
-        pool.emplace_back(worker);
     }
-    worker();
-    for (std::thread& t : pool) {
-        t.join();
+    // Found before any work starts: which of two clashing inputs would be written last is down
+    // to the threads, so neither is.
+    const std::map<std::string, std::string> clashes = Clashes(inputs, written);
+    const std::size_t failed =
+        RunEach(inputs.size(), threads, args.quiet ? nullptr : "importing", [&](std::size_t i) {
+            if (const auto clash = clashes.find(inputs[i]); clash != clashes.end()) {
+                return clash->second;
+            }
+            bool usage = false;
+            if (const auto refused = OutputRefused(outs[i], job.srb, force, usage)) {
+                return inputs[i] + ": not imported: " + *refused;
+            }
+            std::string made;
+            return ImportOne(inputs[i], {}, outs[i], job, made);
+        });
+    if (!args.quiet) {
+        std::printf("%zu imported, %zu failed\n", inputs.size() - failed, failed);
     }
-    if (progress) {
-        std::fprintf(stderr, "\r\033[K");
-    }
-    std::printf("%zu imported, %zu failed\n", done - failed, failed);
     return failed == 0 ? kOk : kFailed;
+}
+
+constexpr OptionSpec kOptions[] = {
+    {"--type", "", true}, {"--palette", "", true}, {"--dither", "", false}, {"--levels", "", true},
+    {"--size", "", true}, {"--filter", "", true},  {"--repeat", "", true},  {"--values", "", true},
+    {"-o", "", true},     {"--srb", "", false},    {"-j", "", true},
+};
+
+// Reads the options into job; kOk, or the status of the usage error or failure it printed.
+int ReadOptions(const ParsedArgs& args, ImportJob& job, bool& metresGiven) {
+    if (const auto value = args.Value("--type")) {
+        const auto type = PixelTypeNamed(*value);
+        if (!type) {
+            return UsageError("--type takes pal4, rgb565, argb1555 or argb4444, not '" + *value +
+                              "'");
+        }
+        job.options.type = *type;
+    }
+    if (const auto value = args.Value("--palette")) {
+        if (*value == "shared") {
+            job.options.palette = PaletteMode::kShared;
+        } else if (*value == "per-level") {
+            job.options.palette = PaletteMode::kPerLevel;
+        } else {
+            std::string error;
+            LoadReport report;
+            std::vector<Rgba8> colours;
+            const bool read = ReadPaletteFile(*value, colours, error, &report);
+            (void)ReportDamage(*value, report);
+            if (!read) {
+                return Fail(*value, error);
+            }
+            job.options.palette = PaletteMode::kFromFile;
+            job.options.givenPalette = colours;
+        }
+        if (!job.options.type) {
+            job.options.type = 0;  // asking for a palette is asking for a palettised set
+        } else if (KindOf(*job.options.type) != PixelKind::kPalettised) {
+            return UsageError("--palette goes with --type pal4");
+        }
+    }
+    job.options.dither = args.Has("--dither");
+    if (const auto value = args.Value("--levels")) {
+        const auto n = ParseInt(*value, 1, CMip::kSlots);
+        if (!n) {
+            return UsageError("--levels takes a number from 1 to 9, not '" + *value + "'");
+        }
+        job.options.levels = *n;
+    }
+    for (const std::string& value :
+         args.values.count("--size") ? args.values.at("--size") : std::vector<std::string>{}) {
+        if (value.find('x') != std::string::npos) {
+            const auto size = ParseSize(value);
+            if (!size) {
+                return UsageError("--size WxH takes two powers of two from 1 to 256, not '" +
+                                  value + "'");
+            }
+            job.options.topWidth = size->first;
+            job.options.topHeight = size->second;
+        } else {
+            const auto metres = ParseNumber(value, 0.0F, 1000.0F);
+            if (!metres) {
+                return UsageError("--size takes WxH or a number of metres from 0 to 1000, not '" +
+                                  value + "'");
+            }
+            job.metres = *metres;
+            metresGiven = true;
+        }
+    }
+    if (const auto value = args.Value("--filter")) {
+        const auto filter = FilterNamed(*value);
+        if (!filter) {
+            return UsageError("--filter takes area, mitchell, catmullrom or cubic, not '" + *value +
+                              "'");
+        }
+        job.options.filter = *filter;
+    }
+    if (const auto value = args.Value("--repeat")) {
+        const auto repeat = ParseInt(*value, 0, 3);
+        if (!repeat) {
+            return UsageError("--repeat takes 0, 1, 2 or 3, not '" + *value + "'");
+        }
+        job.options.repeat = *repeat;
+    }
+    if (const auto value = args.Value("--values")) {
+        const auto values = ParseValues(*value);
+        if (!values) {
+            return UsageError(
+                "--values takes six numbers from 0 to 100000 separated by commas, "
+                "not '" +
+                *value + "'");
+        }
+        job.values = *values;
+    }
+    return kOk;
 }
 
 }  // namespace
 
-int RunImport(std::span<const std::string> args) {
+int RunImport(std::span<const std::string> arguments) {
+    const auto args = ParseArgs(arguments, kOptions, true);
+    if (!args) {
+        return kUsage;
+    }
     ImportJob job;
-    std::vector<std::string> files;
-    std::string folder;
-    bool srbFlag = false;
-    bool paletteGiven = false;
+    bool metresGiven = false;
+    if (const int status = ReadOptions(*args, job, metresGiven); status != kOk) {
+        return status;
+    }
     int threads = static_cast<int>(std::max(1U, std::thread::hardware_concurrency()));
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        const bool takesValue = arg == "--type" || arg == "--palette" || arg == "--levels" ||
-                                arg == "--size" || arg == "--filter" || arg == "--repeat" ||
-                                arg == "--values" || arg == "-o" || arg == "-j";
-        if (takesValue && i + 1 >= args.size()) {
-            return UsageError(arg + " needs a value");
+    if (const auto value = args->Value("-j")) {
+        const auto n = ParseInt(*value, 1, 256);
+        if (!n) {
+            return UsageError("-j takes a number of threads from 1 to 256, not '" + *value + "'");
         }
-        if (arg == "--type") {
-            const auto type = PixelTypeNamed(args[++i]);
-            if (!type) {
-                return UsageError("--type takes pal4, rgb565, argb1555 or argb4444, not '" +
-                                  args[i] + "'");
-            }
-            job.options.type = *type;
-        } else if (arg == "--palette") {
-            paletteGiven = true;
-            const std::string& value = args[++i];
-            if (value == "shared") {
-                job.options.palette = PaletteMode::kShared;
-            } else if (value == "per-level") {
-                job.options.palette = PaletteMode::kPerLevel;
-            } else {
-                std::string error;
-                std::vector<Rgba8> colours;
-                {
-                    const QuietStdout quiet;  // the loaders' trace is no use here
-                    if (!ReadPaletteFile(value, colours, error)) {
-                        colours.clear();
-                    }
-                }
-                if (colours.empty()) {
-                    return Fail(value, error);
-                }
-                job.options.palette = PaletteMode::kFromFile;
-                job.options.givenPalette = colours;
-            }
-        } else if (arg == "--dither") {
-            job.options.dither = true;
-        } else if (arg == "--levels") {
-            const auto n = ParseInt(args[++i], 1, CMip::kSlots);
-            if (!n) {
-                return UsageError("--levels takes a number from 1 to 9, not '" + args[i] + "'");
-            }
-            job.options.levels = *n;
-        } else if (arg == "--size") {
-            const std::string& value = args[++i];
-            if (value.find('x') != std::string::npos) {
-                const auto size = ParseSize(value);
-                if (!size) {
-                    return UsageError("--size WxH takes two sides from 1 to 256, not '" + value +
-                                      "'");
-                }
-                job.options.topWidth = size->first;
-                job.options.topHeight = size->second;
-            } else {
-                const auto metres = ParseNumber(value, 0.0F, 1000.0F);
-                if (!metres) {
-                    return UsageError(
-                        "--size takes WxH or a number of metres from 0 to 1000, "
-                        "not '" +
-                        value + "'");
-                }
-                job.metres = *metres;
-            }
-        } else if (arg == "--filter") {
-            const auto filter = FilterNamed(args[++i]);
-            if (!filter) {
-                return UsageError("--filter takes area, mitchell, catmullrom or cubic, not '" +
-                                  args[i] + "'");
-            }
-            job.options.filter = *filter;
-        } else if (arg == "--repeat") {
-            const auto repeat = ParseInt(args[++i], 0, 3);
-            if (!repeat) {
-                return UsageError("--repeat takes 0, 1, 2 or 3, not '" + args[i] + "'");
-            }
-            job.options.repeat = *repeat;
-        } else if (arg == "--values") {
-            const auto values = ParseValues(args[++i]);
-            if (!values) {
-                return UsageError("--values takes six numbers separated by commas, not '" +
-                                  args[i] + "'");
-            }
-            job.values = *values;
-        } else if (arg == "-o") {
-            folder = args[++i];
-        } else if (arg == "--srb") {
-            srbFlag = true;
-        } else if (arg == "-j") {
-            const auto n = ParseInt(args[++i], 1, 256);
-            if (!n) {
-                return UsageError("-j takes a number of threads from 1 to 256, not '" + args[i] +
-                                  "'");
-            }
-            threads = *n;
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            return UsageError("unknown option '" + arg + "'");
-        } else {
-            files.push_back(arg);
-        }
+        threads = *n;
     }
-    if (paletteGiven && !job.options.type) {
-        job.options.type = 0;  // asking for a palette is asking for a palettised set
-    } else if (paletteGiven && KindOf(*job.options.type) != PixelKind::kPalettised) {
-        return UsageError("--palette goes with --type pal4");
+    const std::vector<std::string>& files = args->positional;
+    const bool batch = args->Has("-o");
+    const bool srbOut =
+        batch ? args->Has("--srb") : files.size() >= 2 && EndsWithNoCase(files.back(), ".srb");
+    // What only an SRB file holds cannot be asked of a MIP output.
+    if (!srbOut && (args->Has("--values") || metresGiven)) {
+        return UsageError(std::string(args->Has("--values") ? "--values" : "--size METRES") +
+                          (batch ? " goes with --srb" : " goes with an .srb output"));
     }
-    if (!folder.empty()) {
+    if (batch) {
         if (files.empty()) {
             return UsageError("import -o DIR needs at least one picture");
         }
-        job.srb = srbFlag;
-        return RunBatch(files, folder, job, threads);
+        job.srb = srbOut;
+        return RunBatch(files, *args->Value("-o"), job, threads, *args);
     }
-    if (srbFlag) {
+    if (args->Has("--srb")) {
         return UsageError("--srb goes with -o DIR; otherwise OUT's ending decides");
+    }
+    if (args->Has("-j")) {
+        return UsageError("-j goes with -o DIR");
     }
     if (files.size() < 2) {
         return UsageError("import needs IN.png and OUT.mip or OUT.srb");
     }
     const std::string& in = files.front();
     const std::string& out = files.back();
-    job.srb = EndsWithNoCase(out, ".srb");
+    job.srb = srbOut;
+    bool usage = false;
+    const auto refused = OutputRefused(out, job.srb, args->force, usage);
+    if (usage) {
+        return UsageError("import writes a file: OUT may not be - (standard output)");
+    }
     if (!job.srb && !EndsWithNoCase(out, ".mip")) {
         return UsageError("OUT must end in .srb or .mip: '" + out + "'");
     }
-    if (job.srb && ObjectName(out).empty()) {
-        return UsageError("OUT needs a name before its first '.': '" + out + "'");
+    if (refused) {
+        return Fail(out, "not written: " + *refused);
     }
     const std::vector<std::string> handMade(files.begin() + 1, files.end() - 1);
     std::string made;
@@ -298,7 +345,9 @@ int RunImport(std::span<const std::string> args) {
         std::fprintf(stderr, "korvale-tool: %s\n", error.c_str());
         return kFailed;
     }
-    std::printf("imported '%s' into '%s': %s\n", in.c_str(), out.c_str(), made.c_str());
+    if (!args->quiet) {
+        std::printf("imported '%s' into '%s': %s\n", in.c_str(), out.c_str(), made.c_str());
+    }
     return kOk;
 }
 

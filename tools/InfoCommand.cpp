@@ -13,12 +13,13 @@ namespace korvale::tool {
 
 namespace {
 
-// Which palette a level decodes with: its own in a set with a palette per level.
-const char* PaletteOf(const CMip& mip, const CBmap& level) {
-    if (KindOf(level.Type()) != PixelKind::kPalettised) {
+// Which palette a level decodes with: the global one, or its own when its pixels were read with
+// other colours.
+const char* PaletteOf(const CMip& mip, int slot) {
+    if (KindOf(mip.levels[static_cast<std::size_t>(slot)].Type()) != PixelKind::kPalettised) {
         return "none";
     }
-    return mip.miptype == 2 ? "own" : "global";
+    return mip.miptype == 2 || mip.HasOwnPalette(slot) ? "own" : "global";
 }
 
 void PrintSummary(const CSrb& record, bool isSrb) {
@@ -30,12 +31,24 @@ void PrintSummary(const CSrb& record, bool isSrb) {
         std::printf("\n");
     }
     const CMip& mip = record.mip;
-    std::printf("miptype: %d\n", mip.miptype);
-    std::printf("powerwidth: %d (%d)\n", mip.powerwidth, mip.Width());
-    std::printf("powerheight: %d (%d)\n", mip.powerheight, mip.Height());
-    std::printf("col: %d\n", mip.col);
-    std::printf("repeat: %d (h=%d, v=%d)\n", mip.RepeatCode(), mip.hrepeat, mip.vrepeat);
-    std::printf("numimages: %d\n", mip.numimages);
+    const int read = mip.loadReport.HeaderFieldsRead();
+    // A field the file did not hold is shown as such, not as the 0 it read as.
+    auto value = [read](int field, const std::string& text) {
+        return field < read ? text : std::string("(not in the file)");
+    };
+    std::printf("miptype: %s\n", value(0, std::to_string(mip.miptype)).c_str());
+    std::printf("powerwidth: %s\n",
+                value(1, std::to_string(mip.powerwidth) + " (" + std::to_string(mip.Width()) + ")")
+                    .c_str());
+    std::printf("powerheight: %s\n", value(2, std::to_string(mip.powerheight) + " (" +
+                                                  std::to_string(mip.Height()) + ")")
+                                         .c_str());
+    std::printf("col: %s\n", value(3, std::to_string(mip.col)).c_str());
+    std::printf("repeat: %s\n",
+                value(4, std::to_string(mip.RepeatCode()) + " (h=" + std::to_string(mip.hrepeat) +
+                             ", v=" + std::to_string(mip.vrepeat) + ")")
+                    .c_str());
+    std::printf("numimages: %s\n", value(5, std::to_string(mip.numimages)).c_str());
     const std::vector<int> slots = mip.FilledSlots();
     for (const int k : slots) {
         const CBmap& level = mip.levels[static_cast<std::size_t>(k)];
@@ -60,10 +73,14 @@ nlohmann::ordered_json Json(const std::string& path, const CSrb& record, bool is
             out["header"].push_back(v);
         }
     }
-    out["mip"] = {{"miptype", mip.miptype},         {"powerwidth", mip.powerwidth},
-                  {"powerheight", mip.powerheight}, {"width", mip.Width()},
-                  {"height", mip.Height()},         {"col", mip.col},
-                  {"repeat", mip.RepeatCode()},     {"numimages", mip.numimages}};
+    // Fields the file did not hold are null: they were never read.
+    const int read = mip.loadReport.HeaderFieldsRead();
+    auto field = [read](int index, int value) { return index < read ? json(value) : json(); };
+    out["mip"] = {
+        {"miptype", field(0, mip.miptype)},         {"powerwidth", field(1, mip.powerwidth)},
+        {"powerheight", field(2, mip.powerheight)}, {"width", field(1, mip.Width())},
+        {"height", field(2, mip.Height())},         {"col", field(3, mip.col)},
+        {"repeat", field(4, mip.RepeatCode())},     {"numimages", field(5, mip.numimages)}};
     out["levels"] = json::array();
     for (const int k : mip.FilledSlots()) {
         const CBmap& level = mip.levels[static_cast<std::size_t>(k)];
@@ -72,7 +89,7 @@ nlohmann::ordered_json Json(const std::string& path, const CSrb& record, bool is
                       {"typeName", PixelTypeName(level.Type())},
                       {"width", level.Width()},
                       {"height", level.Height()},
-                      {"palette", PaletteOf(mip, level)}};
+                      {"palette", PaletteOf(mip, k)}};
         out["levels"].push_back(entry);
     }
     const LoadReport& report = mip.loadReport;
@@ -88,24 +105,8 @@ nlohmann::ordered_json Json(const std::string& path, const CSrb& record, bool is
     return out;
 }
 
-}  // namespace
-
-int RunInfo(std::span<const std::string> args) {
-    bool json = false;
-    std::vector<std::string> files;
-    for (const std::string& arg : args) {
-        if (arg == "--json") {
-            json = true;
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            return UsageError("unknown option '" + arg + "'");
-        } else {
-            files.push_back(arg);
-        }
-    }
-    if (files.size() != 1) {
-        return UsageError(files.empty() ? "info needs a FILE" : "info takes one FILE");
-    }
-    const std::string& path = files[0];
+// One file's summary (or JSON line); its exit status.
+int InfoOne(const std::string& path, bool json, bool quiet, bool many) {
     std::string error;
     const auto bytes = ReadInput(path, error);
     if (!bytes) {
@@ -113,50 +114,82 @@ int RunInfo(std::span<const std::string> args) {
     }
     CSrb record;
     InputKind kind = InputKind::kMip;
-    error = LoadRecord(path, *bytes, json, record, kind);
+    error = LoadRecord(path, *bytes, json || quiet, record, kind);
     std::fflush(stdout);
     if (!error.empty()) {
         return Fail(path, error);
     }
     if (json) {
-        std::printf("%s\n", Json(path, record, kind == InputKind::kSrb).dump(2).c_str());
-    } else {
+        // One object per line when there are several files (JSON Lines), indented for one.
+        std::printf("%s\n",
+                    Json(path, record, kind == InputKind::kSrb).dump(many ? -1 : 2).c_str());
+    } else if (!quiet) {
+        if (many) {
+            std::printf("file: %s\n", path.c_str());
+        }
         PrintSummary(record, kind == InputKind::kSrb);
     }
     return record.mip.loadReport.Clean() ? kOk : kDamaged;
 }
 
-int RunConvert(std::span<const std::string> args) {
-    std::vector<std::string> files;
-    float size = 1.0F;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg == "--size") {
-            if (i + 1 >= args.size()) {
-                return UsageError("--size needs a number of metres");
-            }
-            const auto parsed = ParseNumber(args[++i], 0.0F, 1000.0F);
-            if (!parsed) {
-                return UsageError("--size takes a number from 0 to 1000, not '" + args[i] + "'");
-            }
-            size = *parsed;
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            return UsageError("unknown option '" + arg + "'");
-        } else {
-            files.push_back(arg);
-        }
+constexpr OptionSpec kInfoOptions[] = {{"--json", "", false}};
+constexpr OptionSpec kConvertOptions[] = {{"--size", "", true}};
+
+}  // namespace
+
+int RunInfo(std::span<const std::string> arguments) {
+    const auto args = ParseArgs(arguments, kInfoOptions, false);
+    if (!args) {
+        return kUsage;
     }
+    const std::vector<std::string>& files = args->positional;
+    if (files.empty()) {
+        return UsageError("info needs a FILE");
+    }
+    const bool many = files.size() > 1;
+    int status = kOk;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        if (many && i > 0 && !args->Has("--json") && !args->quiet) {
+            std::printf("\n");
+        }
+        status = Worse(status, InfoOne(files[i], args->Has("--json"), args->quiet, many));
+    }
+    return status;
+}
+
+int RunConvert(std::span<const std::string> arguments) {
+    const auto args = ParseArgs(arguments, kConvertOptions, true);
+    if (!args) {
+        return kUsage;
+    }
+    float size = 1.0F;
+    if (const auto value = args->Value("--size")) {
+        const auto parsed = ParseNumber(*value, 0.0F, 1000.0F);
+        if (!parsed) {
+            return UsageError("--size takes a number from 0 to 1000, not '" + *value + "'");
+        }
+        size = *parsed;
+    }
+    const std::vector<std::string>& files = args->positional;
     if (files.size() != 2) {
         return UsageError("convert needs IN and OUT");
     }
     const std::string& in = files[0];
     const std::string& out = files[1];
     const bool toSrb = EndsWithNoCase(out, ".srb");
+    bool usage = false;
+    const auto refused = OutputRefused(out, toSrb, args->force, usage);
+    if (usage) {
+        return UsageError("convert writes a file: OUT may not be - (standard output)");
+    }
     if (!toSrb && !EndsWithNoCase(out, ".mip")) {
         return UsageError("OUT must end in .srb or .mip: '" + out + "'");
     }
-    if (toSrb && ObjectName(out).empty()) {
-        return UsageError("OUT needs a name before its first '.': '" + out + "'");
+    if (!toSrb && args->Has("--size")) {
+        return UsageError("--size goes with an .srb output: a MIP file has no size in metres");
+    }
+    if (refused) {
+        return Fail(out, "not written: " + *refused);
     }
 
     std::string error;
@@ -166,22 +199,29 @@ int RunConvert(std::span<const std::string> args) {
     }
     CSrb record;
     InputKind kind = InputKind::kMip;
-    error = LoadRecord(in, *bytes, false, record, kind);
+    error = LoadRecord(in, *bytes, args->quiet, record, kind);
     std::fflush(stdout);
     if (!error.empty()) {
         return Fail(in, error);
     }
+    const int damage = ReportDamage(in, record.mip.loadReport);
     record.sizeInMetres = size;
+    const std::string recoloured = RecolourWarning(record.mip);
     if (const std::string why = SaveRecord(record, out, toSrb); !why.empty()) {
         return Fail(out, why);
     }
-    if (toSrb) {
-        std::printf("saved SRB: '%s' with companion '%s'\n", out.c_str(),
-                    CompanionPath(out).c_str());
-    } else {
-        std::printf("saved MIP: '%s'\n", out.c_str());
+    if (!recoloured.empty()) {
+        Warn(out, recoloured);
     }
-    return record.mip.loadReport.Clean() ? kOk : kDamaged;
+    if (!args->quiet) {
+        if (toSrb) {
+            std::printf("saved SRB: '%s' with companion '%s'\n", out.c_str(),
+                        CompanionPath(out).c_str());
+        } else {
+            std::printf("saved MIP: '%s'\n", out.c_str());
+        }
+    }
+    return damage;
 }
 
 }  // namespace korvale::tool

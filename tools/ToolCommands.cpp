@@ -13,26 +13,31 @@ namespace korvale {
 namespace {
 
 constexpr const char* kUsageText =
-    "usage: korvale-tool info [--json] FILE\n"
+    "usage: korvale-tool info [--json] FILE...\n"
     "       korvale-tool convert IN OUT [--size METRES]\n"
     "       korvale-tool import IN.png [LEVEL.png ...] OUT.mip|OUT.srb [options]\n"
     "       korvale-tool import A.png B.png ... -o DIR [--srb] [-j N] [options]\n"
-    "       korvale-tool export IN OUT.png [--level SLOT] [--raw]\n"
+    "       korvale-tool export IN OUT.png|- [--level SLOT] [--raw]\n"
     "       korvale-tool export IN --all DIR [--raw]\n"
     "       korvale-tool export IN --sheet OUT.png [--raw]\n"
+    "       korvale-tool export A B ... -o DIR [--level SLOT | --all | --sheet] [--raw] [-j N]\n"
     "       korvale-tool compare A B [--min-psnr DB]\n"
     "       korvale-tool --help\n"
     "\n"
-    "FILE, IN, A and B may be - for standard input (one of them at most).\n"
+    "FILE, IN, A and B may be - for standard input (one of them at most); export writes\n"
+    "one level to standard output when OUT is -. Every command takes -q, --quiet (errors\n"
+    "only), and every command that writes takes -f, --force: without it an existing\n"
+    "output is left as it is, named, and counted as failed.\n"
     "\n"
-    "info     loads FILE (an SRB file when it starts with the SRB tag, otherwise a MIP\n"
-    "         file), prints the loader's trace, then a summary of the header, the levels\n"
-    "         and what the load found wrong. --json prints the summary alone, as one JSON\n"
-    "         object.\n"
+    "info     loads each FILE (an SRB file when it starts with the SRB tag, otherwise a\n"
+    "         MIP file), prints the loader's trace, then a summary of the header, the\n"
+    "         levels and what the load found wrong. --json prints the summary alone, as one\n"
+    "         JSON object (one per line for several files, with a \"file\" field).\n"
     "convert  loads IN the same way and saves OUT: an SRB file and its companion .yrq\n"
     "         object file when OUT ends in .srb, a MIP file when it ends in .mip.\n"
     "         --size sets the size in metres written to the companion file (0 to 1000,\n"
-    "         default 1). From a MIP file the six SRB header values are 0.\n"
+    "         default 1). From a MIP file the six SRB header values are 0. Levels whose\n"
+    "         colours the save changes (a palette the file's miptype cannot keep) are named.\n"
     "import   makes a mip set from a PNG picture: the top level is the picture's size\n"
     "         rounded to powers of two and halved until it fits 256 x 256, and every level\n"
     "         below it is averaged from the one above in linear light. Extra LEVEL.png\n"
@@ -47,22 +52,26 @@ constexpr const char* kUsageText =
     "           --size WxH           the top level's size (powers of two, at most 256)\n"
     "           --filter area|mitchell|catmullrom|cubic   (default area: exact averages)\n"
     "           --repeat 0..3        the repeat code (default 0)\n"
-    "           --values a,b,c,d,e,f the six SRB header values (default all 0)\n"
+    "           --values a,b,c,d,e,f the six SRB header values, 0 to 100000 (default 0)\n"
     "           --size METRES        the companion file's size in metres (default 1)\n"
-    "         With -o DIR every IN.png becomes DIR/IN.mip (DIR/IN.srb with --srb), on\n"
-    "         -j N threads (default: every core); a bad file never stops the others.\n"
+    "         --values and --size METRES need an SRB output. With -o DIR every IN.png\n"
+    "         becomes DIR/IN.mip (DIR/IN.srb with --srb; only the last extension is\n"
+    "         dropped), on -j N threads (default: every core); a bad file never stops the\n"
+    "         others, and inputs that would write the same output are all refused.\n"
     "export   writes the largest level of IN (or the one in --level SLOT) as a PNG:\n"
     "         palettised levels as indexed PNGs with their palette, 16-bit levels at full\n"
     "         scale (a 5-bit 31 is 255). --raw writes the values as stored (31 is 248).\n"
     "         --all DIR writes every level as DIR/NAME-WxH.png; --sheet writes all levels\n"
-    "         side by side on a transparent background, largest first.\n"
+    "         side by side on a transparent background, largest first. With -o DIR every\n"
+    "         input is exported into DIR (NAME.png, NAME-sheet.png or NAME-WxH.png).\n"
     "compare  compares A and B (each a MIP, SRB or PNG file) level by level: PSNR of the\n"
     "         colour premultiplied by alpha, PSNR of alpha and the largest difference.\n"
     "\n"
-    "Exit status: 0 success; 1 a file could not be loaded or saved, an import or export\n"
-    "failed, or compare found a level missing, of another size or below --min-psnr;\n"
-    "2 a usage error; 3 (info and convert) the input loaded with damage: a level was\n"
-    "rejected or the file is cut short (convert still saves what loaded).\n";
+    "Exit status: 0 success; 1 a file could not be loaded or saved, an output exists\n"
+    "(without --force), an import or export failed, or compare found a level missing,\n"
+    "of another size or below --min-psnr; 2 a usage error; 3 an input loaded with\n"
+    "damage: a level was rejected or the file is cut short (the command still did its\n"
+    "work). Over many files the status is the worst of them.\n";
 
 }  // namespace
 
@@ -81,7 +90,8 @@ int RunTool(std::span<const std::string> args) {
         std::fputs(kUsageText, stdout);
         return tool::kOk;
     }
-    if (std::count(rest.begin(), rest.end(), "-") > 1) {
+    // export may also write to standard output, so it counts its inputs itself.
+    if (command != "export" && std::count(rest.begin(), rest.end(), "-") > 1) {
         return tool::UsageError("standard input (-) can be read only once");
     }
     if (command == "info") {

@@ -1,9 +1,9 @@
 #include "ToolSupport.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <charconv>
@@ -11,10 +11,15 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
 #include <system_error>
+#include <thread>
 
 #include "ChunkStream.h"
 #include "CompanionFile.h"
+#include "PngIo.h"
+#include "Trace.h"
+#include "ValueText.h"
 
 namespace korvale::tool {
 
@@ -23,12 +28,38 @@ namespace {
 // More than any texture file or picture Korvale takes; a larger input is a mistake.
 constexpr std::uintmax_t kMaxInputBytes = std::uintmax_t{1} << 30;
 
+int Severity(int status) {
+    switch (status) {
+        case kOk:
+            return 0;
+        case kDamaged:
+            return 1;
+        case kFailed:
+            return 2;
+        default:
+            return 3;
+    }
+}
+
+bool Exists(const std::string& path) {
+    std::error_code ec;
+    return std::filesystem::exists(std::filesystem::symlink_status(path, ec));
+}
+
 }  // namespace
 
+int Worse(int a, int b) {
+    return Severity(a) >= Severity(b) ? a : b;
+}
+
 int Fail(const std::string& file, const std::string& reason) {
-    std::fflush(stdout);
-    std::fprintf(stderr, "korvale-tool: %s: %s\n", file.c_str(), reason.c_str());
+    Warn(file, reason);
     return kFailed;
+}
+
+void Warn(const std::string& file, const std::string& text) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "korvale-tool: %s: %s\n", file.c_str(), text.c_str());
 }
 
 int UsageError(const std::string& message) {
@@ -45,6 +76,51 @@ bool EndsWithNoCase(const std::string& text, const std::string& suffix) {
                           return std::tolower(static_cast<unsigned char>(a)) ==
                                  std::tolower(static_cast<unsigned char>(b));
                       });
+}
+
+std::optional<std::string> ParsedArgs::Value(std::string_view name) const {
+    const auto found = values.find(name);
+    if (found == values.end() || found->second.empty()) {
+        return std::nullopt;
+    }
+    return found->second.back();
+}
+
+std::optional<ParsedArgs> ParseArgs(std::span<const std::string> args,
+                                    std::span<const OptionSpec> specs, bool writes) {
+    ParsedArgs parsed;
+    bool operandsOnly = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (operandsOnly || arg == "-" || arg.empty() || arg[0] != '-') {
+            parsed.positional.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            operandsOnly = true;
+        } else if (arg == "-q" || arg == "--quiet") {
+            parsed.quiet = true;
+        } else if (writes && (arg == "-f" || arg == "--force")) {
+            parsed.force = true;
+        } else {
+            const auto spec = std::find_if(specs.begin(), specs.end(), [&](const OptionSpec& s) {
+                return arg == s.name || (!s.alias.empty() && arg == s.alias);
+            });
+            if (spec == specs.end()) {
+                (void)UsageError("unknown option '" + arg + "'");
+                return std::nullopt;
+            }
+            std::vector<std::string>& values = parsed.values[std::string(spec->name)];
+            if (spec->takesValue) {
+                if (i + 1 >= args.size()) {
+                    (void)UsageError(arg + " needs a value");
+                    return std::nullopt;
+                }
+                values.push_back(args[++i]);
+            }
+        }
+    }
+    return parsed;
 }
 
 std::optional<std::vector<std::uint8_t>> ReadInput(const std::string& path, std::string& error) {
@@ -83,21 +159,13 @@ std::optional<std::vector<std::uint8_t>> ReadInput(const std::string& path, std:
     return bytes;
 }
 
-bool IsPng(std::span<const std::uint8_t> bytes) {
-    static constexpr std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    return bytes.size() >= 8 && std::equal(kSignature, kSignature + 8, bytes.begin());
-}
-
 std::string LoadRecord(const std::string& path, const std::vector<std::uint8_t>& bytes, bool quiet,
                        CSrb& record, InputKind& kind) {
-    std::optional<QuietStdout> silence;
-    if (quiet) {
-        silence.emplace();
-    }
+    const TraceTo trace(quiet ? nullptr : stdout);
     constexpr const char* kNotOurs = "not an SRB or MIP file (no MIP tag at its start)";
     if (bytes.size() < 4) {
         kind = InputKind::kMip;
-        std::printf("Loading mip: '%s'\n", path.c_str());
+        Trace("Loading mip: '%s'\n", path.c_str());
         return kNotOurs;
     }
     // A stream over the bytes already read: the loaders work on streams. Opened for reading
@@ -119,49 +187,155 @@ std::string LoadRecord(const std::string& path, const std::vector<std::uint8_t>&
         return {};
     }
     kind = InputKind::kMip;
-    std::printf("Loading mip: '%s'\n", path.c_str());
+    Trace("Loading mip: '%s'\n", path.c_str());
     if (record.mip.Load(stream.get()) <= 0) {
-        return IsPng(bytes) ? "is a PNG picture, not an SRB or MIP file" : kNotOurs;
+        return IsPngSignature(bytes) ? "is a PNG picture, not an SRB or MIP file" : kNotOurs;
     }
     return {};
+}
+
+int ReportDamage(const std::string& path, const LoadReport& report) {
+    if (report.Clean()) {
+        return kOk;
+    }
+    const std::string summary = report.Summary();
+    std::size_t at = 0;
+    while (at <= summary.size()) {
+        const std::size_t end = std::min(summary.find('\n', at), summary.size());
+        Warn(path, summary.substr(at, end - at));
+        at = end + 1;
+    }
+    return kDamaged;
+}
+
+std::optional<std::string> OutputRefused(const std::string& out, bool asSrb, bool force,
+                                         bool& usage) {
+    usage = out == "-";
+    if (usage) {
+        return "- (standard output) is not an output here: name a file";
+    }
+    if (force) {
+        return std::nullopt;
+    }
+    std::vector<std::string> targets = {out};
+    if (asSrb) {
+        targets.push_back(CompanionPath(out));
+    }
+    for (const std::string& target : targets) {
+        if (Exists(target)) {
+            return target + " exists; --force replaces it";
+        }
+    }
+    return std::nullopt;
 }
 
 std::string SaveRecord(CSrb& record, const std::string& out, bool asSrb) {
     std::string why;
-    if (asSrb) {
-        if (record.Save(out, &why) <= 0) {
-            return "could not be saved: " + why + " (neither it nor its companion " +
-                   CompanionPath(out) + " was changed)";
+    const bool existed = Exists(out) || (asSrb && Exists(CompanionPath(out)));
+    if (asSrb ? record.SaveFiles(out, why) : record.mip.Save(out, &why) == 1) {
+        return {};
+    }
+    std::string text = "could not be saved: " + why;
+    if (existed) {
+        text += asSrb ? " (neither it nor its companion " + CompanionPath(out) + " was changed)"
+                      : " (the previous file is unchanged)";
+    }
+    return text;
+}
+
+std::string RecolourWarning(const CMip& mip) {
+    const std::vector<int> slots = mip.SlotsRecolouredBySave();
+    if (slots.empty()) {
+        return {};
+    }
+    std::string list;
+    for (const int k : slots) {
+        list += (list.empty() ? "" : ", ") + std::to_string(k);
+    }
+    const std::string why =
+        mip.miptype < 2 ? "only the global palette is saved" : "no palette is saved";
+    return std::string(slots.size() == 1 ? "the level in slot " : "the levels in slots ") + list +
+           (slots.size() == 1 ? " changes" : " change") + " colour: with miptype " +
+           std::to_string(mip.miptype) + " " + why + ", and " +
+           (slots.size() == 1 ? "it uses" : "they use") + " other colours";
+}
+
+std::map<std::string, std::string> Clashes(const std::vector<std::string>& inputs,
+                                           const std::vector<std::vector<std::string>>& outputsOf) {
+    // Outputs are compared as written and as absolute paths, so "out/a.mip" and "./out/a.mip"
+    // are one file even before it exists.
+    std::map<std::string, std::vector<std::size_t>> users;
+    for (std::size_t i = 0; i < inputs.size(); ++i) {
+        for (const std::string& out : outputsOf[i]) {
+            std::error_code ec;
+            const std::filesystem::path absolute = std::filesystem::absolute(out, ec);
+            std::vector<std::size_t>& list =
+                users[(ec ? std::filesystem::path(out) : absolute).lexically_normal().string()];
+            if (list.empty() || list.back() != i) {
+                list.push_back(i);
+            }
         }
-    } else if (record.mip.Save(out, &why) != 1) {
-        return "could not be saved: " + why + " (the previous file is unchanged)";
     }
-    return {};
+    std::map<std::string, std::string> clashes;
+    for (const auto& [out, list] : users) {
+        if (list.size() < 2) {
+            continue;
+        }
+        std::string names;
+        for (const std::size_t i : list) {
+            names += (names.empty() ? "" : ", ") + inputs[i];
+        }
+        for (const std::size_t i : list) {
+            auto& message = clashes[inputs[i]];
+            if (message.empty()) {
+                message = inputs[i] + ": " + names + " would all be written to " + out +
+                          "; none of them was";
+            }
+        }
+    }
+    return clashes;
 }
 
-QuietStdout::QuietStdout() {
-    std::fflush(stdout);
-    saved_ = ::dup(STDOUT_FILENO);
-    const int null = ::open("/dev/null", O_WRONLY);
-    if (null >= 0) {
-        ::dup2(null, STDOUT_FILENO);
-        ::close(null);
+std::size_t RunEach(std::size_t count, int threads, const char* progress,
+                    const std::function<std::string(std::size_t)>& work) {
+    const bool showProgress = progress != nullptr && ::isatty(STDERR_FILENO) != 0;
+    std::atomic<std::size_t> next{0};
+    std::size_t done = 0;
+    std::size_t failed = 0;
+    std::mutex lock;
+    auto worker = [&] {
+        for (std::size_t i = next++; i < count; i = next++) {
+            const std::string error = work(i);
+            const std::scoped_lock guard(lock);
+            ++done;
+            if (!error.empty()) {
+                ++failed;
+                std::fprintf(stderr, "%skorvale-tool: %s\n", showProgress ? "\r\033[K" : "",
+                             error.c_str());
+            }
+            if (showProgress) {
+                std::fprintf(stderr, "\r\033[K%s: %zu of %zu", progress, done, count);
+            }
+        }
+    };
+    const auto wanted = static_cast<std::size_t>(std::max(1, threads));
+    std::vector<std::thread> pool;
+    for (std::size_t t = 1; t < std::min(wanted, count); ++t) {
+        pool.emplace_back(worker);
     }
-}
-
-QuietStdout::~QuietStdout() {
-    std::fflush(stdout);
-    if (saved_ >= 0) {
-        ::dup2(saved_, STDOUT_FILENO);
-        ::close(saved_);
+    worker();
+    for (std::thread& t : pool) {
+        t.join();
     }
+    if (showProgress) {
+        std::fprintf(stderr, "\r\033[K");
+    }
+    return failed;
 }
 
 std::optional<float> ParseNumber(const std::string& text, float low, float high) {
-    float value = 0.0F;
-    const char* end = text.data() + text.size();
-    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
-    if (ec != std::errc() || ptr != end || !std::isfinite(value) || value < low || value > high) {
+    const std::optional<float> value = TextToFloat(text);
+    if (!value || !std::isfinite(*value) || *value < low || *value > high) {
         return std::nullopt;
     }
     return value;

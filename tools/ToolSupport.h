@@ -1,10 +1,15 @@
 #pragma once
-// What korvale-tool's commands share: exit codes, messages, and reading an input once.
+// What korvale-tool's commands share: exit codes, messages, one option parser, reading an input
+// once, and the rules for outputs (never "-" unless a command streams, never over an existing
+// file unless forced, never two inputs to one output).
 
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "CSrb.h"
@@ -17,12 +22,43 @@ inline constexpr int kFailed = 1;
 inline constexpr int kUsage = 2;
 inline constexpr int kDamaged = 3;  // loaded, but with levels rejected or cut short
 
+// The worse of two exit statuses, for a command over many files: a usage error, then a failure,
+// then damage, then success.
+[[nodiscard]] int Worse(int a, int b);
+
 // "korvale-tool: FILE: REASON" on standard error; returns kFailed.
 int Fail(const std::string& file, const std::string& reason);
+// "korvale-tool: FILE: TEXT" on standard error, for what does not stop the command.
+void Warn(const std::string& file, const std::string& text);
 // The message and a pointer to --help on standard error; returns kUsage.
 int UsageError(const std::string& message);
 
 [[nodiscard]] bool EndsWithNoCase(const std::string& text, const std::string& suffix);
+
+// One option a command takes: its long name, an optional short one, and whether a value follows.
+struct OptionSpec {
+    std::string_view name;
+    std::string_view alias;
+    bool takesValue = false;
+};
+
+// A command line taken apart by ParseArgs.
+struct ParsedArgs {
+    std::vector<std::string> positional;
+    std::map<std::string, std::vector<std::string>, std::less<>> values;  // by long name
+    bool quiet = false;  // -q, --quiet: errors only
+    bool force = false;  // -f, --force: existing outputs may be replaced
+
+    [[nodiscard]] bool Has(std::string_view name) const { return values.contains(name); }
+    // The last value given for an option, or nothing.
+    [[nodiscard]] std::optional<std::string> Value(std::string_view name) const;
+};
+
+// Takes args apart by the command's options plus the common ones (-q/--quiet, and -f/--force
+// when the command writes). "-" alone is an operand (standard input or output) and "--" ends the
+// options. An unknown option or a missing value is a usage error, printed, and gives nothing.
+[[nodiscard]] std::optional<ParsedArgs> ParseArgs(std::span<const std::string> args,
+                                                  std::span<const OptionSpec> specs, bool writes);
 
 // The whole of a file, or of standard input for "-", read once: a pipe can be read only once,
 // and the tag that tells an SRB file from a MIP file is at its start. Empty with error set when
@@ -38,27 +74,34 @@ enum class InputKind { kSrb, kMip };
                                      const std::vector<std::uint8_t>& bytes, bool quiet,
                                      CSrb& record, InputKind& kind);
 
+// Says on standard error what the last load of path found wrong, one line per finding, and
+// returns kDamaged; returns kOk, saying nothing, when it loaded cleanly.
+int ReportDamage(const std::string& path, const LoadReport& report);
+
+// Why out may not be written, or nothing: "-" where a command writes files (a usage error,
+// usage set), or an existing file without --force. For an SRB output its companion counts too.
+[[nodiscard]] std::optional<std::string> OutputRefused(const std::string& out, bool asSrb,
+                                                       bool force, bool& usage);
+
 // Saves record to out: an SRB file and its companion when asSrb, else its mip set alone. Empty
 // on success; otherwise "could not be saved: " with the reason and what was left unchanged.
 [[nodiscard]] std::string SaveRecord(CSrb& record, const std::string& out, bool asSrb);
 
-// Whether bytes start with the PNG signature.
-[[nodiscard]] bool IsPng(std::span<const std::uint8_t> bytes);
+// The levels a save of mip will change the colours of, as a sentence, or empty when none.
+[[nodiscard]] std::string RecolourWarning(const CMip& mip);
 
-// Standard output sent to /dev/null while it lives, for the loaders' trace where it would only
-// be noise (JSON output, commands that print their own summary).
-class QuietStdout {
-  public:
-    QuietStdout();
-    ~QuietStdout();
-    QuietStdout(const QuietStdout&) = delete;
-    QuietStdout& operator=(const QuietStdout&) = delete;
+// Inputs that would write the same output (or the same SRB companion), each with a message
+// naming every input of its group and the output. outputsOf gives an input's output paths.
+[[nodiscard]] std::map<std::string, std::string> Clashes(
+    const std::vector<std::string>& inputs, const std::vector<std::vector<std::string>>& outputsOf);
 
-  private:
-    int saved_ = -1;
-};
+// Runs work(i) for i = 0 .. count - 1 on up to threads threads. Each failure (work returns a
+// message naming its file) is printed as it comes, with a progress line on a terminal while
+// progress is given ("importing", "exporting"). Returns how many failed.
+[[nodiscard]] std::size_t RunEach(std::size_t count, int threads, const char* progress,
+                                  const std::function<std::string(std::size_t)>& work);
 
-// A float option: the text as a number from low to high, or nothing.
+// A number option: the text, read as the editor reads its fields, from low to high; or nothing.
 [[nodiscard]] std::optional<float> ParseNumber(const std::string& text, float low, float high);
 [[nodiscard]] std::optional<int> ParseInt(const std::string& text, int low, int high);
 
