@@ -15,6 +15,7 @@ PACKAGES=(
     qt6-base-dev                           # the editor
     fonts-dejavu-core                      # a font for the editor
     xvfb xauth xdotool imagemagick         # the editor's end-to-end tests, screenshots
+    strace                                 # the test that saves reach the disk in order
     desktop-file-utils shared-mime-info    # the desktop install test
 )
 
@@ -50,7 +51,8 @@ build() {  # build DIR [cmake options...] [--target T]
 case "${1:-}" in
 run)
     install_missing
-    build build -DKORVALE_EDITOR=ON -DKORVALE_TESTS=ON -DKORVALE_BENCH=ON --target korvale
+    build build -DCMAKE_BUILD_TYPE=Release -DKORVALE_EDITOR=ON -DKORVALE_TESTS=ON \
+        -DKORVALE_BENCH=ON --target korvale
     exec build/editor/korvale "${@:2}"
     ;;
 test)
@@ -62,7 +64,10 @@ test)
     failed_steps=0
     # A ctest run that printed no count (its build failed first) counts as one failure.
     counted() { local before=$1; [ "$(grep -c "tests failed out of" "$summary")" -gt "$before" ]; }
-    if build build -DKORVALE_EDITOR=ON -DKORVALE_TESTS=ON -DKORVALE_BENCH=ON; then
+    # The optimised configuration users build (-O3), with warnings as errors, so a warning that
+    # only optimisation brings out cannot slip in unseen.
+    if build build -DCMAKE_BUILD_TYPE=Release -DKORVALE_WERROR=ON -DKORVALE_EDITOR=ON \
+        -DKORVALE_TESTS=ON -DKORVALE_BENCH=ON; then
         ctest --test-dir build -j "$JOBS" --output-on-failure | tee -a "$summary" || true
     fi
     counted 0 || { echo "dev.sh: the tests did not run" >&2; failed_steps=$((failed_steps + 1)); }

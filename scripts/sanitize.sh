@@ -3,7 +3,7 @@
 # finding is fatal) and runs it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ -DKORVALE_WERROR=ON \
     -DKORVALE_SANITIZE=ON -DKORVALE_EDITOR=ON >/dev/null
 cmake --build build-asan -j "$(nproc)"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1

@@ -1,0 +1,333 @@
+// What korvale-tool promises a user who points it at many files: nothing lost (saves on disk
+// before they count, outputs never replaced unasked or written twice), nothing misreported
+// (damage and cut-short files said by every command, saves reported by what was written), and
+// the palette a level is shown with is the one it is exported and saved with.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <regex>
+
+#include "CSrb.h"
+#include "PictureBuilder.h"
+#include "PngIo.h"
+#include "SetBuilder.h"
+#include "TestSupport.h"
+#include "ToolRunner.h"
+
+namespace korvale::test {
+namespace {
+
+class ToolTrust : public testing::Test {
+  protected:
+    void SetUp() override {
+        CMip mip;
+        ASSERT_TRUE(MakeMipSet(mip, 5, 0, 3));
+        ASSERT_EQ(mip.Save(dir_.Path("tree.mip")), 1);
+        WritePng(dir_.Path("wall.png"), Picture(8, 8, [](int x, int y) {
+                     return Rgba8{static_cast<std::uint8_t>(x * 30),
+                                  static_cast<std::uint8_t>(y * 30), 90, 255};
+                 }));
+    }
+    std::string Text(const std::string& name) const {
+        const Bytes b = ReadFile(dir_.Path(name));
+        return {b.begin(), b.end()};
+    }
+    ScratchDir dir_;
+};
+
+// Every new file is on the disk before the rename that puts it in place, and its folder after.
+TEST_F(ToolTrust, SavesFlushEveryFileBeforeItsRenameAndTheFolderAfter) {
+    if (std::system("strace -V >/dev/null 2>&1") != 0) {
+        GTEST_SKIP() << "strace is not installed";
+    }
+    for (const std::string out : {"copy.mip", "copy.srb"}) {
+        const std::string log = dir_.Path("strace.log");
+        const std::string command = "strace -f -y -o " + log +
+                                    " -e trace=fsync,fdatasync,rename,renameat,renameat2 " +
+                                    KORVALE_TOOL + " convert -q " + dir_.Path("tree.mip") + " " +
+                                    dir_.Path(out) + " >/dev/null 2>&1";
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+        std::ifstream lines(log);
+        std::vector<std::string> synced;  // paths flushed so far
+        std::vector<std::string> renamed;
+        std::size_t renamesBeforeFolderSync = 0;
+        const std::regex fsync(R"re(f(?:data)?sync\(\d+<([^>]*)>\) = 0)re");
+        const std::regex rename(R"re(rename(?:at2?)?\([^"]*"([^"]*)",[^"]*"([^"]*)")re");
+        for (std::string line; std::getline(lines, line);) {
+            std::smatch m;
+            if (std::regex_search(line, m, fsync)) {
+                synced.push_back(m[1]);
+                if (m[1] == dir_.Root().string()) {
+                    renamesBeforeFolderSync = renamed.size();
+                }
+            } else if (std::regex_search(line, m, rename)) {
+                const std::string from = m[1];
+                // A pair is flushed whole before either file is renamed.
+                EXPECT_EQ(std::count_if(synced.begin(), synced.end(),
+                                        [](const std::string& p) {
+                                            return p.find(".korvale-") != std::string::npos;
+                                        }),
+                          out == "copy.srb" ? 2 : 1)
+                    << line;
+                EXPECT_NE(std::find(synced.begin(), synced.end(), from), synced.end()) << line;
+                renamed.push_back(m[2]);
+            }
+        }
+        const std::vector<std::string> targets =
+            out == "copy.srb"
+                ? std::vector<std::string>{dir_.Path("copy.srb"), dir_.Path("copy.yrq")}
+                : std::vector<std::string>{dir_.Path("copy.mip")};
+        EXPECT_EQ(renamed, targets);
+        EXPECT_EQ(renamesBeforeFolderSync, targets.size()) << "the folder is flushed last";
+    }
+}
+
+TEST_F(ToolTrust, BatchInputsThatWouldWriteOneOutputAreAllRefused) {
+    std::filesystem::create_directories(dir_.Path("a"));
+    std::filesystem::create_directories(dir_.Path("b"));
+    std::filesystem::copy_file(dir_.Path("wall.png"), dir_.Path("a/wall.png"));
+    std::filesystem::copy_file(dir_.Path("wall.png"), dir_.Path("b/wall.png"));
+    std::filesystem::copy_file(dir_.Path("wall.png"), dir_.Path("road.day.png"));
+    const ToolRun r = Tool(dir_, {"import", dir_.Path("a/wall.png"), dir_.Path("b/wall.png"),
+                                  dir_.Path("road.day.png"), "-o", dir_.Path("out"), "-j", "2"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "1 imported, 2 failed\n");
+    for (const char* name : {"a/wall.png", "b/wall.png"}) {
+        EXPECT_NE(r.err.find(dir_.Path(name)), std::string::npos) << r.err;
+    }
+    // Only the last extension goes; the clashing name is written by neither.
+    EXPECT_EQ(std::vector<std::string>{"road.day.mip"}, [&] {
+        std::vector<std::string> names;
+        for (const auto& e : std::filesystem::directory_iterator(dir_.Path("out"))) {
+            names.push_back(e.path().filename().string());
+        }
+        return names;
+    }());
+
+    // An SRB file's companion is named up to the first dot: two outputs can share one.
+    std::filesystem::copy_file(dir_.Path("wall.png"), dir_.Path("road.night.png"));
+    const ToolRun srb = Tool(dir_, {"import", dir_.Path("road.day.png"),
+                                    dir_.Path("road.night.png"), "-o", dir_.Path("srb"), "--srb"});
+    EXPECT_EQ(srb.status, 1);
+    EXPECT_EQ(srb.out, "0 imported, 2 failed\n");
+    EXPECT_NE(srb.err.find(dir_.Path("srb/road.yrq")), std::string::npos) << srb.err;
+
+    const ToolRun all = Tool(dir_, {"export", dir_.Path("tree.mip"), "--all", dir_.Path("lv")});
+    EXPECT_EQ(all.status, 0) << all.err;
+    EXPECT_TRUE(std::filesystem::exists(dir_.Path("lv/tree-8x8.png")));
+}
+
+// Without --force an existing output is left byte for byte, named, and counted as failed.
+TEST_F(ToolTrust, ExistingOutputsAreReplacedOnlyWhenForced) {
+    const std::string mip = dir_.Path("tree.mip");
+    const std::string png = dir_.Path("wall.png");
+    std::filesystem::create_directories(dir_.Path("lv"));
+    std::filesystem::create_directories(dir_.Path("batch"));
+    struct Case {
+        std::vector<std::string> args;
+        std::string existing;  // the output that is there already
+    };
+    const std::vector<Case> cases = {
+        {{"convert", mip, dir_.Path("old.mip")}, "old.mip"},
+        {{"convert", mip, dir_.Path("old.srb")}, "old.yrq"},  // the companion counts too
+        {{"import", png, dir_.Path("old.mip")}, "old.mip"},
+        {{"import", png, "-o", dir_.Path("batch")}, "batch/wall.mip"},
+        {{"export", mip, dir_.Path("old.png")}, "old.png"},
+        {{"export", mip, "--sheet", dir_.Path("old.png")}, "old.png"},
+        {{"export", mip, "--all", dir_.Path("lv")}, "lv/tree-2x2.png"},
+        {{"export", mip, "-o", dir_.Path("batch"), "--level", "1"}, "batch/tree.png"},
+    };
+    const Bytes old = {'o', 'l', 'd'};
+    for (const Case& c : cases) {
+        WriteFile(dir_.Path(c.existing), old);
+        ToolRun r = Tool(dir_, c.args);
+        EXPECT_EQ(r.status, 1) << c.existing;
+        EXPECT_NE(r.err.find(dir_.Path(c.existing) + " exists; --force replaces it"),
+                  std::string::npos)
+            << r.err;
+        EXPECT_EQ(ReadFile(dir_.Path(c.existing)), old) << c.existing;
+        std::vector<std::string> forced = c.args;
+        forced.push_back("--force");
+        r = Tool(dir_, forced);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_NE(ReadFile(dir_.Path(c.existing)), old) << c.existing;
+        std::filesystem::remove(dir_.Path(c.existing));
+    }
+}
+
+TEST_F(ToolTrust, DashIsStandardOutputOnlyForOneExportedLevel) {
+    ToolRun r = Tool(dir_, {"export", dir_.Path("tree.mip"), "-", "--level", "1"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    Image level;
+    std::string error;
+    ASSERT_TRUE(ReadPng(Bytes(r.out.begin(), r.out.end()), level, error)) << error;
+    EXPECT_EQ(level.width, 2);
+    EXPECT_NE(r.err.find("wrote slot 1 (2 x 2, argb4444) to '-'"), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(dir_.Path("-")));
+
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{"convert", dir_.Path("tree.mip"), "-"},
+                                               {"import", dir_.Path("wall.png"), "-"},
+                                               {"import", dir_.Path("wall.png"), "-o", "-"},
+                                               {"export", dir_.Path("tree.mip"), "--all", "-"},
+                                               {"export", dir_.Path("tree.mip"), "--sheet", "-"},
+                                               {"export", dir_.Path("tree.mip"), "-o", "-"}}) {
+        r = Tool(dir_, args);
+        EXPECT_EQ(r.status, 2) << args.back() << r.err;
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir_.Path("-")));
+}
+
+TEST_F(ToolTrust, AFileCutShortInsideItsHeaderIsReportedSo) {
+    Bytes head = ReadFile(dir_.Path("tree.mip"));
+    head.resize(40);  // inside numimages
+    WriteFile(dir_.Path("head.mip"), head);
+    ToolRun r = Tool(dir_, {"info", dir_.Path("head.mip")});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_NE(r.out.find("col: 7\nrepeat: 1 (h=1, v=0)\nnumimages: (not in the file)\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("the file is cut short"), std::string::npos) << r.out;
+    r = Tool(dir_, {"info", "--json", dir_.Path("head.mip")});
+    EXPECT_EQ(r.status, 3);
+    const auto json = nlohmann::json::parse(r.out);
+    EXPECT_EQ(json["mip"]["col"], 7);
+    EXPECT_TRUE(json["mip"]["numimages"].is_null());
+    EXPECT_EQ(json["load"]["cutShort"], true);
+}
+
+// export and compare do their work, then say what the load found, as info and convert do.
+TEST_F(ToolTrust, EveryCommandThatLoadsReportsDamage) {
+    Bytes cut = ReadFile(dir_.Path("tree.mip"));
+    cut.resize(cut.size() - 3);  // inside the last level's rows
+    WriteFile(dir_.Path("cut.mip"), cut);
+    struct Case {
+        std::vector<std::string> args;
+        std::string written;
+    };
+    const std::vector<Case> cases = {
+        {{"export", dir_.Path("cut.mip"), dir_.Path("top.png")}, "top.png"},
+        {{"export", dir_.Path("cut.mip"), "-o", dir_.Path("many")}, "many/cut.png"},
+        {{"compare", dir_.Path("cut.mip"), dir_.Path("cut.mip")}, ""},
+        {{"convert", dir_.Path("cut.mip"), dir_.Path("saved.mip")}, "saved.mip"},
+    };
+    for (const Case& c : cases) {
+        const ToolRun r = Tool(dir_, c.args);
+        EXPECT_EQ(r.status, 3) << c.args[0] << r.err;
+        EXPECT_NE(r.err.find(dir_.Path("cut.mip")), std::string::npos) << r.err;
+        if (!c.written.empty()) {
+            EXPECT_TRUE(std::filesystem::exists(dir_.Path(c.written))) << c.written;
+        }
+    }
+    // A palette file says what is wrong with it: its damage, or the PNG reader's reason.
+    ToolRun r = Tool(dir_, {"import", dir_.Path("wall.png"), dir_.Path("p.mip"), "--palette",
+                            dir_.Path("cut.mip")});
+    EXPECT_NE(r.err.find(dir_.Path("cut.mip") + ": first error"), std::string::npos) << r.err;
+    Bytes png = ReadFile(dir_.Path("wall.png"));
+    png.resize(30);
+    WriteFile(dir_.Path("short.png"), png);
+    r = Tool(dir_, {"import", dir_.Path("wall.png"), dir_.Path("q.mip"), "--palette",
+                    dir_.Path("short.png")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err.find("is neither a PNG"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(dir_.Path("short.png") + ": "), std::string::npos) << r.err;
+}
+
+TEST_F(ToolTrust, AnSrbFileWithAnEmptyObjectNameIsSavedAndSaidSo) {
+    const ToolRun r =
+        Tool(dir_, {"convert", "-q", dir_.Path("tree.mip"), dir_.Path(".hidden.srb")});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_TRUE(std::filesystem::exists(dir_.Path(".hidden.srb")));
+    EXPECT_EQ(ReadFile(dir_.Path(".yrq")).size(), 112U);  // n = 2, two fill bytes
+}
+
+TEST_F(ToolTrust, MessagesNameTheRightFileAndCause) {
+    WritePng(dir_.Path("odd.png"), Picture(5, 5, [](int, int) { return Rgba8{1, 2, 3, 255}; }));
+    ToolRun r =
+        Tool(dir_, {"import", dir_.Path("wall.png"), dir_.Path("odd.png"), dir_.Path("x.mip")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "korvale-tool: " + dir_.Path("odd.png") +
+                         ": a level of 5 x 5 has no place in a chain from 8 x 8\n");
+
+    r = Tool(dir_, {"convert", dir_.Path("tree.mip"), dir_.Path("no/x.mip")});
+    EXPECT_EQ(r.err.find("previous"), std::string::npos) << r.err;
+
+    const std::string png = dir_.Path("wall.png");
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+    };
+    const std::vector<Case> cases = {
+        {{"import", png, dir_.Path("a.mip"), "--size", "3x5"}, 2},
+        {{"import", png, dir_.Path("a.mip"), "--values", "1,2,3,4,5,6"}, 2},
+        {{"import", png, dir_.Path("a.mip"), "--size", "2.5"}, 2},
+        {{"import", png, "-o", dir_.Path("o"), "--values", "1,2,3,4,5,6"}, 2},
+        {{"convert", dir_.Path("tree.mip"), dir_.Path("b.mip"), "--size", "2"}, 2},
+        {{"import", png, dir_.Path("a.srb"), "--values", "1,2,3,4,5,100001"}, 2},
+        {{"import", png, dir_.Path("a.srb"), "--values", "-1,2,3,4,5,6"}, 2},
+        // The editor's reader: a leading '+' and a tiny exponent are numbers.
+        {{"import", png, dir_.Path("c.srb"), "--values", "1e-50,+2,0,0,0,100000"}, 0},
+    };
+    for (const Case& c : cases) {
+        r = Tool(dir_, c.args);
+        EXPECT_EQ(r.status, c.status) << c.args.back() << r.err;
+    }
+    CSrb back;
+    (void)CaptureStdout([&] { ASSERT_EQ(back.Load(dir_.Path("c.srb")), 1); });
+    EXPECT_EQ(back.header[1], 2.0F);
+    EXPECT_EQ(back.header[5], 100000.0F);
+}
+
+TEST_F(ToolTrust, APaletteFileWithoutAPalettisedLevelIsRefused) {
+    CMip sixteen;
+    ASSERT_TRUE(MakeMipSet(sixteen, 3, 3, 2));
+    ASSERT_EQ(sixteen.Save(dir_.Path("rgb.mip")), 1);
+    const ToolRun r = Tool(dir_, {"import", dir_.Path("wall.png"), dir_.Path("x.mip"), "--palette",
+                                  dir_.Path("rgb.mip")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "korvale-tool: " + dir_.Path("rgb.mip") +
+                         ": holds no palettised level, so no palette to reuse\n");
+    EXPECT_FALSE(std::filesystem::exists(dir_.Path("x.mip")));
+}
+
+// A level with its own palette in a set whose miptype keeps only the global one: it is shown,
+// described and exported with its own, and a save that cannot keep it says so.
+TEST_F(ToolTrust, ALevelsPaletteIsTheOneItsPixelsWereReadWith) {
+    CMip own;
+    ASSERT_TRUE(MakeMipSet(own, 0, 2, 1));
+    ASSERT_EQ(own.Save(dir_.Path("own.mip")), 1);
+    Bytes bytes = ReadFile(dir_.Path("own.mip"));
+    bytes[24] = 0;  // miptype 0, each level still carrying its CMAP chunk
+    WriteFile(dir_.Path("own0.mip"), bytes);
+
+    ToolRun r = Tool(dir_, {"info", "--json", dir_.Path("own0.mip")});
+    const auto json = nlohmann::json::parse(r.out);
+    EXPECT_EQ(json["levels"][0]["palette"], "own");
+
+    r = Tool(dir_, {"export", dir_.Path("own0.mip"), dir_.Path("top.png")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    Image top;
+    std::string error;
+    ASSERT_TRUE(ReadPngFile(dir_.Path("top.png"), top, error)) << error;
+    const Colour first = own.levelPalettes[1].Entry(0);
+    EXPECT_EQ(top.palette.at(0),
+              (Rgba8{static_cast<std::uint8_t>(first.r), static_cast<std::uint8_t>(first.g),
+                     static_cast<std::uint8_t>(first.b), static_cast<std::uint8_t>(first.a)}));
+
+    r = Tool(dir_, {"convert", dir_.Path("own0.mip"), dir_.Path("saved.mip")});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find(dir_.Path("saved.mip") +
+                         ": the levels in slots 1, 0 change colour: with miptype 0 only the "
+                         "global palette is saved"),
+              std::string::npos)
+        << r.err;
+    r = Tool(dir_, {"convert", dir_.Path("own.mip"), dir_.Path("kept.mip")});
+    EXPECT_EQ(r.err, "");
+}
+
+}  // namespace
+}  // namespace korvale::test
