@@ -3,6 +3,7 @@
 #include <bit>
 #include <cstdint>
 #include <cstdio>
+#include <initializer_list>
 
 #include "SafeFile.h"
 
@@ -64,6 +65,42 @@ void WriteCompanionTo(ChunkStream stream, const std::string& objectName, float s
     for (const std::uint32_t word : prim) {
         WriteU32(stream, word);
     }
+}
+
+std::optional<float> ReadCompanionSize(const std::string& srbPath) {
+    FilePtr file = OpenForRead(CompanionPath(srbPath));
+    if (!file) {
+        return std::nullopt;
+    }
+    ChunkStream stream = file.get();
+    // Each word is checked as it is read; the name's length is bounded before it moves the
+    // reader, and the size word must be in the file.
+    auto expect = [&](std::initializer_list<std::uint32_t> words) {
+        for (const std::uint32_t word : words) {
+            if (ReadU32(stream) != word || std::feof(stream) != 0) {
+                return false;
+            }
+        }
+        return true;
+    };
+    if (!expect({tag::kYrq4, 1})) {
+        return std::nullopt;
+    }
+    (void)ReadU32(stream);  // the size word, recomputed on every save
+    if (!expect({tag::kXyzs, 0, kXyzsSize, 0, 0, 0, 0, tag::kStrn, 0})) {
+        return std::nullopt;
+    }
+    const std::uint32_t n = ReadU32(stream);
+    if (n < 2 || n > RemainingBytes(stream)) {
+        return std::nullopt;
+    }
+    const std::uint32_t fill = (4 - n % 4) % 4;
+    if (std::fseek(stream, static_cast<long>(n + fill), SEEK_CUR) != 0 ||
+        !expect({tag::kPrim, 0, kPrimSize, 28, 3, 0, 0xFFFFFFFFU, 0})) {
+        return std::nullopt;
+    }
+    const float size = ReadF32(stream);
+    return std::feof(stream) != 0 ? std::nullopt : std::optional<float>(size);
 }
 
 int WriteCompanionFile(const std::string& path, float sizeInMetres) {

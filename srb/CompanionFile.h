@@ -2,6 +2,7 @@
 // The companion object file written beside every saved SRB file: it names the object after
 // the SRB file and records the size in metres.
 
+#include <optional>
 #include <string>
 
 #include "ChunkStream.h"
@@ -17,6 +18,10 @@ namespace korvale {
 
 // Writes the companion object's bytes for objectName at the current position of stream.
 void WriteCompanionTo(ChunkStream stream, const std::string& objectName, float sizeInMetres);
+
+// The size in metres recorded in srbPath's companion file, or nothing when there is no such
+// file or it is not laid out as Korvale writes them.
+[[nodiscard]] std::optional<float> ReadCompanionSize(const std::string& srbPath);
 
 // Writes the companion file of srbPath. Returns the object name's length (so an empty name
 // gives 0), or 0 when the file could not be written in full.

@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 
 #include "CSrb.h"
+#include "CompanionFile.h"
 #include "Image.h"
 #include "PictureBuilder.h"
 #include "PngIo.h"
@@ -307,6 +308,64 @@ TEST_F(ToolTest, ExportWritesEveryLevelOrASheet) {
     EXPECT_EQ(sheet.width, 4 + 2 + 1);
     EXPECT_EQ(sheet.height, 4);
     EXPECT_EQ(sheet.pixels[4 * (3 * 7 + 6) + 3], 0);  // below the 1 x 1 level: transparent
+}
+
+// The painter's round trip: export, change a pixel, import like the original. Everything the
+// game relies on is the original's, and the top level differs only in the painted pixel.
+TEST_F(ToolTest, ImportLikeAnOriginalKeepsItsTypePaletteLevelsAndValues) {
+    const std::vector<Rgba8> colours = {
+        {200, 30, 30, 255}, {30, 200, 30, 255}, {30, 30, 200, 255}, {250, 250, 250, 255}};
+    WritePng(dir_.Path("four.png"), Picture(8, 8, [&](int x, int y) {
+                 return colours[static_cast<std::size_t>((x / 2 + y) % 4)];
+             }));
+    ToolRun r = Tool(dir_, {"import", dir_.Path("four.png"), dir_.Path("made.srb"), "--levels", "3",
+                            "--repeat", "2", "--values", "1,2,3,4,5,6", "--size", "2.5"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    CSrb original;
+    (void)CaptureStdout([&] { ASSERT_EQ(original.Load(dir_.Path("made.srb")), 1); });
+    for (const int k : original.mip.FilledSlots()) {  // a code import alone never makes
+        CBmap& level = original.mip.levels[static_cast<std::size_t>(k)];
+        CBmap coded;
+        ASSERT_TRUE(coded.Allocate(1, level.Width(), level.Height()));
+        for (const PlaneId p :
+             {PlaneId::kR, PlaneId::kG, PlaneId::kB, PlaneId::kA, PlaneId::kIndex}) {
+            std::ranges::copy(std::as_const(level).Plane(p), coded.Plane(p).begin());
+        }
+        level = std::move(coded);
+    }
+    original.sizeInMetres = 2.5F;
+    ASSERT_GT(original.Save(dir_.Path("orig.srb")), 0);
+
+    r = Tool(dir_, {"export", dir_.Path("orig.srb"), dir_.Path("top.png")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    Image top;
+    std::string error;
+    ASSERT_TRUE(ReadPngFile(dir_.Path("top.png"), top, error)) << error;
+    top.palette.clear();  // as a painter saves it: plain RGBA
+    top.indices.clear();
+    std::copy_n(colours[3].begin(), 4, top.pixels.begin());  // pixel (0, 0) painted white
+    WritePng(dir_.Path("painted.png"), top);
+
+    r = Tool(dir_, {"import", dir_.Path("painted.png"), dir_.Path("back.srb"), "--like",
+                    dir_.Path("orig.srb"), "--palette", "keep"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    CSrb back;
+    (void)CaptureStdout([&] { ASSERT_EQ(back.Load(dir_.Path("back.srb")), 1); });
+    EXPECT_EQ(back.header, original.header);
+    EXPECT_EQ(back.mip.FilledSlots(), (std::vector<int>{3, 2, 1}));
+    EXPECT_EQ(back.mip.RepeatCode(), 2);
+    EXPECT_EQ(back.mip.miptype, original.mip.miptype);
+    EXPECT_EQ(back.mip.globalPalette, original.mip.globalPalette);
+    EXPECT_EQ(back.mip.levels[3].Type(), 1);
+    const auto before = original.mip.levels[3].Plane(PlaneId::kIndex);
+    const auto after = back.mip.levels[3].Plane(PlaneId::kIndex);
+    std::size_t changed = 0;
+    for (std::size_t i = 0; i < before.size(); ++i) {
+        changed += before[i] != after[i] ? 1 : 0;
+    }
+    EXPECT_EQ(changed, 1U);
+    EXPECT_NE(before[0], after[0]);
+    EXPECT_EQ(ReadCompanionSize(dir_.Path("back.srb")), 2.5F);  // the companion's size too
 }
 
 }  // namespace

@@ -250,7 +250,10 @@ bool ImportImage(const Image& image, const ImportOptions& options, CMip& mip, st
         } else {
             const Image* source = sources[k];
             std::vector<Rgba8> colours = shared;
-            if (perLevel) {
+            if (perLevel && k < options.givenLevelPalettes.size()) {
+                colours = options.givenLevelPalettes[k];
+                palette = PaletteFromColours(colours);
+            } else if (perLevel) {
                 colours =
                     source != nullptr && !source->palette.empty()
                         ? source->palette

@@ -23,6 +23,9 @@ struct ImportOptions {
     std::optional<int> type;  // a pixel type code; none: chosen from the picture
     PaletteMode palette = PaletteMode::kShared;
     std::vector<Rgba8> givenPalette;  // with kFromFile: at most 16 colours
+    // With kPerLevel: the palette of each level from the top, where given (a set imported like
+    // another keeps that set's palettes).
+    std::vector<std::vector<Rgba8>> givenLevelPalettes;
     bool dither = false;
     int levels = 0;    // how many levels from the top; 0: down to 1 x 1
     int topWidth = 0;  // 0: from the picture

@@ -7,11 +7,13 @@
 #include <filesystem>
 #include <optional>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "CompanionFile.h"
 #include "Importer.h"
 #include "LevelExport.h"
+#include "LevelImage.h"
 #include "PixelType.h"
 #include "PngIo.h"
 #include "ToolSupport.h"
@@ -28,7 +30,30 @@ struct ImportJob {
     bool srb = false;
     std::array<float, CSrb::kHeaderValues> values{};
     float metres = 1.0F;
+    // What the import itself does not choose: a palettised type code other than 0 (1 and 2 are
+    // the same 4-bit layout), and a miptype other than the importer's 0 or 2.
+    int typeCode = -1;
+    std::optional<int> miptype;
 };
+
+// Makes every palettised level of mip carry the type code (1 or 2: the same 4-bit layout as 0).
+void Retype(CMip& mip, int code) {
+    for (const int k : mip.FilledSlots()) {
+        CBmap& level = mip.levels[static_cast<std::size_t>(k)];
+        if (KindOf(level.Type()) != PixelKind::kPalettised || level.Type() == code) {
+            continue;
+        }
+        CBmap retyped;
+        if (!retyped.Allocate(code, level.Width(), level.Height())) {
+            continue;  // cannot happen for a level that exists: same size, a byte-sized code
+        }
+        for (const PlaneId plane :
+             {PlaneId::kR, PlaneId::kG, PlaneId::kB, PlaneId::kA, PlaneId::kIndex}) {
+            std::ranges::copy(std::as_const(level).Plane(plane), retyped.Plane(plane).begin());
+        }
+        level = std::move(retyped);
+    }
+}
 
 // A picture from a file, or from standard input for "-".
 bool ReadPicture(const std::string& path, Image& picture, std::string& error) {
@@ -96,6 +121,12 @@ std::string ImportOne(const std::string& in, const std::vector<std::string>& han
            PixelTypeName(top.Type());
     if (KindOf(top.Type()) == PixelKind::kPalettised) {
         made += record.mip.miptype == 2 ? ", a palette per level" : ", one shared palette";
+    }
+    if (job.typeCode > 0) {
+        Retype(record.mip, job.typeCode);
+    }
+    if (job.miptype) {
+        record.mip.miptype = *job.miptype;
     }
     record.header = job.values;
     record.sizeInMetres = job.metres;
@@ -187,24 +218,96 @@ int RunBatch(const std::vector<std::string>& inputs, const std::string& folder,
 constexpr OptionSpec kOptions[] = {
     {"--type", "", true}, {"--palette", "", true}, {"--dither", "", false}, {"--levels", "", true},
     {"--size", "", true}, {"--filter", "", true},  {"--repeat", "", true},  {"--values", "", true},
-    {"-o", "", true},     {"--srb", "", false},    {"-j", "", true},
+    {"-o", "", true},     {"--srb", "", false},    {"-j", "", true},        {"--like", "", true},
 };
+
+// Takes from the file at path what the options did not choose: the pixel type (any of the six
+// codes), the palette mode and miptype, with --palette keep the palette, the levels present,
+// the repeat code, and for an SRB output the six values and its companion's size. kOk, or the
+// status of the failure it printed.
+int ApplyLike(const std::string& path, const ParsedArgs& args, bool metresGiven, ImportJob& job) {
+    std::string error;
+    const auto bytes = ReadInput(path, error);
+    if (!bytes) {
+        return Fail(path, error);
+    }
+    CSrb original;
+    InputKind kind = InputKind::kMip;
+    if (error = LoadRecord(path, *bytes, true, original, kind); !error.empty()) {
+        return Fail(path, error);
+    }
+    (void)ReportDamage(path, original.mip.loadReport);  // what loaded is still a good model
+    const CMip& mip = original.mip;
+    const std::vector<int> slots = mip.FilledSlots();
+    if (slots.empty()) {
+        return Fail(path, "holds no levels to import like");
+    }
+    const CBmap& top = mip.levels[static_cast<std::size_t>(slots.front())];
+    const bool palettised = KindOf(top.Type()) == PixelKind::kPalettised;
+    if (!args.Has("--type")) {
+        job.typeCode = top.Type();
+        job.options.type = palettised ? 0 : top.Type();
+    }
+    const std::optional<std::string> palette = args.Value("--palette");
+    if (palettised && (!palette || *palette == "keep")) {
+        job.options.palette = mip.miptype == 2 ? PaletteMode::kPerLevel : PaletteMode::kShared;
+        job.miptype = mip.miptype;
+    } else if (!palettised && !args.Has("--type")) {
+        job.miptype = mip.miptype;
+    }
+    if (palette == "keep") {
+        if (!palettised) {
+            return Fail(path, "holds no palettised level, so no palette to keep");
+        }
+        if (mip.miptype == 2) {
+            for (const int k : slots) {
+                job.options.givenLevelPalettes.push_back(PaletteColours(mip.LevelPalette(k)));
+            }
+        } else {
+            job.options.palette = PaletteMode::kFromFile;
+            job.options.givenPalette = PaletteColours(mip.LevelPalette(slots.front()));
+        }
+    }
+    if (job.options.topWidth == 0) {
+        job.options.topWidth = top.Width();
+        job.options.topHeight = top.Height();
+    }
+    if (!args.Has("--levels")) {
+        job.options.levels = slots.front() - slots.back() + 1;
+    }
+    if (!args.Has("--repeat")) {
+        job.options.repeat = mip.RepeatCode();
+    }
+    if (kind == InputKind::kSrb && !args.Has("--values")) {
+        job.values = original.header;
+    }
+    if (!metresGiven && path != "-") {
+        job.metres = ReadCompanionSize(path).value_or(job.metres);
+    }
+    return kOk;
+}
 
 // Reads the options into job; kOk, or the status of the usage error or failure it printed.
 int ReadOptions(const ParsedArgs& args, ImportJob& job, bool& metresGiven) {
     if (const auto value = args.Value("--type")) {
-        const auto type = PixelTypeNamed(*value);
+        const auto type = value->size() == 1 ? ParseInt(*value, 0, 5) : PixelTypeNamed(*value);
         if (!type) {
-            return UsageError("--type takes pal4, rgb565, argb1555 or argb4444, not '" + *value +
-                              "'");
+            return UsageError(
+                "--type takes pal4, rgb565, argb1555, argb4444 or a code from 0 to 5, not '" +
+                *value + "'");
         }
-        job.options.type = *type;
+        job.options.type = KindOf(*type) == PixelKind::kPalettised ? 0 : *type;
+        job.typeCode = *type;
     }
     if (const auto value = args.Value("--palette")) {
         if (*value == "shared") {
             job.options.palette = PaletteMode::kShared;
         } else if (*value == "per-level") {
             job.options.palette = PaletteMode::kPerLevel;
+        } else if (*value == "keep") {
+            if (!args.Has("--like")) {
+                return UsageError("--palette keep goes with --like ORIGINAL");
+            }
         } else {
             std::string error;
             LoadReport report;
@@ -290,6 +393,11 @@ int RunImport(std::span<const std::string> arguments) {
     bool metresGiven = false;
     if (const int status = ReadOptions(*args, job, metresGiven); status != kOk) {
         return status;
+    }
+    if (const auto like = args->Value("--like")) {
+        if (const int status = ApplyLike(*like, *args, metresGiven, job); status != kOk) {
+            return status;
+        }
     }
     int threads = static_cast<int>(std::max(1U, std::thread::hardware_concurrency()));
     if (const auto value = args->Value("-j")) {
