@@ -17,6 +17,8 @@ namespace korvale {
 class CMip {
   public:
     static constexpr int kSlots = 9;
+    // The largest side a level can have: the one the top slot holds.
+    static constexpr int kLargestSide = 1 << (kSlots - 1);
 
     CMip();
     CMip(const CMip&) = delete;

@@ -162,8 +162,8 @@ std::optional<std::pair<int, int>> ParseSize(const std::string& text) {
     if (x == std::string::npos) {
         return std::nullopt;
     }
-    const auto w = ParseInt(text.substr(0, x), 1, 256);
-    const auto h = ParseInt(text.substr(x + 1), 1, 256);
+    const auto w = ParseInt(text.substr(0, x), 1, CMip::kLargestSide);
+    const auto h = ParseInt(text.substr(x + 1), 1, CMip::kLargestSide);
     if (!w || !h || !std::has_single_bit(static_cast<unsigned>(*w)) ||
         !std::has_single_bit(static_cast<unsigned>(*h))) {
         return std::nullopt;
