@@ -343,16 +343,19 @@ int CMip::Save(ChunkStream stream) {
     return std::ferror(stream) != 0 ? 0 : 1;
 }
 
-int CMip::Save(const std::string& path, std::string* reason) {
+int CMip::Save(const std::string& path) {
+    return SaveFile(path).Ok() ? 1 : 0;
+}
+
+Status CMip::SaveFile(const std::string& path) {
     SafeFile file(path);
-    const bool saved = file.IsOpen() && Save(file.Stream()) == 1 && file.Commit();
-    if (reason != nullptr) {
-        *reason = saved ? std::string() : file.Error();
-        if (!saved && reason->empty()) {
-            *reason = "the mip set could not be written";
-        }
+    if (!file.IsOpen()) {
+        return Status::Failure(file.Error()).In(path);
     }
-    return saved ? 1 : 0;
+    if (Save(file.Stream()) != 1) {
+        return Status::Failure("the mip set could not be written").In(path);
+    }
+    return file.Commit() ? Status() : Status::Failure(file.Error()).In(path);
 }
 
 }  // namespace korvale

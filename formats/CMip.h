@@ -11,6 +11,7 @@
 #include "CCmap.h"
 #include "ChunkStream.h"
 #include "LoadReport.h"
+#include "Status.h"
 
 namespace korvale {
 
@@ -33,8 +34,10 @@ class CMip {
     // trace and in loadReport), 0 not a mip file (nothing changed), -1 null stream.
     [[nodiscard]] int Load(ChunkStream stream);
     // By path: 1 written, 0 when the file could not be written in full (see SafeFile for what
-    // a failed save leaves). When reason is given, it receives why a save failed, or is cleared.
-    [[nodiscard]] int Save(const std::string& path, std::string* reason = nullptr);
+    // a failed save leaves).
+    [[nodiscard]] int Save(const std::string& path);
+    // The same save, saying why it failed.
+    Status SaveFile(const std::string& path);
     // On an open stream: 1 written, 0 the stream reported a write error, -1 null stream.
     [[nodiscard]] int Save(ChunkStream stream);
 

@@ -75,20 +75,12 @@ int CSrb::Load(ChunkStream stream) {
     return result;
 }
 
-int CSrb::Save(const std::string& path, std::string* reason) {
-    std::string why;
-    const bool written = SaveFiles(path, why);
-    if (reason != nullptr) {
-        *reason = why;
-    }
-    return written ? static_cast<int>(ObjectName(path).size()) : 0;
+int CSrb::Save(const std::string& path) {
+    return SaveFiles(path).Ok() ? static_cast<int>(ObjectName(path).size()) : 0;
 }
 
-bool CSrb::SaveFiles(const std::string& path, std::string& reason) {
-    auto failed = [&reason](const std::string& why) {
-        reason = why;
-        return false;
-    };
+Status CSrb::SaveFiles(const std::string& path) {
+    auto failed = [&path](const std::string& why) { return Status::Failure(why).In(path); };
     const std::string companionPath = CompanionPath(path);
     if (SameFile(path, companionPath)) {
         return failed("the SRB file and its companion would be the same file");
@@ -119,8 +111,7 @@ bool CSrb::SaveFiles(const std::string& path, std::string& reason) {
     if (!CommitBoth(srb, companion)) {
         return failed(srb.Error().empty() ? companion.Error() : srb.Error());
     }
-    reason.clear();
-    return true;
+    return {};
 }
 
 }  // namespace korvale

@@ -191,7 +191,10 @@ TEST_F(SafeSave, WhatTheUserMayNotWriteIsLeftAsItWas) {
         }
         const std::string path = dir_.Path(c.saved);
         const Outcome outcome = AsUser(kNobody, [&](std::string* reason) {
-            return path.ends_with(".srb") ? srb_.Save(path, reason) : srb_.mip.Save(path, reason);
+            const Status saved =
+                path.ends_with(".srb") ? srb_.SaveFiles(path) : srb_.mip.SaveFile(path);
+            *reason = saved.Reason();
+            return saved.Ok() ? 1 : 0;
         });
         EXPECT_EQ(outcome.result, 0);
         EXPECT_EQ(outcome.reason, c.reason);
@@ -289,9 +292,9 @@ TEST_F(SafeSave, AnSrbFileThatIsItsOwnCompanionIsRefused) {
     std::filesystem::create_hard_link(dir_.Path("hard.yrq"), dir_.Path("hard.srb"));
     for (const char* name : {"tree.yrq", "link.srb", "hard.srb"}) {
         SCOPED_TRACE(name);
-        std::string reason;
-        EXPECT_EQ(srb_.Save(dir_.Path(name), &reason), 0);
-        EXPECT_EQ(reason, "the SRB file and its companion would be the same file");
+        EXPECT_EQ(srb_.Save(dir_.Path(name)), 0);
+        EXPECT_EQ(srb_.SaveFiles(dir_.Path(name)).Reason(),
+                  "the SRB file and its companion would be the same file");
     }
     EXPECT_EQ(ReadFile(dir_.Path("tree.yrq")), (Bytes{'o', 'l', 'd', 'y'}));
     EXPECT_EQ(ReadFile(dir_.Path("link.yrq")), Bytes{'l'});
@@ -311,18 +314,20 @@ TEST_F(SafeSave, AFailedSaveNamesItsReason) {
         {"/dev/full", "cannot write /dev/full: No space left on device"},
     };
     for (const auto& c : cases) {
-        std::string reason = "unset";
-        EXPECT_EQ(srb_.mip.Save(c.path, &reason), 0);
-        EXPECT_EQ(reason, c.reason);
+        EXPECT_EQ(srb_.mip.Save(c.path), 0);
+        const Status status = srb_.mip.SaveFile(c.path);
+        EXPECT_EQ(status.Reason(), c.reason);
+        EXPECT_EQ(status.File(), c.path);
     }
-    std::string reason = "unset";
+    Status status;
     {
         FileSizeLimit limit(4096);
-        EXPECT_EQ(srb_.Save(dir_.Path("tree.srb"), &reason), 0);
+        EXPECT_EQ(srb_.Save(dir_.Path("tree.srb")), 0);
+        status = srb_.SaveFiles(dir_.Path("tree.srb"));
     }
-    EXPECT_EQ(reason, "cannot write " + dir_.Path("tree.srb") + ": File too large");
-    EXPECT_EQ(srb_.Save(dir_.Path("tree.srb"), &reason), 4);
-    EXPECT_EQ(reason, "");
+    EXPECT_EQ(status.Reason(), "cannot write " + dir_.Path("tree.srb") + ": File too large");
+    EXPECT_EQ(srb_.Save(dir_.Path("tree.srb")), 4);
+    EXPECT_TRUE(srb_.SaveFiles(dir_.Path("tree.srb")).Ok());
 }
 
 TEST_F(SafeSave, ASuccessfulSaveReplacesTheFilesKeepingPermissionsAndLinks) {

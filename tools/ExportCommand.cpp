@@ -28,19 +28,18 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 // Reads path once and loads it without the loaders' trace: into picture when it is a PNG
-// picture and picture is given, else into record as an SRB or MIP file. Empty on success, the
-// reason otherwise.
-std::string LoadTexture(const std::string& path, CSrb& record, Image* picture = nullptr) {
-    std::string error;
-    const auto bytes = ReadInput(path, error);
-    if (!bytes) {
-        return error;
+// picture and picture is given, else into record as an SRB or MIP file.
+Status LoadTexture(const std::string& path, CSrb& record, Image* picture = nullptr) {
+    std::vector<std::uint8_t> bytes;
+    if (Status read = ReadInput(path, bytes); !read) {
+        return read;
     }
-    if (picture != nullptr && IsPngSignature(*bytes)) {
-        return ReadPng(*bytes, *picture, error) ? std::string() : error;
+    std::string error;
+    if (picture != nullptr && IsPngSignature(bytes)) {
+        return ReadPng(bytes, *picture, error) ? Status() : Status::Failure(error).In(path);
     }
     InputKind kind = InputKind::kMip;
-    return LoadRecord(path, *bytes, true, record, kind);
+    return LoadRecord(path, bytes, true, record, kind);
 }
 
 Image Sheet(const CMip& mip, LevelView view) {
@@ -84,12 +83,12 @@ std::string Size(const Image& image) {
 
 // A texture's levels as pictures by slot; a PNG picture is one level, in the slot its size
 // selects (or slot -1 when its size selects none).
-std::string LevelsOf(const std::string& path, std::map<int, Image, std::greater<>>& levels,
-                     int& damage) {
+Status LevelsOf(const std::string& path, std::map<int, Image, std::greater<>>& levels,
+                int& damage) {
     CSrb record;
     Image picture;
-    if (const std::string error = LoadTexture(path, record, &picture); !error.empty()) {
-        return error;
+    if (Status loaded = LoadTexture(path, record, &picture); !loaded) {
+        return loaded;
     }
     damage = picture.Empty() ? ReportDamage(path, record.mip.loadReport) : kOk;
     if (!picture.Empty()) {  // a PNG picture decodes to one of at least 1 x 1
@@ -116,13 +115,13 @@ struct ExportJob {
 };
 
 // The PNG files an export of mip writes, by path: one for a level or a sheet, one per level into
-// the folder out for --all. Empty with error set when there is nothing to write.
-std::string Encode(const CMip& mip, const std::string& name, const std::string& out,
-                   const ExportJob& job, std::vector<std::pair<std::string, Bytes>>& files,
-                   std::vector<std::string>& lines) {
+// the folder out for --all. A failure when there is nothing to write.
+Status Encode(const CMip& mip, const std::string& name, const std::string& out,
+              const ExportJob& job, std::vector<std::pair<std::string, Bytes>>& files,
+              std::vector<std::string>& lines) {
     const std::vector<int> slots = mip.FilledSlots();
     if (slots.empty()) {
-        return "holds no levels";
+        return Status::Failure("holds no levels");
     }
     std::string error;
     auto level = [&](int k, const std::string& path) {
@@ -141,7 +140,7 @@ std::string Encode(const CMip& mip, const std::string& name, const std::string& 
         case ExportMode::kSheet: {
             Bytes png;
             if (!EncodePng(Sheet(mip, job.view), true, png, error)) {
-                return error;
+                return Status::Failure(error).In(out);
             }
             lines.push_back("wrote " + std::to_string(slots.size()) + " levels side by side to '" +
                             out + "'");
@@ -152,7 +151,7 @@ std::string Encode(const CMip& mip, const std::string& name, const std::string& 
             for (const int k : slots) {
                 const CBmap& l = mip.levels[static_cast<std::size_t>(k)];
                 if (!level(k, (std::filesystem::path(out) / LevelFileName(name, l)).string())) {
-                    return error;
+                    return Status::Failure(error);
                 }
             }
             return {};
@@ -161,23 +160,18 @@ std::string Encode(const CMip& mip, const std::string& name, const std::string& 
     }
     const int chosen = job.slot.value_or(slots.front());
     if (!mip.levels[static_cast<std::size_t>(chosen)].HasData()) {
-        return "slot " + std::to_string(chosen) + " holds no level";
+        return Status::Failure("slot " + std::to_string(chosen) + " holds no level");
     }
-    return level(chosen, out) ? std::string() : error;
+    return level(chosen, out) ? Status() : Status::Failure(error);
 }
 
 // Writes what Encode made: every file, or (when one exists and may not be replaced) none.
-// "-" is standard output. Empty on success, else a message naming the file.
-std::string WriteAll(const std::vector<std::pair<std::string, Bytes>>& files, bool force) {
-    if (!force) {
-        for (const auto& [path, png] : files) {
-            bool usage = false;
-            if (path == "-") {
-                continue;
-            }
-            if (const auto refused = OutputRefused(path, false, false, usage)) {
-                return path + ": not written: " + *refused;
-            }
+// "-" is standard output.
+Status WriteAll(const std::vector<std::pair<std::string, Bytes>>& files, bool force) {
+    for (const auto& [path, png] : files) {
+        bool usage = false;
+        if (Status writable = CheckOutput(path, false, force, usage); !writable && !usage) {
+            return writable;
         }
     }
     for (const auto& [path, png] : files) {
@@ -186,10 +180,10 @@ std::string WriteAll(const std::vector<std::pair<std::string, Bytes>>& files, bo
             std::fflush(stdout);
             if (std::fwrite(png.data(), 1, png.size(), stdout) != png.size() ||
                 std::fflush(stdout) != 0) {
-                return "standard output: " + std::string(std::strerror(errno));
+                return Status::FromErrno("cannot write", errno).In("standard output");
             }
         } else if (!WriteFileBytes(path, png, error)) {
-            return path + ": " + error;
+            return Status::Failure(error).In(path);
         }
     }
     return {};
@@ -198,8 +192,8 @@ std::string WriteAll(const std::vector<std::pair<std::string, Bytes>>& files, bo
 // Loads in and writes its export to out; the status, having printed what went wrong.
 int ExportOne(const std::string& in, const std::string& out, const ExportJob& job) {
     CSrb record;
-    if (const std::string error = LoadTexture(in, record); !error.empty()) {
-        return Fail(in, error);
+    if (const Status loaded = LoadTexture(in, record); !loaded) {
+        return Fail(loaded);
     }
     if (job.mode == ExportMode::kAll) {
         std::error_code ec;
@@ -211,15 +205,13 @@ int ExportOne(const std::string& in, const std::string& out, const ExportJob& jo
     }
     std::vector<std::pair<std::string, Bytes>> files;
     std::vector<std::string> lines;
-    if (const std::string error = Encode(record.mip, TextureBaseName(in), out, job, files, lines);
-        !error.empty()) {
-        ReportDamage(in, record.mip.loadReport);
-        return Fail(in, error);
+    if (Status encoded = Encode(record.mip, TextureBaseName(in), out, job, files, lines);
+        !encoded) {
+        (void)ReportDamage(in, record.mip.loadReport);  // it may say why nothing is left
+        return Fail(std::move(encoded).In(in));
     }
-    if (const std::string error = WriteAll(files, job.force); !error.empty()) {
-        std::fflush(stdout);
-        std::fprintf(stderr, "korvale-tool: %s\n", error.c_str());
-        return kFailed;
+    if (const Status written = WriteAll(files, job.force); !written) {
+        return Fail(written);
     }
     // With the picture on standard output, what was written is told on standard error.
     std::FILE* told = out == "-" ? stderr : stdout;
@@ -247,34 +239,32 @@ int ExportMany(const std::vector<std::string>& inputs, const std::string& dir, i
     for (const std::string& in : inputs) {
         keys.push_back({(std::filesystem::path(dir) / TextureBaseName(in)).string()});
     }
-    const std::map<std::string, std::string> clashes = Clashes(inputs, keys);
+    const std::map<std::string, Status> clashes = Clashes(inputs, keys);
     std::vector<int> damage(inputs.size(), kOk);
-    const std::size_t failed =
-        RunEach(inputs.size(), threads, job.quiet ? nullptr : "exporting",
-                [&](std::size_t i) -> std::string {
-                    if (const auto clash = clashes.find(inputs[i]); clash != clashes.end()) {
-                        return clash->second;
-                    }
-                    CSrb record;
-                    if (std::string error = LoadTexture(inputs[i], record); !error.empty()) {
-                        return inputs[i] + ": " + error;
-                    }
-                    damage[i] = record.mip.loadReport.Clean() ? kOk : kDamaged;
-                    const std::string name = TextureBaseName(inputs[i]);
-                    const std::string out =
-                        job.mode == ExportMode::kAll
-                            ? dir
-                            : (std::filesystem::path(dir) /
-                               (name + (job.mode == ExportMode::kSheet ? "-sheet.png" : ".png")))
-                                  .string();
-                    std::vector<std::pair<std::string, Bytes>> files;
-                    std::vector<std::string> lines;
-                    if (std::string error = Encode(record.mip, name, out, job, files, lines);
-                        !error.empty()) {
-                        return inputs[i] + ": " + error;
-                    }
-                    return WriteAll(files, job.force);
-                });
+    const std::size_t failed = RunEach(
+        inputs.size(), threads, job.quiet ? nullptr : "exporting", [&](std::size_t i) -> Status {
+            if (const auto clash = clashes.find(inputs[i]); clash != clashes.end()) {
+                return clash->second;
+            }
+            CSrb record;
+            if (Status loaded = LoadTexture(inputs[i], record); !loaded) {
+                return loaded;
+            }
+            damage[i] = record.mip.loadReport.Clean() ? kOk : kDamaged;
+            const std::string name = TextureBaseName(inputs[i]);
+            const std::string out =
+                job.mode == ExportMode::kAll
+                    ? dir
+                    : (std::filesystem::path(dir) /
+                       (name + (job.mode == ExportMode::kSheet ? "-sheet.png" : ".png")))
+                          .string();
+            std::vector<std::pair<std::string, Bytes>> files;
+            std::vector<std::string> lines;
+            if (Status encoded = Encode(record.mip, name, out, job, files, lines); !encoded) {
+                return std::move(encoded).In(inputs[i]);
+            }
+            return WriteAll(files, job.force);
+        });
     int status = failed == 0 ? kOk : kFailed;
     for (std::size_t i = 0; i < inputs.size(); ++i) {
         if (damage[i] == kDamaged) {
@@ -381,11 +371,11 @@ int RunCompare(std::span<const std::string> arguments) {
     std::map<int, Image, std::greater<>> b;
     int damageA = kOk;
     int damageB = kOk;
-    if (const std::string error = LevelsOf(files[0], a, damageA); !error.empty()) {
-        return Fail(files[0], error);
-    }
-    if (const std::string error = LevelsOf(files[1], b, damageB); !error.empty()) {
-        return Fail(files[1], error);
+    for (const auto& [file, levels, damage] :
+         {std::tie(files[0], a, damageA), std::tie(files[1], b, damageB)}) {
+        if (const Status loaded = LevelsOf(file, levels, damage); !loaded) {
+            return Fail(loaded);
+        }
     }
     // Two pictures of sizes no slot takes are still compared with each other.
     if (a.size() == 1 && b.size() == 1 && (a.begin()->first < 0 || b.begin()->first < 0)) {

@@ -56,17 +56,21 @@ void Retype(CMip& mip, int code) {
 }
 
 // A picture from a file, or from standard input for "-".
-bool ReadPicture(const std::string& path, Image& picture, std::string& error) {
+Status ReadPicture(const std::string& path, Image& picture) {
+    std::string error;
     if (path != "-") {
-        return ReadPngFile(path, picture, error);
+        return ReadPngFile(path, picture, error) ? Status() : Status::Failure(error).In(path);
     }
-    const auto bytes = ReadInput(path, error);
-    return bytes && ReadPng(*bytes, picture, error);
+    std::vector<std::uint8_t> bytes;
+    if (Status read = ReadInput(path, bytes); !read) {
+        return read;
+    }
+    return ReadPng(bytes, picture, error) ? Status() : Status::Failure(error).In(path);
 }
 
-// Hand-made levels must have a size the chain has; the message names the picture that does not.
-std::string CheckHandMadeSizes(const Image& picture, const ImportOptions& options,
-                               const std::vector<std::string>& paths) {
+// Hand-made levels must have a size the chain has; the failure names the picture that does not.
+Status CheckHandMadeSizes(const Image& picture, const ImportOptions& options,
+                          const std::vector<std::string>& paths) {
     auto [w, h] = AutomaticTopSize(picture.width, picture.height);
     if (options.topWidth != 0) {
         w = options.topWidth;
@@ -82,37 +86,37 @@ std::string CheckHandMadeSizes(const Image& picture, const ImportOptions& option
                 fits || (level.width == std::max(1, w >> k) && level.height == std::max(1, h >> k));
         }
         if (!fits) {
-            return paths[i] + ": a level of " + std::to_string(level.width) + " x " +
-                   std::to_string(level.height) + " has no place in a chain from " +
-                   std::to_string(w) + " x " + std::to_string(h);
+            return Status::Failure("a level of " + std::to_string(level.width) + " x " +
+                                   std::to_string(level.height) + " has no place in a chain from " +
+                                   std::to_string(w) + " x " + std::to_string(h))
+                .In(paths[i]);
         }
     }
     return {};
 }
 
-// Reads, imports and saves one picture. Empty on success, the reason otherwise (naming the
-// file it concerns).
-std::string ImportOne(const std::string& in, const std::vector<std::string>& handMade,
-                      const std::string& out, const ImportJob& job, std::string& made) {
+// Reads, imports and saves one picture; a failure names the file it concerns.
+Status ImportOne(const std::string& in, const std::vector<std::string>& handMade,
+                 const std::string& out, const ImportJob& job, std::string& made) {
     Image picture;
-    std::string error;
-    if (!ReadPicture(in, picture, error)) {
-        return in + ": " + error;
+    if (Status read = ReadPicture(in, picture); !read) {
+        return read;
     }
     ImportOptions options = job.options;
+    std::string error;
     for (const std::string& path : handMade) {
         Image level;
         if (!ReadPngFile(path, level, error)) {
-            return path + ": " + error;
+            return Status::Failure(error).In(path);
         }
         options.handMadeLevels.push_back(std::move(level));
     }
-    if (std::string misfit = CheckHandMadeSizes(picture, options, handMade); !misfit.empty()) {
+    if (Status misfit = CheckHandMadeSizes(picture, options, handMade); !misfit) {
         return misfit;
     }
     CSrb record;
     if (!ImportImage(picture, options, record.mip, error)) {
-        return in + ": " + error;
+        return Status::Failure(error).In(in);
     }
     const std::vector<int> slots = record.mip.FilledSlots();
     const CBmap& top = record.mip.levels[static_cast<std::size_t>(slots.front())];
@@ -130,10 +134,7 @@ std::string ImportOne(const std::string& in, const std::vector<std::string>& han
     }
     record.header = job.values;
     record.sizeInMetres = job.metres;
-    if (const std::string why = SaveRecord(record, out, job.srb); !why.empty()) {
-        return out + ": " + why;
-    }
-    return {};
+    return SaveRecord(record, out, job.srb);
 }
 
 std::optional<std::array<float, CSrb::kHeaderValues>> ParseValues(const std::string& text) {
@@ -196,15 +197,15 @@ int RunBatch(const std::vector<std::string>& inputs, const std::string& folder,
     }
     // Found before any work starts: which of two clashing inputs would be written last is down
     // to the threads, so neither is.
-    const std::map<std::string, std::string> clashes = Clashes(inputs, written);
+    const std::map<std::string, Status> clashes = Clashes(inputs, written);
     const std::size_t failed =
         RunEach(inputs.size(), threads, args.quiet ? nullptr : "importing", [&](std::size_t i) {
             if (const auto clash = clashes.find(inputs[i]); clash != clashes.end()) {
                 return clash->second;
             }
             bool usage = false;
-            if (const auto refused = OutputRefused(outs[i], job.srb, force, usage)) {
-                return inputs[i] + ": not imported: " + *refused;
+            if (Status writable = CheckOutput(outs[i], job.srb, force, usage); !writable) {
+                return writable;
             }
             std::string made;
             return ImportOne(inputs[i], {}, outs[i], job, made);
@@ -226,15 +227,10 @@ constexpr OptionSpec kOptions[] = {
 // the repeat code, and for an SRB output the six values and its companion's size. kOk, or the
 // status of the failure it printed.
 int ApplyLike(const std::string& path, const ParsedArgs& args, bool metresGiven, ImportJob& job) {
-    std::string error;
-    const auto bytes = ReadInput(path, error);
-    if (!bytes) {
-        return Fail(path, error);
-    }
     CSrb original;
     InputKind kind = InputKind::kMip;
-    if (error = LoadRecord(path, *bytes, true, original, kind); !error.empty()) {
-        return Fail(path, error);
+    if (const Status loaded = LoadRecordFile(path, original, kind); !loaded) {
+        return Fail(loaded);
     }
     (void)ReportDamage(path, original.mip.loadReport);  // what loaded is still a good model
     const CMip& mip = original.mip;
@@ -436,22 +432,20 @@ int RunImport(std::span<const std::string> arguments) {
     const std::string& out = files.back();
     job.srb = srbOut;
     bool usage = false;
-    const auto refused = OutputRefused(out, job.srb, args->force, usage);
+    const Status writable = CheckOutput(out, job.srb, args->force, usage);
     if (usage) {
         return UsageError("import writes a file: OUT may not be - (standard output)");
     }
     if (!job.srb && !EndsWithNoCase(out, ".mip")) {
         return UsageError("OUT must end in .srb or .mip: '" + out + "'");
     }
-    if (refused) {
-        return Fail(out, "not written: " + *refused);
+    if (!writable) {
+        return Fail(writable);
     }
     const std::vector<std::string> handMade(files.begin() + 1, files.end() - 1);
     std::string made;
-    const std::string error = ImportOne(in, handMade, out, job, made);
-    if (!error.empty()) {
-        std::fprintf(stderr, "korvale-tool: %s\n", error.c_str());
-        return kFailed;
+    if (const Status imported = ImportOne(in, handMade, out, job, made); !imported) {
+        return Fail(imported);
     }
     if (!args->quiet) {
         std::printf("imported '%s' into '%s': %s\n", in.c_str(), out.c_str(), made.c_str());

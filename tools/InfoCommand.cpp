@@ -107,17 +107,16 @@ nlohmann::ordered_json Json(const std::string& path, const CSrb& record, bool is
 
 // One file's summary (or JSON line); its exit status.
 int InfoOne(const std::string& path, bool json, bool quiet, bool many) {
-    std::string error;
-    const auto bytes = ReadInput(path, error);
-    if (!bytes) {
-        return Fail(path, error);
+    std::vector<std::uint8_t> bytes;
+    if (const Status read = ReadInput(path, bytes); !read) {
+        return Fail(read);
     }
     CSrb record;
     InputKind kind = InputKind::kMip;
-    error = LoadRecord(path, *bytes, json || quiet, record, kind);
+    const Status loaded = LoadRecord(path, bytes, json || quiet, record, kind);
     std::fflush(stdout);
-    if (!error.empty()) {
-        return Fail(path, error);
+    if (!loaded) {
+        return Fail(loaded);
     }
     if (json) {
         // One object per line when there are several files (JSON Lines), indented for one.
@@ -178,7 +177,7 @@ int RunConvert(std::span<const std::string> arguments) {
     const std::string& out = files[1];
     const bool toSrb = EndsWithNoCase(out, ".srb");
     bool usage = false;
-    const auto refused = OutputRefused(out, toSrb, args->force, usage);
+    const Status writable = CheckOutput(out, toSrb, args->force, usage);
     if (usage) {
         return UsageError("convert writes a file: OUT may not be - (standard output)");
     }
@@ -188,27 +187,26 @@ int RunConvert(std::span<const std::string> arguments) {
     if (!toSrb && args->Has("--size")) {
         return UsageError("--size goes with an .srb output: a MIP file has no size in metres");
     }
-    if (refused) {
-        return Fail(out, "not written: " + *refused);
+    if (!writable) {
+        return Fail(writable);
     }
 
-    std::string error;
-    const auto bytes = ReadInput(in, error);
-    if (!bytes) {
-        return Fail(in, error);
+    std::vector<std::uint8_t> bytes;
+    if (const Status read = ReadInput(in, bytes); !read) {
+        return Fail(read);
     }
     CSrb record;
     InputKind kind = InputKind::kMip;
-    error = LoadRecord(in, *bytes, args->quiet, record, kind);
+    const Status loaded = LoadRecord(in, bytes, args->quiet, record, kind);
     std::fflush(stdout);
-    if (!error.empty()) {
-        return Fail(in, error);
+    if (!loaded) {
+        return Fail(loaded);
     }
     const int damage = ReportDamage(in, record.mip.loadReport);
     record.sizeInMetres = size;
     const std::string recoloured = RecolourWarning(record.mip);
-    if (const std::string why = SaveRecord(record, out, toSrb); !why.empty()) {
-        return Fail(out, why);
+    if (const Status saved = SaveRecord(record, out, toSrb); !saved) {
+        return Fail(saved);
     }
     if (!recoloured.empty()) {
         Warn(out, recoloured);

@@ -52,9 +52,14 @@ int Worse(int a, int b) {
     return Severity(a) >= Severity(b) ? a : b;
 }
 
-int Fail(const std::string& file, const std::string& reason) {
-    Warn(file, reason);
+int Fail(const Status& status) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "korvale-tool: %s\n", status.Text().c_str());
     return kFailed;
+}
+
+int Fail(const std::string& file, const std::string& reason) {
+    return Fail(Status::Failure(reason).In(file));
 }
 
 void Warn(const std::string& file, const std::string& text) {
@@ -123,29 +128,26 @@ std::optional<ParsedArgs> ParseArgs(std::span<const std::string> args,
     return parsed;
 }
 
-std::optional<std::vector<std::uint8_t>> ReadInput(const std::string& path, std::string& error) {
+Status ReadInput(const std::string& path, std::vector<std::uint8_t>& bytes) {
+    bytes.clear();
     FilePtr owned;
     std::FILE* file = stdin;
     if (path != "-") {
         std::error_code ec;
         if (std::filesystem::is_directory(path, ec)) {
-            error = "is a folder, not a file";
-            return std::nullopt;
+            return Status::Failure("is a folder, not a file").In(path);
         }
         owned = OpenForRead(path);
         if (!owned) {
-            error = std::string("cannot open: ") + std::strerror(errno);
-            return std::nullopt;
+            return Status::FromErrno("cannot open", errno).In(path);
         }
         file = owned.get();
     }
-    std::vector<std::uint8_t> bytes;
     std::vector<std::uint8_t> block(64 * 1024);
     for (;;) {
         const std::size_t got = std::fread(block.data(), 1, block.size(), file);
         if (bytes.size() + got > kMaxInputBytes) {
-            error = "is larger than 1 GiB";
-            return std::nullopt;
+            return Status::Failure("is larger than 1 GiB").In(path);
         }
         bytes.insert(bytes.end(), block.begin(), block.begin() + static_cast<std::ptrdiff_t>(got));
         if (got < block.size()) {
@@ -153,43 +155,52 @@ std::optional<std::vector<std::uint8_t>> ReadInput(const std::string& path, std:
         }
     }
     if (std::ferror(file) != 0) {
-        error = std::string("cannot be read: ") + std::strerror(errno);
-        return std::nullopt;
+        return Status::FromErrno("cannot be read", errno).In(path);
     }
-    return bytes;
+    return {};
 }
 
-std::string LoadRecord(const std::string& path, const std::vector<std::uint8_t>& bytes, bool quiet,
-                       CSrb& record, InputKind& kind) {
+Status LoadRecordFile(const std::string& path, CSrb& record, InputKind& kind) {
+    std::vector<std::uint8_t> bytes;
+    if (Status read = ReadInput(path, bytes); !read) {
+        return read;
+    }
+    return LoadRecord(path, bytes, true, record, kind);
+}
+
+Status LoadRecord(const std::string& path, const std::vector<std::uint8_t>& bytes, bool quiet,
+                  CSrb& record, InputKind& kind) {
+    auto failed = [&path](const std::string& why) { return Status::Failure(why).In(path); };
     const TraceTo trace(quiet ? nullptr : stdout);
     constexpr const char* kNotOurs = "not an SRB or MIP file (no MIP tag at its start)";
     if (bytes.size() < 4) {
         kind = InputKind::kMip;
         Trace("Loading mip: '%s'\n", path.c_str());
-        return kNotOurs;
+        return failed(kNotOurs);
     }
     // A stream over the bytes already read: the loaders work on streams. Opened for reading
     // only, it never writes to them, so they need no writable copy.
     FilePtr stream(fmemopen(const_cast<std::uint8_t*>(bytes.data()), bytes.size(), "rb"));
     if (!stream) {
-        return std::string("cannot be read: ") + std::strerror(errno);
+        return Status::FromErrno("cannot be read", errno).In(path);
     }
     const std::uint32_t tag = PeekTag(stream.get());
     if (tag == tag::kSrb) {
         kind = InputKind::kSrb;
         const int r = record.Load(stream.get());
         if (r < 0) {
-            return "not a valid SRB file (its header was rejected)";
+            return failed("not a valid SRB file (its header was rejected)");
         }
         if (r == 0) {
-            return "SRB header is valid but no mip set follows it";
+            return failed("SRB header is valid but no mip set follows it");
         }
         return {};
     }
     kind = InputKind::kMip;
     Trace("Loading mip: '%s'\n", path.c_str());
     if (record.mip.Load(stream.get()) <= 0) {
-        return IsPngSignature(bytes) ? "is a PNG picture, not an SRB or MIP file" : kNotOurs;
+        return failed(IsPngSignature(bytes) ? "is a PNG picture, not an SRB or MIP file"
+                                            : kNotOurs);
     }
     return {};
 }
@@ -208,14 +219,13 @@ int ReportDamage(const std::string& path, const LoadReport& report) {
     return kDamaged;
 }
 
-std::optional<std::string> OutputRefused(const std::string& out, bool asSrb, bool force,
-                                         bool& usage) {
+Status CheckOutput(const std::string& out, bool asSrb, bool force, bool& usage) {
     usage = out == "-";
     if (usage) {
-        return "- (standard output) is not an output here: name a file";
+        return Status::Failure("- (standard output) is not an output here: name a file");
     }
     if (force) {
-        return std::nullopt;
+        return {};
     }
     std::vector<std::string> targets = {out};
     if (asSrb) {
@@ -223,24 +233,25 @@ std::optional<std::string> OutputRefused(const std::string& out, bool asSrb, boo
     }
     for (const std::string& target : targets) {
         if (Exists(target)) {
-            return target + " exists; --force replaces it";
+            return Status::Failure("not written: " + target + " exists; --force replaces it")
+                .In(out);
         }
     }
-    return std::nullopt;
+    return {};
 }
 
-std::string SaveRecord(CSrb& record, const std::string& out, bool asSrb) {
-    std::string why;
+Status SaveRecord(CSrb& record, const std::string& out, bool asSrb) {
     const bool existed = Exists(out) || (asSrb && Exists(CompanionPath(out)));
-    if (asSrb ? record.SaveFiles(out, why) : record.mip.Save(out, &why) == 1) {
+    const Status saved = asSrb ? record.SaveFiles(out) : record.mip.SaveFile(out);
+    if (saved) {
         return {};
     }
-    std::string text = "could not be saved: " + why;
+    std::string text = "could not be saved: " + saved.Reason();
     if (existed) {
         text += asSrb ? " (neither it nor its companion " + CompanionPath(out) + " was changed)"
                       : " (the previous file is unchanged)";
     }
-    return text;
+    return Status::Failure(text).In(out);
 }
 
 std::string RecolourWarning(const CMip& mip) {
@@ -260,8 +271,8 @@ std::string RecolourWarning(const CMip& mip) {
            (slots.size() == 1 ? "it uses" : "they use") + " other colours";
 }
 
-std::map<std::string, std::string> Clashes(const std::vector<std::string>& inputs,
-                                           const std::vector<std::vector<std::string>>& outputsOf) {
+std::map<std::string, Status> Clashes(const std::vector<std::string>& inputs,
+                                      const std::vector<std::vector<std::string>>& outputsOf) {
     // Outputs are compared as written and as absolute paths, so "out/a.mip" and "./out/a.mip"
     // are one file even before it exists.
     std::map<std::string, std::vector<std::size_t>> users;
@@ -276,7 +287,7 @@ std::map<std::string, std::string> Clashes(const std::vector<std::string>& input
             }
         }
     }
-    std::map<std::string, std::string> clashes;
+    std::map<std::string, Status> clashes;
     for (const auto& [out, list] : users) {
         if (list.size() < 2) {
             continue;
@@ -286,18 +297,16 @@ std::map<std::string, std::string> Clashes(const std::vector<std::string>& input
             names += (names.empty() ? "" : ", ") + inputs[i];
         }
         for (const std::size_t i : list) {
-            auto& message = clashes[inputs[i]];
-            if (message.empty()) {
-                message = inputs[i] + ": " + names + " would all be written to " + out +
-                          "; none of them was";
-            }
+            clashes.try_emplace(inputs[i], Status::Failure(names + " would all be written to " +
+                                                           out + "; none of them was")
+                                               .In(inputs[i]));
         }
     }
     return clashes;
 }
 
 std::size_t RunEach(std::size_t count, int threads, const char* progress,
-                    const std::function<std::string(std::size_t)>& work) {
+                    const std::function<Status(std::size_t)>& work) {
     const bool showProgress = progress != nullptr && ::isatty(STDERR_FILENO) != 0;
     std::atomic<std::size_t> next{0};
     std::size_t done = 0;
@@ -305,13 +314,13 @@ std::size_t RunEach(std::size_t count, int threads, const char* progress,
     std::mutex lock;
     auto worker = [&] {
         for (std::size_t i = next++; i < count; i = next++) {
-            const std::string error = work(i);
+            const Status status = work(i);
             const std::scoped_lock guard(lock);
             ++done;
-            if (!error.empty()) {
+            if (!status) {
                 ++failed;
                 std::fprintf(stderr, "%skorvale-tool: %s\n", showProgress ? "\r\033[K" : "",
-                             error.c_str());
+                             status.Text().c_str());
             }
             if (showProgress) {
                 std::fprintf(stderr, "\r\033[K%s: %zu of %zu", progress, done, count);

@@ -14,6 +14,7 @@
 
 #include "CSrb.h"
 #include "Image.h"
+#include "Status.h"
 
 namespace korvale::tool {
 
@@ -27,6 +28,7 @@ inline constexpr int kDamaged = 3;  // loaded, but with levels rejected or cut s
 [[nodiscard]] int Worse(int a, int b);
 
 // "korvale-tool: FILE: REASON" on standard error; returns kFailed.
+int Fail(const Status& status);
 int Fail(const std::string& file, const std::string& reason);
 // "korvale-tool: FILE: TEXT" on standard error, for what does not stop the command.
 void Warn(const std::string& file, const std::string& text);
@@ -60,46 +62,44 @@ struct ParsedArgs {
 [[nodiscard]] std::optional<ParsedArgs> ParseArgs(std::span<const std::string> args,
                                                   std::span<const OptionSpec> specs, bool writes);
 
-// The whole of a file, or of standard input for "-", read once: a pipe can be read only once,
-// and the tag that tells an SRB file from a MIP file is at its start. Empty with error set when
-// it cannot be read.
-[[nodiscard]] std::optional<std::vector<std::uint8_t>> ReadInput(const std::string& path,
-                                                                 std::string& error);
+// The whole of a file, or of standard input for "-", read once into bytes: a pipe can be read
+// only once, and the tag that tells an SRB file from a MIP file is at its start.
+Status ReadInput(const std::string& path, std::vector<std::uint8_t>& bytes);
 
 enum class InputKind { kSrb, kMip };
 
 // Loads an SRB or MIP file into record from bytes already read, the loaders printing their trace
-// unless quiet. Empty on success, the reason otherwise.
-[[nodiscard]] std::string LoadRecord(const std::string& path,
-                                     const std::vector<std::uint8_t>& bytes, bool quiet,
-                                     CSrb& record, InputKind& kind);
+// unless quiet.
+Status LoadRecord(const std::string& path, const std::vector<std::uint8_t>& bytes, bool quiet,
+                  CSrb& record, InputKind& kind);
+// Reads path once and loads it, without the trace.
+Status LoadRecordFile(const std::string& path, CSrb& record, InputKind& kind);
 
 // Says on standard error what the last load of path found wrong, one line per finding, and
 // returns kDamaged; returns kOk, saying nothing, when it loaded cleanly.
 int ReportDamage(const std::string& path, const LoadReport& report);
 
-// Why out may not be written, or nothing: "-" where a command writes files (a usage error,
-// usage set), or an existing file without --force. For an SRB output its companion counts too.
-[[nodiscard]] std::optional<std::string> OutputRefused(const std::string& out, bool asSrb,
-                                                       bool force, bool& usage);
+// Whether out may be written: not "-" where a command writes files (a usage error, usage set),
+// nor an existing file without --force. For an SRB output its companion counts too.
+Status CheckOutput(const std::string& out, bool asSrb, bool force, bool& usage);
 
-// Saves record to out: an SRB file and its companion when asSrb, else its mip set alone. Empty
-// on success; otherwise "could not be saved: " with the reason and what was left unchanged.
-[[nodiscard]] std::string SaveRecord(CSrb& record, const std::string& out, bool asSrb);
+// Saves record to out: an SRB file and its companion when asSrb, else its mip set alone. A
+// failure says "could not be saved: " with the reason and what was left unchanged.
+Status SaveRecord(CSrb& record, const std::string& out, bool asSrb);
 
 // The levels a save of mip will change the colours of, as a sentence, or empty when none.
 [[nodiscard]] std::string RecolourWarning(const CMip& mip);
 
-// Inputs that would write the same output (or the same SRB companion), each with a message
+// Inputs that would write the same output (or the same SRB companion), each with a failure
 // naming every input of its group and the output. outputsOf gives an input's output paths.
-[[nodiscard]] std::map<std::string, std::string> Clashes(
+[[nodiscard]] std::map<std::string, Status> Clashes(
     const std::vector<std::string>& inputs, const std::vector<std::vector<std::string>>& outputsOf);
 
-// Runs work(i) for i = 0 .. count - 1 on up to threads threads. Each failure (work returns a
-// message naming its file) is printed as it comes, with a progress line on a terminal while
-// progress is given ("importing", "exporting"). Returns how many failed.
+// Runs work(i) for i = 0 .. count - 1 on up to threads threads. Each failure is printed as it
+// comes, with a progress line on a terminal while progress is given ("importing",
+// "exporting"). Returns how many failed.
 [[nodiscard]] std::size_t RunEach(std::size_t count, int threads, const char* progress,
-                                  const std::function<std::string(std::size_t)>& work);
+                                  const std::function<Status(std::size_t)>& work);
 
 // A number option: the text, read as the editor reads its fields, from low to high; or nothing.
 [[nodiscard]] std::optional<float> ParseNumber(const std::string& text, float low, float high);
