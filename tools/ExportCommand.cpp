@@ -283,6 +283,36 @@ constexpr OptionSpec kExportOptions[] = {{"--level", "", true}, {"--all", "", tr
                                          {"-o", "", true},      {"-j", "", true}};
 constexpr OptionSpec kCompareOptions[] = {{"--min-psnr", "", true}};
 
+// The export options: what to write (--level, --all, --sheet), how (--raw), and the outputs' rules.
+int ReadExportJob(const ParsedArgs& args, ExportJob& job) {
+    job.force = args.force;
+    job.quiet = args.quiet;
+    job.view = args.Has("--raw") ? LevelView::kRaw : LevelView::kFullScale;
+    if (const auto value = args.Value("--level")) {
+        job.slot = ParseInt(*value, 0, CMip::kSlots - 1);
+        if (!job.slot) {
+            return UsageError("--level takes a slot from 0 to 8, not '" + *value + "'");
+        }
+    }
+    if (args.Has("-o")) {
+        // In a batch --all and --sheet say what to write; the folder is -o's.
+        for (const char* mode : {"--all", "--sheet"}) {
+            if (args.Value(mode)) {
+                return UsageError(std::string(mode) + " takes no value with -o DIR: give it " +
+                                  "before the inputs, as in export --all -o DIR A B");
+            }
+        }
+    }
+    const std::size_t modes = (args.Has("--all") ? 1 : 0) + (args.Has("--sheet") ? 1 : 0);
+    if (modes > 1 || (modes == 1 && job.slot)) {
+        return UsageError("export takes one of --level, --all and --sheet");
+    }
+    job.mode = args.Has("--all")     ? ExportMode::kAll
+               : args.Has("--sheet") ? ExportMode::kSheet
+                                     : ExportMode::kLevel;
+    return kOk;
+}
+
 }  // namespace
 
 int RunExport(std::span<const std::string> arguments) {
@@ -291,42 +321,16 @@ int RunExport(std::span<const std::string> arguments) {
         return kUsage;
     }
     ExportJob job;
-    job.force = args->force;
-    job.quiet = args->quiet;
-    job.view = args->Has("--raw") ? LevelView::kRaw : LevelView::kFullScale;
-    if (const auto value = args->Value("--level")) {
-        job.slot = ParseInt(*value, 0, CMip::kSlots - 1);
-        if (!job.slot) {
-            return UsageError("--level takes a slot from 0 to 8, not '" + *value + "'");
-        }
-    }
-    int threads = static_cast<int>(std::max(1U, std::thread::hardware_concurrency()));
-    if (const auto value = args->Value("-j")) {
-        const auto n = ParseInt(*value, 1, 256);
-        if (!n) {
-            return UsageError("-j takes a number of threads from 1 to 256, not '" + *value + "'");
-        }
-        threads = *n;
+    if (const int status = ReadExportJob(*args, job); status != kOk) {
+        return status;
     }
     const std::vector<std::string>& files = args->positional;
     const bool batch = args->Has("-o");
-    if (batch) {
-        // In a batch --all and --sheet say what to write; the folder is -o's.
-        for (const char* mode : {"--all", "--sheet"}) {
-            if (const auto value = args->Value(mode)) {
-                return UsageError(std::string(mode) + " takes no value with -o DIR: give it " +
-                                  "before the inputs, as in export --all -o DIR A B");
-            }
-        }
+    int threads = 0;
+    if (const int status = ReadThreads(*args, batch, threads); status != kOk) {
+        return status;
     }
-    const std::size_t modes = (args->Has("--all") ? 1 : 0) + (args->Has("--sheet") ? 1 : 0);
-    if (modes > 1 || (modes == 1 && job.slot)) {
-        return UsageError("export takes one of --level, --all and --sheet");
-    }
-    job.mode = args->Has("--all")     ? ExportMode::kAll
-               : args->Has("--sheet") ? ExportMode::kSheet
-                                      : ExportMode::kLevel;
-    if (std::count(files.begin(), files.end() - (batch ? 0 : 1), "-") > 1) {
+    if (std::count(files.begin(), files.end() - (batch || files.empty() ? 0 : 1), "-") > 1) {
         return UsageError("standard input (-) can be read only once");
     }
     if (batch) {
@@ -335,10 +339,8 @@ int RunExport(std::span<const std::string> arguments) {
         }
         return ExportMany(files, *args->Value("-o"), threads, job);
     }
-    if (args->Has("-j")) {
-        return UsageError("-j goes with -o DIR");
-    }
-    if ((modes == 1 && files.size() != 1) || (modes == 0 && files.size() != 2)) {
+    const std::size_t wanted = job.mode == ExportMode::kLevel ? 2 : 1;
+    if (files.size() != wanted) {
         return UsageError(
             "export takes IN OUT.png, IN --all DIR, IN --sheet OUT.png or A B ... -o DIR");
     }
@@ -351,50 +353,26 @@ int RunExport(std::span<const std::string> arguments) {
     return ExportOne(files[0], out, job);
 }
 
-int RunCompare(std::span<const std::string> arguments) {
-    const auto args = ParseArgs(arguments, kCompareOptions, false);
-    if (!args) {
-        return kUsage;
-    }
-    std::optional<float> minimum;
-    if (const auto value = args->Value("--min-psnr")) {
-        minimum = ParseNumber(*value, 0.0F, 1000.0F);
-        if (!minimum) {
-            return UsageError("--min-psnr takes a number of decibels, not '" + *value + "'");
-        }
-    }
-    const std::vector<std::string>& files = args->positional;
-    if (files.size() != 2) {
-        return UsageError("compare needs A and B");
-    }
-    std::map<int, Image, std::greater<>> a;
-    std::map<int, Image, std::greater<>> b;
-    int damageA = kOk;
-    int damageB = kOk;
-    for (const auto& [file, levels, damage] :
-         {std::tie(files[0], a, damageA), std::tie(files[1], b, damageB)}) {
-        if (const Status loaded = LevelsOf(file, levels, damage); !loaded) {
-            return Fail(loaded);
-        }
-    }
-    // Two pictures of sizes no slot takes are still compared with each other.
-    if (a.size() == 1 && b.size() == 1 && (a.begin()->first < 0 || b.begin()->first < 0)) {
-        b = {{a.begin()->first, std::move(b.begin()->second)}};
-    }
+namespace {
+
+using Levels = std::map<int, Image, std::greater<>>;
+
+// Prints the comparison of every slot either side holds; true when one is missing, of another
+// size, or (given a minimum) below it.
+bool CompareLevels(const Levels& a, const Levels& b, std::optional<float> minimum, bool quiet) {
     std::set<int, std::greater<>> slots;
-    for (const auto& [k, image] : a) {
-        slots.insert(k);
+    for (const Levels* side : {&a, &b}) {
+        for (const auto& [k, image] : *side) {
+            slots.insert(k);
+        }
     }
-    for (const auto& [k, image] : b) {
-        slots.insert(k);
-    }
-    bool failed = false;
     // With --quiet the exit status alone tells the result.
-    auto say = [quiet = args->quiet](const char* format, auto... values) {
+    auto say = [quiet](const char* format, auto... values) {
         if (!quiet) {
             std::printf(format, values...);
         }
     };
+    bool failed = false;
     for (const int k : slots) {
         const std::string name = k >= 0 ? "slot " + std::to_string(k) : "picture";
         const auto inA = a.find(k);
@@ -418,6 +396,42 @@ int RunCompare(std::span<const std::string> arguments) {
             Decibels(d.alphaPsnr).c_str(), d.largest, low ? " (below the minimum)" : "");
         failed = failed || low;
     }
+    return failed;
+}
+
+}  // namespace
+
+int RunCompare(std::span<const std::string> arguments) {
+    const auto args = ParseArgs(arguments, kCompareOptions, false);
+    if (!args) {
+        return kUsage;
+    }
+    std::optional<float> minimum;
+    if (const auto value = args->Value("--min-psnr")) {
+        minimum = ParseNumber(*value, 0.0F, 1000.0F);
+        if (!minimum) {
+            return UsageError("--min-psnr takes a number of decibels, not '" + *value + "'");
+        }
+    }
+    const std::vector<std::string>& files = args->positional;
+    if (files.size() != 2) {
+        return UsageError("compare needs A and B");
+    }
+    Levels a;
+    Levels b;
+    int damageA = kOk;
+    int damageB = kOk;
+    for (const auto& [file, levels, damage] :
+         {std::tie(files[0], a, damageA), std::tie(files[1], b, damageB)}) {
+        if (const Status loaded = LevelsOf(file, levels, damage); !loaded) {
+            return Fail(loaded);
+        }
+    }
+    // Two pictures of sizes no slot takes are still compared with each other.
+    if (a.size() == 1 && b.size() == 1 && (a.begin()->first < 0 || b.begin()->first < 0)) {
+        b = {{a.begin()->first, std::move(b.begin()->second)}};
+    }
+    const bool failed = CompareLevels(a, b, minimum, args->quiet);
     return Worse(failed ? kFailed : kOk, Worse(damageA, damageB));
 }
 

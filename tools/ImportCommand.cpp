@@ -283,8 +283,8 @@ int ApplyLike(const std::string& path, const ParsedArgs& args, bool metresGiven,
     return kOk;
 }
 
-// Reads the options into job; kOk, or the status of the usage error or failure it printed.
-int ReadOptions(const ParsedArgs& args, ImportJob& job, bool& metresGiven) {
+// The pixel type and palette options; kOk, or the status of the error it printed.
+int ReadTypeAndPalette(const ParsedArgs& args, ImportJob& job) {
     if (const auto value = args.Value("--type")) {
         const auto type = value->size() == 1 ? ParseInt(*value, 0, 5) : PixelTypeNamed(*value);
         if (!type) {
@@ -295,43 +295,43 @@ int ReadOptions(const ParsedArgs& args, ImportJob& job, bool& metresGiven) {
         job.options.type = KindOf(*type) == PixelKind::kPalettised ? 0 : *type;
         job.typeCode = *type;
     }
-    if (const auto value = args.Value("--palette")) {
-        if (*value == "shared") {
-            job.options.palette = PaletteMode::kShared;
-        } else if (*value == "per-level") {
-            job.options.palette = PaletteMode::kPerLevel;
-        } else if (*value == "keep") {
-            if (!args.Has("--like")) {
-                return UsageError("--palette keep goes with --like ORIGINAL");
-            }
-        } else {
-            std::string error;
-            LoadReport report;
-            std::vector<Rgba8> colours;
-            const bool read = ReadPaletteFile(*value, colours, error, &report);
-            (void)ReportDamage(*value, report);
-            if (!read) {
-                return Fail(*value, error);
-            }
-            job.options.palette = PaletteMode::kFromFile;
-            job.options.givenPalette = colours;
-        }
-        if (!job.options.type) {
-            job.options.type = 0;  // asking for a palette is asking for a palettised set
-        } else if (KindOf(*job.options.type) != PixelKind::kPalettised) {
-            return UsageError("--palette goes with --type pal4");
-        }
+    const auto value = args.Value("--palette");
+    if (!value) {
+        return kOk;
     }
-    job.options.dither = args.Has("--dither");
-    if (const auto value = args.Value("--levels")) {
-        const auto n = ParseInt(*value, 1, CMip::kSlots);
-        if (!n) {
-            return UsageError("--levels takes a number from 1 to 9, not '" + *value + "'");
+    if (*value == "shared") {
+        job.options.palette = PaletteMode::kShared;
+    } else if (*value == "per-level") {
+        job.options.palette = PaletteMode::kPerLevel;
+    } else if (*value == "keep") {
+        if (!args.Has("--like")) {
+            return UsageError("--palette keep goes with --like ORIGINAL");
         }
-        job.options.levels = *n;
+    } else {
+        std::string error;
+        LoadReport report;
+        std::vector<Rgba8> colours;
+        const bool read = ReadPaletteFile(*value, colours, error, &report);
+        (void)ReportDamage(*value, report);  // said whether or not a palette came of it
+        if (!read) {
+            return Fail(*value, error);
+        }
+        job.options.palette = PaletteMode::kFromFile;
+        job.options.givenPalette = colours;
     }
+    if (!job.options.type) {
+        job.options.type = 0;  // asking for a palette is asking for a palettised set
+    } else if (KindOf(*job.options.type) != PixelKind::kPalettised) {
+        return UsageError("--palette goes with --type pal4");
+    }
+    return kOk;
+}
+
+// --size, given as the top level's WxH or as the companion's metres (or both, twice).
+int ReadSizes(const ParsedArgs& args, ImportJob& job, bool& metresGiven) {
+    const auto given = args.values.find("--size");
     for (const std::string& value :
-         args.values.count("--size") ? args.values.at("--size") : std::vector<std::string>{}) {
+         given == args.values.end() ? std::vector<std::string>{} : given->second) {
         if (value.find('x') != std::string::npos) {
             const auto size = ParseSize(value);
             if (!size) {
@@ -340,15 +340,34 @@ int ReadOptions(const ParsedArgs& args, ImportJob& job, bool& metresGiven) {
             }
             job.options.topWidth = size->first;
             job.options.topHeight = size->second;
-        } else {
-            const auto metres = ParseNumber(value, 0.0F, 1000.0F);
-            if (!metres) {
-                return UsageError("--size takes WxH or a number of metres from 0 to 1000, not '" +
-                                  value + "'");
-            }
-            job.metres = *metres;
-            metresGiven = true;
+            continue;
         }
+        const auto metres = ParseNumber(value, 0.0F, 1000.0F);
+        if (!metres) {
+            return UsageError("--size takes WxH or a number of metres from 0 to 1000, not '" +
+                              value + "'");
+        }
+        job.metres = *metres;
+        metresGiven = true;
+    }
+    return kOk;
+}
+
+// Reads the options into job; kOk, or the status of the usage error or failure it printed.
+int ReadOptions(const ParsedArgs& args, ImportJob& job, bool& metresGiven) {
+    if (const int status = ReadTypeAndPalette(args, job); status != kOk) {
+        return status;
+    }
+    if (const int status = ReadSizes(args, job, metresGiven); status != kOk) {
+        return status;
+    }
+    job.options.dither = args.Has("--dither");
+    if (const auto value = args.Value("--levels")) {
+        const auto n = ParseInt(*value, 1, CMip::kSlots);
+        if (!n) {
+            return UsageError("--levels takes a number from 1 to 9, not '" + *value + "'");
+        }
+        job.options.levels = *n;
     }
     if (const auto value = args.Value("--filter")) {
         const auto filter = FilterNamed(*value);
@@ -378,6 +397,38 @@ int ReadOptions(const ParsedArgs& args, ImportJob& job, bool& metresGiven) {
     return kOk;
 }
 
+// One picture (with hand-made levels) into OUT.mip or OUT.srb.
+int ImportSingle(const std::vector<std::string>& files, ImportJob& job, const ParsedArgs& args) {
+    if (args.Has("--srb")) {
+        return UsageError("--srb goes with -o DIR; otherwise OUT's ending decides");
+    }
+    if (files.size() < 2) {
+        return UsageError("import needs IN.png and OUT.mip or OUT.srb");
+    }
+    const std::string& in = files.front();
+    const std::string& out = files.back();
+    bool usage = false;
+    const Status writable = CheckOutput(out, job.srb, args.force, usage);
+    if (usage) {
+        return UsageError("import writes a file: OUT may not be - (standard output)");
+    }
+    if (!job.srb && !EndsWithNoCase(out, ".mip")) {
+        return UsageError("OUT must end in .srb or .mip: '" + out + "'");
+    }
+    if (!writable) {
+        return Fail(writable);
+    }
+    const std::vector<std::string> handMade(files.begin() + 1, files.end() - 1);
+    std::string made;
+    if (const Status imported = ImportOne(in, handMade, out, job, made); !imported) {
+        return Fail(imported);
+    }
+    if (!args.quiet) {
+        std::printf("imported '%s' into '%s': %s\n", in.c_str(), out.c_str(), made.c_str());
+    }
+    return kOk;
+}
+
 }  // namespace
 
 int RunImport(std::span<const std::string> arguments) {
@@ -395,62 +446,26 @@ int RunImport(std::span<const std::string> arguments) {
             return status;
         }
     }
-    int threads = static_cast<int>(std::max(1U, std::thread::hardware_concurrency()));
-    if (const auto value = args->Value("-j")) {
-        const auto n = ParseInt(*value, 1, 256);
-        if (!n) {
-            return UsageError("-j takes a number of threads from 1 to 256, not '" + *value + "'");
-        }
-        threads = *n;
-    }
     const std::vector<std::string>& files = args->positional;
     const bool batch = args->Has("-o");
-    const bool srbOut =
+    job.srb =
         batch ? args->Has("--srb") : files.size() >= 2 && EndsWithNoCase(files.back(), ".srb");
     // What only an SRB file holds cannot be asked of a MIP output.
-    if (!srbOut && (args->Has("--values") || metresGiven)) {
+    if (!job.srb && (args->Has("--values") || metresGiven)) {
         return UsageError(std::string(args->Has("--values") ? "--values" : "--size METRES") +
                           (batch ? " goes with --srb" : " goes with an .srb output"));
     }
-    if (batch) {
-        if (files.empty()) {
-            return UsageError("import -o DIR needs at least one picture");
-        }
-        job.srb = srbOut;
-        return RunBatch(files, *args->Value("-o"), job, threads, *args);
+    int threads = 0;
+    if (const int status = ReadThreads(*args, batch, threads); status != kOk) {
+        return status;
     }
-    if (args->Has("--srb")) {
-        return UsageError("--srb goes with -o DIR; otherwise OUT's ending decides");
+    if (!batch) {
+        return ImportSingle(files, job, *args);
     }
-    if (args->Has("-j")) {
-        return UsageError("-j goes with -o DIR");
+    if (files.empty()) {
+        return UsageError("import -o DIR needs at least one picture");
     }
-    if (files.size() < 2) {
-        return UsageError("import needs IN.png and OUT.mip or OUT.srb");
-    }
-    const std::string& in = files.front();
-    const std::string& out = files.back();
-    job.srb = srbOut;
-    bool usage = false;
-    const Status writable = CheckOutput(out, job.srb, args->force, usage);
-    if (usage) {
-        return UsageError("import writes a file: OUT may not be - (standard output)");
-    }
-    if (!job.srb && !EndsWithNoCase(out, ".mip")) {
-        return UsageError("OUT must end in .srb or .mip: '" + out + "'");
-    }
-    if (!writable) {
-        return Fail(writable);
-    }
-    const std::vector<std::string> handMade(files.begin() + 1, files.end() - 1);
-    std::string made;
-    if (const Status imported = ImportOne(in, handMade, out, job, made); !imported) {
-        return Fail(imported);
-    }
-    if (!args->quiet) {
-        std::printf("imported '%s' into '%s': %s\n", in.c_str(), out.c_str(), made.c_str());
-    }
-    return kOk;
+    return RunBatch(files, *args->Value("-o"), job, threads, *args);
 }
 
 }  // namespace korvale::tool

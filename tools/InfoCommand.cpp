@@ -131,6 +131,23 @@ int InfoOne(const std::string& path, bool json, bool quiet, bool many) {
     return record.mip.loadReport.Clean() ? kOk : kDamaged;
 }
 
+// OUT of convert: a file (not -) ending in .srb or .mip, with --size only for an SRB file, and
+// not there already unless forced. kOk, or the status of the error it printed.
+int CheckConvertOutput(const std::string& out, bool toSrb, const ParsedArgs& args) {
+    bool usage = false;
+    const Status writable = CheckOutput(out, toSrb, args.force, usage);
+    if (usage) {
+        return UsageError("convert writes a file: OUT may not be - (standard output)");
+    }
+    if (!toSrb && !EndsWithNoCase(out, ".mip")) {
+        return UsageError("OUT must end in .srb or .mip: '" + out + "'");
+    }
+    if (!toSrb && args.Has("--size")) {
+        return UsageError("--size goes with an .srb output: a MIP file has no size in metres");
+    }
+    return writable ? kOk : Fail(writable);
+}
+
 constexpr OptionSpec kInfoOptions[] = {{"--json", "", false}};
 constexpr OptionSpec kConvertOptions[] = {{"--size", "", true}};
 
@@ -176,19 +193,8 @@ int RunConvert(std::span<const std::string> arguments) {
     const std::string& in = files[0];
     const std::string& out = files[1];
     const bool toSrb = EndsWithNoCase(out, ".srb");
-    bool usage = false;
-    const Status writable = CheckOutput(out, toSrb, args->force, usage);
-    if (usage) {
-        return UsageError("convert writes a file: OUT may not be - (standard output)");
-    }
-    if (!toSrb && !EndsWithNoCase(out, ".mip")) {
-        return UsageError("OUT must end in .srb or .mip: '" + out + "'");
-    }
-    if (!toSrb && args->Has("--size")) {
-        return UsageError("--size goes with an .srb output: a MIP file has no size in metres");
-    }
-    if (!writable) {
-        return Fail(writable);
+    if (const int status = CheckConvertOutput(out, toSrb, *args); status != kOk) {
+        return status;
     }
 
     std::vector<std::uint8_t> bytes;

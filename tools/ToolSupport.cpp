@@ -305,6 +305,23 @@ std::map<std::string, Status> Clashes(const std::vector<std::string>& inputs,
     return clashes;
 }
 
+int ReadThreads(const ParsedArgs& args, bool batch, int& threads) {
+    threads = static_cast<int>(std::max(1U, std::thread::hardware_concurrency()));
+    const auto value = args.Value("-j");
+    if (!value) {
+        return kOk;
+    }
+    if (!batch) {
+        return UsageError("-j goes with -o DIR");
+    }
+    const auto n = ParseInt(*value, 1, 256);
+    if (!n) {
+        return UsageError("-j takes a number of threads from 1 to 256, not '" + *value + "'");
+    }
+    threads = *n;
+    return kOk;
+}
+
 std::size_t RunEach(std::size_t count, int threads, const char* progress,
                     const std::function<Status(std::size_t)>& work) {
     const bool showProgress = progress != nullptr && ::isatty(STDERR_FILENO) != 0;

@@ -95,6 +95,10 @@ Status SaveRecord(CSrb& record, const std::string& out, bool asSrb);
 [[nodiscard]] std::map<std::string, Status> Clashes(
     const std::vector<std::string>& inputs, const std::vector<std::vector<std::string>>& outputsOf);
 
+// -j N: how many threads a batch runs on (default: every core); a usage error, printed, when
+// the number is bad or there is no batch. kOk or kUsage.
+int ReadThreads(const ParsedArgs& args, bool batch, int& threads);
+
 // Runs work(i) for i = 0 .. count - 1 on up to threads threads. Each failure is printed as it
 // comes, with a progress line on a terminal while progress is given ("importing",
 // "exporting"). Returns how many failed.
