@@ -176,40 +176,10 @@ int CBmap::Load(ChunkStream stream, CCmap& levelPalette, const CCmap& globalPale
     }
     Reset();
     Trace("CBmap::Load\n");
-    if (ReadU32(stream) != tag::kBmap) {
-        Mismatch(stream, "Not a BMAP", report, slot);
+    const long fieldsAt = ReadHeaders(stream, report, slot);
+    if (fieldsAt < 0) {
         return 0;
     }
-    if (ReadU32(stream) != 0) {
-        Mismatch(stream, "Not zero", report, slot);
-        return 0;
-    }
-    (void)ReadU32(stream);  // the BMAP size is recomputed on save, never trusted
-    if (ReadU32(stream) != tag::kBmhd) {
-        Mismatch(stream, "Not a BMHD", report, slot);
-        return 0;
-    }
-    if (ReadU32(stream) != 0) {
-        Mismatch(stream, "Not zero", report, slot);
-        return 0;
-    }
-    if (ReadU32(stream) != kBmhdSize) {
-        Mismatch(stream, "BMHD wrong size", report, slot);
-        return 0;
-    }
-    const long fieldsAt = Offset(stream);
-    if (!Present(stream, kBmhdFieldBytes, "BMHD", report, slot)) {
-        return 0;
-    }
-    const int type = ReadU8(stream);
-    const auto width = static_cast<std::int32_t>(ReadU32(stream));
-    const auto height = static_cast<std::int32_t>(ReadU32(stream));
-    const auto bpr = static_cast<std::int32_t>(ReadU32(stream));
-    const int unknown = ReadU8(stream);
-    (void)ReadU8(stream);
-    (void)ReadU8(stream);
-    Trace("BMAP. Type=%d, Size=(%d*%d), BPR=%d, unknown=%d\n", type, width, height, bpr, unknown);
-
     if (PeekTag(stream) == tag::kCmap) {
         Trace("Bitmap has a CMAP\n");
         (void)levelPalette.Load(stream, report);  // a damaged level palette does not stop the level
@@ -217,52 +187,84 @@ int CBmap::Load(ChunkStream stream, CCmap& levelPalette, const CCmap& globalPale
         levelPalette.CopyFrom(globalPalette);
     }
     if (!Present(stream, kHeaderSize, "DATA header", report, slot)) {
+        Reset();
         return 0;
     }
     for (int i = 0; i < 3; ++i) {
         (void)ReadU32(stream);  // DATA header: the rows follow whatever it says
     }
-
-    type_ = type;
-    width_ = width;
-    height_ = height;
-    bpr_ = bpr;
     if (const GeometryFault fault = CheckGeometry(fieldsAt, stream); !fault.reason.empty()) {
         Trace("%s at offset %ld\n", fault.reason.c_str(), fault.offset);
         Reject(report, slot, fault.offset, fault.reason, fault.cutShort);
         // A level rejected for its size still has its rows skipped when they are there, so the
         // next level is read from its own start.
-        const std::int64_t rowBytes = static_cast<std::int64_t>(bpr) * height;
-        if (bpr > 0 && height > 0 && rowBytes <= RemainingBytes(stream)) {
-            (void)SkipBytes(stream, rowBytes);
+        const std::int64_t rowBytes = static_cast<std::int64_t>(bpr_) * height_;
+        if (bpr_ > 0 && height_ > 0 && rowBytes <= RemainingBytes(stream)) {
+            (void)SkipBytes(stream, rowBytes);  // what is not skipped is read as the next chunk
         }
         Reset();
         return 0;
     }
     if (!AllocatePlanes()) {
-        Trace("BMAP planes for (%d*%d) could not be allocated\n", width, height);
+        Trace("BMAP planes for (%d*%d) could not be allocated\n", width_, height_);
         Reject(report, slot, fieldsAt + 1, "BMAP planes could not be allocated", false);
+        Reset();
         return 0;
     }
+    ReadRows(stream, levelPalette);
+    return 1;
+}
 
+long CBmap::ReadHeaders(ChunkStream stream, LoadReport* report, int slot) {
+    // The header words in file order, each checked as soon as it is read; the BMAP size is
+    // recomputed on save and never trusted.
+    static constexpr struct {
+        std::uint32_t expected;
+        const char* fault;  // nullptr: any value
+    } kWords[] = {{tag::kBmap, "Not a BMAP"}, {0, "Not zero"}, {0, nullptr},
+                  {tag::kBmhd, "Not a BMHD"}, {0, "Not zero"}, {kBmhdSize, "BMHD wrong size"}};
+    for (const auto& word : kWords) {
+        if (ReadU32(stream) != word.expected && word.fault != nullptr) {
+            Mismatch(stream, word.fault, report, slot);
+            return -1;
+        }
+    }
+    const long fieldsAt = Offset(stream);
+    if (!Present(stream, kBmhdFieldBytes, "BMHD", report, slot)) {
+        return -1;
+    }
+    type_ = ReadU8(stream);
+    width_ = static_cast<std::int32_t>(ReadU32(stream));
+    height_ = static_cast<std::int32_t>(ReadU32(stream));
+    bpr_ = static_cast<std::int32_t>(ReadU32(stream));
+    const int unknown = ReadU8(stream);
+    (void)ReadU8(stream);  // the two fill bytes
+    (void)ReadU8(stream);
+    Trace("BMAP. Type=%d, Size=(%d*%d), BPR=%d, unknown=%d\n", type_, width_, height_, bpr_,
+          unknown);
+    return fieldsAt;
+}
+
+void CBmap::ReadRows(ChunkStream stream, const CCmap& levelPalette) {
     // Only the bytes the width can use are kept; the rest of each row is skipped. A BPR is bounded
     // by the file only when there are rows, so it never sizes anything by itself.
-    const auto used = static_cast<std::size_t>(std::min<std::int64_t>(bpr, WriterBpr(type, width)));
-    const auto skip = static_cast<long>(bpr - static_cast<std::int64_t>(used));
+    const auto used =
+        static_cast<std::size_t>(std::min<std::int64_t>(bpr_, WriterBpr(type_, width_)));
+    const auto skip = static_cast<long>(bpr_ - static_cast<std::int64_t>(used));
     std::vector<std::uint8_t> row(used);
-    const auto w = static_cast<std::size_t>(width);
-    for (std::size_t r = 0; r < static_cast<std::size_t>(height); ++r) {
+    const auto w = static_cast<std::size_t>(width_);
+    for (std::size_t r = 0; r < static_cast<std::size_t>(height_); ++r) {
         const std::size_t got = ReadBytes(stream, row);
         std::fill(row.begin() + static_cast<std::ptrdiff_t>(got), row.end(), std::uint8_t{0});
         if (skip > 0) {
-            std::fseek(stream, skip, SEEK_CUR);
+            // The rows were checked to be in the file, so the seek stays inside it.
+            (void)std::fseek(stream, skip, SEEK_CUR);
         }
         const std::size_t at = r * w;
-        DecodeRow(type, row, width, levelPalette,
+        DecodeRow(type_, row, width_, levelPalette,
                   PlaneRow{PlaneStart(0) + at, PlaneStart(1) + at, PlaneStart(2) + at,
                            PlaneStart(3) + at, PlaneStart(4) + at});
     }
-    return 1;
 }
 
 int CBmap::ChunkSize(bool withPalette) const {

@@ -59,6 +59,10 @@ class CBmap {
 
   private:
     [[nodiscard]] bool AllocatePlanes();
+    // The steps of Load: the BMAP and BMHD headers into type, size and BPR (the offset of the BMHD
+    // fields, or -1 when rejected), then the rows into the planes.
+    long ReadHeaders(ChunkStream stream, LoadReport* report, int slot);
+    void ReadRows(ChunkStream stream, const CCmap& levelPalette);
     // Why a level's size or rows are not acceptable, with the offset of the bad value; cutShort
     // when its rows are not in the file. An empty reason when all is well.
     struct GeometryFault {

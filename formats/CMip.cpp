@@ -249,8 +249,18 @@ int CMip::Load(ChunkStream stream) {
     loadReport.Begin();
     (void)ReadU32(stream);  // reserved
     (void)ReadU32(stream);  // size, recomputed on save
-    std::uint32_t datasize = 0;
-    int repeatCode = RepeatCode();
+    const HeaderTrace header = ReadHeader(stream);
+    Trace(
+        "datasize: %d\nmiptype: %d\npowerwidth: %d (%d)\npowerheight: %d (%d)\ncol?: %d\n"
+        "repeating: %d (h*v): (%d*%d)\nnumimages: %d\n",
+        static_cast<int>(header.datasize), miptype, powerwidth, Width(), powerheight, Height(), col,
+        header.repeatCode, hrepeat, vrepeat, numimages);
+    ReadPalettesAndLevels(stream);
+    return 1;
+}
+
+CMip::HeaderTrace CMip::ReadHeader(ChunkStream stream) {
+    HeaderTrace header{0, RepeatCode()};
     const long mphdAt = Offset(stream);
     // Each field counts as read only when the file held all of its bytes: a file cut short
     // inside its header reads the rest as 0, and the report says which fields those are.
@@ -264,7 +274,7 @@ int CMip::Load(ChunkStream stream) {
         loadReport.Error(mphdAt, "no MPHD header");
     } else {
         (void)ReadU32(stream);
-        datasize = ReadU32(stream);
+        header.datasize = ReadU32(stream);
         miptype = ReadU8(stream);
         count();
         powerwidth = static_cast<std::int32_t>(ReadU32(stream));
@@ -273,8 +283,8 @@ int CMip::Load(ChunkStream stream) {
         count();
         col = static_cast<std::int32_t>(ReadU32(stream));
         count();
-        repeatCode = ReadU8(stream);
-        SetRepeatCode(repeatCode);
+        header.repeatCode = ReadU8(stream);
+        SetRepeatCode(header.repeatCode);
         count();
         numimages = static_cast<std::int32_t>(ReadU32(stream));
         count();
@@ -286,12 +296,10 @@ int CMip::Load(ChunkStream stream) {
     if (std::feof(stream) != 0) {
         loadReport.CutShort(Offset(stream));
     }
-    Trace(
-        "datasize: %d\nmiptype: %d\npowerwidth: %d (%d)\npowerheight: %d (%d)\ncol?: %d\n"
-        "repeating: %d (h*v): (%d*%d)\nnumimages: %d\n",
-        static_cast<int>(datasize), miptype, powerwidth, Width(), powerheight, Height(), col,
-        repeatCode, hrepeat, vrepeat, numimages);
+    return header;
+}
 
+void CMip::ReadPalettesAndLevels(ChunkStream stream) {
     if (PeekTag(stream) == tag::kCmap) {
         Trace("Global CMAP\n");
         (void)globalPalette.Load(stream, &loadReport);  // a damaged palette does not stop levels
@@ -303,12 +311,12 @@ int CMip::Load(ChunkStream stream) {
     }
     for (const int slot : SlotsToRead(powerwidth, powerheight, numimages)) {
         const auto k = static_cast<std::size_t>(slot);
+        // A rejected level is in the report and the trace; the loop goes on to the next.
         (void)levels[k].Load(stream, levelPalettes[k], globalPalette, &loadReport, slot);
     }
     if (std::feof(stream) != 0) {  // a level may have said so already: once is enough
         loadReport.CutShort(Offset(stream));
     }
-    return 1;
 }
 
 std::int64_t CMip::SizeWord() const {

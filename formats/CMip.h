@@ -92,6 +92,17 @@ class CMip {
     CCmap globalPalette;
     std::array<CBmap, kSlots> levels;
     std::array<CCmap, kSlots> levelPalettes;
+
+  private:
+    // What the header block of the trace shows besides the fields themselves.
+    struct HeaderTrace {
+        std::uint32_t datasize;
+        int repeatCode;
+    };
+    // The steps of a load after the MIP tag: the MPHD header, then the global palette and the
+    // levels into their slots.
+    HeaderTrace ReadHeader(ChunkStream stream);
+    void ReadPalettesAndLevels(ChunkStream stream);
 };
 
 // The slot that pass i of the level loop reads into, from the header exponents, or -1 when that
