@@ -97,7 +97,9 @@ int RunThumbnail(std::span<const std::string> args) {
     const auto k = static_cast<std::size_t>(slot);
     const Image picture = FitInto(LevelToImage(mip.levels[k], mip.levelPalettes[k]), size);
     std::vector<std::uint8_t> png;
-    if (!EncodePng(picture, true, png, error) || !WriteFileBytes(out, png, error)) {
+    // A file manager waits for the thumbnail and keeps it in a cache: speed before size.
+    if (!EncodePng(picture, true, png, error, PngEffort::kFast) ||
+        !WriteFileBytes(out, png, error)) {
         return Fail(out, error);
     }
     return mip.loadReport.Clean() ? kOk : kDamaged;
