@@ -106,8 +106,7 @@ bool KorvaleImageHandler::canRead() const {
         return false;
     }
     const QByteArray head = device()->peek(4);
-    const_cast<KorvaleImageHandler*>(this)->setFormat(
-        std::memcmp(head.constData(), kMipTag, 4) == 0 ? "mip" : "srb");
+    setFormat(std::memcmp(head.constData(), kMipTag, 4) == 0 ? "mip" : "srb");
     return true;
 }
 
