@@ -86,10 +86,11 @@ test)
     ;;
 package)
     install_missing
-    # Debian's hardening and optimisation flags, as Debian's own tools would build it.
+    # Only Debian's hardening and optimisation flags (build type None), as Debian's own tools
+    # build a package.
     export DEB_BUILD_MAINT_OPTIONS=hardening=+all
     ldflags=$(dpkg-buildflags --get LDFLAGS)
-    build build-package -DCMAKE_BUILD_TYPE=Release -DKORVALE_EDITOR=ON -DKORVALE_TESTS=OFF \
+    build build-package -DCMAKE_BUILD_TYPE=None -DKORVALE_EDITOR=ON -DKORVALE_TESTS=OFF \
         -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)" \
         -DCMAKE_EXE_LINKER_FLAGS="$ldflags" -DCMAKE_MODULE_LINKER_FLAGS="$ldflags"
     rm -f build-package/korvale_*.deb
