@@ -32,6 +32,15 @@ done
 plugins=$(find "$prefix" -path '*/qt6/plugins/imageformats/libkorvale_imageformat.so')
 [ -n "$plugins" ] || fail "the image plugin is not in an imageformats folder of Qt's plugins"
 
+# Qt applications read every level through the installed plugin: the plugin's own tests, with
+# Qt looking in the prefix's plugin folder (and the system's) but not in the build.
+plugin_tests=$build/tests/plugin/korvale_plugin_tests
+if [ -n "$plugins" ] && [ -x "$plugin_tests" ]; then
+    qt_plugins=$(dirname "$(dirname "$plugins")")
+    QT_PLUGIN_PATH=$qt_plugins QT_QPA_PLATFORM=offscreen "$plugin_tests" >/dev/null 2>&1 ||
+        fail "Qt does not read SRB and MIP files through the plugin installed in $qt_plugins"
+fi
+
 # A PNG starts with its 8-byte signature, then the IHDR chunk: width and height big-endian at
 # bytes 16 to 23.
 png_size() {  # FILE: "WIDTH HEIGHT", or nothing when FILE is not a PNG
