@@ -2,6 +2,7 @@
 # Set up, build and run Korvale on Debian 12.
 #   ./dev.sh run    install what is missing, build, start the editor
 #   ./dev.sh test   install what is missing, build, run every test
+#   ./dev.sh package   install what is missing, build a release, make the Debian package
 # Installing packages needs root or sudo; everything else runs as you.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -12,11 +13,14 @@ PACKAGES=(
     clang libclang-rt-14-dev               # sanitizers and fuzzing
     libspng-dev libstb-dev                 # pictures: PNG, resampling
     nlohmann-json3-dev                     # korvale-tool info --json
-    qt6-base-dev                           # the editor
+    qt6-base-dev qt6-svg-dev               # the editor; its icons are drawn from SVG
     fonts-dejavu-core                      # a font for the editor
     xvfb xauth xdotool imagemagick         # the editor's end-to-end tests, screenshots
     strace                                 # the test that saves reach the disk in order
     desktop-file-utils shared-mime-info    # the desktop install test
+    libglib2.0-bin appstream               # gio mime, appstreamcli validate
+    scdoc man-db bash-completion           # manual pages, shell completion and their tests
+    dpkg-dev file lintian                  # the Debian package: shlibdeps, checks
 )
 
 install_missing() {
@@ -85,8 +89,24 @@ test)
               printf "korvale: %d passed, %d failed\n", total - failed, failed
               exit failed > 0 }' "$summary"
     ;;
+package)
+    install_missing
+    # Only Debian's hardening and optimisation flags (build type None), as Debian's own tools
+    # build a package.
+    export DEB_BUILD_MAINT_OPTIONS=hardening=+all
+    ldflags=$(dpkg-buildflags --get LDFLAGS)
+    build build-package -DCMAKE_BUILD_TYPE=None -DKORVALE_EDITOR=ON -DKORVALE_TESTS=OFF \
+        -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)" \
+        -DCMAKE_EXE_LINKER_FLAGS="$ldflags" -DCMAKE_MODULE_LINKER_FLAGS="$ldflags"
+    rm -f build-package/korvale_*.deb
+    (cd build-package && cpack -G DEB)
+    deb=$(ls build-package/korvale_*.deb)
+    # Errors fail the command; warnings are printed.
+    lintian "$deb"
+    echo "dev.sh: $deb"
+    ;;
 *)
-    echo "usage: ./dev.sh run [FILE] | test" >&2
+    echo "usage: ./dev.sh run [FILE] | test | package" >&2
     exit 2
     ;;
 esac

@@ -3,6 +3,7 @@
 #include <QStringList>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "CKorvaleApp.h"
 
@@ -35,6 +36,11 @@ void StartupMessageHandler(QtMsgType type, const QMessageLogContext&, const QStr
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Answered before the toolkit starts, so it works without a display.
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::puts("korvale " KORVALE_VERSION);
+        return 0;
+    }
     qInstallMessageHandler(StartupMessageHandler);
     QApplication application(argc, argv);
     qInstallMessageHandler(nullptr);
@@ -43,7 +49,7 @@ int main(int argc, char** argv) {
     }
     QApplication::setApplicationName(QStringLiteral("Korvale"));
     // The desktop entry installed, so the window is matched with it (icon, name).
-    QGuiApplication::setDesktopFileName(QStringLiteral("korvale"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.korvale.Korvale"));
     const QStringList files = QApplication::arguments().mid(1);
     if (files.size() > 1) {
         std::fprintf(stderr, "usage: korvale [FILE]\n");

@@ -233,14 +233,17 @@ bool DecodeInto(std::span<const std::uint8_t> bytes, Image& image, std::string& 
 }
 
 bool Encode(spng_ihdr ihdr, const spng_plte* plte, const spng_trns* trns,
-            std::span<const std::uint8_t> data, std::vector<std::uint8_t>& png,
-            std::string& error) {
+            std::span<const std::uint8_t> data, std::vector<std::uint8_t>& png, std::string& error,
+            PngEffort effort = PngEffort::kSmallest) {
     ContextPtr ctx(spng_ctx_new(SPNG_CTX_ENCODER));
     if (!ctx) {
         error = "not enough memory to write the PNG";
         return false;
     }
     int code = spng_set_option(ctx.get(), SPNG_ENCODE_TO_BUFFER, 1);
+    if (code == 0 && effort == PngEffort::kFast) {
+        code = spng_set_option(ctx.get(), SPNG_IMG_COMPRESSION_LEVEL, 1);
+    }
     if (code == 0) {
         code = spng_set_ihdr(ctx.get(), &ihdr);
     }
@@ -360,14 +363,14 @@ bool ReadPngFile(const std::string& path, Image& out, std::string& error, const 
 }
 
 bool EncodePng(const Image& image, bool withAlpha, std::vector<std::uint8_t>& png,
-               std::string& error) {
+               std::string& error, PngEffort effort) {
     png.clear();
     if (!CheckSize(image.width, image.height, image.pixels.size(), 4, error)) {
         return false;
     }
     if (withAlpha) {
         return Encode(Header(image.width, image.height, 8, SPNG_COLOR_TYPE_TRUECOLOR_ALPHA),
-                      nullptr, nullptr, image.pixels, png, error);
+                      nullptr, nullptr, image.pixels, png, error, effort);
     }
     std::vector<std::uint8_t> rgb(image.pixels.size() / 4 * 3);
     for (std::size_t p = 0, q = 0; p < image.pixels.size(); p += 4, q += 3) {
@@ -375,7 +378,7 @@ bool EncodePng(const Image& image, bool withAlpha, std::vector<std::uint8_t>& pn
                     rgb.begin() + static_cast<std::ptrdiff_t>(q));
     }
     return Encode(Header(image.width, image.height, 8, SPNG_COLOR_TYPE_TRUECOLOR), nullptr, nullptr,
-                  rgb, png, error);
+                  rgb, png, error, effort);
 }
 
 bool EncodeIndexedPng(int width, int height, std::span<const std::uint8_t> indices,

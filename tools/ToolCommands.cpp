@@ -6,6 +6,7 @@
 #include "ExportCommand.h"
 #include "ImportCommand.h"
 #include "InfoCommand.h"
+#include "ThumbnailCommand.h"
 #include "ToolSupport.h"
 
 namespace korvale {
@@ -22,7 +23,8 @@ constexpr const char* kUsageText =
     "       korvale-tool export IN --sheet OUT.png [--raw]\n"
     "       korvale-tool export A B ... -o DIR [--level SLOT | --all | --sheet] [--raw] [-j N]\n"
     "       korvale-tool compare A B [--min-psnr DB]\n"
-    "       korvale-tool --help\n"
+    "       korvale-tool thumbnail [-s SIZE] IN OUT.png\n"
+    "       korvale-tool --version | --help\n"
     "\n"
     "FILE, IN, A and B may be - for standard input (one of them at most); export writes\n"
     "one level to standard output when OUT is -. Every command takes -q, --quiet (errors\n"
@@ -66,6 +68,10 @@ constexpr const char* kUsageText =
     "         input is exported into DIR (NAME.png, NAME-sheet.png or NAME-WxH.png).\n"
     "compare  compares A and B (each a MIP, SRB or PNG file) level by level: PSNR of the\n"
     "         colour premultiplied by alpha, PSNR of alpha and the largest difference.\n"
+    "thumbnail writes a picture of IN at most SIZE pixels wide and high (default 256),\n"
+    "         alpha kept: the smallest level at least that large, reduced to fit, or the\n"
+    "         largest level as it is. For file managers, which run it with fresh temporary\n"
+    "         names: it replaces OUT without --force.\n"
     "\n"
     "Exit status: 0 success; 1 a file could not be loaded or saved, an output exists\n"
     "(without --force), an import or export failed, or compare found a level missing,\n"
@@ -81,6 +87,10 @@ int RunTool(std::span<const std::string> args) {
         return tool::kUsage;
     }
     const std::string& command = args[0];
+    if (command == "--version") {
+        std::puts("korvale-tool " KORVALE_VERSION);
+        return tool::kOk;
+    }
     if (command == "--help" || command == "-h" || command == "help") {
         std::fputs(kUsageText, stdout);
         return tool::kOk;
@@ -108,6 +118,9 @@ int RunTool(std::span<const std::string> args) {
     }
     if (command == "compare") {
         return tool::RunCompare(rest);
+    }
+    if (command == "thumbnail") {
+        return tool::RunThumbnail(rest);
     }
     return tool::UsageError("unknown command '" + command + "'");
 }

@@ -1,14 +1,15 @@
-// Writes Korvale's icon at one size as a PNG, so the build can install the icon theme sizes
-// from the same drawing code the editor uses for its window icon.
-//   korvale_render_icon SIZE FILE
+// Draws an SVG icon at one size as a PNG, so the build can install the bitmap sizes icon themes
+// look for from the same scalable drawing that is installed beside them.
+//   korvale_render_icon ICON.svg SIZE FILE.png
 
+#include <QGuiApplication>
 #include <QImage>
+#include <QPainter>
 #include <QString>
+#include <QSvgRenderer>
 
 #include <cstdio>
 #include <string>
-
-#include "AppIcon.h"
 
 namespace {
 
@@ -28,19 +29,31 @@ constexpr int kLargestSize = 512;
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fputs("usage: korvale_render_icon SIZE FILE\n", stderr);
+    if (argc != 4) {
+        std::fputs("usage: korvale_render_icon ICON.svg SIZE FILE.png\n", stderr);
         return 2;
     }
-    const int size = ParseSize(argv[1]);
+    const int size = ParseSize(argv[2]);
     if (size == 0) {
         std::fprintf(stderr, "korvale_render_icon: size must be %d to %d pixels, not '%s'\n",
-                     kSmallestSize, kLargestSize, argv[1]);
+                     kSmallestSize, kLargestSize, argv[2]);
         return 2;
     }
-    const QString file = QString::fromLocal8Bit(argv[2]);
-    if (!korvale::KorvaleIconImage(size).save(file, "PNG")) {
-        std::fprintf(stderr, "korvale_render_icon: cannot write %s\n", argv[2]);
+    QGuiApplication application(argc, argv);
+    QSvgRenderer svg(QString::fromLocal8Bit(argv[1]));
+    if (!svg.isValid()) {
+        std::fprintf(stderr, "korvale_render_icon: %s: not an SVG drawing Qt can render\n",
+                     argv[1]);
+        return 1;
+    }
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    svg.render(&painter);
+    painter.end();
+    if (!image.save(QString::fromLocal8Bit(argv[3]), "PNG")) {
+        std::fprintf(stderr, "korvale_render_icon: cannot write %s\n", argv[3]);
         return 1;
     }
     return 0;

@@ -1,0 +1,188 @@
+#include "KorvaleImageHandler.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QIODevice>
+#include <QImage>
+#include <QSize>
+#include <QVariant>
+
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <optional>
+
+#include "ChunkStream.h"
+#include "LevelImage.h"
+
+namespace korvale {
+
+namespace {
+
+// More than any texture file holds; a larger device is not one of ours.
+constexpr qint64 kMaxBytes = qint64{1} << 30;
+
+constexpr char kMipTag[4] = {'P', 'I', 'M', ' '};
+constexpr char kSrbTag[4] = {' ', 'B', 'R', 'S'};
+
+// The loaders print a diagnostic trace on standard output, which is noise in somebody else's
+// application: standard output goes to /dev/null while a file loads. File descriptors belong to
+// the whole process, so loads take turns; a load takes milliseconds.
+class SilencedStdout {
+  public:
+    SilencedStdout() : lock_(Mutex()) {
+        std::fflush(stdout);
+        saved_ = ::dup(STDOUT_FILENO);
+        const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+        if (null >= 0) {
+            ::dup2(null, STDOUT_FILENO);
+            ::close(null);
+        }
+    }
+    ~SilencedStdout() {
+        std::fflush(stdout);
+        if (saved_ >= 0) {
+            ::dup2(saved_, STDOUT_FILENO);
+            ::close(saved_);
+        }
+    }
+    SilencedStdout(const SilencedStdout&) = delete;
+    SilencedStdout& operator=(const SilencedStdout&) = delete;
+
+  private:
+    static std::mutex& Mutex() {
+        static std::mutex mutex;
+        return mutex;
+    }
+    std::lock_guard<std::mutex> lock_;
+    int saved_ = -1;
+};
+
+// The device's remaining bytes, or nothing when they are more than a texture file can be.
+std::optional<QByteArray> ReadAll(QIODevice* device) {
+    QByteArray bytes;
+    for (;;) {
+        const QByteArray block = device->read(64 * 1024);
+        if (block.isEmpty()) {
+            return bytes;
+        }
+        if (bytes.size() + block.size() > kMaxBytes) {
+            return std::nullopt;
+        }
+        bytes.append(block);
+    }
+}
+
+QImage ToQImage(const Image& picture) {
+    QImage image(picture.width, picture.height, QImage::Format_RGBA8888);
+    const auto rowBytes = static_cast<std::size_t>(picture.width) * 4;
+    for (int y = 0; y < picture.height; ++y) {
+        std::memcpy(image.scanLine(y),
+                    picture.pixels.data() + static_cast<std::size_t>(y) * rowBytes, rowBytes);
+    }
+    return image;
+}
+
+}  // namespace
+
+KorvaleImageHandler::KorvaleImageHandler() = default;
+KorvaleImageHandler::~KorvaleImageHandler() = default;
+
+bool KorvaleImageHandler::StartsWithTag(QIODevice* device) {
+    if (device == nullptr) {
+        return false;
+    }
+    const QByteArray head = device->peek(4);
+    return head.size() == 4 && (std::memcmp(head.constData(), kMipTag, 4) == 0 ||
+                                std::memcmp(head.constData(), kSrbTag, 4) == 0);
+}
+
+bool KorvaleImageHandler::canRead() const {
+    if (tried_) {
+        return current_ < static_cast<int>(slots_.size());
+    }
+    if (!StartsWithTag(device())) {
+        return false;
+    }
+    const QByteArray head = device()->peek(4);
+    setFormat(std::memcmp(head.constData(), kMipTag, 4) == 0 ? "mip" : "srb");
+    return true;
+}
+
+bool KorvaleImageHandler::Load() const {
+    if (tried_) {
+        return !slots_.empty();
+    }
+    tried_ = true;
+    if (device() == nullptr) {
+        return false;
+    }
+    const std::optional<QByteArray> bytes = ReadAll(device());
+    if (!bytes || bytes->size() < 4) {
+        return false;
+    }
+    // The loaders read from a stream; this one reads the bytes in place and never writes.
+    const FilePtr stream(fmemopen(const_cast<char*>(bytes->constData()),
+                                  static_cast<std::size_t>(bytes->size()), "rb"));
+    if (!stream) {
+        return false;
+    }
+    const SilencedStdout silence;
+    const int result = PeekTag(stream.get()) == tag::kSrb ? record_.Load(stream.get())
+                                                          : record_.mip.Load(stream.get());
+    if (result <= 0) {
+        return false;
+    }
+    slots_ = record_.mip.FilledSlots();
+    return !slots_.empty();
+}
+
+bool KorvaleImageHandler::read(QImage* image) {
+    if (!Load() || current_ >= static_cast<int>(slots_.size())) {
+        return false;
+    }
+    const auto slot = static_cast<std::size_t>(slots_[static_cast<std::size_t>(current_)]);
+    const CMip& mip = record_.mip;
+    *image = ToQImage(LevelToImage(mip.levels[slot], mip.levelPalettes[slot]));
+    ++current_;
+    return !image->isNull();
+}
+
+int KorvaleImageHandler::imageCount() const {
+    return Load() ? static_cast<int>(slots_.size()) : 0;
+}
+
+bool KorvaleImageHandler::jumpToImage(int imageNumber) {
+    if (!Load() || imageNumber < 0 || imageNumber >= static_cast<int>(slots_.size())) {
+        return false;
+    }
+    current_ = imageNumber;
+    return true;
+}
+
+bool KorvaleImageHandler::jumpToNextImage() {
+    return jumpToImage(current_ + 1);
+}
+
+int KorvaleImageHandler::currentImageNumber() const {
+    return current_;
+}
+
+bool KorvaleImageHandler::supportsOption(ImageOption option) const {
+    return option == Size || option == ImageFormat;
+}
+
+QVariant KorvaleImageHandler::option(ImageOption option) const {
+    if (option == ImageFormat) {
+        return QImage::Format_RGBA8888;
+    }
+    if (option != Size || !Load() || current_ >= static_cast<int>(slots_.size())) {
+        return {};
+    }
+    const CBmap& level =
+        record_.mip.levels[static_cast<std::size_t>(slots_[static_cast<std::size_t>(current_)])];
+    return QSize(level.Width(), level.Height());
+}
+
+}  // namespace korvale
