@@ -813,12 +813,14 @@ void CTextureViewer::ZoomKeeping(int zoom, QPoint viewportPos) {
     QScrollArea* area = ScrollArea();
     QWidget* shown = area->widget();
     const double before = Scale();
-    const QPointF at = QPointF(shown->mapFrom(area->viewport(), viewportPos)) / before;
+    // The point under the middle of the screen pixel, in texels, lands in the same pixel.
+    const QPointF at =
+        (QPointF(shown->mapFrom(area->viewport(), viewportPos)) + QPointF(0.5, 0.5)) / before;
     SetZoom(zoom);
     const double after = Scale();
-    area->horizontalScrollBar()->setValue(static_cast<int>(std::lround(at.x() * after)) -
+    area->horizontalScrollBar()->setValue(static_cast<int>(std::floor(at.x() * after)) -
                                           viewportPos.x());
-    area->verticalScrollBar()->setValue(static_cast<int>(std::lround(at.y() * after)) -
+    area->verticalScrollBar()->setValue(static_cast<int>(std::floor(at.y() * after)) -
                                         viewportPos.y());
     UpdateReadout();
 }
