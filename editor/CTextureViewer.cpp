@@ -382,14 +382,15 @@ void CTextureViewer::BuildWidgets() {
     QFont bold = reportToggle_->font();
     bold.setBold(true);
     reportToggle_->setFont(bold);
-    sideLayout->addWidget(reportToggle_);
+    // First in the panel, so a short window still shows what the last load found.
+    sideLayout->insertWidget(0, reportToggle_);
     report_ = new QPlainTextEdit(side);
     report_->setObjectName(QStringLiteral("loadReport"));
     report_->setReadOnly(true);
     report_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     report_->setFixedHeight(report_->fontMetrics().lineSpacing() * kReportLines +
                             2 * report_->frameWidth() + 8);
-    sideLayout->addWidget(report_);
+    sideLayout->insertWidget(1, report_);
     connect(reportToggle_, &QToolButton::toggled, this, [this](bool open) {
         report_->setVisible(open);
         reportToggle_->setArrowType(open ? Qt::DownArrow : Qt::RightArrow);
@@ -581,8 +582,7 @@ void CTextureViewer::Refresh() {
     if (report_->toPlainText() != report) {
         report_->setPlainText(report);
     }
-    reportToggle_->setIcon(damaged ? style()->standardIcon(QStyle::SP_MessageBoxWarning) : QIcon());
-    reportToggle_->setToolTip(damaged ? tr("The last load found damage") : QString());
+    reportToggle_->setText(damaged ? tr("Last load: damage found") : tr("Last load"));
 
     shown_ = LevelToImage(level, LevelPalette(mip_, slot));
     const bool palettised = Palettised(level);
