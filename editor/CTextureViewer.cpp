@@ -25,7 +25,6 @@
 #include <QStackedWidget>
 #include <QStandardItemModel>
 #include <QStatusBar>
-#include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -605,7 +604,6 @@ void CTextureViewer::Refresh() {
 }
 
 void CTextureViewer::ShowLevel(const CBmap& level, ChannelView view) {
-    (void)level;
     const bool alpha = state_.checker && view == ChannelView::kColour;
     const int highlight = Palettised(level) ? state_.highlight : -1;
     canvas_->SetGrid(state_.grid);
