@@ -25,7 +25,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     name->setTextFormat(Qt::PlainText);
     name->setGeometry(units.Rect(40, 10, 119, 8));
 
-    auto* line = new QLabel(QStringLiteral("SRB texture record editor"), this);
+    auto* line = new QLabel(tr("SRB texture record editor"), this);
     line->setTextFormat(Qt::PlainText);
     line->setGeometry(units.Rect(40, 25, 119, 8));
 

@@ -18,6 +18,7 @@
 #include <bit>
 
 #include "CLevelCanvas.h"
+#include "EditorSettings.h"
 #include "LevelQImage.h"
 #include "LocalPath.h"
 #include "PixelType.h"
@@ -60,7 +61,7 @@ class WaitCursor {
 };
 
 QString SizeText(int width, int height) {
-    return QStringLiteral("%1 x %2").arg(width).arg(height);
+    return CImportDlg::tr("%1 x %2").arg(width).arg(height);
 }
 
 // The level over a checkerboard, enlarged to fit a square of box pixels. Sides are powers of
@@ -91,23 +92,23 @@ QImage DrawPreview(const QImage& level, int box) {
 CImportDlg::CImportDlg(const Image& picture, const std::string& path, DialogServices& services,
                        QWidget* parent)
     : QDialog(parent), picture_(picture), services_(services) {
-    setWindowTitle(QStringLiteral("Import Image"));
+    setWindowTitle(tr("Import Image"));
     setModal(true);
     automaticType_ = picture_.Empty() ? 0 : AutomaticType(picture_);
     options_.type = automaticType_;
     const auto [topWidth, topHeight] = AutomaticTopSize(picture_.width, picture_.height);
     options_.topWidth = topWidth;
     options_.topHeight = topHeight;
+    RestoreChoices();
 
     BuildControls();
     auto* name = findChild<QLabel*>(QStringLiteral("picture"));
     const QString shownPath = FromLocalPath(path);
     // A long name is shortened in the middle rather than widening the dialog; the tooltip
     // has it in full.
-    name->setText(
-        QStringLiteral("%1, %2").arg(name->fontMetrics().elidedText(QFileInfo(shownPath).fileName(),
-                                                                    Qt::ElideMiddle, kLongestName),
-                                     SizeText(picture_.width, picture_.height)));
+    name->setText(tr("%1, %2").arg(name->fontMetrics().elidedText(QFileInfo(shownPath).fileName(),
+                                                                  Qt::ElideMiddle, kLongestName),
+                                   SizeText(picture_.width, picture_.height)));
     name->setToolTip(shownPath);
     ShowOptions();
     // The menus line up at the width of the widest; a palette file's long name is cut short.
@@ -130,7 +131,7 @@ void CImportDlg::BuildControls() {
         const int code = PixelTypeNamed(typeName).value_or(0);
         QString text = QString::fromLatin1(typeName);
         if (code == automaticType_) {
-            text += QStringLiteral(" (automatic)");
+            text += tr(" (automatic)");
         }
         type_->addItem(text, code);
     }
@@ -144,7 +145,7 @@ void CImportDlg::BuildControls() {
     // activated, not currentIndexChanged: choosing "from a file..." again picks another file.
     connect(palette_, &QComboBox::activated, this, &CImportDlg::OnPaletteActivated);
 
-    dither_ = new QCheckBox(QStringLiteral("&Dither (error diffusion)"), this);
+    dither_ = new QCheckBox(tr("&Dither (error diffusion)"), this);
     dither_->setObjectName(QStringLiteral("dither"));
     connect(dither_, &QCheckBox::toggled, this, [this](bool on) {
         options_.dither = on;
@@ -192,22 +193,22 @@ void CImportDlg::BuildControls() {
     auto* form = new QFormLayout;
     form->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
     form->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    form->addRow(QStringLiteral("Picture:"), picture);
-    form->addRow(QStringLiteral("Pixel &type:"), type_);
-    form->addRow(QStringLiteral("&Palette:"), palette_);
+    form->addRow(tr("Picture:"), picture);
+    form->addRow(tr("Pixel &type:"), type_);
+    form->addRow(tr("&Palette:"), palette_);
     form->addRow(QString(), dither_);
     auto* levelsRow = new QHBoxLayout;
     levelsRow->addWidget(levels_);
     levelsRow->addWidget(levelsNote_);
-    form->addRow(QStringLiteral("&Levels:"), levelsRow);
+    form->addRow(tr("&Levels:"), levelsRow);
     auto* sizeRow = new QHBoxLayout;
     sizeRow->addWidget(topWidth_);
-    sizeRow->addWidget(new QLabel(QStringLiteral("x"), this));
+    sizeRow->addWidget(new QLabel(tr("x"), this));
     sizeRow->addWidget(topHeight_);
-    form->addRow(QStringLiteral("Top &size:"), sizeRow);
+    form->addRow(tr("Top &size:"), sizeRow);
     qobject_cast<QLabel*>(form->labelForField(sizeRow))->setBuddy(topWidth_);
     qobject_cast<QLabel*>(form->labelForField(levelsRow))->setBuddy(levels_);
-    form->addRow(QStringLiteral("&Filter:"), filter_);
+    form->addRow(tr("&Filter:"), filter_);
 
     preview_ = new QLabel(this);
     preview_->setObjectName(QStringLiteral("preview"));
@@ -229,7 +230,7 @@ void CImportDlg::BuildControls() {
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->setObjectName(QStringLiteral("buttons"));
     import_ = buttons->button(QDialogButtonBox::Ok);
-    import_->setText(QStringLiteral("&Import"));
+    import_->setText(tr("&Import"));
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
@@ -284,7 +285,7 @@ void CImportDlg::ShowOptions() {
         levels_->setValue(LevelCount());
     }
     const int bottom = LevelCount() - 1;
-    levelsNote_->setText(QStringLiteral("down to %1")
+    levelsNote_->setText(tr("down to %1")
                              .arg(SizeText(std::max(1, options_.topWidth >> bottom),
                                            std::max(1, options_.topHeight >> bottom))));
     {
@@ -295,16 +296,14 @@ void CImportDlg::ShowOptions() {
             fileEntry < 0 ? QString() : palette_->itemData(fileEntry, Qt::ToolTipRole).toString();
         if (palette_->count() == 0 || listed != paletteFile_) {
             palette_->clear();
-            palette_->addItem(QStringLiteral("shared by the chain"),
-                              static_cast<int>(PaletteMode::kShared));
-            palette_->addItem(QStringLiteral("one per level"),
-                              static_cast<int>(PaletteMode::kPerLevel));
+            palette_->addItem(tr("shared by the chain"), static_cast<int>(PaletteMode::kShared));
+            palette_->addItem(tr("one per level"), static_cast<int>(PaletteMode::kPerLevel));
             if (!paletteFile_.isEmpty()) {
-                palette_->addItem(QStringLiteral("from %1").arg(QFileInfo(paletteFile_).fileName()),
+                palette_->addItem(tr("from %1").arg(QFileInfo(paletteFile_).fileName()),
                                   static_cast<int>(PaletteMode::kFromFile));
                 palette_->setItemData(palette_->count() - 1, paletteFile_, Qt::ToolTipRole);
             }
-            palette_->addItem(QStringLiteral("from a file..."), kChooseFile);
+            palette_->addItem(tr("from a file..."), kChooseFile);
         }
         palette_->setCurrentIndex(palette_->findData(static_cast<int>(options_.palette)));
         palette_->setToolTip(options_.palette == PaletteMode::kFromFile ? paletteFile_ : QString());
@@ -332,8 +331,8 @@ void CImportDlg::OnPaletteActivated(int index) {
 
 void CImportDlg::ChoosePaletteFile() {
     const auto path = services_.ChooseFile(
-        this, FileRequest{QStringLiteral("Choose a file to take the palette from"),
-                          QStringLiteral("Palettes (*.mip *.srb *.png)"), QString(), false});
+        this, FileRequest{tr("Choose a file to take the palette from"),
+                          tr("Palettes (*.mip *.srb *.png)"), QString(), false});
     if (!path) {
         ShowOptions();  // the menu goes back to the palette in use
         return;
@@ -345,10 +344,10 @@ void CImportDlg::ChoosePaletteFile() {
         options_.givenPalette = std::move(colours);
         paletteFile_ = *path;
     } else {
-        services_.ShowMessage(
-            this, QStringLiteral("No palette can be taken from '%1': %2.\n\nThe chain keeps a "
+        services_.ShowMessage(this,
+                              tr("No palette can be taken from '%1': %2.\n\nThe chain keeps a "
                                  "palette of its own, shared by every level.")
-                      .arg(*path, QString::fromStdString(error)));
+                                  .arg(*path, QString::fromStdString(error)));
         options_.palette = PaletteMode::kShared;
         options_.givenPalette.clear();
         paletteFile_.clear();
@@ -377,15 +376,13 @@ void CImportDlg::RefreshPreview() {
             DrawPreview(LevelToQImage(level, previewMip_.levelPalettes[top], ChannelView::kColour),
                         kPreviewBox);
         const auto count = static_cast<int>(filled.size());
-        previewText_->setText(
-            QStringLiteral("%1, %2, %3 %4")
-                .arg(SizeText(level.Width(), level.Height()),
-                     QString::fromStdString(PixelTypeName(level.Type())), QString::number(count),
-                     count == 1 ? QStringLiteral("level") : QStringLiteral("levels")));
+        previewText_->setText((count == 1 ? tr("%1, %2, 1 level") : tr("%1, %2, %3 levels"))
+                                  .arg(SizeText(level.Width(), level.Height()),
+                                       QString::fromStdString(PixelTypeName(level.Type())),
+                                       QString::number(count)));
     } else {
         previewMip_ = CMip();
-        previewText_->setText(
-            QStringLiteral("Cannot import: %1").arg(QString::fromStdString(error)));
+        previewText_->setText(tr("Cannot import: %1").arg(QString::fromStdString(error)));
     }
     if (previewImage_.isNull()) {
         preview_->clear();
@@ -399,7 +396,41 @@ QString CImportDlg::PreviewText() const {
     return previewText_->text();
 }
 
+void CImportDlg::RestoreChoices() {
+    const EditorSettings settings;
+    // A type is remembered only when it was chosen over the automatic one.
+    const int type = settings.value(settings::kImportType, -1).toInt();
+    if (PixelTypeOf(type) != nullptr) {
+        options_.type = type;
+    }
+    const int palette = settings.value(settings::kImportPalette, 0).toInt();
+    if (palette == static_cast<int>(PaletteMode::kPerLevel)) {
+        options_.palette = PaletteMode::kPerLevel;
+    }
+    options_.dither = settings.value(settings::kImportDither, false).toBool();
+    const int filter = settings.value(settings::kImportFilter, 0).toInt();
+    for (const char* name : kFilterNames) {
+        if (static_cast<int>(FilterNamed(name).value_or(Filter::kArea)) == filter) {
+            options_.filter = static_cast<Filter>(filter);
+        }
+    }
+}
+
+void CImportDlg::SaveChoices() const {
+    EditorSettings settings;
+    const int type = options_.type.value_or(automaticType_);
+    settings.setValue(settings::kImportType, type == automaticType_ ? -1 : type);
+    // A palette from a file belongs to that import; the next one starts with a palette of its own.
+    settings.setValue(
+        settings::kImportPalette,
+        static_cast<int>(options_.palette == PaletteMode::kPerLevel ? PaletteMode::kPerLevel
+                                                                    : PaletteMode::kShared));
+    settings.setValue(settings::kImportDither, options_.dither);
+    settings.setValue(settings::kImportFilter, static_cast<int>(options_.filter));
+}
+
 bool CImportDlg::Result(CMip& mip, std::string& error) {
+    SaveChoices();
     if (previewHeld_ && previewRevision_ == revision_) {
         mip = std::move(previewMip_);
         previewMip_ = CMip();

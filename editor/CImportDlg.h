@@ -40,8 +40,9 @@ class CImportDlg : public QDialog {
     // The options the controls show, with the type, level count and top size always explicit.
     // The repeat code stays 0 and there are no hand-made levels: the dialog offers neither.
     [[nodiscard]] ImportOptions Options() const;
-    // Makes the set with Options(). On failure mip is unchanged and error says why. Reuses the
-    // preview's set when it was made with the same options.
+    // Makes the set with Options() and remembers the choices for the next import. On failure
+    // mip is unchanged and error says why. Reuses the preview's set when it was made with the
+    // same options.
     [[nodiscard]] bool Result(CMip& mip, std::string& error);
 
     // Makes the preview now instead of after the delay.
@@ -53,6 +54,9 @@ class CImportDlg : public QDialog {
     void ChoosePaletteFile();
 
   private:
+    // The last import's choices (type, palette mode, dither, filter), from and to the settings.
+    void RestoreChoices();
+    void SaveChoices() const;
     void BuildControls();
     // Fills every control from the variables, without any control reporting a change.
     void ShowOptions();

@@ -12,6 +12,8 @@ CKorvaleApp theApp;
 bool CKorvaleApp::InitInstance() {
     QtDialogServices services;
     CKorvaleDlg dialog(record_, services);
+    // Once the dialog is up: the texture window where it was when the program last ended.
+    QTimer::singleShot(0, &dialog, [&dialog] { dialog.RestoreWindows(); });
     if (!startFile_.isEmpty()) {
         // From inside the dialog's loop, so that a message about the file stands over the
         // dialog rather than before it.

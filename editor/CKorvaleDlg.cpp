@@ -10,15 +10,19 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
+#include <QStyle>
+#include <QTimer>
 #include <QWindow>
 #include <algorithm>
 #include <iterator>
 
 #include "AppIcon.h"
+#include "CExternalEdit.h"
 #include "CFileDropTarget.h"
 #include "CImportDlg.h"
 #include "CTextureViewer.h"
 #include "DialogUnits.h"
+#include "EditorSettings.h"
 #include "Importer.h"
 #include "LevelExport.h"
 #include "LocalPath.h"
@@ -30,17 +34,20 @@ namespace korvale {
 
 namespace {
 
+// The dialog's own texts (its controls, status lines, choosers and About entry) are fixed and
+// stay as they are in every language; everything else goes through tr().
 const QString kSrbFilter = QStringLiteral("SRB Files (*.srb)");
 const QString kMipFilter = QStringLiteral("MIP Files (*.mip)");
-const QString kPngFilter = QStringLiteral("PNG Images (*.png)");
 const QString kAboutEntry = QStringLiteral("&About Korvale...");
-const QString kTextureEntry = QStringLiteral("&Texture...");
-const QString kImportEntry = QStringLiteral("&Import Image...");
 // How a file tells what it is: an SRB file's tag as stored, and the PNG signature.
 const QByteArray kSrbTag = QByteArrayLiteral(" BRS");
 const QByteArray kPngSignature = QByteArrayLiteral("\x89PNG\r\n\x1a\n");
 constexpr float kMaxHeaderValue = 100000.0F;
 constexpr float kMaxSize = 1000.0F;
+
+// The warning mark beside the MIP status line (x, y, w, h in dialog units): in the margin right
+// of the line, so nothing of the dialog's own layout moves.
+constexpr int kWarningMark[] = {297, 33, 9, 10};
 
 // The dialog's layout in dialog units, in tab order.
 enum class Kind { kDefaultButton, kButton, kEdit, kLabel, kStatus };
@@ -80,7 +87,7 @@ constexpr int kFieldIds[CKorvaleDlg::kFields] = {
     CKorvaleDlg::kIdField5, CKorvaleDlg::kIdField6, CKorvaleDlg::kIdSize};
 
 QString RangeMessage(float max) {
-    return QStringLiteral("Please enter a number between 0 and %1.")
+    return CKorvaleDlg::tr("Please enter a number between 0 and %1.")
         .arg(QString::fromStdString(FloatToText(max)));
 }
 
@@ -99,6 +106,14 @@ CKorvaleDlg::CKorvaleDlg(CSrb& record, DialogServices& services, QWidget* parent
     setWindowIcon(KorvaleIcon());
     BuildControls();
     BuildWindowMenu();
+    externalEdit_ = new CExternalEdit(record_.mip, services_, this);
+    connect(externalEdit_, &CExternalEdit::LevelReplaced, this, &CKorvaleDlg::LevelEdited);
+    connect(externalEdit_, &CExternalEdit::Refused, this, [this](const QString& message) {
+        services_.ShowMessage(viewer_ != nullptr && viewer_->isVisible()
+                                  ? static_cast<QWidget*>(viewer_)
+                                  : static_cast<QWidget*>(this),
+                              message);
+    });
     ShowValues();
     quit_->setFocus();
     // The edit boxes take dropped text as before; only a dropped file is taken from them.
@@ -161,6 +176,16 @@ void CKorvaleDlg::BuildControls() {
             previous = widget;
         }
     }
+    mipWarning_ = new QLabel(this);
+    mipWarning_->setObjectName(QStringLiteral("mipWarning"));
+    const QRect mark =
+        units.Rect(kWarningMark[0], kWarningMark[1], kWarningMark[2], kWarningMark[3]);
+    mipWarning_->setGeometry(mark);
+    const int side = std::min(mark.width(), mark.height());
+    mipWarning_->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(side, side));
+    mipWarning_->setAlignment(Qt::AlignCenter);
+    mipWarning_->hide();
+
     quit_ = findChild<QPushButton*>(QStringLiteral("control%1").arg(kIdQuit));
     connect(quit_, &QPushButton::clicked, this, &CKorvaleDlg::accept);
     auto command = [this](int id, void (CKorvaleDlg::*handler)()) {
@@ -177,20 +202,20 @@ void CKorvaleDlg::BuildWindowMenu() {
     // The window manager's own window menu cannot be extended from here, so the dialog offers
     // one of its own with the entries a dialog's window menu has, and the About entry.
     windowMenu_ = new QMenu(this);
-    QAction* move = windowMenu_->addAction(QStringLiteral("&Move"));
+    QAction* move = windowMenu_->addAction(tr("&Move"));
     connect(move, &QAction::triggered, this, [this] {
         if (QWindow* window = windowHandle()) {
             window->startSystemMove();
         }
     });
-    QAction* close = windowMenu_->addAction(QStringLiteral("&Close"));
+    QAction* close = windowMenu_->addAction(tr("&Close"));
     close->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
     connect(close, &QAction::triggered, this, &CKorvaleDlg::reject);
-    QAction* texture = windowMenu_->addAction(kTextureEntry);
+    QAction* texture = windowMenu_->addAction(tr("&Texture..."));
     texture->setObjectName(QStringLiteral("textureAction"));
     texture->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));  // shown; the dialog's own works
     connect(texture, &QAction::triggered, this, &CKorvaleDlg::OnTexture);
-    QAction* import = windowMenu_->addAction(kImportEntry);
+    QAction* import = windowMenu_->addAction(tr("&Import Image..."));
     import->setObjectName(QStringLiteral("importAction"));
     connect(import, &QAction::triggered, this, &CKorvaleDlg::OnImportImage);
     windowMenu_->addSeparator();
@@ -210,18 +235,23 @@ void CKorvaleDlg::OnTexture() {
         // A child window of the dialog, so it takes input while the dialog runs modally.
         viewer_ = new CTextureViewer(record_.mip, services_, this);
         viewer_->SetTextureName(textureName_);
+        viewer_->SetSource({setName_, lastLoad_, lastLoadFailed_});
+        viewer_->SetChanged(!changes_.isEmpty());
+        viewer_->RestoreSettings();
         connect(viewer_, &CTextureViewer::ImportRequested, this, [this] { ImportInto(viewer_); });
         connect(viewer_, &CTextureViewer::FileDropped, this, &CKorvaleDlg::OpenFile);
-        if (const QScreen* display = screen()) {
-            // The window manager frames the viewer as it framed the dialog.
-            const QMargins frame(geometry().left() - frameGeometry().left(),
-                                 geometry().top() - frameGeometry().top(),
-                                 frameGeometry().right() - geometry().right(),
-                                 frameGeometry().bottom() - geometry().bottom());
-            const QRect placed = PlaceBeside(frameGeometry(), viewer_->size().grownBy(frame),
-                                             viewer_->minimumSizeHint().grownBy(frame),
-                                             display->availableGeometry());
-            viewer_->setGeometry(placed.marginsRemoved(frame));
+        connect(viewer_, &CTextureViewer::OpenRequested, this, &CKorvaleDlg::OpenFile);
+        connect(viewer_, &CTextureViewer::EditExternallyRequested, this,
+                &CKorvaleDlg::EditExternally);
+        connect(viewer_, &CTextureViewer::RebuildPaletteToggled, externalEdit_,
+                &CExternalEdit::SetRebuildPalette);
+        if (!viewer_->RestoreGeometry()) {
+            PlaceViewer();
+        }
+        viewer_->show();
+        // A set loaded before the window opened is new to it; its size is known once shown.
+        if (!record_.mip.FilledSlots().empty()) {
+            viewer_->ShowNewSet();
         }
     }
     viewer_->Refresh();
@@ -230,10 +260,83 @@ void CKorvaleDlg::OnTexture() {
     viewer_->activateWindow();
 }
 
+void CKorvaleDlg::PlaceViewer() {
+    const QScreen* display = screen();
+    if (display == nullptr) {
+        return;
+    }
+    // The window manager frames the viewer as it framed the dialog.
+    const QMargins frame(geometry().left() - frameGeometry().left(),
+                         geometry().top() - frameGeometry().top(),
+                         frameGeometry().right() - geometry().right(),
+                         frameGeometry().bottom() - geometry().bottom());
+    const QRect placed =
+        PlaceBeside(frameGeometry(), viewer_->size().grownBy(frame),
+                    viewer_->minimumSizeHint().grownBy(frame), display->availableGeometry());
+    viewer_->setGeometry(placed.marginsRemoved(frame));
+}
+
+void CKorvaleDlg::RestoreWindows() {
+    if (EditorSettings().value(settings::kViewerOpen, false).toBool()) {
+        OnTexture();
+        activateWindow();  // the dialog keeps the keyboard, as at any start
+    }
+}
+
+void CKorvaleDlg::SaveWindows() const {
+    EditorSettings().setValue(settings::kViewerOpen, viewer_ != nullptr && viewer_->isVisible());
+    if (viewer_ != nullptr) {
+        viewer_->SaveSettings();
+    }
+}
+
 void CKorvaleDlg::RecordChanged() {
     if (viewer_ != nullptr) {
         viewer_->Refresh();
     }
+}
+
+void CKorvaleDlg::Loaded(const QString& path, bool ok, const QString& shown) {
+    lastLoad_ = path;
+    lastLoadFailed_ = !ok;
+    const LoadReport& report = record_.mip.loadReport;
+    mipWarning_->setVisible(!report.Clean());
+    mipWarning_->setToolTip(report.Clean() ? QString() : QString::fromStdString(report.Summary()));
+    if (ok) {
+        setName_ = shown;
+        changes_.clear();
+        externalEdit_->StopAll();  // the levels being edited belonged to the set replaced
+        AddRecentFile(path);
+    }
+    if (viewer_ != nullptr) {
+        viewer_->SetSource({setName_, lastLoad_, lastLoadFailed_});
+        viewer_->SetChanged(!changes_.isEmpty());
+        if (ok) {
+            viewer_->ShowNewSet();
+        }
+    }
+}
+
+void CKorvaleDlg::EditExternally(int slot) {
+    QWidget* parent = viewer_ != nullptr ? static_cast<QWidget*>(viewer_) : this;
+    (void)externalEdit_->Start(
+        slot, textureName_.isEmpty() ? QStringLiteral("texture") : textureName_, parent);
+}
+
+void CKorvaleDlg::LevelEdited(int slot) {
+    const CBmap& level = record_.mip.levels.at(static_cast<std::size_t>(slot));
+    changes_ = tr("The set has changed: level %1 x %2 (slot %3) was edited in another program. "
+                  "Save MIP or Save SRB writes it.")
+                   .arg(level.Width())
+                   .arg(level.Height())
+                   .arg(slot);
+    const QString findings = LoadFindings(record_.mip);
+    SetStatus(mipStatus_, mipStatus_->text(),
+              findings.isEmpty() ? changes_ : findings + QLatin1Char('\n') + changes_);
+    if (viewer_ != nullptr) {
+        viewer_->SetChanged(true);
+    }
+    RecordChanged();
 }
 
 void CKorvaleDlg::PopUpWindowMenu(const QPoint& globalPos) {
@@ -282,7 +385,7 @@ std::optional<std::pair<int, QString>> CKorvaleDlg::ReadFields() {
                 values_[i] = *parsed;
                 shown_[i] = text;  // the text the variable now holds, for the next exchange
             } else {
-                failure = QStringLiteral("Please enter a number.");
+                failure = tr("Please enter a number.");
             }
         }
         if (failure.isEmpty() && !(values_[i] >= 0.0F && values_[i] <= max)) {
@@ -308,18 +411,20 @@ void CKorvaleDlg::OnLoadSrb() {
     }
 }
 
-void CKorvaleDlg::LoadSrbFile(const QString& path) {
+bool CKorvaleDlg::LoadSrbFile(const QString& path) {
     const int loaded = record_.Load(LocalPath(path));
-    RecordChanged();  // a failed load can still have changed the record or its report
     if (loaded <= 0) {
         SetStatus(srbStatus_, QStringLiteral("no Srb loaded"), LoadFindings(record_.mip));
-        return;
+        Loaded(path, false, QString());  // a failed load can still have changed the report
+        return false;
     }
     SetStatus(srbStatus_, QStringLiteral("Srb loaded: '%1'").arg(path), LoadFindings(record_.mip));
     SetTextureFile(path);
     std::copy(record_.header.begin(), record_.header.end(), values_.begin());
     values_[kFields - 1] = 1.0F;
     ShowValues();
+    Loaded(path, true, QFileInfo(path).fileName());
+    return true;
 }
 
 void CKorvaleDlg::OnSaveSrb() {
@@ -335,6 +440,9 @@ void CKorvaleDlg::OnSaveSrb() {
     record_.sizeInMetres = values_[kFields - 1];
     std::string reason;
     const bool saved = record_.Save(LocalPath(*path), &reason) > 0;
+    if (saved) {
+        Saved(*path);
+    }
     SetStatus(
         srbStatus_,
         saved ? QStringLiteral("Srb saved: '%1'").arg(*path) : QStringLiteral("Srb not saved!"),
@@ -349,9 +457,8 @@ void CKorvaleDlg::OnLoadMip() {
     }
 }
 
-void CKorvaleDlg::LoadMipFile(const QString& path) {
+bool CKorvaleDlg::LoadMipFile(const QString& path) {
     const bool loaded = record_.mip.Load(LocalPath(path)) > 0;
-    RecordChanged();
     SetStatus(
         mipStatus_,
         loaded ? QStringLiteral("Mip loaded: '%1'").arg(path) : QStringLiteral("no Mip loaded"),
@@ -359,6 +466,8 @@ void CKorvaleDlg::LoadMipFile(const QString& path) {
     if (loaded) {
         SetTextureFile(path);
     }
+    Loaded(path, loaded, QFileInfo(path).fileName());
+    return loaded;
 }
 
 void CKorvaleDlg::OnSaveMip() {
@@ -369,6 +478,9 @@ void CKorvaleDlg::OnSaveMip() {
     }
     std::string reason;
     const bool saved = record_.mip.Save(LocalPath(*path), &reason) > 0;
+    if (saved) {
+        Saved(*path);
+    }
     SetStatus(
         mipStatus_,
         saved ? QStringLiteral("MIP saved: '%1'").arg(*path) : QStringLiteral("MIP not saved!"),
@@ -380,9 +492,9 @@ void CKorvaleDlg::OnImportImage() {
 }
 
 void CKorvaleDlg::ImportInto(QWidget* parent) {
-    const auto path =
-        services_.ChooseFile(parent, FileRequest{QStringLiteral("Choose PNG image to import"),
-                                                 kPngFilter, QStringLiteral("png"), false});
+    const auto path = services_.ChooseFile(
+        parent, FileRequest{tr("Choose PNG image to import"), tr("PNG Images (*.png)"),
+                            QStringLiteral("png"), false});
     if (path) {
         (void)ImportPicture(*path, parent, true);
     }
@@ -390,7 +502,7 @@ void CKorvaleDlg::ImportInto(QWidget* parent) {
 
 bool CKorvaleDlg::ImportPicture(const QString& path, QWidget* parent, bool askOptions) {
     const auto refuse = [&](const std::string& reason) {
-        services_.ShowMessage(parent, QStringLiteral("No image can be imported from '%1': %2.")
+        services_.ShowMessage(parent, tr("No image can be imported from '%1': %2.")
                                           .arg(path, QString::fromStdString(reason)));
         return false;
     };
@@ -412,25 +524,57 @@ bool CKorvaleDlg::ImportPicture(const QString& path, QWidget* parent, bool askOp
         return refuse(error);
     }
     record_.mip = std::move(made);
-    RecordChanged();
-    SetStatus(mipStatus_, QStringLiteral("Image imported: '%1'").arg(path));
+    SetStatus(mipStatus_, tr("Image imported: '%1'").arg(path));
     SetTextureFile(path);
+    Loaded(path, true, tr("imported: %1").arg(QFileInfo(path).fileName()));
     return true;
 }
 
 void CKorvaleDlg::OpenFile(const QString& given) {
     // Named on the command line, a path may be relative; the status lines show where it was.
     const QString path = QFileInfo(given).absoluteFilePath();
-    QByteArray start;
-    if (QFile file(path); file.open(QIODevice::ReadOnly)) {
-        start = file.read(kPngSignature.size());
+    QWidget* parent = viewer_ != nullptr && viewer_->isActiveWindow()
+                          ? static_cast<QWidget*>(viewer_)
+                          : static_cast<QWidget*>(this);
+    const auto cannotOpen = [&](const QString& reason) {
+        services_.ShowMessage(parent, tr("'%1' cannot be opened: %2.").arg(path, reason));
+    };
+    QFile file(path);
+    if (QFileInfo(path).isDir()) {
+        (void)LoadMipFile(path);  // the status line says what a failed Load MIP says
+        cannotOpen(tr("it is a folder"));
+        return;
     }
+    if (!file.open(QIODevice::ReadOnly)) {
+        (void)LoadMipFile(path);
+        cannotOpen(file.errorString());
+        return;
+    }
+    const QByteArray start = file.read(kPngSignature.size());
+    file.close();
+    bool loaded = true;
     if (start.startsWith(kSrbTag)) {
-        LoadSrbFile(path);
+        loaded = LoadSrbFile(path);
     } else if (start == kPngSignature) {
-        (void)ImportPicture(path, this, false);
+        (void)ImportPicture(path, parent, false);  // says itself why a picture was refused
     } else {
-        LoadMipFile(path);  // its load says what is wrong with anything else
+        loaded = LoadMipFile(path);
+    }
+    if (!loaded) {
+        const std::string& reason = record_.mip.loadReport.FirstError();
+        cannotOpen(reason.empty() ? tr("it is not a texture file")
+                                  : QString::fromStdString(reason));
+    }
+}
+
+void CKorvaleDlg::Saved(const QString& path) {
+    // The set shown is now that file's.
+    setName_ = QFileInfo(path).fileName();
+    changes_.clear();
+    SetTextureFile(path);
+    if (viewer_ != nullptr) {
+        viewer_->SetSource({setName_, lastLoad_, lastLoadFailed_});
+        viewer_->SetChanged(false);
     }
 }
 
@@ -461,6 +605,11 @@ void CKorvaleDlg::accept() {
 
 void CKorvaleDlg::reject() {
     OnLoadSrb();
+}
+
+void CKorvaleDlg::done(int result) {
+    SaveWindows();
+    QDialog::done(result);
 }
 
 void CKorvaleDlg::closeEvent(QCloseEvent* event) {

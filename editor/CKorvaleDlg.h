@@ -2,7 +2,8 @@
 // The main dialog: four file commands, seven numeric fields, two status lines and Quit, and the
 // texture window it opens from its window menu. The numbers live in the dialog's variables
 // (values_); the edit boxes only show them, and ShowValues()/ReadFields() exchange the two.
-// Besides the commands, a file reaches the record by name (the command line) or by a drop.
+// Besides the commands, a file reaches the record by name (the command line, the texture
+// window's Open), by a drop, or back from the desktop's image editor.
 
 #include <QDialog>
 #include <QString>
@@ -19,6 +20,7 @@ class QPushButton;
 
 namespace korvale {
 
+class CExternalEdit;
 class CTextureViewer;
 
 class CKorvaleDlg : public QDialog {
@@ -58,9 +60,18 @@ class CKorvaleDlg : public QDialog {
     void OnImportImage();
     // Opens a file as the matching command would, told by its first bytes: an SRB file as Load
     // SRB, a PNG picture imported with the automatic options, anything else as Load MIP. For
-    // the file named on the command line and for files dropped on the dialog or the viewer.
+    // the file named on the command line, files dropped on the dialog or the viewer and the
+    // viewer's Open. A file that cannot be opened is named in a message box with the reason,
+    // since the user pressed no button and has no status line to look at.
     void OpenFile(const QString& path);
-    // Called after every load: whatever shows the record draws it again.
+    // Edit Level Externally: the level in slot opened in the desktop's image editor and taken
+    // back every time it is saved there.
+    void EditExternally(int slot);
+    // Reopens the texture window when it was open when the program last ended, where it was.
+    void RestoreWindows();
+    // Remembers the texture window (geometry, whether it is open, its view).
+    void SaveWindows() const;
+    // Called after every change of the record: whatever shows it draws it again.
     void RecordChanged();
 
     // The window menu (right-click on the background, the menu key, Shift+F10).
@@ -72,6 +83,8 @@ class CKorvaleDlg : public QDialog {
     // The status lines' tooltips: the whole text, and the reason for it where there is one.
     [[nodiscard]] QString SrbStatusTip() const;
     [[nodiscard]] QString MipStatusTip() const;
+    // The mark beside the MIP status line, shown while the last load found damage.
+    [[nodiscard]] QLabel* MipWarning() const { return mipWarning_; }
     [[nodiscard]] QLineEdit* Field(int index) const {
         return fields_.at(static_cast<std::size_t>(index));
     }
@@ -80,10 +93,12 @@ class CKorvaleDlg : public QDialog {
     }
     // The texture window, once it has been opened.
     [[nodiscard]] CTextureViewer* TextureViewer() const { return viewer_; }
+    [[nodiscard]] CExternalEdit* ExternalEdit() const { return externalEdit_; }
 
   public slots:
-    void accept() override;  // Quit: closes only when every field is valid
-    void reject() override;  // the cancel command (Escape, close box): runs Load SRB
+    void accept() override;          // Quit: closes only when every field is valid
+    void reject() override;          // the cancel command (Escape, close box): runs Load SRB
+    void done(int result) override;  // remembers the texture window as the program ends
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -106,13 +121,22 @@ class CKorvaleDlg : public QDialog {
     void PopUpWindowMenu(const QPoint& globalPos);
     std::optional<QString> Choose(const QString& title, const QString& filter,
                                   const QString& suffix, bool save);
-    void LoadSrbFile(const QString& path);
-    void LoadMipFile(const QString& path);
+    // Each returns whether the file was loaded.
+    bool LoadSrbFile(const QString& path);
+    bool LoadMipFile(const QString& path);
+    // After a load or an import: the warning mark, the viewer's source and the new set shown.
+    void Loaded(const QString& path, bool ok, const QString& shown);
+    // The level in slot was replaced by its edited picture.
+    void LevelEdited(int slot);
+    // Places a new texture window beside the dialog, leaving its buttons uncovered.
+    void PlaceViewer();
     // Import Image with its choosers and messages over parent (the dialog or the viewer).
     void ImportInto(QWidget* parent);
     // Reads the picture and replaces the mip set, asking for the options or taking the automatic
     // ones. On any failure the user is told why and the record is left as it was.
     bool ImportPicture(const QString& path, QWidget* parent, bool askOptions);
+    // After a save: the set is now that file's.
+    void Saved(const QString& path);
     // Remembers the file the set came from, so exported levels are named after it.
     void SetTextureFile(const QString& path);
 
@@ -125,10 +149,16 @@ class CKorvaleDlg : public QDialog {
     std::array<QLineEdit*, kFields> fields_{};
     QLabel* srbStatus_ = nullptr;
     QLabel* mipStatus_ = nullptr;
+    QLabel* mipWarning_ = nullptr;
     QPushButton* quit_ = nullptr;
     QMenu* windowMenu_ = nullptr;
     CTextureViewer* viewer_ = nullptr;  // made when first opened, owned as a child
-    QString textureName_;               // the base name of the file the set came from
+    CExternalEdit* externalEdit_ = nullptr;
+    QString textureName_;  // the base name of the file the set came from
+    QString setName_;      // what the title names: "plant.mip", "imported: plant.png"
+    QString lastLoad_;     // the file of the last load or import
+    bool lastLoadFailed_ = false;
+    QString changes_;  // what changed in the set since it was loaded, for the status tooltip
 };
 
 }  // namespace korvale

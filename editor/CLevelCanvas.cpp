@@ -11,32 +11,42 @@ namespace korvale {
 
 namespace {
 
-QImage CheckerTile() {
-    constexpr int kCell = CLevelCanvas::kCheckerCell;
-    QImage tile(2 * kCell, 2 * kCell, QImage::Format_ARGB32_Premultiplied);
-    tile.fill(CLevelCanvas::kCheckerLight);
-    QPainter painter(&tile);
-    painter.fillRect(kCell, 0, kCell, kCell, QColor::fromRgb(CLevelCanvas::kCheckerDark));
-    painter.fillRect(0, kCell, kCell, kCell, QColor::fromRgb(CLevelCanvas::kCheckerDark));
+const QImage& CheckerTile() {
+    static const QImage tile = [] {
+        constexpr int kCell = CLevelCanvas::kCheckerCell;
+        QImage image(2 * kCell, 2 * kCell, QImage::Format_ARGB32_Premultiplied);
+        image.fill(CLevelCanvas::kCheckerLight);
+        QPainter painter(&image);
+        painter.fillRect(kCell, 0, kCell, kCell, QColor::fromRgb(CLevelCanvas::kCheckerDark));
+        painter.fillRect(0, kCell, kCell, kCell, QColor::fromRgb(CLevelCanvas::kCheckerDark));
+        return image;
+    }();
     return tile;
 }
 
 }  // namespace
 
-CLevelCanvas::CLevelCanvas(QWidget* parent) : QWidget(parent), checker_(CheckerTile()) {
+CLevelCanvas::CLevelCanvas(QWidget* parent) : QWidget(parent) {
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);  // every exposed pixel is painted
 }
 
-void CLevelCanvas::Show(const QImage& level, double scale, bool checker) {
+void CLevelCanvas::Show(const QImage& level, double scale, Backdrop backdrop) {
     level_ = level.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     scale_ = scale > 0.0 && std::isfinite(scale) ? scale : 1.0;
-    showChecker_ = checker;
+    backdrop_ = backdrop;
     const auto side = [this](int texels) {
         return texels > 0 ? std::max(1, static_cast<int>(std::lround(texels * scale_))) : 0;
     };
     resize(side(level_.width()), side(level_.height()));
     update();
+}
+
+void CLevelCanvas::SetGrid(bool on) {
+    if (grid_ != on) {
+        grid_ = on;
+        update();
+    }
 }
 
 QPoint CLevelCanvas::TexelAt(const QPoint& pos) const {
@@ -53,30 +63,62 @@ QPoint CLevelCanvas::TexelAt(const QPoint& pos) const {
 }
 
 void CLevelCanvas::PaintRect(QPainter& painter, const QRect& rect) const {
-    if (showChecker_) {
-        painter.fillRect(rect, QBrush(checker_));
-    } else {
-        painter.fillRect(rect, Qt::black);
+    PaintLevel(painter, QPoint(0, 0), level_, scale_, backdrop_, grid_, rect);
+}
+
+void CLevelCanvas::PaintLevel(QPainter& painter, const QPoint& origin, const QImage& level,
+                              double scale, Backdrop backdrop, bool grid, const QRect& rect) {
+    switch (backdrop) {
+        case Backdrop::kChecker:
+            painter.save();
+            painter.setBrushOrigin(origin);
+            painter.fillRect(rect, QBrush(CheckerTile()));
+            painter.restore();
+            break;
+        case Backdrop::kBlack:
+            painter.fillRect(rect, Qt::black);
+            break;
+        case Backdrop::kWhite:
+            painter.fillRect(rect, Qt::white);
+            break;
     }
-    if (level_.isNull() || rect.isEmpty()) {
+    if (level.isNull() || rect.isEmpty() || !(scale > 0.0)) {
         return;
     }
     // Only the texels that reach into rect are scaled; the painter clips the edges to it.
     const auto clampTo = [](double v, int max) {
         return static_cast<int>(std::clamp(v, 0.0, static_cast<double>(max)));
     };
-    const int x0 = clampTo(std::floor(rect.left() / scale_), level_.width());
-    const int y0 = clampTo(std::floor(rect.top() / scale_), level_.height());
-    const int x1 = clampTo(std::ceil((rect.right() + 1) / scale_), level_.width());
-    const int y1 = clampTo(std::ceil((rect.bottom() + 1) / scale_), level_.height());
+    const QRect local = rect.translated(-origin);
+    const int x0 = clampTo(std::floor(local.left() / scale), level.width());
+    const int y0 = clampTo(std::floor(local.top() / scale), level.height());
+    const int x1 = clampTo(std::ceil((local.right() + 1) / scale), level.width());
+    const int y1 = clampTo(std::ceil((local.bottom() + 1) / scale), level.height());
     if (x0 >= x1 || y0 >= y1) {
         return;
     }
     painter.save();
     painter.setClipRect(rect, Qt::IntersectClip);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    painter.drawImage(QRectF(x0 * scale_, y0 * scale_, (x1 - x0) * scale_, (y1 - y0) * scale_),
-                      level_, QRectF(x0, y0, x1 - x0, y1 - y0));
+    painter.drawImage(QRectF(origin.x() + x0 * scale, origin.y() + y0 * scale, (x1 - x0) * scale,
+                             (y1 - y0) * scale),
+                      level, QRectF(x0, y0, x1 - x0, y1 - y0));
+    if (grid && scale >= kGridFromScale) {
+        // Lines on the first pixel column and row of each texel past the first, so the level's
+        // own edge stays clean.
+        painter.setPen(Qt::NoPen);
+        const QColor colour = QColor::fromRgba(kGridColour);
+        const double top = origin.y() + y0 * scale;
+        const double bottom = origin.y() + y1 * scale;
+        for (int x = std::max(x0, 1); x < x1; ++x) {
+            painter.fillRect(QRectF(origin.x() + x * scale, top, 1, bottom - top), colour);
+        }
+        const double left = origin.x() + x0 * scale;
+        const double right = origin.x() + x1 * scale;
+        for (int y = std::max(y0, 1); y < y1; ++y) {
+            painter.fillRect(QRectF(left, origin.y() + y * scale, right - left, 1), colour);
+        }
+    }
     painter.restore();
 }
 

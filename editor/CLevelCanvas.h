@@ -1,7 +1,7 @@
 #pragma once
 // The level drawn at any zoom, nearest neighbour, inside the viewer's scroll area. It keeps the
 // level at 1x and paints only the rectangle it is asked for, so a 256 x 256 level at 16x costs
-// no more to scroll than the part on screen.
+// no more to scroll than the part on screen. From 8x up it can draw a grid between the texels.
 
 #include <QColor>
 #include <QImage>
@@ -9,6 +9,9 @@
 #include <QWidget>
 
 namespace korvale {
+
+// What shows through transparent texels.
+enum class Backdrop { kChecker, kBlack, kWhite };
 
 class CLevelCanvas : public QWidget {
     Q_OBJECT
@@ -19,12 +22,18 @@ class CLevelCanvas : public QWidget {
     static constexpr int kCheckerCell = 12;
     static constexpr QRgb kCheckerLight = 0xFFFFFFFFU;
     static constexpr QRgb kCheckerDark = 0xFFCCCCCCU;
+    // The grid between texels is drawn from this many screen pixels per texel up, in this colour
+    // (half-transparent grey, seen on dark and light texels alike).
+    static constexpr double kGridFromScale = 8.0;
+    static constexpr QRgb kGridColour = 0x80808080U;
 
     explicit CLevelCanvas(QWidget* parent = nullptr);
 
-    // The level at 1x (any format; kept premultiplied), the screen pixels per texel, and whether
-    // a checkerboard is drawn under it. The widget takes the scaled size.
-    void Show(const QImage& level, double scale, bool checker);
+    // The level at 1x (any format; kept premultiplied), the screen pixels per texel, and what is
+    // drawn under it. The widget takes the scaled size.
+    void Show(const QImage& level, double scale, Backdrop backdrop);
+    // The grid between texels, drawn when the scale reaches kGridFromScale.
+    void SetGrid(bool on);
     [[nodiscard]] double Scale() const { return scale_; }
     [[nodiscard]] QSize LevelSize() const { return level_.size(); }
 
@@ -32,6 +41,11 @@ class CLevelCanvas : public QWidget {
     [[nodiscard]] QPoint TexelAt(const QPoint& pos) const;
     // Paints the part rect (widget coordinates) of the canvas; painter's origin is the widget's.
     void PaintRect(QPainter& painter, const QRect& rect) const;
+    // Paints the part rect of a level (premultiplied ARGB32) drawn with its top left at origin:
+    // the backdrop, the texels that reach into rect, and the grid when asked for and the scale
+    // reaches kGridFromScale. The checkerboard's squares start at origin.
+    static void PaintLevel(QPainter& painter, const QPoint& origin, const QImage& level,
+                           double scale, Backdrop backdrop, bool grid, const QRect& rect);
     // The part rect of the canvas as an image of rect's size, painted as on screen.
     [[nodiscard]] QImage Render(const QRect& rect) const;
 
@@ -50,9 +64,9 @@ class CLevelCanvas : public QWidget {
 
   private:
     QImage level_;
-    QImage checker_;
     double scale_ = 1.0;
-    bool showChecker_ = true;
+    Backdrop backdrop_ = Backdrop::kChecker;
+    bool grid_ = false;
     int wheelDelta_ = 0;
 };
 

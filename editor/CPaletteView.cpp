@@ -46,12 +46,7 @@ QString CPaletteView::SwatchText(int index) const {
         return {};
     }
     const Rgba8& c = colours_[static_cast<std::size_t>(index)];
-    return QStringLiteral("index %1: R %2 G %3 B %4 A %5")
-        .arg(index)
-        .arg(c[0])
-        .arg(c[1])
-        .arg(c[2])
-        .arg(c[3]);
+    return tr("index %1: R %2 G %3 B %4 A %5").arg(index).arg(c[0]).arg(c[1]).arg(c[2]).arg(c[3]);
 }
 
 void CPaletteView::paintEvent(QPaintEvent*) {

@@ -1,32 +1,42 @@
 #include "CTextureViewer.h"
 
 #include <QAction>
-#include <QCheckBox>
+#include <QActionGroup>
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
 #include <QEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeySequence>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <QShortcut>
 #include <QSignalBlocker>
+#include <QSplitter>
 #include <QStackedWidget>
 #include <QStandardItemModel>
 #include <QStatusBar>
+#include <QToolBar>
+#include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
 
+#include "CChainView.h"
 #include "CFileDropTarget.h"
-#include "CLevelCanvas.h"
 #include "CPaletteView.h"
+#include "EditorSettings.h"
 #include "LevelExport.h"
 #include "LevelImage.h"
 #include "LocalPath.h"
@@ -39,37 +49,35 @@ namespace korvale {
 namespace {
 
 constexpr double kSameScale = 1e-9;
-const QString kPngFilter = QStringLiteral("PNG Images (*.png)");
 // How long the status bar says what an export wrote.
 constexpr int kNoticeMs = 8000;
+// The side panel's width, and the least the level's own area keeps beside it.
+constexpr int kSideWidth = 270;
+constexpr int kSideMinimum = 160;
+constexpr int kMainMinimum = 120;
+// Lines of the load report shown before it scrolls.
+constexpr int kReportLines = 6;
 
-// The text of the last load's report, in this one place.
-QString LastLoadReport(const CMip& mip) {
-    return QString::fromStdString(mip.loadReport.Summary());
+QString Tr(const char* text) {
+    return QCoreApplication::translate("korvale::CTextureViewer", text);
 }
 
 bool Palettised(const CBmap& level) {
     return KindOf(level.Type()) == PixelKind::kPalettised;
 }
 
-// A palettised level decodes through its own palette only in a set with one per level.
-bool OwnPalette(const CMip& mip, int slot) {
-    return mip.miptype == 2 && Palettised(mip.levels.at(static_cast<std::size_t>(slot)));
-}
-
+// The palette a level's pixels were read with (its own CMAP chunk, or the global palette the
+// loader copied for it), which is also the one it is drawn and exported with.
 const CCmap& LevelPalette(const CMip& mip, int slot) {
-    return OwnPalette(mip, slot) ? mip.levelPalettes.at(static_cast<std::size_t>(slot))
-                                 : mip.globalPalette;
+    return mip.levelPalettes.at(static_cast<std::size_t>(slot));
 }
 
 QString MipHeaderText(const CMip& mip) {
-    const QString palettes = mip.miptype == 2 ? QStringLiteral("a palette per level")
-                             : mip.miptype == 0 || mip.miptype == 1
-                                 ? QStringLiteral("one global palette")
-                                 : QStringLiteral("unknown");
-    return QStringLiteral(
-               "miptype %1 (%2)\nsize 2^%3 x 2^%4 = %5 x %6\nrepeat code %7 (h %8, v %9)\n"
-               "numimages %10\nlast load: %11")
+    const QString palettes = mip.miptype == 2                       ? Tr("a palette per level")
+                             : mip.miptype == 0 || mip.miptype == 1 ? Tr("one global palette")
+                                                                    : Tr("unknown");
+    return Tr("miptype %1 (%2)\nsize 2^%3 x 2^%4 = %5 x %6\nrepeat code %7 (h %8, v %9)\n"
+              "numimages %10")
         .arg(mip.miptype)
         .arg(palettes)
         .arg(mip.powerwidth)
@@ -79,8 +87,7 @@ QString MipHeaderText(const CMip& mip) {
         .arg(mip.RepeatCode())
         .arg(mip.hrepeat)
         .arg(mip.vrepeat)
-        .arg(mip.numimages)
-        .arg(LastLoadReport(mip));
+        .arg(mip.numimages);
 }
 
 // One row per filled slot: slot, size, pixel type and the palette the level decodes with.
@@ -88,11 +95,10 @@ std::vector<QStringList> LevelRows(const CMip& mip, const std::vector<int>& fill
     std::vector<QStringList> rows;
     for (const int k : filled) {
         const CBmap& level = mip.levels.at(static_cast<std::size_t>(k));
-        const QString uses = !Palettised(level)   ? QStringLiteral("none")
-                             : OwnPalette(mip, k) ? QStringLiteral("own")
-                                                  : QStringLiteral("global");
-        rows.push_back({QString::number(k),
-                        QStringLiteral("%1 x %2").arg(level.Width()).arg(level.Height()),
+        const QString uses = !Palettised(level) ? Tr("none")
+                             : mip.miptype == 2 ? Tr("own")
+                                                : Tr("global");
+        rows.push_back({QString::number(k), Tr("%1 x %2").arg(level.Width()).arg(level.Height()),
                         QString::fromStdString(PixelTypeName(level.Type())), uses});
     }
     return rows;
@@ -121,67 +127,228 @@ QLabel* Caption(const QString& text, QWidget* parent) {
     return label;
 }
 
+QString ViewName(ChannelView view) {
+    switch (view) {
+        case ChannelView::kColour:
+            return Tr("&Colour");
+        case ChannelView::kAlpha:
+            return Tr("&Alpha");
+        case ChannelView::kIndexGrey:
+            return Tr("&Index (grey)");
+        case ChannelView::kIndexPalette:
+            return Tr("Index (&palette)");
+    }
+    return {};
+}
+
+constexpr std::array<ChannelView, 4> kViews = {ChannelView::kColour, ChannelView::kAlpha,
+                                               ChannelView::kIndexGrey, ChannelView::kIndexPalette};
+
+QString ZoomText(int zoom) {
+    return Tr("%1x").arg(zoom);
+}
+
+QString Percent(double scale) {
+    return QString::number(std::lround(scale * 100.0)) + QLatin1Char('%');
+}
+
 }  // namespace
 
 CTextureViewer::CTextureViewer(const CMip& mip, DialogServices& services, QWidget* parent)
     : QMainWindow(parent, Qt::Window), mip_(mip), services_(services) {
-    setWindowTitle(QStringLiteral("Texture"));
     setObjectName(QStringLiteral("textureViewer"));
-    BuildMenu();
     BuildWidgets();
+    BuildMenus();
     auto* drops = new CFileDropTarget(this);
     drops->Watch(this);
     connect(drops, &CFileDropTarget::FileDropped, this, &CTextureViewer::FileDropped);
-    resize(900, 640);
-
-    auto shortcut = [this](const QKeySequence& keys, void (CTextureViewer::*zoom)()) {
-        auto* s = new QShortcut(keys, this);
-        connect(s, &QShortcut::activated, this, zoom);
-    };
-    shortcut(QKeySequence(Qt::CTRL | Qt::Key_Plus), &CTextureViewer::ZoomIn);
-    shortcut(QKeySequence(Qt::CTRL | Qt::Key_Equal), &CTextureViewer::ZoomIn);  // plus unshifted
-    shortcut(QKeySequence(Qt::CTRL | Qt::Key_Minus), &CTextureViewer::ZoomOut);
-    auto* fit = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_0), this);
-    connect(fit, &QShortcut::activated, this, [this] { SetZoom(kFit); });
+    resize(kDefaultWidth, kDefaultHeight);
+    UpdateTitle();
     Refresh();
 }
 
-void CTextureViewer::BuildMenu() {
-    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
-    import_ = file->addAction(QStringLiteral("&Import Image..."));
+void CTextureViewer::BuildMenus() {
+    fileMenu_ = menuBar()->addMenu(tr("&File"));
+    open_ = fileMenu_->addAction(tr("&Open..."));
+    open_->setShortcut(QKeySequence::Open);
+    connect(open_, &QAction::triggered, this, &CTextureViewer::ChooseAndOpen);
+    recent_ = fileMenu_->addMenu(tr("Open &Recent"));
+    recent_->setObjectName(QStringLiteral("recentMenu"));
+    connect(recent_, &QMenu::aboutToShow, this, &CTextureViewer::FillRecentMenu);
+    FillRecentMenu();
+    fileMenu_->addSeparator();
+    import_ = fileMenu_->addAction(tr("&Import Image..."));
     import_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
     connect(import_, &QAction::triggered, this, &CTextureViewer::ImportRequested);
-    file->addSeparator();
-    exportLevel_ = file->addAction(QStringLiteral("Export &Level..."));
+    exportLevel_ = fileMenu_->addAction(tr("Export &Level..."));
     exportLevel_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
     connect(exportLevel_, &QAction::triggered, this, &CTextureViewer::ExportLevel);
-    exportAll_ = file->addAction(QStringLiteral("Export &All Levels..."));
+    exportAll_ = fileMenu_->addAction(tr("Export &All Levels..."));
     exportAll_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
     connect(exportAll_, &QAction::triggered, this, &CTextureViewer::ExportAllLevels);
-    file->addSeparator();
-    QAction* close = file->addAction(QStringLiteral("&Close"));
+    fileMenu_->addSeparator();
+    editExternally_ = fileMenu_->addAction(tr("E&dit Level Externally..."));
+    editExternally_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_X));
+    connect(editExternally_, &QAction::triggered, this, [this] {
+        if (ShowsTexture()) {
+            emit EditExternallyRequested(state_.slot);
+        }
+    });
+    rebuildPalette_ = fileMenu_->addAction(tr("Re&build Palette From Edits"));
+    rebuildPalette_->setCheckable(true);
+    rebuildPalette_->setToolTip(
+        tr("An edited palettised level gets a new palette made from the picture, instead of "
+           "having its colours matched to the palette it has"));
+    connect(rebuildPalette_, &QAction::toggled, this, &CTextureViewer::RebuildPaletteToggled);
+    fileMenu_->addSeparator();
+    QAction* close = fileMenu_->addAction(tr("&Close"));
     close->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_W));
     connect(close, &QAction::triggered, this, &QWidget::close);
+
+    QMenu* edit = menuBar()->addMenu(tr("&Edit"));
+    copy_ = edit->addAction(tr("&Copy Level"));
+    copy_->setShortcut(QKeySequence::Copy);
+    connect(copy_, &QAction::triggered, this, &CTextureViewer::CopyLevel);
+
+    BuildViewMenu();
+}
+
+void CTextureViewer::BuildViewMenu() {
+    viewMenu_ = menuBar()->addMenu(tr("&View"));
+    chainAction_ = viewMenu_->addAction(tr("All Levels &Side by Side"));
+    chainAction_->setCheckable(true);
+    chainAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    connect(chainAction_, &QAction::toggled, this, &CTextureViewer::SetChain);
+    viewMenu_->addSeparator();
+
+    views_ = new QActionGroup(this);
+    for (std::size_t i = 0; i < kViews.size(); ++i) {
+        QAction* action = viewMenu_->addAction(ViewName(kViews[i]));
+        action->setCheckable(true);
+        action->setData(static_cast<int>(kViews[i]));
+        action->setShortcut(QKeySequence(Qt::ALT | static_cast<Qt::Key>(Qt::Key_1 + i)));
+        views_->addAction(action);
+    }
+    connect(views_, &QActionGroup::triggered, this,
+            [this](QAction* action) { SetView(static_cast<ChannelView>(action->data().toInt())); });
+    viewMenu_->addSeparator();
+
+    QAction* in = viewMenu_->addAction(tr("Zoom &In"));
+    // Ctrl and the plus key, shifted or not.
+    in->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)});
+    connect(in, &QAction::triggered, this, &CTextureViewer::ZoomIn);
+    QAction* out = viewMenu_->addAction(tr("Zoom &Out"));
+    out->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Minus));
+    connect(out, &QAction::triggered, this, &CTextureViewer::ZoomOut);
+    zooms_ = new QActionGroup(this);
+    QAction* fit = viewMenu_->addAction(tr("&Fit to Window"));
+    fit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_0));
+    fit->setData(kFit);
+    for (const int step : kZoomSteps) {
+        QAction* action = viewMenu_->addAction(ZoomText(step));
+        action->setData(step);
+        // Ctrl and the step's own digit where it has one.
+        if (step < 10) {
+            action->setShortcut(QKeySequence(Qt::CTRL | static_cast<Qt::Key>(Qt::Key_0 + step)));
+        }
+    }
+    for (QAction* action : viewMenu_->actions()) {
+        if (action == fit || (action->data().isValid() && action->actionGroup() == nullptr &&
+                              action != chainAction_ && action->data().toInt() > 0)) {
+            action->setCheckable(true);
+            zooms_->addAction(action);
+        }
+    }
+    connect(zooms_, &QActionGroup::triggered, this, [this](QAction* action) {
+        const QPoint middle = ScrollArea()->viewport()->rect().center();
+        ZoomKeeping(action->data().toInt(), middle);
+    });
+    viewMenu_->addSeparator();
+
+    checkerAction_ = viewMenu_->addAction(tr("Alpha over &Background"));
+    checkerAction_->setCheckable(true);
+    checkerAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
+    connect(checkerAction_, &QAction::toggled, this, &CTextureViewer::SetChecker);
+    QMenu* backdrop = viewMenu_->addMenu(tr("Bac&kground"));
+    backdrops_ = new QActionGroup(this);
+    const std::array<std::pair<QString, Backdrop>, 3> backdrops = {
+        {{tr("&Checkerboard"), Backdrop::kChecker},
+         {tr("&Black"), Backdrop::kBlack},
+         {tr("&White"), Backdrop::kWhite}}};
+    for (const auto& [name, kind] : backdrops) {
+        QAction* action = backdrop->addAction(name);
+        action->setCheckable(true);
+        action->setData(static_cast<int>(kind));
+        backdrops_->addAction(action);
+    }
+    connect(backdrops_, &QActionGroup::triggered, this, [this](QAction* action) {
+        SetBackdrop(static_cast<Backdrop>(action->data().toInt()));
+    });
+    gridAction_ = viewMenu_->addAction(tr("Pixel &Grid (from 8x)"));
+    gridAction_->setCheckable(true);
+    gridAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
+    connect(gridAction_, &QAction::toggled, this, &CTextureViewer::SetGrid);
+    viewMenu_->addSeparator();
+    QAction* next = viewMenu_->addAction(tr("Highlight &Next Palette Colour"));
+    next->setShortcut(QKeySequence(Qt::Key_BracketRight));
+    connect(next, &QAction::triggered, this, &CTextureViewer::HighlightNext);
+    QAction* previous = viewMenu_->addAction(tr("Highlight &Previous Palette Colour"));
+    previous->setShortcut(QKeySequence(Qt::Key_BracketLeft));
+    connect(previous, &QAction::triggered, this, &CTextureViewer::HighlightPrevious);
+
+    // The tool bar offers the choices used most, next to the menu.
+    auto* tools = addToolBar(tr("View"));
+    tools->setObjectName(QStringLiteral("viewToolBar"));
+    tools->setMovable(false);
+    tools->addWidget(new QLabel(tr("View:"), tools));
+    tools->addWidget(view_);
+    tools->addAction(checkerAction_);
+    tools->addSeparator();
+    tools->addWidget(new QLabel(tr("Zoom:"), tools));
+    tools->addWidget(zoom_);
+    tools->addSeparator();
+    tools->addAction(chainAction_);
 }
 
 void CTextureViewer::BuildWidgets() {
     pages_ = new QStackedWidget(this);
     setCentralWidget(pages_);
-    empty_ = new QLabel(QStringLiteral("No texture loaded"), pages_);
-    empty_->setObjectName(QStringLiteral("noTexture"));
-    empty_->setAlignment(Qt::AlignCenter);
-    pages_->addWidget(empty_);
-    content_ = new QWidget(pages_);
-    pages_->addWidget(content_);
 
-    auto* side = new QWidget(content_);
-    side->setFixedWidth(270);
+    empty_ = new QWidget(pages_);
+    auto* emptyLayout = new QVBoxLayout(empty_);
+    emptyLayout->addStretch(1);
+    auto* nothing = new QLabel(tr("No texture loaded"), empty_);
+    nothing->setObjectName(QStringLiteral("noTexture"));
+    nothing->setAlignment(Qt::AlignCenter);
+    emptyLayout->addWidget(nothing);
+    emptyReport_ = new QLabel(empty_);
+    emptyReport_->setObjectName(QStringLiteral("emptyReport"));
+    emptyReport_->setAlignment(Qt::AlignCenter);
+    emptyReport_->setWordWrap(true);
+    emptyReport_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    emptyLayout->addWidget(emptyReport_);
+    emptyLayout->addStretch(1);
+    pages_->addWidget(empty_);
+
+    content_ = new QSplitter(Qt::Horizontal, pages_);
+    content_->setObjectName(QStringLiteral("content"));
+    pages_->addWidget(content_);
+    auto* splitter = static_cast<QSplitter*>(content_);
+
+    // The side panel scrolls when the window is too short for it.
+    auto* sideScroll = new QScrollArea(splitter);
+    sideScroll->setObjectName(QStringLiteral("sidePanel"));
+    sideScroll->setWidgetResizable(true);
+    sideScroll->setFrameShape(QFrame::NoFrame);
+    sideScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    sideScroll->setMinimumWidth(kSideMinimum);
+    auto* side = new QWidget(sideScroll);
     auto* sideLayout = new QVBoxLayout(side);
-    sideLayout->setContentsMargins(0, 0, 0, 0);
-    sideLayout->addWidget(Caption(QStringLiteral("Levels"), side));
+    sideLayout->setContentsMargins(0, 0, 4, 0);
+    sideLayout->addWidget(Caption(tr("Levels"), side));
     levels_ = new QTreeWidget(side);
-    levels_->setHeaderLabels({QStringLiteral("Slot"), QStringLiteral("Size"),
-                              QStringLiteral("Type"), QStringLiteral("Palette")});
+    levels_->setHeaderLabels({tr("Slot"), tr("Size"), tr("Type"), tr("Palette")});
     levels_->setRootIsDecorated(false);
     levels_->setUniformRowHeights(true);
     levels_->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
@@ -194,17 +361,45 @@ void CTextureViewer::BuildWidgets() {
         }
     });
 
-    sideLayout->addWidget(Caption(QStringLiteral("Header"), side));
+    sideLayout->addWidget(Caption(tr("Header"), side));
     header_ = new QLabel(side);
+    header_->setObjectName(QStringLiteral("header"));
     header_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     header_->setWordWrap(true);
     header_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     sideLayout->addWidget(header_);
 
+    // The load report in a section of its own that scrolls (a file cut short early lists
+    // every level it lost) and folds away.
+    reportToggle_ = new QToolButton(side);
+    reportToggle_->setObjectName(QStringLiteral("reportToggle"));
+    reportToggle_->setText(tr("Last load"));
+    reportToggle_->setCheckable(true);
+    reportToggle_->setChecked(true);
+    reportToggle_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    reportToggle_->setAutoRaise(true);
+    QFont bold = reportToggle_->font();
+    bold.setBold(true);
+    reportToggle_->setFont(bold);
+    // First in the panel, so a short window still shows what the last load found.
+    sideLayout->insertWidget(0, reportToggle_);
+    report_ = new QPlainTextEdit(side);
+    report_->setObjectName(QStringLiteral("loadReport"));
+    report_->setReadOnly(true);
+    report_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    report_->setFixedHeight(report_->fontMetrics().lineSpacing() * kReportLines +
+                            2 * report_->frameWidth() + 8);
+    sideLayout->insertWidget(1, report_);
+    connect(reportToggle_, &QToolButton::toggled, this, [this](bool open) {
+        report_->setVisible(open);
+        reportToggle_->setArrowType(open ? Qt::DownArrow : Qt::RightArrow);
+    });
+    reportToggle_->setArrowType(Qt::DownArrow);
+
     paletteBox_ = new QWidget(side);
     auto* paletteLayout = new QVBoxLayout(paletteBox_);
     paletteLayout->setContentsMargins(0, 0, 0, 0);
-    paletteLayout->addWidget(Caption(QStringLiteral("Palette"), paletteBox_));
+    paletteLayout->addWidget(Caption(tr("Palette"), paletteBox_));
     palette_ = new CPaletteView(paletteBox_);
     paletteLayout->addWidget(palette_);
     swatchText_ = new QLabel(paletteBox_);
@@ -212,61 +407,150 @@ void CTextureViewer::BuildWidgets() {
     sideLayout->addWidget(paletteBox_);
     sideLayout->addStretch(1);
     connect(palette_, &CPaletteView::SwatchHovered, this, &CTextureViewer::SetHighlight);
+    sideScroll->setWidget(side);
 
-    auto* controls = new QHBoxLayout;
-    controls->addWidget(new QLabel(QStringLiteral("View:"), content_));
-    view_ = new QComboBox(content_);
-    view_->addItems({QStringLiteral("Colour"), QStringLiteral("Alpha"),
-                     QStringLiteral("Index (grey)"), QStringLiteral("Index (palette)")});
-    controls->addWidget(view_);
+    view_ = new QComboBox(this);
+    view_->setObjectName(QStringLiteral("viewBox"));
+    for (const ChannelView view : kViews) {
+        view_->addItem(ViewName(view).remove(QLatin1Char('&')));
+    }
     connect(view_, &QComboBox::activated, this,
             [this](int index) { SetView(static_cast<ChannelView>(index)); });
-    checker_ = new QCheckBox(QStringLiteral("Alpha over checkerboard"), content_);
-    controls->addWidget(checker_);
-    connect(checker_, &QCheckBox::toggled, this, &CTextureViewer::SetChecker);
-    controls->addSpacing(12);
-    controls->addWidget(new QLabel(QStringLiteral("Zoom:"), content_));
-    zoom_ = new QComboBox(content_);
+    zoom_ = new QComboBox(this);
+    zoom_->setObjectName(QStringLiteral("zoomBox"));
     for (const int step : kZoomSteps) {
-        zoom_->addItem(QStringLiteral("%1x").arg(step), step);
+        zoom_->addItem(ZoomText(step), step);
     }
-    zoom_->addItem(QStringLiteral("Fit"), kFit);
-    zoom_->setToolTip(QStringLiteral("Ctrl+plus, Ctrl+minus, Ctrl+0 to fit; Ctrl+wheel"));
-    controls->addWidget(zoom_);
-    connect(zoom_, &QComboBox::activated, this,
-            [this](int index) { SetZoom(zoom_->itemData(index).toInt()); });
-    controls->addStretch(1);
+    zoom_->addItem(tr("Fit"), kFit);
+    zoom_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    zoom_->setMinimumContentsLength(9);  // "Fit (100%)"
+    zoom_->setToolTip(tr("Ctrl+plus, Ctrl+minus, Ctrl+0 to fit; Ctrl+wheel"));
+    connect(zoom_, &QComboBox::activated, this, [this](int index) {
+        ZoomKeeping(zoom_->itemData(index).toInt(), ScrollArea()->viewport()->rect().center());
+    });
 
-    scroll_ = new QScrollArea(content_);
+    mainPages_ = new QStackedWidget(splitter);
+    mainPages_->setMinimumWidth(kMainMinimum);
+    scroll_ = new QScrollArea(mainPages_);
+    scroll_->setObjectName(QStringLiteral("levelScroll"));
     scroll_->setBackgroundRole(QPalette::Dark);
     scroll_->setAlignment(Qt::AlignCenter);
     scroll_->setWidgetResizable(false);
     canvas_ = new CLevelCanvas;
     scroll_->setWidget(canvas_);
     scroll_->viewport()->installEventFilter(this);
-    connect(canvas_, &CLevelCanvas::TexelHovered, this, &CTextureViewer::ShowPixel);
+    canvas_->installEventFilter(this);
     connect(canvas_, &CLevelCanvas::ZoomRequested, this, &CTextureViewer::ZoomAround);
+    mainPages_->addWidget(scroll_);
 
-    auto* right = new QVBoxLayout;
-    right->addLayout(controls);
-    right->addWidget(scroll_, 1);
-    auto* layout = new QHBoxLayout(content_);
-    layout->addWidget(side);
-    layout->addLayout(right, 1);
+    chainScroll_ = new QScrollArea(mainPages_);
+    chainScroll_->setObjectName(QStringLiteral("chainScroll"));
+    chainScroll_->setAlignment(Qt::AlignCenter);
+    chainScroll_->setWidgetResizable(false);
+    chain_ = new CChainView;
+    chain_->setObjectName(QStringLiteral("chainView"));
+    chainScroll_->setWidget(chain_);
+    chainScroll_->viewport()->installEventFilter(this);
+    chain_->installEventFilter(this);
+    connect(chain_, &CChainView::SlotClicked, this, &CTextureViewer::SelectSlot);
+    mainPages_->addWidget(chainScroll_);
+
+    for (QScrollArea* area : {scroll_, chainScroll_}) {
+        connect(area->horizontalScrollBar(), &QScrollBar::valueChanged, this,
+                &CTextureViewer::UpdateReadout);
+        connect(area->verticalScrollBar(), &QScrollBar::valueChanged, this,
+                &CTextureViewer::UpdateReadout);
+    }
+
+    splitter->addWidget(sideScroll);
+    splitter->addWidget(mainPages_);
+    splitter->setStretchFactor(0, 0);
+    splitter->setStretchFactor(1, 1);
+    splitter->setCollapsible(0, false);
+    splitter->setCollapsible(1, false);
+    splitter->setSizes({kSideWidth, kDefaultWidth - kSideWidth});
 
     readout_ = new QLabel(this);
+    readout_->setObjectName(QStringLiteral("readout"));
+    // A long read-out is cut off rather than widening the window.
+    readout_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     statusBar()->addWidget(readout_, 1);
+}
+
+void CTextureViewer::FillRecentMenu() {
+    recent_->clear();
+    const QStringList files = RecentFiles();
+    for (const QString& file : files) {
+        QAction* action = recent_->addAction(QDir::toNativeSeparators(file));
+        connect(action, &QAction::triggered, this, [this, file] { emit OpenRequested(file); });
+    }
+    if (files.isEmpty()) {
+        recent_->addAction(tr("No recent files"))->setEnabled(false);
+        return;
+    }
+    recent_->addSeparator();
+    QAction* clear = recent_->addAction(tr("&Clear List"));
+    connect(clear, &QAction::triggered, this, [] { ClearRecentFiles(); });
+}
+
+void CTextureViewer::ChooseAndOpen() {
+    const auto path = services_.ChooseFile(
+        this, FileRequest{tr("Open Texture"), tr("Textures (*.mip *.srb *.png);;All files (*)"),
+                          QString(), false});
+    if (path) {
+        emit OpenRequested(*path);
+    }
+}
+
+void CTextureViewer::SetSource(const Source& source) {
+    source_ = source;
+    UpdateTitle();
+    Refresh();
+}
+
+void CTextureViewer::SetChanged(bool changed) {
+    setWindowModified(changed);
+}
+
+void CTextureViewer::UpdateTitle() {
+    // "[*]" is where Qt puts the mark of a changed set.
+    if (mip_.FilledSlots().empty() || source_.shown.isEmpty()) {
+        setWindowTitle(tr("Texture") + QStringLiteral("[*]"));
+    } else {
+        setWindowTitle(tr("%1[*] \u2014 Texture").arg(source_.shown));
+    }
+}
+
+QString CTextureViewer::ReportText() const {
+    if (source_.lastLoad.isEmpty()) {
+        return QString::fromStdString(mip_.loadReport.Summary());
+    }
+    QString text = source_.lastLoadFailed ? tr("Last load failed: '%1'").arg(source_.lastLoad)
+                                          : tr("Last load: '%1'").arg(source_.lastLoad);
+    text += QLatin1Char('\n') + QString::fromStdString(mip_.loadReport.Summary());
+    if (source_.lastLoadFailed && !mip_.FilledSlots().empty() && !source_.shown.isEmpty()) {
+        text += QLatin1Char('\n') + tr("Still shown: %1").arg(source_.shown);
+    }
+    return text;
 }
 
 void CTextureViewer::Refresh() {
     const std::vector<int> filled = mip_.FilledSlots();
-    exportLevel_->setEnabled(!filled.empty());
-    exportAll_->setEnabled(!filled.empty());
+    for (QAction* action : {exportLevel_, exportAll_, editExternally_, copy_}) {
+        if (action != nullptr) {
+            action->setEnabled(!filled.empty());
+        }
+    }
+    UpdateTitle();
+    const QString report = ReportText();
+    const bool damaged = !mip_.loadReport.Clean();
     if (filled.empty()) {
         pages_->setCurrentWidget(empty_);
         statusBar()->hide();
         shown_ = Image();
-        canvas_->Show(QImage(), 1.0, state_.checker);
+        canvas_->Show(QImage(), 1.0, state_.backdrop);
+        // Only a load has something to say here; an empty window before any load says nothing.
+        emptyReport_->setText(source_.lastLoad.isEmpty() && !damaged ? QString() : report);
         readout_->clear();
         return;
     }
@@ -277,7 +561,6 @@ void CTextureViewer::Refresh() {
     }
     const int slot = state_.slot;
     const CBmap& level = mip_.levels.at(static_cast<std::size_t>(slot));
-    const CCmap& palette = LevelPalette(mip_, slot);
 
     {
         // Rebuilt only when the rows change: a click on the list lands here while the list is
@@ -295,8 +578,12 @@ void CTextureViewer::Refresh() {
         levels_->setCurrentItem(levels_->topLevelItem(static_cast<int>(at)));
     }
     header_->setText(MipHeaderText(mip_));
+    if (report_->toPlainText() != report) {
+        report_->setPlainText(report);
+    }
+    reportToggle_->setText(damaged ? tr("Last load: damage found") : tr("Last load"));
 
-    shown_ = LevelToImage(level, palette);
+    shown_ = LevelToImage(level, LevelPalette(mip_, slot));
     const bool palettised = Palettised(level);
     const int highlight = palettised ? state_.highlight : -1;
     paletteBox_->setVisible(palettised);
@@ -305,41 +592,153 @@ void CTextureViewer::Refresh() {
 
     const ChannelView view =
         ViewFits(state_.view, level.Type()) ? state_.view : ChannelView::kColour;
+    ShowState(level.Type());
+    if (state_.chain) {
+        mainPages_->setCurrentWidget(chainScroll_);
+        ShowChain(filled, view);
+    } else {
+        mainPages_->setCurrentWidget(scroll_);
+        ShowLevel(level, view);
+    }
+    UpdateReadout();
+}
+
+void CTextureViewer::ShowLevel(const CBmap& level, ChannelView view) {
+    const bool alpha = state_.checker && view == ChannelView::kColour;
+    const int highlight = Palettised(level) ? state_.highlight : -1;
+    canvas_->SetGrid(state_.grid);
+    canvas_->Show(ShownToQImage(shown_, view, LevelPaint{alpha, highlight}), Scale(),
+                  alpha ? state_.backdrop : Backdrop::kBlack);
+    for (Image& image : chainShown_) {
+        image = Image();
+    }
+}
+
+void CTextureViewer::ShowChain(const std::vector<int>& filled, ChannelView view) {
+    const bool alpha = state_.checker && view == ChannelView::kColour;
+    std::vector<CChainView::Level> levels;
+    for (const int k : filled) {
+        const CBmap& level = mip_.levels.at(static_cast<std::size_t>(k));
+        Image& image = chainShown_.at(static_cast<std::size_t>(k));
+        image = k == state_.slot ? shown_ : LevelToImage(level, LevelPalette(mip_, k));
+        const ChannelView fits = ViewFits(view, level.Type()) ? view : ChannelView::kColour;
+        const int highlight = Palettised(level) ? state_.highlight : -1;
+        levels.push_back({k, ShownToQImage(image, fits, LevelPaint{alpha, highlight})});
+    }
+    chain_->Show(std::move(levels), Scale(), alpha ? state_.backdrop : Backdrop::kBlack,
+                 state_.grid, state_.slot);
+}
+
+void CTextureViewer::ShowState(int type) {
+    const ChannelView view = ViewFits(state_.view, type) ? state_.view : ChannelView::kColour;
     {
         const QSignalBlocker block(view_);
         if (auto* model = qobject_cast<QStandardItemModel*>(view_->model())) {
             for (int i = 0; i < model->rowCount(); ++i) {
-                model->item(i)->setEnabled(ViewFits(static_cast<ChannelView>(i), level.Type()));
+                model->item(i)->setEnabled(ViewFits(static_cast<ChannelView>(i), type));
             }
         }
         view_->setCurrentIndex(static_cast<int>(view));
     }
-    {
-        const QSignalBlocker block(checker_);
-        checker_->setChecked(state_.checker);
-        checker_->setEnabled(view == ChannelView::kColour);
+    for (QAction* action : views_->actions()) {
+        const auto kind = static_cast<ChannelView>(action->data().toInt());
+        const QSignalBlocker block(action);
+        action->setEnabled(ViewFits(kind, type));
+        action->setChecked(kind == view);
+    }
+    const auto check = [](QAction* action, bool on, bool enabled = true) {
+        const QSignalBlocker block(action);
+        action->setChecked(on);
+        action->setEnabled(enabled);
+    };
+    check(checkerAction_, state_.checker, view == ChannelView::kColour);
+    check(gridAction_, state_.grid);
+    check(chainAction_, state_.chain);
+    for (QAction* action : backdrops_->actions()) {
+        check(action, static_cast<Backdrop>(action->data().toInt()) == state_.backdrop);
+    }
+    for (QAction* action : zooms_->actions()) {
+        check(action, action->data().toInt() == state_.zoom);
     }
     {
         const QSignalBlocker block(zoom_);
+        const int fit = zoom_->findData(kFit);
+        zoom_->setItemText(fit,
+                           state_.zoom == kFit ? tr("Fit (%1)").arg(Percent(Scale())) : tr("Fit"));
         zoom_->setCurrentIndex(zoom_->findData(state_.zoom));
     }
-    const bool alpha = state_.checker && view == ChannelView::kColour;
-    canvas_->Show(ShownToQImage(shown_, view, LevelPaint{alpha, highlight}), Scale(), alpha);
-    ShowPixel(hoveredTexel_);
 }
 
-void CTextureViewer::ShowPixel(QPoint texel) {
-    hoveredTexel_ = texel;
-    if (!ShowsTexture()) {
+void CTextureViewer::UpdateReadout() {
+    if (!ShowsTexture() || !mouseOver_) {
         readout_->clear();
         return;
     }
+    QScrollArea* area = ScrollArea();
+    if (!area->viewport()->rect().contains(area->viewport()->mapFromGlobal(mouse_))) {
+        readout_->clear();
+        return;
+    }
+    if (state_.chain) {
+        const auto [slot, texel] = chain_->LevelAt(chain_->mapFromGlobal(mouse_));
+        if (slot < 0) {
+            readout_->clear();
+            return;
+        }
+        const auto k = static_cast<std::size_t>(slot);
+        readout_->setText(tr("slot %1, ").arg(slot) +
+                          PixelReadout(mip_.levels.at(k), chainShown_.at(k), texel.x(), texel.y()));
+        return;
+    }
+    const QPoint texel = canvas_->TexelAt(canvas_->mapFromGlobal(mouse_));
     const CBmap& level = mip_.levels.at(static_cast<std::size_t>(state_.slot));
     readout_->setText(PixelReadout(level, shown_, texel.x(), texel.y()));
 }
 
+void CTextureViewer::ShowNewSet() {
+    const std::vector<int> filled = mip_.FilledSlots();
+    if (!filled.empty()) {
+        const bool kept = std::find(filled.begin(), filled.end(), userSlot_) != filled.end();
+        state_.slot = kept ? userSlot_ : filled.front();
+        // The size the view gets once the new set is shown decides the zoom.
+        Refresh();
+        state_.zoom = AutoZoom(ContentSize());
+    }
+    Refresh();
+    for (QScrollArea* area : {scroll_, chainScroll_}) {
+        area->horizontalScrollBar()->setValue(0);
+        area->verticalScrollBar()->setValue(0);
+    }
+}
+
+QSize CTextureViewer::ContentSize() const {
+    if (state_.chain) {
+        return chain_->NaturalSize();
+    }
+    if (!ShowsTexture()) {
+        return {};
+    }
+    const CBmap& level = mip_.levels.at(static_cast<std::size_t>(state_.slot));
+    return {level.Width(), level.Height()};
+}
+
+int CTextureViewer::AutoZoom(QSize content) const {
+    const QSize room = ScrollArea()->maximumViewportSize();
+    if (content.isEmpty() || content.width() > room.width() || content.height() > room.height()) {
+        return kFit;
+    }
+    int best = kZoomSteps.front();
+    for (const int step : kZoomSteps) {
+        if (content.width() * step <= room.width() && content.height() * step <= room.height()) {
+            best = step;
+        }
+    }
+    return best;
+}
+
 void CTextureViewer::SelectSlot(int slot) {
     state_.slot = slot;
+    userSlot_ = slot;
     Refresh();
 }
 
@@ -353,9 +752,33 @@ void CTextureViewer::SetChecker(bool on) {
     Refresh();
 }
 
+void CTextureViewer::SetBackdrop(Backdrop backdrop) {
+    state_.backdrop = backdrop;
+    Refresh();
+}
+
+void CTextureViewer::SetGrid(bool on) {
+    state_.grid = on;
+    Refresh();
+}
+
+void CTextureViewer::SetChain(bool on) {
+    state_.chain = on;
+    Refresh();
+}
+
 void CTextureViewer::SetHighlight(int index) {
     state_.highlight = index;
     Refresh();
+}
+
+void CTextureViewer::HighlightNext() {
+    // -1 (none), 0, 1, ..., 15, and round again.
+    SetHighlight(state_.highlight >= CCmap::kEntries - 1 ? -1 : state_.highlight + 1);
+}
+
+void CTextureViewer::HighlightPrevious() {
+    SetHighlight(state_.highlight < 0 ? CCmap::kEntries - 1 : state_.highlight - 1);
 }
 
 void CTextureViewer::SetZoom(int zoom) {
@@ -365,31 +788,57 @@ void CTextureViewer::SetZoom(int zoom) {
     Refresh();
 }
 
+int CTextureViewer::StepFrom(double scale, int direction) const {
+    if (direction > 0) {
+        const auto* next = std::find_if(kZoomSteps.begin(), kZoomSteps.end(),
+                                        [scale](int step) { return step > scale + kSameScale; });
+        return next != kZoomSteps.end() ? *next : kZoomSteps.back();
+    }
+    const auto next = std::find_if(kZoomSteps.rbegin(), kZoomSteps.rend(),
+                                   [scale](int step) { return step < scale - kSameScale; });
+    return next != kZoomSteps.rend() ? *next : kZoomSteps.front();
+}
+
 void CTextureViewer::ZoomIn() {
-    const double scale = Scale();
-    const auto* next = std::find_if(kZoomSteps.begin(), kZoomSteps.end(),
-                                    [scale](int step) { return step > scale + kSameScale; });
-    SetZoom(next != kZoomSteps.end() ? *next : kZoomSteps.back());
+    ZoomKeeping(StepFrom(Scale(), 1), ScrollArea()->viewport()->rect().center());
 }
 
 void CTextureViewer::ZoomOut() {
-    const double scale = Scale();
-    const auto next = std::find_if(kZoomSteps.rbegin(), kZoomSteps.rend(),
-                                   [scale](int step) { return step < scale - kSameScale; });
-    SetZoom(next != kZoomSteps.rend() ? *next : kZoomSteps.front());
+    ZoomKeeping(StepFrom(Scale(), -1), ScrollArea()->viewport()->rect().center());
+}
+
+void CTextureViewer::ZoomKeeping(int zoom, QPoint viewportPos) {
+    QScrollArea* area = ScrollArea();
+    QWidget* shown = area->widget();
+    const double before = Scale();
+    // The point under the middle of the screen pixel, in texels, lands in the same pixel.
+    const QPointF at =
+        (QPointF(shown->mapFrom(area->viewport(), viewportPos)) + QPointF(0.5, 0.5)) / before;
+    SetZoom(zoom);
+    const double after = Scale();
+    area->horizontalScrollBar()->setValue(static_cast<int>(std::floor(at.x() * after)) -
+                                          viewportPos.x());
+    area->verticalScrollBar()->setValue(static_cast<int>(std::floor(at.y() * after)) -
+                                        viewportPos.y());
+    UpdateReadout();
 }
 
 void CTextureViewer::ZoomAround(int steps, QPointF texel, QPoint where) {
     // The texel under the mouse stays under it.
     const QPoint inViewport = canvas_->mapTo(scroll_->viewport(), where);
+    int zoom = state_.zoom;
+    double scale = Scale();
     for (int i = 0; i < std::abs(steps); ++i) {
-        steps > 0 ? ZoomIn() : ZoomOut();
+        zoom = StepFrom(scale, steps > 0 ? 1 : -1);
+        scale = zoom;
     }
-    const double scale = Scale();
+    SetZoom(zoom);
+    scale = Scale();
     scroll_->horizontalScrollBar()->setValue(static_cast<int>(std::lround(texel.x() * scale)) -
                                              inViewport.x());
     scroll_->verticalScrollBar()->setValue(static_cast<int>(std::lround(texel.y() * scale)) -
                                            inViewport.y());
+    UpdateReadout();
 }
 
 void CTextureViewer::SetTextureName(const QString& base) {
@@ -401,7 +850,7 @@ bool CTextureViewer::WriteLevel(int slot, const QString& path) {
     std::string error;
     if (!EncodeLevelPng(mip_, slot, LevelView::kFullScale, png, error) ||
         !WriteFileBytes(LocalPath(path), png, error)) {
-        services_.ShowMessage(this, QStringLiteral("The level could not be written to '%1': %2.")
+        services_.ShowMessage(this, tr("The level could not be written to '%1': %2.")
                                         .arg(path, QString::fromStdString(error)));
         return false;
     }
@@ -415,14 +864,12 @@ void CTextureViewer::ExportLevel() {
     const CBmap& level = mip_.levels.at(static_cast<std::size_t>(state_.slot));
     const QString name = FromLocalPath(LevelFileName(LocalPath(textureName_), level));
     const auto path =
-        services_.ChooseFile(this, FileRequest{QStringLiteral("Export Level..."), kPngFilter,
+        services_.ChooseFile(this, FileRequest{tr("Export Level..."), tr("PNG Images (*.png)"),
                                                QStringLiteral("png"), true, name});
     if (path && WriteLevel(state_.slot, *path)) {
-        statusBar()->showMessage(QStringLiteral("Level %1 x %2 written to '%3'")
-                                     .arg(level.Width())
-                                     .arg(level.Height())
-                                     .arg(*path),
-                                 kNoticeMs);
+        statusBar()->showMessage(
+            tr("Level %1 x %2 written to '%3'").arg(level.Width()).arg(level.Height()).arg(*path),
+            kNoticeMs);
     }
 }
 
@@ -431,8 +878,7 @@ void CTextureViewer::ExportAllLevels() {
     if (filled.empty()) {
         return;
     }
-    const auto folder =
-        services_.ChooseFolder(this, QStringLiteral("Export All Levels into Folder"));
+    const auto folder = services_.ChooseFolder(this, tr("Export All Levels into Folder"));
     if (!folder) {
         return;
     }
@@ -451,11 +897,10 @@ void CTextureViewer::ExportAllLevels() {
     if (!existing.isEmpty() &&
         !services_.Ask(
             this,
-            QStringLiteral("%1 already in '%2': %3.\n\nReplace %4?")
-                .arg(existing.size() == 1 ? QStringLiteral("One file is")
-                                          : QStringLiteral("%1 files are").arg(existing.size()),
-                     *folder, existing.join(QStringLiteral(", ")),
-                     existing.size() == 1 ? QStringLiteral("it") : QStringLiteral("them")))) {
+            (existing.size() == 1
+                 ? tr("One file is already in '%1': %2.\n\nReplace it?")
+                 : tr("%1 files are already in '%2': %3.\n\nReplace them?").arg(existing.size()))
+                .arg(*folder, existing.join(QStringLiteral(", "))))) {
         return;
     }
     for (std::size_t i = 0; i < filled.size(); ++i) {
@@ -463,31 +908,48 @@ void CTextureViewer::ExportAllLevels() {
             return;  // the rest would most likely fail for the same reason
         }
     }
-    statusBar()->showMessage(
-        QStringLiteral("%1 %2 written to '%3'")
-            .arg(filled.size())
-            .arg(filled.size() == 1 ? QStringLiteral("level") : QStringLiteral("levels"), *folder),
-        kNoticeMs);
+    statusBar()->showMessage(filled.size() == 1
+                                 ? tr("1 level written to '%1'").arg(*folder)
+                                 : tr("%1 levels written to '%2'").arg(filled.size()).arg(*folder),
+                             kNoticeMs);
+}
+
+void CTextureViewer::CopyLevel() {
+    if (!ShowsTexture()) {
+        return;
+    }
+    const CBmap& level = mip_.levels.at(static_cast<std::size_t>(state_.slot));
+    QApplication::clipboard()->setImage(
+        LevelToQImage(level, LevelPalette(mip_, state_.slot), ChannelView::kColour));
+    statusBar()->showMessage(tr("Level %1 x %2 copied").arg(level.Width()).arg(level.Height()),
+                             kNoticeMs);
 }
 
 double CTextureViewer::Scale() const {
     if (state_.zoom != kFit) {
         return state_.zoom;
     }
-    if (!ShowsTexture()) {
+    const QSize content = ContentSize();
+    const QSize room = ScrollArea()->maximumViewportSize();
+    if (content.isEmpty() || room.isEmpty()) {
         return 1.0;
     }
-    const CBmap& level = mip_.levels.at(static_cast<std::size_t>(state_.slot));
-    const QSize room = scroll_->maximumViewportSize();
-    if (level.Width() <= 0 || level.Height() <= 0 || room.isEmpty()) {
-        return 1.0;
-    }
-    return std::min(static_cast<double>(room.width()) / level.Width(),
-                    static_cast<double>(room.height()) / level.Height());
+    return std::min(static_cast<double>(room.width()) / content.width(),
+                    static_cast<double>(room.height()) / content.height());
 }
 
 bool CTextureViewer::ShowsTexture() const {
     return pages_->currentWidget() == content_;
+}
+
+QScrollArea* CTextureViewer::ScrollArea() const {
+    return state_.chain ? chainScroll_ : scroll_;
+}
+
+QString CTextureViewer::ShownTitle() const {
+    QString title = windowTitle();
+    return title.replace(QStringLiteral("[*]"),
+                         isWindowModified() ? QStringLiteral("*") : QString());
 }
 
 QString CTextureViewer::HeaderText() const {
@@ -498,9 +960,69 @@ QString CTextureViewer::StatusText() const {
     return readout_->text();
 }
 
+void CTextureViewer::SaveSettings() const {
+    EditorSettings settings;
+    settings.setValue(settings::kViewerGeometry, saveGeometry());
+    settings.setValue(settings::kViewerView, static_cast<int>(state_.view));
+    settings.setValue(settings::kViewerZoom, state_.zoom);
+    settings.setValue(settings::kViewerChecker, state_.checker);
+    settings.setValue(settings::kViewerBackground, static_cast<int>(state_.backdrop));
+}
+
+void CTextureViewer::RestoreSettings() {
+    const EditorSettings settings;
+    const int view = settings.value(settings::kViewerView, 0).toInt();
+    if (view >= 0 && view < static_cast<int>(kViews.size())) {
+        state_.view = static_cast<ChannelView>(view);
+    }
+    const int zoom = settings.value(settings::kViewerZoom, state_.zoom).toInt();
+    if (zoom == kFit || std::find(kZoomSteps.begin(), kZoomSteps.end(), zoom) != kZoomSteps.end()) {
+        state_.zoom = zoom;
+    }
+    state_.checker = settings.value(settings::kViewerChecker, state_.checker).toBool();
+    const int backdrop = settings.value(settings::kViewerBackground, 0).toInt();
+    if (backdrop >= 0 && backdrop <= static_cast<int>(Backdrop::kWhite)) {
+        state_.backdrop = static_cast<Backdrop>(backdrop);
+    }
+    Refresh();
+}
+
+bool CTextureViewer::RestoreGeometry() {
+    const QByteArray geometry = EditorSettings().value(settings::kViewerGeometry).toByteArray();
+    return !geometry.isEmpty() && restoreGeometry(geometry);
+}
+
+void CTextureViewer::closeEvent(QCloseEvent* event) {
+    SaveSettings();
+    QMainWindow::closeEvent(event);
+}
+
 bool CTextureViewer::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == scroll_->viewport() && event->type() == QEvent::Resize && state_.zoom == kFit &&
-        !refreshing_) {
+    if (chainScroll_ == nullptr || readout_ == nullptr) {
+        return QMainWindow::eventFilter(watched, event);  // still being built
+    }
+    const bool level = watched == canvas_ || watched == chain_;
+    if (level && event->type() == QEvent::MouseMove) {
+        mouse_ = static_cast<QMouseEvent*>(event)->globalPosition().toPoint();
+        mouseOver_ = true;
+        UpdateReadout();
+    } else if (level && event->type() == QEvent::Leave) {
+        mouseOver_ = false;
+        UpdateReadout();
+    } else if (watched == chainScroll_->viewport() && event->type() == QEvent::Wheel) {
+        auto* wheel = static_cast<QWheelEvent*>(event);
+        if (wheel->modifiers() & Qt::ControlModifier) {
+            // A notch is 120; fine-grained wheels send less per event, so the rest is kept.
+            wheelDelta_ += wheel->angleDelta().y();
+            const int steps = wheelDelta_ / 120;
+            wheelDelta_ -= steps * 120;
+            if (steps != 0) {
+                ZoomKeeping(StepFrom(Scale(), steps), wheel->position().toPoint());
+            }
+            return true;
+        }
+    } else if ((watched == scroll_->viewport() || watched == chainScroll_->viewport()) &&
+               event->type() == QEvent::Resize && state_.zoom == kFit && !refreshing_) {
         refreshing_ = true;  // a fitted canvas must not resize the viewport into a loop
         Refresh();
         refreshing_ = false;

@@ -1,9 +1,10 @@
 #pragma once
 // The texture window: the record's mip set as a list of its levels, the selected level drawn at
-// a zoom, its palette and the mip header. Non-modal, owned by the main dialog, and only ever
-// reads the record: one Refresh() draws everything from it and from the view state below. Its
-// File menu writes levels out as pictures; what changes the record (importing a picture, a
-// dropped file) it asks of the dialog.
+// a zoom (or every level side by side), its palette, the mip header and what the last load
+// found. Non-modal, owned by the main dialog, and only ever reads the record: one Refresh()
+// draws everything from it and from the view state below. Its File menu writes levels out as
+// pictures; what changes the record (opening a file, importing a picture, a dropped file, a
+// level edited in another program) it asks of the dialog.
 
 #include <QImage>
 #include <QMainWindow>
@@ -11,22 +12,26 @@
 #include <QString>
 #include <array>
 
+#include "CLevelCanvas.h"
 #include "CMip.h"
 #include "DialogServices.h"
 #include "Image.h"
 #include "LevelQImage.h"
 
 class QAction;
-class QCheckBox;
+class QActionGroup;
 class QComboBox;
 class QLabel;
+class QMenu;
+class QPlainTextEdit;
 class QScrollArea;
 class QStackedWidget;
+class QToolButton;
 class QTreeWidget;
 
 namespace korvale {
 
-class CLevelCanvas;
+class CChainView;
 class CPaletteView;
 
 class CTextureViewer : public QMainWindow {
@@ -34,98 +39,194 @@ class CTextureViewer : public QMainWindow {
 
   public:
     static constexpr std::array<int, 5> kZoomSteps = {1, 2, 4, 8, 16};
-    static constexpr int kFit = 0;  // the zoom that fits the level to the window
+    static constexpr int kFit = 0;  // the zoom that fits the level (or the chain) to the window
+    static constexpr int kDefaultWidth = 900;
+    static constexpr int kDefaultHeight = 640;
 
     // How the level is shown: everything the viewer keeps besides the record.
     struct State {
         int slot = -1;  // the selected level; the largest when it is not filled
         int zoom = 1;   // one of kZoomSteps, or kFit
         ChannelView view = ChannelView::kColour;
-        bool checker = true;  // colours keep their alpha, over a checkerboard
-        int highlight = -1;   // the palette index picked out by hovering its swatch
+        bool checker = true;  // colours keep their alpha, drawn over the backdrop
+        Backdrop backdrop = Backdrop::kChecker;
+        bool grid = false;   // lines between texels from 8x up
+        bool chain = false;  // every level side by side instead of the selected one
+        int highlight = -1;  // the palette index picked out (hovering its swatch, or [ and ])
+    };
+
+    // Where the shown set came from, for the title and the load report.
+    struct Source {
+        QString shown;     // "plant.mip", "imported: plant.png"; empty when not known
+        QString lastLoad;  // the file of the last load, empty when nothing was loaded
+        bool lastLoadFailed = false;
     };
 
     CTextureViewer(const CMip& mip, DialogServices& services, QWidget* parent = nullptr);
 
-    // Draws everything again from the record: after every load, and after every change of the
-    // view state.
+    // Draws everything again from the record: after every change of the record or the view.
     void Refresh();
+    // After a load or an import: the top level (or the slot the user chose, when the new set
+    // has it), fitted to the window when larger, else at the largest zoom step that fits.
+    void ShowNewSet();
 
+    // A level picked by the user (the list, the chain view); kept across loads when it exists.
     void SelectSlot(int slot);
     void SetView(ChannelView view);
     void SetChecker(bool on);
+    void SetBackdrop(Backdrop backdrop);
+    void SetGrid(bool on);
+    void SetChain(bool on);
     void SetHighlight(int index);
+    // The next or previous palette index to pick out, through "none".
+    void HighlightNext();
+    void HighlightPrevious();
     // One of kZoomSteps or kFit.
     void SetZoom(int zoom);
-    // The next step up or down from the scale on screen (fit included), within 1x..16x.
+    // The next step up or down from the scale on screen (fit included), within 1x..16x,
+    // keeping the middle of the view where it is.
     void ZoomIn();
     void ZoomOut();
 
-    // The name exported levels are called after (see LevelFileName): the base name of the file
-    // the set came from.
+    // The name exported and externally edited levels are called after (see LevelFileName): the
+    // base name of the file the set came from.
     void SetTextureName(const QString& base);
+    [[nodiscard]] const QString& TextureName() const { return textureName_; }
+    void SetSource(const Source& source);
+    // Marks the title while the set differs from what was loaded or saved.
+    void SetChanged(bool changed);
     // Export Level: the selected level to a PNG file the user names.
     void ExportLevel();
     // Export All Levels: every level into a folder the user picks, as <name>-<w>x<h>.png.
     void ExportAllLevels();
+    // Copy: the selected level, at full scale with its alpha, to the clipboard.
+    void CopyLevel();
+
+    // The view state, the window's geometry, from and to the settings.
+    void SaveSettings() const;
+    void RestoreSettings();
+    // False when no geometry was stored.
+    bool RestoreGeometry();
 
     [[nodiscard]] const State& ViewState() const { return state_; }
     // Screen pixels per texel.
     [[nodiscard]] double Scale() const;
     // False while the record holds no level ("No texture loaded").
     [[nodiscard]] bool ShowsTexture() const;
+    // The title as the window manager shows it ("plant.mip* — Texture" while changed).
+    [[nodiscard]] QString ShownTitle() const;
+    // The mip header as the header panel shows it.
     [[nodiscard]] QString HeaderText() const;
+    // The last load as the report section (or the empty page) shows it.
+    [[nodiscard]] QString ReportText() const;
+    // The pixel read-out in the status bar.
     [[nodiscard]] QString StatusText() const;
     [[nodiscard]] QTreeWidget* LevelList() const { return levels_; }
     [[nodiscard]] CLevelCanvas* Canvas() const { return canvas_; }
+    [[nodiscard]] CChainView* Chain() const { return chain_; }
     [[nodiscard]] CPaletteView* PaletteView() const { return palette_; }
-    [[nodiscard]] QScrollArea* ScrollArea() const { return scroll_; }
+    // The scroll area of what is shown: the level or the chain.
+    [[nodiscard]] QScrollArea* ScrollArea() const;
+    [[nodiscard]] QComboBox* ZoomBox() const { return zoom_; }
+    [[nodiscard]] QMenu* FileMenu() const { return fileMenu_; }
+    [[nodiscard]] QMenu* ViewMenu() const { return viewMenu_; }
     [[nodiscard]] QAction* ImportAction() const { return import_; }
     [[nodiscard]] QAction* ExportLevelAction() const { return exportLevel_; }
     [[nodiscard]] QAction* ExportAllAction() const { return exportAll_; }
+    [[nodiscard]] QAction* EditExternallyAction() const { return editExternally_; }
+    [[nodiscard]] QAction* RebuildPaletteAction() const { return rebuildPalette_; }
+    [[nodiscard]] QAction* OpenAction() const { return open_; }
+    [[nodiscard]] QMenu* RecentMenu() const { return recent_; }
 
   signals:
     // File > Import Image...
     void ImportRequested();
     // A file dropped on the window, after the drop.
     void FileDropped(const QString& path);
+    // File > Open... or Open Recent: a file to open as a drop would be.
+    void OpenRequested(const QString& path);
+    // File > Edit Level Externally...: the selected level.
+    void EditExternallyRequested(int slot);
+    // File > Rebuild Palette From Edits.
+    void RebuildPaletteToggled(bool on);
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
   private:
     void BuildWidgets();
-    void BuildMenu();
+    void BuildMenus();
+    void BuildViewMenu();
+    void FillRecentMenu();
+    void ChooseAndOpen();
+    // Shows state_ in the menus and the tool bar, without any of them reporting a change.
+    void ShowState(int type);
+    void ShowLevel(const CBmap& level, ChannelView view);
+    void ShowChain(const std::vector<int>& filled, ChannelView view);
     // Writes one level; false after telling the user why not.
     bool WriteLevel(int slot, const QString& path);
-    void ShowPixel(QPoint texel);
+    // The pixel read-out for the texel under the mouse, wherever the mouse last was.
+    void UpdateReadout();
+    // Zooms to zoom, keeping the point of the view at viewportPos where it is.
+    void ZoomKeeping(int zoom, QPoint viewportPos);
     void ZoomAround(int steps, QPointF texel, QPoint where);
+    [[nodiscard]] int StepFrom(double scale, int direction) const;
+    // The zoom a new set opens at: fit when content is larger than the view, else the largest
+    // step that fits.
+    [[nodiscard]] int AutoZoom(QSize content) const;
+    [[nodiscard]] QSize ContentSize() const;
+    void UpdateTitle();
 
     const CMip& mip_;
     DialogServices& services_;
     QString textureName_ = QStringLiteral("texture");
+    Source source_;
     State state_;
-    Image shown_;  // the selected level as LevelToImage gives it, for the pixel read-out
-    QPoint hoveredTexel_{-1, -1};
+    int userSlot_ = -1;  // the slot the user last picked, or -1
+    Image shown_;        // the selected level as LevelToImage gives it, for the pixel read-out
+    std::array<Image, CMip::kSlots> chainShown_;  // every level, while the chain is shown
+    QPoint mouse_;                                // the mouse's last global position over the level
+    bool mouseOver_ = false;                      // and whether it is still over it
     bool refreshing_ = false;
+    int wheelDelta_ = 0;
 
     QStackedWidget* pages_ = nullptr;
-    QLabel* empty_ = nullptr;
+    QWidget* empty_ = nullptr;
+    QLabel* emptyReport_ = nullptr;
     QWidget* content_ = nullptr;
     QTreeWidget* levels_ = nullptr;
     QLabel* header_ = nullptr;
+    QToolButton* reportToggle_ = nullptr;
+    QPlainTextEdit* report_ = nullptr;
     QWidget* paletteBox_ = nullptr;
     CPaletteView* palette_ = nullptr;
     QLabel* swatchText_ = nullptr;
     QComboBox* view_ = nullptr;
-    QCheckBox* checker_ = nullptr;
     QComboBox* zoom_ = nullptr;
+    QStackedWidget* mainPages_ = nullptr;
     QScrollArea* scroll_ = nullptr;
     CLevelCanvas* canvas_ = nullptr;
+    QScrollArea* chainScroll_ = nullptr;
+    CChainView* chain_ = nullptr;
     QLabel* readout_ = nullptr;
+
+    QMenu* fileMenu_ = nullptr;
+    QMenu* viewMenu_ = nullptr;
+    QMenu* recent_ = nullptr;
+    QAction* open_ = nullptr;
     QAction* import_ = nullptr;
     QAction* exportLevel_ = nullptr;
     QAction* exportAll_ = nullptr;
+    QAction* editExternally_ = nullptr;
+    QAction* rebuildPalette_ = nullptr;
+    QAction* copy_ = nullptr;
+    QAction* chainAction_ = nullptr;
+    QAction* checkerAction_ = nullptr;
+    QAction* gridAction_ = nullptr;
+    QActionGroup* views_ = nullptr;
+    QActionGroup* zooms_ = nullptr;
+    QActionGroup* backdrops_ = nullptr;
 };
 
 }  // namespace korvale

@@ -1,7 +1,7 @@
 #pragma once
 // The blocking parts of the dialog (file and folder choosers, message boxes, the About box and
-// any other modal dialog) behind one interface, so that tests can drive the dialog without
-// running a nested event loop.
+// any other modal dialog) and the hand-over of a file to the desktop behind one interface, so
+// that tests can drive the dialog without running a nested event loop or another program.
 
 #include <QString>
 #include <optional>
@@ -32,6 +32,9 @@ class DialogServices {
     virtual void ShowAbout(QWidget* parent) = 0;
     // Runs a modal dialog the caller made; true when the user accepted it.
     virtual bool RunModal(QDialog& dialog) = 0;
+    // Opens a file in the desktop's default program for its type (for a PNG, the image
+    // editor); false when no program could be started.
+    virtual bool OpenWithDesktop(const QString& path) = 0;
 };
 
 }  // namespace korvale

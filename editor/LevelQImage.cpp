@@ -1,11 +1,14 @@
 #include "LevelQImage.h"
 
+#include <QCoreApplication>
+#include <QStringList>
 #include <array>
 #include <cstddef>
 #include <cstdint>
 
 #include "LevelImage.h"
 #include "PixelCodec.h"
+#include "PixelType.h"
 
 namespace korvale {
 
@@ -77,19 +80,36 @@ QString PixelReadout(const CBmap& level, const Image& shown, int x, int y) {
     }
     const std::size_t i = static_cast<std::size_t>(y) * static_cast<std::size_t>(level.Width()) +
                           static_cast<std::size_t>(x);
-    QString text = QStringLiteral("x %1, y %2 ").arg(x).arg(y);
-    constexpr std::array<std::pair<char, PlaneId>, 4> kChannels = {
-        {{'R', PlaneId::kR}, {'G', PlaneId::kG}, {'B', PlaneId::kB}, {'A', PlaneId::kA}}};
-    for (std::size_t c = 0; c < kChannels.size(); ++c) {
-        text += QStringLiteral(" %1 %2 (%3)")
-                    .arg(QLatin1Char(kChannels[c].first))
-                    .arg(level.Plane(kChannels[c].second)[i])
-                    .arg(shown.pixels[4 * i + c]);
-    }
+    QString stored;
+    const PixelTypeInfo* info = PixelTypeOf(level.Type());
     if (KindOf(level.Type()) == PixelKind::kPalettised) {
-        text += QStringLiteral("  index %1").arg(level.Plane(PlaneId::kIndex)[i]);
+        stored = QCoreApplication::translate("korvale::CTextureViewer", "index %1")
+                     .arg(level.Plane(PlaneId::kIndex)[i]);
+    } else if (info != nullptr) {
+        stored = QCoreApplication::translate("korvale::CTextureViewer", "stored %1");
+        const std::array<std::pair<PlaneId, int>, 4> channels = {{{PlaneId::kR, info->redBits},
+                                                                  {PlaneId::kG, info->greenBits},
+                                                                  {PlaneId::kB, info->blueBits},
+                                                                  {PlaneId::kA, info->alphaBits}}};
+        QStringList codes;
+        for (const auto& [plane, bits] : channels) {
+            if (bits > 0) {
+                codes.append(QString::number(level.Plane(plane)[i] >> (8 - bits)));
+            }
+        }
+        stored = stored.arg(codes.join(QStringLiteral(", ")));
     }
-    return text;
+    const std::uint8_t* p = shown.pixels.data() + 4 * i;
+    return QCoreApplication::translate("korvale::CTextureViewer",
+                                       "x %1, y %2: %3 \u2192 shown %4, %5, %6, %7 (%8)")
+        .arg(x)
+        .arg(y)
+        .arg(stored)
+        .arg(p[0])
+        .arg(p[1])
+        .arg(p[2])
+        .arg(p[3])
+        .arg(QString::fromStdString(PixelTypeName(level.Type())));
 }
 
 }  // namespace korvale

@@ -40,9 +40,11 @@ struct LevelPaint {
 [[nodiscard]] QImage ShownToQImage(const Image& shown, ChannelView view,
                                    const LevelPaint& paint = {});
 
-// "x 12, y 7  R 248 (255) G 0 (0) B 0 (0) A 128 (255)": the stored channel values of the pixel
-// and, in brackets, the 8-bit values shown for them (from shown, the level's LevelToImage),
-// then "  index 3" for a palettised level. Empty outside the level.
+// What one pixel holds and how it is shown: "x 60, y 36: stored 2, 8, 0, 15 → shown 34, 136, 0,
+// 255 (argb4444)". Stored are the channel codes of a 16-bit level (red, green, blue, and alpha
+// when the type has it: a 4-bit 15 is 15, not the plane's 240) or "index 3" of a palettised one;
+// shown are the 8-bit RGBA values drawn for it (from shown, the level's LevelToImage). Empty
+// outside the level.
 [[nodiscard]] QString PixelReadout(const CBmap& level, const Image& shown, int x, int y);
 
 }  // namespace korvale

@@ -1,15 +1,31 @@
 #include "QtDialogServices.h"
 
+#include <QDesktopServices>
 #include <QDialog>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QUrl>
 
 #include "CAboutDlg.h"
+#include "EditorSettings.h"
 
 namespace korvale {
 
+namespace {
+
+// Choosers for the same kind of file share their folder: loading and saving MIP files, say.
+QString FolderKind(const FileRequest& request) {
+    return request.defaultSuffix.isEmpty() ? request.title : request.defaultSuffix;
+}
+
+}  // namespace
+
 std::optional<QString> QtDialogServices::ChooseFile(QWidget* parent, const FileRequest& request) {
     QFileDialog chooser(parent, request.title);
+    const QString kind = FolderKind(request);
+    if (const QString folder = LastFolder(kind); !folder.isEmpty()) {
+        chooser.setDirectory(folder);
+    }
     chooser.setNameFilter(request.filter);
     chooser.setDefaultSuffix(request.defaultSuffix);
     if (request.save) {
@@ -25,25 +41,30 @@ std::optional<QString> QtDialogServices::ChooseFile(QWidget* parent, const FileR
     if (chooser.exec() != QDialog::Accepted || chooser.selectedFiles().isEmpty()) {
         return std::nullopt;
     }
+    RememberFolder(kind, chooser.selectedFiles().constFirst());
     return chooser.selectedFiles().constFirst();
 }
 
 std::optional<QString> QtDialogServices::ChooseFolder(QWidget* parent, const QString& title) {
     QFileDialog chooser(parent, title);
+    if (const QString folder = LastFolder(title); !folder.isEmpty()) {
+        chooser.setDirectory(folder);
+    }
     chooser.setFileMode(QFileDialog::Directory);
     chooser.setOption(QFileDialog::ShowDirsOnly);
     if (chooser.exec() != QDialog::Accepted || chooser.selectedFiles().isEmpty()) {
         return std::nullopt;
     }
+    RememberFolder(title, chooser.selectedFiles().constFirst());
     return chooser.selectedFiles().constFirst();
 }
 
 void QtDialogServices::ShowMessage(QWidget* parent, const QString& text) {
-    QMessageBox::warning(parent, QStringLiteral("Korvale"), text);
+    QMessageBox::warning(parent, tr("Korvale"), text);
 }
 
 bool QtDialogServices::Ask(QWidget* parent, const QString& question) {
-    return QMessageBox::question(parent, QStringLiteral("Korvale"), question,
+    return QMessageBox::question(parent, tr("Korvale"), question,
                                  QMessageBox::Yes | QMessageBox::No,
                                  QMessageBox::No) == QMessageBox::Yes;
 }
@@ -55,6 +76,10 @@ void QtDialogServices::ShowAbout(QWidget* parent) {
 
 bool QtDialogServices::RunModal(QDialog& dialog) {
     return dialog.exec() == QDialog::Accepted;
+}
+
+bool QtDialogServices::OpenWithDesktop(const QString& path) {
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
 }  // namespace korvale

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "CKorvaleApp.h"
+#include "EditorSettings.h"
 
 namespace {
 
@@ -47,7 +48,9 @@ int main(int argc, char** argv) {
     for (const QString& m : startupMessages) {
         std::fprintf(stderr, "%s\n", qPrintable(m));
     }
-    QApplication::setApplicationName(QStringLiteral("Korvale"));
+    // The settings file is named after these: ~/.config/Korvale/korvale.conf.
+    QApplication::setOrganizationName(QString::fromLatin1(korvale::kOrganisationName));
+    QApplication::setApplicationName(QString::fromLatin1(korvale::kApplicationName));
     // The desktop entry installed, so the window is matched with it (icon, name).
     QGuiApplication::setDesktopFileName(QStringLiteral("org.korvale.Korvale"));
     const QStringList files = QApplication::arguments().mid(1);

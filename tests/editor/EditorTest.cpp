@@ -119,7 +119,8 @@ TEST_F(EditorTest, LayoutFollowsTheDialogTemplate) {
         controls += qobject_cast<QPushButton*>(w) || qobject_cast<QLineEdit*>(w) ||
                     qobject_cast<QLabel*>(w);
     }
-    EXPECT_EQ(controls, 21);
+    EXPECT_EQ(controls, 22);  // the template's 21 and the warning mark, hidden until a damaged load
+    EXPECT_FALSE(dialog_.MipWarning()->isVisibleTo(&dialog_));
 
     auto* quit = dialog_.findChild<QPushButton*>("control1");
     ASSERT_NE(quit, nullptr);
@@ -473,7 +474,11 @@ TEST_F(EditorTest, OpenFileTellsSrbMipAndPngApartByTheirFirstBytes) {
     EXPECT_EQ(dialog_.MipStatusTip(),
               "no Mip loaded\nfirst error at offset 0: not a MIP file: no MIP tag at its start");
     EXPECT_EQ(dialog_.SrbStatus(), Quoted("Srb loaded: ", "tree.dat"));
-    EXPECT_TRUE(services_.messages.empty());
+    // Nobody pressed a button, so a file that cannot be opened is named in a message.
+    ASSERT_EQ(services_.messages.size(), 1U);
+    EXPECT_EQ(
+        services_.messages[0],
+        Quoted("", "junk.mip") + " cannot be opened: not a MIP file: no MIP tag at its start.");
 }
 
 TEST_F(EditorTest, ADroppedFileOpensOnTheDialogItsFieldsAndTheViewer) {

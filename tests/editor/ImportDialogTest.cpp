@@ -14,8 +14,8 @@
 #include <functional>
 
 #include "CImportDlg.h"
-#include "PngIo.h"
 #include "PictureBuilder.h"
+#include "PngIo.h"
 #include "ScriptedServices.h"
 
 namespace korvale::test {

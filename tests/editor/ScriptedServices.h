@@ -1,14 +1,22 @@
 #pragma once
 // The dialogs' blocking parts replaced by a script: choosers answer from a queue (an empty queue
-// cancels), messages and questions are kept, and a modal dialog is handed to a function instead
-// of being run (accepted when there is none).
+// cancels), messages and questions are kept, a modal dialog is handed to a function instead
+// of being run (accepted when there is none), and a file opened with the desktop is handed to a
+// stand-in editor.
 
 #include <QDialog>
+#include <QString>
 #include <deque>
 #include <functional>
+#include <ostream>
 #include <vector>
 
 #include "DialogServices.h"
+
+// Failed expectations print a QString as its text.
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
 
 namespace korvale::test {
 
@@ -32,6 +40,13 @@ class ScriptedServices : public DialogServices {
         ++modals;
         return run ? run(dialog) : true;
     }
+    bool OpenWithDesktop(const QString& path) override {
+        opened.push_back(path);
+        if (edit) {
+            edit(path);
+        }
+        return desktopWorks;
+    }
 
     std::deque<std::optional<QString>> answers;
     std::vector<FileRequest> requests;
@@ -42,6 +57,10 @@ class ScriptedServices : public DialogServices {
     int abouts = 0;
     int modals = 0;
     std::function<bool(QDialog&)> run;
+    // Files opened with the desktop; edit, when set, plays the desktop's image editor.
+    std::vector<QString> opened;
+    std::function<void(const QString&)> edit;
+    bool desktopWorks = true;
 
   private:
     std::optional<QString> Next() {

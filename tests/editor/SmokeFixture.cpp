@@ -1,7 +1,13 @@
-// The two halves of the end-to-end zoom test that need the project's own code: a MIP file with a
-// level of known colours, and a look at a screenshot of that level drawn at 8x.
+// The parts of the end-to-end tests that need the project's own code: a MIP file with a level of
+// known colours and a look at a screenshot of that level drawn at 8x; and for the external-edit
+// round trip, a 4 x 4 level of a given type, a stand-in image editor that paints one pixel of a
+// PNG and saves it as editors do (a new file renamed over the old one), and a look at the level
+// saved afterwards.
 //   korvale_smoke_fixture make OUT.mip
 //   korvale_smoke_fixture check SHOT.png
+//   korvale_smoke_fixture make-edit pal4|argb4444 OUT.mip
+//   korvale_smoke_fixture edit PICTURE.png
+//   korvale_smoke_fixture check-edit pal4|argb4444 SAVED.mip
 // The level is 16 x 16 argb1555 in quarters: magenta, green / blue, transparent. Magenta appears
 // nowhere else on the screen, so its first pixel is the canvas's top-left corner.
 
@@ -9,6 +15,8 @@
 #include <string>
 
 #include "CMip.h"
+#include "LevelImage.h"
+#include "PixelType.h"
 #include "PngIo.h"
 
 namespace {
@@ -112,16 +120,106 @@ int Check(const std::string& path) {
     return wrong == 0 ? 0 : 1;
 }
 
+// The edited level: palette entry i is (17 i, 0, 255 - 17 i), every pixel starts as entry 0
+// (argb4444: opaque blue), and the stand-in editor paints pixel (1, 0) in entry 2's colour.
+constexpr Rgba8 kPainted = {34, 0, 221, 255};
+
+CCmap EditPalette() {
+    CCmap palette;
+    for (int i = 0; i < CCmap::kEntries; ++i) {
+        palette.Entry(i) = Colour{17 * i, 0, 255 - 17 * i, 255};
+    }
+    return palette;
+}
+
+int MakeEdit(const std::string& type, const std::string& path) {
+    const auto code = PixelTypeNamed(type);
+    CBmap level;
+    if (!code || !level.Allocate(*code, 4, 4)) {
+        std::fprintf(stderr, "cannot make a %s level\n", type.c_str());
+        return 1;
+    }
+    for (std::size_t i = 0; i < 16; ++i) {
+        level.Plane(PlaneId::kB)[i] = *code == 0 ? 255 : 240;
+        level.Plane(PlaneId::kA)[i] = *code == 0 ? 255 : 240;
+        level.Plane(PlaneId::kIndex)[i] = *code == 0 ? 0 : 255;
+    }
+    CMip mip;
+    const CCmap palette = EditPalette();
+    mip.globalPalette.CopyFrom(palette);
+    std::string reason;
+    if (!mip.SetLevel(std::move(level), &palette) || mip.Save(path, &reason) != 1) {
+        std::fprintf(stderr, "cannot make %s: %s\n", path.c_str(), reason.c_str());
+        return 1;
+    }
+    return 0;
+}
+
+int Edit(const std::string& path) {
+    Image picture;
+    std::string error;
+    if (!ReadPngFile(path, picture, error) || picture.width < 2) {
+        std::fprintf(stderr, "%s: %s\n", path.c_str(), error.c_str());
+        return 1;
+    }
+    std::copy(kPainted.begin(), kPainted.end(), picture.pixels.begin() + 4);
+    std::vector<std::uint8_t> png;
+    const std::string saving = path + ".saving";
+    if (!EncodePng(picture, true, png, error) || !WriteFileBytes(saving, png, error) ||
+        std::rename(saving.c_str(), path.c_str()) != 0) {
+        std::fprintf(stderr, "cannot save %s: %s\n", path.c_str(), error.c_str());
+        return 1;
+    }
+    return 0;
+}
+
+int CheckEdit(const std::string& type, const std::string& path) {
+    CMip mip;
+    if (mip.Load(path) != 1 || !mip.levels[2].HasData()) {
+        std::fprintf(stderr, "%s holds no 4 x 4 level\n", path.c_str());
+        return 1;
+    }
+    const CBmap& level = mip.levels[2];
+    // Pixel (1, 0) as painted, in the level's own terms; pixel (0, 0) as it was.
+    const bool pal4 = type == "pal4";
+    const int painted[5] = {34, 0, 221, 255, 2};
+    const int kept[5] = {0, 0, 255, 255, 0};
+    const int paintedCodes[5] = {32, 0, 208, 240, 255};  // argb4444 codes 2, 0, 13, 15
+    const int keptCodes[5] = {0, 0, 240, 240, 255};
+    int wrong = 0;
+    for (int p = 0; p < CBmap::kPlanes; ++p) {
+        const int at1 = level.Plane(static_cast<PlaneId>(p))[1];
+        const int at0 = level.Plane(static_cast<PlaneId>(p))[0];
+        const int want1 = pal4 ? painted[p] : paintedCodes[p];
+        const int want0 = pal4 ? kept[p] : keptCodes[p];
+        std::printf("plane %d: (1,0) %d want %d, (0,0) %d want %d\n", p, at1, want1, at0, want0);
+        wrong += (at1 != want1) + (at0 != want0);
+    }
+    const bool typeKept = level.Type() == PixelTypeNamed(type).value_or(-1);
+    return wrong == 0 && typeKept ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::string mode = argc == 3 ? argv[1] : "";
-    if (mode == "make") {
+    const std::string mode = argc >= 3 ? argv[1] : "";
+    if (mode == "make" && argc == 3) {
         return Make(argv[2]);
     }
-    if (mode == "check") {
+    if (mode == "check" && argc == 3) {
         return Check(argv[2]);
     }
-    std::fprintf(stderr, "usage: korvale_smoke_fixture make OUT.mip | check SHOT.png\n");
+    if (mode == "make-edit" && argc == 4) {
+        return MakeEdit(argv[2], argv[3]);
+    }
+    if (mode == "edit" && argc == 3) {
+        return Edit(argv[2]);
+    }
+    if (mode == "check-edit" && argc == 4) {
+        return CheckEdit(argv[2], argv[3]);
+    }
+    std::fprintf(stderr,
+                 "usage: korvale_smoke_fixture make OUT.mip | check SHOT.png | make-edit TYPE "
+                 "OUT.mip | edit PICTURE.png | check-edit TYPE SAVED.mip\n");
     return 2;
 }

@@ -70,7 +70,7 @@ int main(int argc, char** argv) {
     // The canvas's own paint of a whole viewport, into an image, at scroll positions that walk
     // diagonally through the 4096 x 4096 canvas.
     CLevelCanvas canvas;
-    canvas.Show(image, 16.0, true);
+    canvas.Show(image, 16.0, Backdrop::kChecker);
     const QSize room = canvas.size() - viewport;
     std::vector<double> whole;
     for (int i = 0; i < steps; ++i) {
@@ -85,7 +85,7 @@ int main(int argc, char** argv) {
     QScrollArea area;
     area.setFrameShape(QFrame::NoFrame);
     auto* shown = new CLevelCanvas;
-    shown->Show(image, 16.0, true);
+    shown->Show(image, 16.0, Backdrop::kChecker);
     area.setWidget(shown);
     area.resize(viewport + QSize(area.verticalScrollBar()->sizeHint().width(),
                                  area.horizontalScrollBar()->sizeHint().height()));

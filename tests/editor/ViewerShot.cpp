@@ -26,6 +26,7 @@ class OnePathServices : public DialogServices {
     bool Ask(QWidget*, const QString&) override { return false; }
     void ShowAbout(QWidget*) override {}
     bool RunModal(QDialog&) override { return false; }
+    bool OpenWithDesktop(const QString&) override { return false; }
     QString path;
 };
 

@@ -94,15 +94,27 @@ TEST(LevelQImage, AHighlightedIndexDarkensEveryOtherPixel) {
     EXPECT_EQ(image.pixel(1, 0), qRgba(63, 0, 32, 255));
 }
 
-TEST(LevelQImage, PixelReadoutGivesStoredAndShownValues) {
-    const CBmap sixteen = Level(4, 2, {{0, 0, 0, 0, 255}, {248, 0, 0, 128, 255}});
-    const Image shown = LevelToImage(sixteen, CCmap());
-    EXPECT_EQ(PixelReadout(sixteen, shown, 1, 0),
-              "x 1, y 0  R 248 (255) G 0 (0) B 0 (0) A 128 (255)");
-    EXPECT_EQ(PixelReadout(sixteen, shown, 2, 0), "");
-    const CBmap palettised = PalettisedLevel();
-    EXPECT_EQ(PixelReadout(palettised, LevelToImage(palettised, TwoColourPalette()), 0, 0),
-              "x 0, y 0  R 10 (10) G 20 (20) B 30 (30) A 40 (40)  index 3");
+TEST(LevelQImage, PixelReadoutGivesStoredCodesAndShownValues) {
+    struct Row {
+        CBmap level;
+        int x;
+        const char* text;
+    };
+    // Stored are the channel codes (a plane's 240 is a 4-bit 15), shown the 8-bit values.
+    Row rows[] = {
+        {Level(5, 1, {{32, 128, 0, 240, 255}}), 0,
+         "x 0, y 0: stored 2, 8, 0, 15 \u2192 shown 34, 136, 0, 255 (argb4444)"},
+        {Level(4, 2, {{0, 0, 0, 0, 255}, {248, 0, 0, 128, 255}}), 1,
+         "x 1, y 0: stored 31, 0, 0, 1 \u2192 shown 255, 0, 0, 255 (argb1555)"},
+        {Level(3, 1, {{248, 252, 0, 255, 255}}), 0,
+         "x 0, y 0: stored 31, 63, 0 \u2192 shown 255, 255, 0, 255 (rgb565)"},
+        {PalettisedLevel(), 0, "x 0, y 0: index 3 \u2192 shown 10, 20, 30, 40 (pal4)"},
+        {PalettisedLevel(), 2, ""},  // outside the level
+    };
+    for (const Row& row : rows) {
+        const Image shown = LevelToImage(row.level, TwoColourPalette());
+        EXPECT_EQ(PixelReadout(row.level, shown, row.x, 0), QString::fromUtf8(row.text));
+    }
 }
 
 TEST(LevelCanvas, NearestNeighbourOverACheckerboard) {
@@ -110,7 +122,7 @@ TEST(LevelCanvas, NearestNeighbourOverACheckerboard) {
     QImage level(2, 1, QImage::Format_ARGB32);
     level.setPixel(0, 0, qRgba(0, 0, 0, 0));
     level.setPixel(1, 0, qRgb(255, 0, 0));
-    canvas.Show(level, 16.0, true);
+    canvas.Show(level, 16.0, Backdrop::kChecker);
     EXPECT_EQ(canvas.size(), QSize(32, 16));
     const QImage drawn = canvas.Render(QRect(0, 0, 32, 16));
     // The transparent texel shows squares of 12 pixels.
@@ -169,7 +181,7 @@ class ViewerTest : public testing::Test {
 };
 
 TEST_F(ViewerTest, ListsTheLevelsLargestFirstWithTheirPalettes) {
-    EXPECT_EQ(viewer_.windowTitle(), "Texture");
+    EXPECT_EQ(viewer_.ShownTitle(), "Texture");
     QTreeWidget* list = viewer_.LevelList();
     ASSERT_EQ(list->topLevelItemCount(), 2);
     const QStringList first = {"1", "2 x 1", "pal4", "own"};
@@ -181,7 +193,8 @@ TEST_F(ViewerTest, ListsTheLevelsLargestFirstWithTheirPalettes) {
     EXPECT_EQ(viewer_.ViewState().slot, 1);
     EXPECT_EQ(viewer_.HeaderText().toStdString(),
               "miptype 2 (a palette per level)\nsize 2^1 x 2^0 = 2 x 1\nrepeat code 1 (h 1, v 0)\n"
-              "numimages 2\nlast load: not loaded from a file");
+              "numimages 2");
+    EXPECT_EQ(viewer_.ReportText(), "not loaded from a file");
 }
 
 TEST_F(ViewerTest, ZoomStepsAndThePixelUnderTheCursor) {
@@ -196,10 +209,12 @@ TEST_F(ViewerTest, ZoomStepsAndThePixelUnderTheCursor) {
 
     MoveMouse(viewer_.Canvas(), QPoint(8 + 3, 5));
     EXPECT_EQ(viewer_.StatusText(),
-              "x 1, y 0  R 255 (255) G 0 (0) B 128 (128) A 255 (255)  index 15");
+              QString::fromUtf8("x 1, y 0: index 15 \u2192 shown 255, 0, 128, 255 (pal4)"));
     viewer_.SelectSlot(0);
     MoveMouse(viewer_.Canvas(), QPoint(2, 2));
-    EXPECT_EQ(viewer_.StatusText(), "x 0, y 0  R 248 (255) G 0 (0) B 0 (0) A 128 (255)");
+    EXPECT_EQ(
+        viewer_.StatusText(),
+        QString::fromUtf8("x 0, y 0: stored 31, 0, 0, 1 \u2192 shown 255, 0, 0, 255 (argb1555)"));
 
     viewer_.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&viewer_));
@@ -345,8 +360,10 @@ TEST_F(ViewerInDialogTest, CtrlTOpensItAndEveryLoadRefreshesIt) {
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                       list->visualItemRect(list->topLevelItem(1)).center());
     EXPECT_EQ(viewer->ViewState().slot, 2);
-    QTest::keyClick(viewer, Qt::Key_Plus, Qt::ControlModifier);
-    EXPECT_EQ(viewer->Scale(), 2.0);
+    // The 8 x 8 level opened at the largest step that fits: 16x.
+    EXPECT_EQ(viewer->Scale(), 16.0);
+    QTest::keyClick(viewer, Qt::Key_Minus, Qt::ControlModifier);
+    EXPECT_EQ(viewer->Scale(), 8.0);
 
     // An SRB header with no mip set after it: the set stays, the report is new.
     CSrb srb;
@@ -356,7 +373,7 @@ TEST_F(ViewerInDialogTest, CtrlTOpensItAndEveryLoadRefreshesIt) {
     Load(&CKorvaleDlg::OnLoadSrb, dir_.Path("header.srb"));
     EXPECT_EQ(dialog_.SrbStatus(), "no Srb loaded");
     EXPECT_EQ(viewer->LevelList()->topLevelItemCount(), 4);
-    EXPECT_TRUE(viewer->HeaderText().contains("no mip set follows the SRB header"));
+    EXPECT_TRUE(viewer->ReportText().contains("no mip set follows the SRB header"));
 
     WriteFile(dir_.Path("tag.mip"), ByteBuilder().Tag(" MIP").Data());  // the levels are gone
     Load(&CKorvaleDlg::OnLoadMip, dir_.Path("tag.mip"));

@@ -1,5 +1,12 @@
 # Shared by the end-to-end scripts, sourced inside an Xvfb session: start the editor, find its
-# windows, focus them, and end with Quit, expecting the program to exit with status 0.
+# windows, focus them, and end with Quit, expecting the program to exit with status 0. The
+# editor's settings go to a folder of the session's own, never to the user's.
+
+if [ -z "${KORVALE_TEST_CONFIG:-}" ]; then
+    KORVALE_TEST_CONFIG=$(mktemp -d)
+    trap 'rm -rf "$KORVALE_TEST_CONFIG"' EXIT
+fi
+export XDG_CONFIG_HOME=$KORVALE_TEST_CONFIG
 
 # start_editor EDITOR [ARGS...]: runs it in the background; its pid is in $pid.
 start_editor() {

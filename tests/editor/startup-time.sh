@@ -7,7 +7,10 @@ set -u
 editor=$1
 runs=${2:-10}
 file=${3:-}
-exec xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
+# The settings go to a folder of the script's own.
+config=$(mktemp -d)
+trap 'rm -rf "$config"' EXIT
+XDG_CONFIG_HOME=$config xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
     editor=$1 runs=$2 file=$3
     times=()
     for _ in $(seq 1 "$runs"); do

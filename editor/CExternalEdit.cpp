@@ -1,0 +1,243 @@
+#include "CExternalEdit.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <algorithm>
+#include <vector>
+
+#include "ColourSpace.h"
+#include "LevelExport.h"
+#include "LevelImage.h"
+#include "LocalPath.h"
+#include "PixelCodec.h"
+#include "PngIo.h"
+#include "Quantiser.h"
+
+namespace korvale {
+
+namespace {
+
+QByteArray FileBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool Palettised(const CBmap& level) {
+    return KindOf(level.Type()) == PixelKind::kPalettised;
+}
+
+// The picture's indices when it is an indexed PNG whose palette is the level's own (an editor
+// that kept the palette), so they are taken as they are rather than matched by colour.
+bool KeepsPalette(const Image& picture, const std::vector<Rgba8>& palette) {
+    return picture.indices.size() == picture.PixelCount() && !picture.palette.empty() &&
+           picture.palette.size() <= palette.size() &&
+           std::equal(picture.palette.begin(), picture.palette.end(), palette.begin());
+}
+
+std::vector<std::uint8_t> IndicesFor(const Image& picture, const std::vector<Rgba8>& palette) {
+    if (KeepsPalette(picture, palette)) {
+        return picture.indices;
+    }
+    return MapToPalette(ToSrgb(picture), palette, false);
+}
+
+}  // namespace
+
+CExternalEdit::CExternalEdit(CMip& mip, DialogServices& services, QObject* parent)
+    : QObject(parent), mip_(mip), services_(services) {
+    settle_.setSingleShot(true);
+    settle_.setInterval(kSettleMs);
+    connect(&settle_, &QTimer::timeout, this, &CExternalEdit::ReadSettled);
+    connect(&watcher_, &QFileSystemWatcher::fileChanged, this, &CExternalEdit::Changed);
+    // An editor that saves by writing a new file and renaming it over the old one shows up as
+    // a change of the folder (the watch on the old file is gone with it).
+    connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, [this] {
+        for (const auto& [path, slot] : slots_) {
+            if (QFileInfo::exists(path) && FileBytes(path) != lastTaken_[path]) {
+                Changed(path);
+            }
+        }
+    });
+}
+
+QString CExternalEdit::Start(int slot, const QString& base, QWidget* parent) {
+    const auto refuse = [&](const QString& reason) {
+        services_.ShowMessage(parent, tr("The level cannot be edited externally: %1.").arg(reason));
+        return QString();
+    };
+    if (slot < 0 || slot >= CMip::kSlots ||
+        !mip_.levels[static_cast<std::size_t>(slot)].HasData()) {
+        return QString();
+    }
+    if (!folder_ || !folder_->isValid()) {
+        folder_ = std::make_unique<QTemporaryDir>(QDir::tempPath() +
+                                                  QStringLiteral("/korvale-edit-XXXXXX"));
+        if (!folder_->isValid()) {
+            const QString reason = folder_->errorString();
+            folder_.reset();
+            return refuse(
+                tr("no private folder can be made in '%1': %2").arg(QDir::tempPath(), reason));
+        }
+    }
+    const CBmap& level = mip_.levels[static_cast<std::size_t>(slot)];
+    const QString path =
+        QDir(folder_->path()).filePath(FromLocalPath(LevelFileName(LocalPath(base), level)));
+    std::vector<std::uint8_t> png;
+    std::string error;
+    if (!EncodeLevelPng(mip_, slot, LevelView::kFullScale, png, error) ||
+        !WriteFileBytes(LocalPath(path), png, error)) {
+        return refuse(QString::fromStdString(error));
+    }
+    slots_[path] = slot;
+    lastTaken_[path] =
+        QByteArray(reinterpret_cast<const char*>(png.data()), static_cast<qsizetype>(png.size()));
+    watcher_.addPath(path);
+    watcher_.addPath(folder_->path());
+    if (!services_.OpenWithDesktop(path)) {
+        services_.ShowMessage(
+            parent, tr("No program to edit pictures could be started. The level is in '%1': "
+                       "edit and save it there, and Korvale takes it back.")
+                        .arg(path));
+    }
+    return path;
+}
+
+void CExternalEdit::StopAll() {
+    if (!watcher_.files().isEmpty()) {
+        watcher_.removePaths(watcher_.files());
+    }
+    if (!watcher_.directories().isEmpty()) {
+        watcher_.removePaths(watcher_.directories());
+    }
+    slots_.clear();
+    lastTaken_.clear();
+    pending_.clear();
+    settle_.stop();
+}
+
+void CExternalEdit::Changed(const QString& path) {
+    if (slots_.count(path) == 0) {
+        return;
+    }
+    pending_.insert(path);
+    settle_.start();  // restarts: only a pause in the writes reads the file
+}
+
+void CExternalEdit::ReadSettled() {
+    const std::set<QString> paths = std::move(pending_);
+    pending_.clear();
+    for (const QString& path : paths) {
+        const auto at = slots_.find(path);
+        if (at == slots_.end()) {
+            continue;
+        }
+        // A save by rename replaced the file the watch was on.
+        if (!watcher_.files().contains(path) && QFileInfo::exists(path)) {
+            watcher_.addPath(path);
+        }
+        const QByteArray bytes = FileBytes(path);
+        if (bytes.isEmpty() || bytes == lastTaken_[path]) {
+            continue;  // gone for a moment, or touched without a change
+        }
+        Image picture;
+        std::string error;
+        QString message;
+        const std::span<const std::uint8_t> data(
+            reinterpret_cast<const std::uint8_t*>(bytes.data()),
+            static_cast<std::size_t>(bytes.size()));
+        if (!ReadPng(data, picture, error)) {
+            message = tr("The edited picture '%1' cannot be read: %2.")
+                          .arg(path, QString::fromStdString(error));
+        } else if (TakeBack(at->second, picture, message)) {
+            lastTaken_[path] = bytes;
+            emit LevelReplaced(at->second);
+            continue;
+        }
+        lastTaken_[path] = bytes;  // refused once; the next save is looked at again
+        emit Refused(message);
+    }
+}
+
+bool CExternalEdit::TakeBack(int slot, const Image& picture, QString& message) {
+    if (slot < 0 || slot >= CMip::kSlots ||
+        !mip_.levels[static_cast<std::size_t>(slot)].HasData()) {
+        message = tr("The level edited is no longer in the set.");
+        return false;
+    }
+    const auto k = static_cast<std::size_t>(slot);
+    const CBmap& old = mip_.levels[k];
+    if (picture.width != old.Width() || picture.height != old.Height()) {
+        message = tr("The edited picture is %1 x %2, but the level it replaces (slot %3) is "
+                     "%4 x %5: it was not taken.")
+                      .arg(picture.width)
+                      .arg(picture.height)
+                      .arg(slot)
+                      .arg(old.Width())
+                      .arg(old.Height());
+        return false;
+    }
+    std::string error;
+    const auto fail = [&] {
+        message = tr("The edited picture cannot be stored in the level: %1.")
+                      .arg(QString::fromStdString(error));
+        return false;
+    };
+    if (!Palettised(old)) {
+        CBmap level;
+        if (!ImageToLevel(picture, old.Type(), mip_.levelPalettes[k], level, error)) {
+            return fail();
+        }
+        mip_.levels[k] = std::move(level);
+        return true;
+    }
+    if (!rebuildPalette_) {
+        const CCmap& palette = mip_.levelPalettes[k];
+        CBmap level;
+        if (!IndicesToLevel(picture.width, picture.height,
+                            IndicesFor(picture, PaletteColours(palette)), palette, level, error)) {
+            return fail();
+        }
+        mip_.levels[k] = std::move(level);
+        return true;
+    }
+    // A new palette: for this level alone when each level has its own, else for every
+    // palettised level of the chain, which all share it.
+    std::vector<int> chain;
+    if (mip_.miptype == 2) {
+        chain.push_back(slot);
+    } else {
+        for (const int s : mip_.FilledSlots()) {
+            if (Palettised(mip_.levels[static_cast<std::size_t>(s)])) {
+                chain.push_back(s);
+            }
+        }
+    }
+    std::vector<SrgbImage> images;
+    for (const int s : chain) {
+        const auto j = static_cast<std::size_t>(s);
+        images.push_back(s == slot ? ToSrgb(picture)
+                                   : ToSrgb(LevelToImage(mip_.levels[j], mip_.levelPalettes[j])));
+    }
+    const std::vector<Rgba8> colours = BuildPalette(images);
+    const CCmap palette = PaletteFromColours(colours);
+    std::vector<CBmap> made(chain.size());
+    for (std::size_t i = 0; i < chain.size(); ++i) {
+        const SrgbImage& image = images[i];
+        if (!IndicesToLevel(image.width, image.height, MapToPalette(image, colours, false), palette,
+                            made[i], error)) {
+            return fail();
+        }
+    }
+    for (std::size_t i = 0; i < chain.size(); ++i) {
+        const auto j = static_cast<std::size_t>(chain[i]);
+        mip_.levels[j] = std::move(made[i]);
+        mip_.levelPalettes[j].CopyFrom(palette);
+    }
+    if (mip_.miptype != 2) {
+        mip_.globalPalette.CopyFrom(palette);
+    }
+    return true;
+}
+
+}  // namespace korvale

@@ -1,0 +1,72 @@
+#pragma once
+// A level edited in the desktop's image editor: the level is written as a PNG into a private
+// temporary folder and opened there, and every time the editor saves the file the picture is
+// read back into the level. The level keeps its pixel type; a palettised level keeps its palette
+// (the picture's colours are mapped to it) unless rebuilding the palette was asked for.
+
+#include <QFileSystemWatcher>
+#include <QObject>
+#include <QString>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+
+#include "CMip.h"
+#include "DialogServices.h"
+#include "Image.h"
+
+class QWidget;
+
+namespace korvale {
+
+class CExternalEdit : public QObject {
+    Q_OBJECT
+
+  public:
+    // How long a file must rest after a change before it is read: editors write in pieces.
+    static constexpr int kSettleMs = 250;
+
+    CExternalEdit(CMip& mip, DialogServices& services, QObject* parent = nullptr);
+
+    // Writes the level in slot as <base>-<w>x<h>.png into the private folder, opens it in the
+    // desktop's editor and watches it. Returns the file's path; empty after telling the user why
+    // not (over parent).
+    QString Start(int slot, const QString& base, QWidget* parent);
+    // Stops watching every file: the set they came from is gone (a load or an import).
+    void StopAll();
+    // Whether a palettised level gets a new palette made from the edited picture (for a set with
+    // a shared palette, one for every palettised level) instead of keeping its own.
+    void SetRebuildPalette(bool on) { rebuildPalette_ = on; }
+    [[nodiscard]] bool RebuildPalette() const { return rebuildPalette_; }
+    // The files being watched.
+    [[nodiscard]] int Watched() const { return static_cast<int>(slots_.size()); }
+
+    // Reads the picture at path back into the level in slot now. False with message set when
+    // the picture cannot be taken (unreadable, the wrong size); the set is then unchanged.
+    [[nodiscard]] bool TakeBack(int slot, const Image& picture, QString& message);
+
+  signals:
+    // The level in slot was replaced by the edited picture.
+    void LevelReplaced(int slot);
+    // An edited picture was not taken; message says why.
+    void Refused(const QString& message);
+
+  private:
+    void Changed(const QString& path);
+    void ReadSettled();
+
+    CMip& mip_;
+    DialogServices& services_;
+    std::unique_ptr<QTemporaryDir> folder_;  // made on the first edit
+    QFileSystemWatcher watcher_;
+    QTimer settle_;
+    std::map<QString, int> slots_;             // watched path -> slot
+    std::map<QString, QByteArray> lastTaken_;  // the bytes last written or taken, per path
+    std::set<QString> pending_;
+    bool rebuildPalette_ = false;
+};
+
+}  // namespace korvale
