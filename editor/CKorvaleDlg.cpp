@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QContextMenuEvent>
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
@@ -94,6 +95,26 @@ QString RangeMessage(float max) {
 // What the last load found wrong, when it found anything.
 QString LoadFindings(const CMip& mip) {
     return mip.loadReport.Clean() ? QString() : QString::fromStdString(mip.loadReport.Summary());
+}
+
+// Which levels a save of mip changes the colours of (a palette its miptype cannot keep), for the
+// status tooltip; empty when none.
+QString RecolouredLevels(const CMip& mip) {
+    const std::vector<int> changed = mip.SlotsRecolouredBySave();
+    if (changed.empty()) {
+        return {};
+    }
+    QStringList names;
+    for (const int k : changed) {
+        names << QString::number(k);
+    }
+    return QCoreApplication::translate(
+               "CKorvaleDlg",
+               "Saved with other colours in slot %1: with miptype %2 the file keeps %3.")
+        .arg(names.join(QStringLiteral(", ")))
+        .arg(mip.miptype)
+        .arg(mip.miptype < 2 ? QCoreApplication::translate("CKorvaleDlg", "only the global palette")
+                             : QCoreApplication::translate("CKorvaleDlg", "no palette"));
 }
 
 }  // namespace
@@ -438,15 +459,17 @@ void CKorvaleDlg::OnSaveSrb() {
     (void)ExchangeFields();
     std::copy(values_.begin(), values_.begin() + CSrb::kHeaderValues, record_.header.begin());
     record_.sizeInMetres = values_[kFields - 1];
-    std::string reason;
-    const bool saved = record_.Save(LocalPath(*path), &reason) > 0;
+    // Told by what was written: an SRB file whose name starts with its dot has an empty object
+    // name, and the integer result of such a save is 0 although both files were written.
+    const QString recoloured = RecolouredLevels(record_.mip);
+    const Status saved = record_.SaveFiles(LocalPath(*path));
     if (saved) {
         Saved(*path);
     }
     SetStatus(
         srbStatus_,
         saved ? QStringLiteral("Srb saved: '%1'").arg(*path) : QStringLiteral("Srb not saved!"),
-        saved ? QString() : QString::fromStdString(reason));
+        saved ? recoloured : QString::fromStdString(saved.Reason()));
 }
 
 void CKorvaleDlg::OnLoadMip() {
@@ -476,15 +499,15 @@ void CKorvaleDlg::OnSaveMip() {
     if (!path) {
         return;
     }
-    std::string reason;
-    const bool saved = record_.mip.Save(LocalPath(*path), &reason) > 0;
+    const QString recoloured = RecolouredLevels(record_.mip);
+    const Status saved = record_.mip.SaveFile(LocalPath(*path));
     if (saved) {
         Saved(*path);
     }
     SetStatus(
         mipStatus_,
         saved ? QStringLiteral("MIP saved: '%1'").arg(*path) : QStringLiteral("MIP not saved!"),
-        saved ? QString() : QString::fromStdString(reason));
+        saved ? recoloured : QString::fromStdString(saved.Reason()));
 }
 
 void CKorvaleDlg::OnImportImage() {

@@ -33,6 +33,8 @@ Image FitInto(const Image& level, int size) {
     return ToImage(ToSrgb(AreaAverage(level, scaled(level.width), scaled(level.height))));
 }
 
+constexpr OptionSpec kOptions[] = {{"--size", "-s", true}};
+
 }  // namespace
 
 int ThumbnailSlot(const CMip& mip, int size) {
@@ -50,53 +52,41 @@ int ThumbnailSlot(const CMip& mip, int size) {
     return chosen;
 }
 
-int RunThumbnail(std::span<const std::string> args) {
-    int size = kDefaultSize;
-    std::vector<std::string> files;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg == "-s" || arg == "--size") {
-            if (i + 1 >= args.size()) {
-                return UsageError(arg + " needs a value");
-            }
-            const std::optional<int> value = ParseInt(args[++i], 1, kLargestSize);
-            if (!value) {
-                return UsageError(arg + " takes a size from 1 to 4096 pixels, not '" + args[i] +
-                                  "'");
-            }
-            size = *value;
-        } else if (arg == "-q" || arg == "--quiet" || arg == "-f" || arg == "--force") {
-            // Accepted as every command accepts them: thumbnail prints nothing but errors, and
-            // replaces OUT anyway (file managers hand it a fresh temporary name).
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            return UsageError("unknown option '" + arg + "'");
-        } else {
-            files.push_back(arg);
-        }
+int RunThumbnail(std::span<const std::string> arguments) {
+    // -f is taken as every writing command takes it; thumbnail replaces OUT anyway (file
+    // managers hand it a fresh temporary name), and prints nothing but errors.
+    const auto args = ParseArgs(arguments, kOptions, true);
+    if (!args) {
+        return kUsage;
     }
+    int size = kDefaultSize;
+    if (const auto value = args->Value("--size")) {
+        const std::optional<int> parsed = ParseInt(*value, 1, kLargestSize);
+        if (!parsed) {
+            return UsageError("--size takes a size from 1 to 4096 pixels, not '" + *value + "'");
+        }
+        size = *parsed;
+    }
+    const std::vector<std::string>& files = args->positional;
     if (files.size() != 2) {
         return UsageError("thumbnail takes IN OUT.png");
     }
     const std::string& in = files[0];
     const std::string& out = files[1];
-    std::string error;
-    const auto bytes = ReadInput(in, error);
-    if (!bytes) {
-        return Fail(in, error);
-    }
     CSrb record;
     InputKind kind = InputKind::kMip;
-    if (const std::string why = LoadRecord(in, *bytes, true, record, kind); !why.empty()) {
-        return Fail(in, why);
+    if (const Status loaded = LoadRecordFile(in, record, kind); !loaded) {
+        return Fail(loaded);
     }
     const CMip& mip = record.mip;
     const int slot = ThumbnailSlot(mip, size);
     if (slot < 0) {
         return Fail(in, "holds no level to draw");
     }
-    const auto k = static_cast<std::size_t>(slot);
-    const Image picture = FitInto(LevelToImage(mip.levels[k], mip.levelPalettes[k]), size);
+    const Image picture = FitInto(
+        LevelToImage(mip.levels[static_cast<std::size_t>(slot)], mip.LevelPalette(slot)), size);
     std::vector<std::uint8_t> png;
+    std::string error;
     // A file manager waits for the thumbnail and keeps it in a cache: speed before size.
     if (!EncodePng(picture, true, png, error, PngEffort::kFast) ||
         !WriteFileBytes(out, png, error)) {

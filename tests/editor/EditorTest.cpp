@@ -514,7 +514,8 @@ TEST_F(EditorTest, StatusTooltipsAddTheLoadReportAndTheSaveReason) {
     dialog_.OnLoadMip();
     EXPECT_EQ(dialog_.MipStatus(), Quoted("Mip loaded: ", "tag.mip"));
     EXPECT_EQ(dialog_.MipStatusTip().toStdString(),
-              "Mip loaded: '" + Path("tag.mip") + "'\nfirst error at offset 4: no MPHD header");
+              "Mip loaded: '" + Path("tag.mip") +
+                  "'\nfirst error at offset 4: no MPHD header\nthe file is cut short");
 
     WriteSrb("tree.srb", {1, 2, 3, 4, 5, 6});
     Answer(Path("tree.srb"));

@@ -56,9 +56,9 @@ int Make(const std::string& path) {
         }
     }
     CMip mip;
-    std::string reason;
-    if (!mip.SetLevel(std::move(level)) || mip.Save(path, &reason) != 1) {
-        std::fprintf(stderr, "cannot make %s: %s\n", path.c_str(), reason.c_str());
+    Status saved;
+    if (!mip.SetLevel(std::move(level)) || !(saved = mip.SaveFile(path))) {
+        std::fprintf(stderr, "cannot make %s: %s\n", path.c_str(), saved.Text().c_str());
         return 1;
     }
     return 0;
@@ -147,9 +147,9 @@ int MakeEdit(const std::string& type, const std::string& path) {
     CMip mip;
     const CCmap palette = EditPalette();
     mip.globalPalette.CopyFrom(palette);
-    std::string reason;
-    if (!mip.SetLevel(std::move(level), &palette) || mip.Save(path, &reason) != 1) {
-        std::fprintf(stderr, "cannot make %s: %s\n", path.c_str(), reason.c_str());
+    Status saved;
+    if (!mip.SetLevel(std::move(level), &palette) || !(saved = mip.SaveFile(path))) {
+        std::fprintf(stderr, "cannot make %s: %s\n", path.c_str(), saved.Text().c_str());
         return 1;
     }
     return 0;
