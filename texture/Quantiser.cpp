@@ -397,11 +397,12 @@ struct Columns {
 // centre to the mean of its colours, until nothing moves. Hamerly's bounds (how far a colour
 // can be from its centre, how near it can be to any other) skip the search for most colours
 // once the centres settle, without changing the result. A centre left with no colours moves to
-// the colour worst served.
+// the colour worst served. The first `fixed` centres take part in the search but never move.
 class KMeans {
   public:
-    KMeans(const Points& points, std::vector<Vec4> centres)
+    KMeans(const Points& points, std::vector<Vec4> centres, std::size_t fixed = 0)
         : points_(&points),
+          fixed_(fixed),
           centres_(std::move(centres)),
           nearest_(points.at.size(), 0),
           bounds_(points.at.size()),
@@ -471,7 +472,7 @@ class KMeans {
         }
 
         bool rescued = false;
-        for (std::size_t c = 0; c < k; ++c) {
+        for (std::size_t c = fixed_; c < k; ++c) {
             Vec4 next = centres_[c];
             if (groups_[c].weight > 0.0) {
                 next = groups_[c].Mean(centres_[c]);
@@ -532,6 +533,7 @@ class KMeans {
     }
 
     const Points* points_;
+    std::size_t fixed_;
     std::vector<Vec4> centres_;
     std::vector<std::uint8_t> nearest_;
     std::vector<Bound> bounds_;
@@ -556,27 +558,64 @@ std::vector<Rgba8> BuildPalette(std::span<const SrgbImage> levels, int colours) 
         return palette;
     }
 
+    // A first level (the top of a chain) of few colours keeps them all as entries, so it comes
+    // back exactly; the levels below, whose blends add colours, get what is left. Its colours
+    // come first in the histogram, in the order they appear.
+    std::vector<std::uint32_t> fixed;
+    if (levels.size() > 1) {
+        const Histogram first = Count(levels.first(1));
+        if (first.keys.size() <= limit) {
+            fixed = first.keys;
+        }
+    }
+    const auto isFixed = [&fixed](std::uint32_t key) {
+        return std::find(fixed.begin(), fixed.end(), key) != fixed.end();
+    };
     // Transparent pixels get an entry of their own rather than a share of a mean that would make
     // them faintly visible; a palette of one entry has no room for that.
-    const bool reserveTransparent = histogram.hasTransparent && limit >= 2;
+    const bool reserveTransparent =
+        histogram.hasTransparent && !isFixed(0) && limit >= fixed.size() + 2;
+    for (const std::uint32_t key : fixed) {
+        palette.push_back(Unpack(key));
+    }
+    if (reserveTransparent) {
+        palette.push_back({0, 0, 0, 0});
+    }
+    const std::size_t wanted = limit - palette.size();
+    if (wanted == 0) {
+        return palette;
+    }
+
     Points points;
     points.at.reserve(histogram.keys.size());
     points.weight.reserve(histogram.keys.size());
     for (std::size_t i = 0; i < histogram.keys.size(); ++i) {
-        if (reserveTransparent && histogram.keys[i] == 0) {
-            continue;
+        const std::uint32_t key = histogram.keys[i];
+        if ((reserveTransparent && key == 0) || isFixed(key)) {
+            continue;  // served exactly by an entry of its own
         }
-        points.at.push_back(ToPoint(Unpack(histogram.keys[i])));
+        points.at.push_back(ToPoint(Unpack(key)));
         points.weight.push_back(static_cast<float>(histogram.counts[i]));
         points.rootAlpha.push_back(std::sqrt(points.at.back()[3]));
     }
-    const std::size_t wanted = limit - (reserveTransparent ? 1 : 0);
+    // The fixed entries serve the colours nearest them and never move; the others start from
+    // cuts of the colours that are not entries already.
+    std::vector<Vec4> held;
+    for (const std::uint32_t key : fixed) {
+        held.push_back(ToPoint(Unpack(key)));
+    }
+    const auto start = [&](bool leastError) {
+        std::vector<Vec4> centres = held;
+        const std::vector<Vec4> cuts = MedianCut(points, wanted, leastError);
+        centres.insert(centres.end(), cuts.begin(), cuts.end());
+        return KMeans(points, std::move(centres), held.size());
+    };
 
     // Two starts, kept apart only while the k-means moves them most; the one that got closer
     // goes on. The least-error cuts are the better start on most textures, the median cuts on
     // some with a few large flat areas; a full second run would cost far more for little more.
-    KMeans run(points, MedianCut(points, wanted, true));
-    KMeans other(points, MedianCut(points, wanted, false));
+    KMeans run = start(true);
+    KMeans other = start(false);
     bool moving = true;
     bool otherMoving = true;
     for (int pass = 0; pass < kTrialPasses; ++pass) {
@@ -591,11 +630,8 @@ std::vector<Rgba8> BuildPalette(std::span<const SrgbImage> levels, int colours) 
         moving = run.Step();
     }
 
-    if (reserveTransparent) {
-        palette.push_back({0, 0, 0, 0});
-    }
-    for (const Vec4& centre : run.Centres()) {
-        const Rgba8 entry = ToColour(centre);
+    for (std::size_t c = held.size(); c < run.Centres().size(); ++c) {
+        const Rgba8 entry = ToColour(run.Centres()[c]);
         if (std::find(palette.begin(), palette.end(), entry) == palette.end()) {
             palette.push_back(entry);
         }

@@ -15,11 +15,14 @@ namespace korvale {
 // for a palette of its own. When the levels hold no more distinct colours (each channel rounded
 // to 8 bits, every fully transparent colour counted as 0,0,0,0) than `colours`, the palette is
 // exactly those colours in order of first appearance, levels scanned in the order given.
-// Otherwise it is the best fit found for all pixels alike, with one 0,0,0,0 entry (first) for
-// the fully transparent pixels if there are any. A fit is judged on straight sRGB colour and
-// alpha (0..1): for each pixel, alpha * (squared colour difference) + 2.5 * (alpha
-// difference)^2, so colour counts as much as the pixel shows. The same input always gives the
-// same palette. Empty input gives an empty palette.
+// Otherwise, when the first level alone has at most `colours` of them (the top of a chain whose
+// smaller levels add blends), its colours are the first entries, in order of first appearance,
+// so it maps back exactly; the entries left over are the best fit for the other pixels. Else it
+// is the best fit found for all pixels alike. Either way the fully transparent pixels get one
+// 0,0,0,0 entry of their own (first when there are no fixed entries) if there is room. A fit is
+// judged on straight sRGB colour and alpha (0..1): for each pixel, alpha * (squared colour
+// difference) + 2.5 * (alpha difference)^2, so colour counts as much as the pixel shows. The same
+// input always gives the same palette. Empty input gives an empty palette.
 [[nodiscard]] std::vector<Rgba8> BuildPalette(std::span<const SrgbImage> levels, int colours = 16);
 
 // One index per pixel, row-major: the nearest palette entry, judged the way BuildPalette judges
