@@ -107,11 +107,15 @@ TEST(Quantiser, WeighsColourByHowMuchOfThePixelShows) {
         Pixel pixel;
         std::vector<Rgba8> palette;
         std::uint8_t nearest;
+        float alphaWeight = kDefaultAlphaWeight;
     };
     const Case cases[] = {
         // Faint red: black at the same alpha costs 0.251 * 1, red at twice the alpha
         // 2.5 * 0.251^2 = 0.157. Judged on colour premultiplied by alpha, black would win.
         {{255, 0, 0, 64}, {{0, 0, 0, 64}, {255, 0, 0, 128}}, 1},
+        // The same with alpha weighed 5 (a palette fitted for a faint glow): red costs
+        // 5 * 0.251^2 = 0.315, more than black's 0.251.
+        {{255, 0, 0, 64}, {{0, 0, 0, 64}, {255, 0, 0, 128}}, 0, 5.0f},
         // Half-transparent grey: the right colour fully opaque costs 2.5 * 0.498^2 = 0.62, a
         // lighter grey at the right alpha 0.502 * 3 * 0.125^2 = 0.024.
         {{128, 128, 128, 128}, {{128, 128, 128, 255}, {160, 160, 160, 128}}, 1},
@@ -120,7 +124,7 @@ TEST(Quantiser, WeighsColourByHowMuchOfThePixelShows) {
     };
     for (const Case& c : cases) {
         const SrgbImage one = Make(1, 1, [&](int, int) { return c.pixel; });
-        const std::vector<std::uint8_t> index = MapToPalette(one, c.palette, false);
+        const std::vector<std::uint8_t> index = MapToPalette(one, c.palette, false, c.alphaWeight);
         ASSERT_EQ(index.size(), 1u);
         EXPECT_EQ(index[0], c.nearest)
             << c.pixel[0] << "," << c.pixel[1] << "," << c.pixel[2] << "," << c.pixel[3];

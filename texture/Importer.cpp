@@ -274,6 +274,7 @@ bool ImportImage(const Image& image, const ImportOptions& options, CMip& mip, st
     made.miptype = perLevel ? 2 : 0;
 
     std::vector<Rgba8> shared;
+    float sharedWeight = kDefaultAlphaWeight;
     if (palettised && !perLevel) {
         if (options.palette == PaletteMode::kFromFile) {
             if (options.givenPalette.empty() || options.givenPalette.size() > CCmap::kEntries) {
@@ -284,7 +285,9 @@ bool ImportImage(const Image& image, const ImportOptions& options, CMip& mip, st
         } else if (sources[0] != nullptr && !sources[0]->palette.empty()) {
             shared = sources[0]->palette;  // an indexed picture keeps its palette as it is
         } else {
-            shared = BuildPalette(chain, CCmap::kEntries);
+            PaletteFit fit = FitPalette(chain, CCmap::kEntries);
+            shared = std::move(fit.colours);
+            sharedWeight = fit.alphaWeight;
         }
         made.globalPalette = PaletteFromColours(shared);
     }
@@ -298,18 +301,25 @@ bool ImportImage(const Image& image, const ImportOptions& options, CMip& mip, st
         } else {
             const Image* source = sources[k];
             std::vector<Rgba8> colours = shared;
+            float weight = sharedWeight;
             if (perLevel) {
-                colours =
-                    source != nullptr && !source->palette.empty()
-                        ? source->palette
-                        : BuildPalette(std::span<const SrgbImage>(&level, 1), CCmap::kEntries);
+                if (source != nullptr && !source->palette.empty()) {
+                    colours = source->palette;
+                    weight = kDefaultAlphaWeight;
+                } else {
+                    PaletteFit fit =
+                        FitPalette(std::span<const SrgbImage>(&level, 1), CCmap::kEntries);
+                    colours = std::move(fit.colours);
+                    weight = fit.alphaWeight;
+                }
                 palette = PaletteFromColours(colours);
             }
             // Indices kept exactly when the picture's own palette is the one in use.
             const bool keepIndices =
                 source != nullptr && !source->palette.empty() && colours == source->palette;
             const std::vector<std::uint8_t> indices =
-                keepIndices ? source->indices : MapToPalette(level, colours, options.dither);
+                keepIndices ? source->indices
+                            : MapToPalette(level, colours, options.dither, weight);
             std::string ignored;
             (void)IndicesToLevel(level.width, level.height, indices, palette, built, ignored);
         }
