@@ -69,6 +69,31 @@ TEST(Importer, SixteenColoursAreKeptExactly) {
     EXPECT_EQ(Shown(mip, 4).pixels, image.pixels);
 }
 
+TEST(Importer, ATopLevelOfAtMostSixteenColoursStaysExactWithASharedPalette) {
+    // Twelve opaque colours in blocks of 3 x 3 that do not line up with the 2 x 2 averages, so
+    // every level below the top is full of blends that are not among the twelve.
+    const std::vector<Rgba8> twelve = {
+        {255, 0, 0, 255},   {0, 255, 0, 255},     {0, 0, 255, 255},  {255, 255, 0, 255},
+        {0, 255, 255, 255}, {255, 0, 255, 255},   {128, 64, 0, 255}, {0, 128, 64, 255},
+        {64, 0, 128, 255},  {250, 250, 250, 255}, {10, 10, 10, 255}, {200, 150, 100, 255}};
+    const Image image = Picture(64, 64, [&](int x, int y) {
+        return twelve[static_cast<std::size_t>((x / 3 + 5 * (y / 3)) % 12)];
+    });
+    for (const bool dither : {false, true}) {
+        ImportOptions options;  // the defaults: pal4 chosen, one palette for the chain
+        options.dither = dither;
+        CMip mip;
+        std::string error;
+        ASSERT_TRUE(ImportImage(image, options, mip, error)) << error;
+        ASSERT_EQ(mip.numimages, 7);
+        EXPECT_EQ(mip.miptype, 0);
+        EXPECT_EQ(mip.levels[6].Type(), 0);
+        EXPECT_EQ(Shown(mip, 6).pixels, image.pixels) << "dither " << dither;
+        // The blends below get the four entries left over.
+        EXPECT_GT(Colours(Shown(mip, 5)).size(), twelve.size()) << "dither " << dither;
+    }
+}
+
 TEST(Importer, AFlatColourStaysFlatAtEveryLevel) {
     const Image image = Picture(64, 32, [](int, int) { return Rgba8{10, 200, 30, 255}; });
     CMip mip;
@@ -84,6 +109,66 @@ TEST(Importer, AFlatColourStaysFlatAtEveryLevel) {
         // 10, 200, 30 on the 5-6-5 grid: codes 1, 49, 4, shown as 8, 198, 33.
         EXPECT_EQ(Colours(Shown(mip, k)), (std::set<Rgba8>{{8, 198, 33, 255}})) << k;
     }
+}
+
+TEST(Importer, SmallerLevelsKeepTheColourUnderFullyTransparentPixels) {
+    // A fully transparent 2 x 2 picture whose red is 255, 255, 0, 0 and green 255, 0, 255, 0:
+    // in linear light both average 0.5, which encodes to 0.7354 x 255 = 187.5; blue 40 is the
+    // same everywhere, so it stays 40. (Averaged as sRGB values they would give 127.5.)
+    // Codes: 5 bits 187.5 x 31 / 255 = 22.8 -> 23, shown 189, and 40 -> 4.86 -> 5, shown 41;
+    // 6 bits 187.5 x 63 / 255 = 46.3 -> 46, shown 186; 4 bits 11.03 -> 11, shown 187, and
+    // 40 -> 2.35 -> 2, shown 34. By symmetry every filter weighs the four pixels alike.
+    const std::vector<Rgba8> under = {
+        {255, 255, 40, 0}, {255, 0, 40, 0}, {0, 255, 40, 0}, {0, 0, 40, 0}};
+    const Image clear =
+        Picture(2, 2, [&](int x, int y) { return under[static_cast<std::size_t>(y * 2 + x)]; });
+    struct Case {
+        int type;
+        Rgba8 top;  // the picture's top-left pixel as the type shows it, kept as it was
+        Rgba8 smallest;
+    };
+    const Case cases[] = {{3, {255, 255, 41, 255}, {189, 186, 41, 255}},
+                          {4, {255, 255, 41, 0}, {189, 189, 41, 0}},
+                          {5, {255, 255, 34, 0}, {187, 187, 34, 0}}};
+    for (const Case& c : cases) {
+        for (const Filter filter :
+             {Filter::kArea, Filter::kMitchell, Filter::kCatmullRom, Filter::kCubic}) {
+            for (const bool dither : {false, true}) {
+                ImportOptions options;
+                options.type = c.type;
+                options.filter = filter;
+                options.dither = dither;
+                CMip mip;
+                std::string error;
+                ASSERT_TRUE(ImportImage(clear, options, mip, error)) << error;
+                const std::string where = "type " + std::to_string(c.type) + " filter " +
+                                          std::to_string(static_cast<int>(filter)) + " dither " +
+                                          std::to_string(dither);
+                const Image top = Shown(mip, 1);
+                EXPECT_EQ((Rgba8{top.pixels[0], top.pixels[1], top.pixels[2], top.pixels[3]}),
+                          c.top)
+                    << where;
+                EXPECT_EQ(Colours(Shown(mip, 0)), (std::set<Rgba8>{c.smallest})) << where;
+            }
+        }
+    }
+
+    // Beside a visible block, which keeps its colour as before: three opaque blue pixels and a
+    // transparent red one average to blue at alpha 0.75, shown opaque in ARGB1555; the red
+    // does not bleed into it, and the clear block beside it keeps its colour.
+    const Image half = Picture(4, 2, [&](int x, int y) {
+        if (x < 2) {
+            return under[static_cast<std::size_t>(y * 2 + x)];
+        }
+        return x == 3 && y == 1 ? Rgba8{200, 0, 0, 0} : Rgba8{0, 0, 255, 255};
+    });
+    ImportOptions options;
+    options.type = 4;
+    CMip mip;
+    std::string error;
+    ASSERT_TRUE(ImportImage(half, options, mip, error)) << error;
+    const Image level = Shown(mip, 1);
+    EXPECT_EQ(level.pixels, (std::vector<std::uint8_t>{189, 189, 41, 0, 0, 0, 255, 255}));
 }
 
 TEST(Importer, DitheringReachesTheLevelAtThePicturesOwnSize) {

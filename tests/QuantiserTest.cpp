@@ -38,6 +38,38 @@ TEST(Quantiser, KeepsFewColoursExactlyInOrderOfFirstAppearance) {
     }
 }
 
+TEST(Quantiser, TheFirstLevelsFewColoursAreEntriesWhateverTheLevelsAfterIt) {
+    // The first level: 3 colours, one of them fully transparent (junk colour under it). The
+    // second: a noisy ramp of far more than 16 colours, nowhere near the first level's.
+    const std::vector<Pixel> top = {{250, 10, 10, 255}, {20, 30, 240, 255}, {90, 90, 90, 0}};
+    const std::vector<SrgbImage> levels = {
+        Make(3, 1, [&](int x, int) { return top[static_cast<std::size_t>(x)]; }),
+        Make(64, 4, [](int x, int y) {
+            const float v = static_cast<float>(x) * 2.0f + Noise(x, y);
+            return Pixel{v, 200 - v, 120, 255};
+        })};
+    struct Case {
+        int colours;
+        std::vector<Rgba8> first;  // the palette begins with these
+        std::size_t size;
+    };
+    const Case cases[] = {
+        {16, {{250, 10, 10, 255}, {20, 30, 240, 255}, {0, 0, 0, 0}}, 16},
+        {4, {{250, 10, 10, 255}, {20, 30, 240, 255}, {0, 0, 0, 0}}, 4},
+        {3, {{250, 10, 10, 255}, {20, 30, 240, 255}, {0, 0, 0, 0}}, 3},
+    };
+    for (const Case& c : cases) {
+        const std::vector<Rgba8> palette = BuildPalette(levels, c.colours);
+        ASSERT_EQ(palette.size(), c.size) << c.colours;
+        EXPECT_EQ(std::vector<Rgba8>(palette.begin(), palette.begin() + 3), c.first) << c.colours;
+        EXPECT_EQ(MapToPalette(levels[0], palette, false), (std::vector<std::uint8_t>{0, 1, 2}));
+        // The entries past the first level's serve the second level's ramp.
+        for (std::size_t k = 3; k < palette.size(); ++k) {
+            EXPECT_EQ(palette[k][2], 120) << c.colours << " entry " << k;
+        }
+    }
+}
+
 TEST(Quantiser, SeparatesTwoClustersAndMapsToTheNearestEntry) {
     // Left half near red, right half near blue, each with noise: far more than 16 colours.
     const SrgbImage image = Make(32, 32, [](int x, int y) {
@@ -75,11 +107,15 @@ TEST(Quantiser, WeighsColourByHowMuchOfThePixelShows) {
         Pixel pixel;
         std::vector<Rgba8> palette;
         std::uint8_t nearest;
+        float alphaWeight = kDefaultAlphaWeight;
     };
     const Case cases[] = {
         // Faint red: black at the same alpha costs 0.251 * 1, red at twice the alpha
         // 2.5 * 0.251^2 = 0.157. Judged on colour premultiplied by alpha, black would win.
         {{255, 0, 0, 64}, {{0, 0, 0, 64}, {255, 0, 0, 128}}, 1},
+        // The same with alpha weighed 5 (a palette fitted for a faint glow): red costs
+        // 5 * 0.251^2 = 0.315, more than black's 0.251.
+        {{255, 0, 0, 64}, {{0, 0, 0, 64}, {255, 0, 0, 128}}, 0, 5.0f},
         // Half-transparent grey: the right colour fully opaque costs 2.5 * 0.498^2 = 0.62, a
         // lighter grey at the right alpha 0.502 * 3 * 0.125^2 = 0.024.
         {{128, 128, 128, 128}, {{128, 128, 128, 255}, {160, 160, 160, 128}}, 1},
@@ -88,7 +124,7 @@ TEST(Quantiser, WeighsColourByHowMuchOfThePixelShows) {
     };
     for (const Case& c : cases) {
         const SrgbImage one = Make(1, 1, [&](int, int) { return c.pixel; });
-        const std::vector<std::uint8_t> index = MapToPalette(one, c.palette, false);
+        const std::vector<std::uint8_t> index = MapToPalette(one, c.palette, false, c.alphaWeight);
         ASSERT_EQ(index.size(), 1u);
         EXPECT_EQ(index[0], c.nearest)
             << c.pixel[0] << "," << c.pixel[1] << "," << c.pixel[2] << "," << c.pixel[3];
@@ -156,6 +192,30 @@ TEST(Ditherer, NearestCodeAndItsValue) {
     for (const Case& c : cases) {
         EXPECT_EQ(NearestCode(c.value, c.bits), c.code) << c.value << " in " << c.bits << " bits";
         EXPECT_EQ(CodeValue(c.code, c.bits), c.decoded) << c.code << " in " << c.bits << " bits";
+    }
+}
+
+TEST(Ditherer, AFullyTransparentPixelPassesOnNoColourError) {
+    // 4 bits, steps of 17: 196 is 11.53 steps, so code 12 (204), an error of -8. Passed on,
+    // 7/16 of it takes 94 (5.53 steps, code 6) down to 90.5 (5.32 steps, code 5). A pixel
+    // nobody sees passes on no colour error when the type keeps alpha; it still passes its
+    // alpha error, and with no alpha stored every pixel shows.
+    struct Case {
+        std::uint8_t firstAlpha;
+        int alphaBits;
+        std::uint8_t secondRed;
+    };
+    const Case cases[] = {{0, 4, 6}, {255, 4, 5}, {0, 0, 5}};
+    for (const Case& c : cases) {
+        const SrgbImage pair = Make(2, 1, [&](int x, int) {
+            return x == 0 ? Pixel{196, 196, 196, static_cast<float>(c.firstAlpha)}
+                          : Pixel{94, 94, 94, 255};
+        });
+        const std::vector<std::uint8_t> codes =
+            QuantiseChannels(pair, {4, 4, 4, c.alphaBits}, true);
+        ASSERT_EQ(codes.size(), 8u);
+        EXPECT_EQ(codes[0], 12) << int{c.firstAlpha} << " " << c.alphaBits;
+        EXPECT_EQ(codes[4], c.secondRed) << int{c.firstAlpha} << " " << c.alphaBits;
     }
 }
 

@@ -125,6 +125,20 @@ TEST(Resampler, AveragesInLinearLightWithPremultipliedAlpha) {
     }
 }
 
+TEST(Resampler, TheColourAloneIsAveragedWhateverTheAlpha) {
+    // Three sources into two targets, each covering one and a half: red linear 1, 1 (the first
+    // invisible) and 0 give plain averages (1 + 0.5) / 1.5 = 1 and (0.5 + 0) / 1.5 = 1/3, alpha 1.
+    const Image in = Row({{255, 0, 0, 0}, {255, 0, 0, 255}, {0, 0, 0, 128}});
+    const LinearImage out = AreaAverageColour(in, 2, 1);
+    const std::vector<float> expected = {1.0F, 0.0F, 0.0F, 1.0F, 1.0F / 3.0F, 0.0F, 0.0F, 1.0F};
+    ASSERT_EQ(out.pixels.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_NEAR(out.pixels[i], expected[i], 1e-6) << i;
+    }
+    // The same as decoding the colour alone first.
+    EXPECT_EQ(AreaAverage(ToLinearColour(in), 2, 1).pixels, out.pixels);
+}
+
 TEST(Resampler, AreaAverageWeighsFractionsOfPixels) {
     // Three pixels into two: each target covers one and a half sources.
     const std::vector<Px> in = {

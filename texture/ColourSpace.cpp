@@ -93,6 +93,26 @@ LinearImage ToLinear(const Image& image) {
     return out;
 }
 
+void ToLinearColour(std::span<const std::uint8_t> rgba, std::span<float> out) {
+    const Tables& tables = DecodeTables();
+    const std::size_t count = std::min(rgba.size(), out.size()) / 4;
+    const std::uint8_t* src = rgba.data();
+    float* dst = out.data();
+    for (std::size_t i = 0; i < count; ++i, src += 4, dst += 4) {
+        dst[0] = tables.linear[src[0]];
+        dst[1] = tables.linear[src[1]];
+        dst[2] = tables.linear[src[2]];
+        dst[3] = 1.0F;
+    }
+}
+
+LinearImage ToLinearColour(const Image& image) {
+    LinearImage out = SameSize<LinearImage>(image);
+    const std::size_t values = Readable(image) * 4;
+    ToLinearColour(std::span(image.pixels.data(), values), out.pixels);
+    return out;
+}
+
 SrgbImage ToSrgb(const LinearImage& image) {
     SrgbImage out = SameSize<SrgbImage>(image);
     const std::size_t count = Readable(image);

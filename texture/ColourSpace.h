@@ -20,6 +20,10 @@ namespace korvale {
 // The same for a run of pixels (4 bytes in, 4 floats out each), as many as both spans hold: for
 // work that decodes a row at a time instead of holding a whole float copy of a large picture.
 void ToLinear(std::span<const std::uint8_t> rgba, std::span<float> out);
+// Decodes colour alone, as if every pixel were opaque: alpha comes out 1 and colour is not
+// premultiplied. Averaging this gives the colour a picture has under its transparent parts.
+[[nodiscard]] LinearImage ToLinearColour(const Image& image);
+void ToLinearColour(std::span<const std::uint8_t> rgba, std::span<float> out);
 // Unpremultiplies (colour of a fully transparent pixel becomes 0), encodes, scales to 0..255
 // and clamps, without rounding, so palettes and dithering see the full precision.
 [[nodiscard]] SrgbImage ToSrgb(const LinearImage& image);

@@ -66,12 +66,22 @@ std::vector<std::uint8_t> QuantiseChannels(const SrgbImage& level, ChannelBits b
         return codes;
     }
 
+    // Where alpha is stored, the colour of a fully transparent pixel is not seen, yet it is kept
+    // (the colour a picture has under its transparent parts): it gets its nearest codes, and
+    // neither takes nor passes on colour error, so it cannot change the visible pixels.
+    const bool alphaStored = Stored(depth[3]);
     ErrorDiffusion diffusion;
     diffusion.Run(static_cast<std::size_t>(level.width), count,
                   [&](std::size_t, std::size_t, std::size_t pixel) {
                       const std::size_t i = pixel * 4;
+                      const bool hidden = alphaStored && !(px[i + 3] > 0.0f);
                       for (std::size_t c = 0; c < 4; ++c) {
                           if (!Stored(depth[c])) {
+                              continue;
+                          }
+                          if (hidden && c < 3) {
+                              codes[i + c] =
+                                  static_cast<std::uint8_t>(NearestCode(px[i + c], depth[c]));
                               continue;
                           }
                           const float want = Clamp255(px[i + c] + diffusion.Carried(c));

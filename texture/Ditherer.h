@@ -28,7 +28,9 @@ struct ChannelBits {
 // Four codes per pixel (r, g, b, a), row-major; a channel of 0 bits gets code 0. Without
 // `dither`, the nearest code of each channel. With it, serpentine Floyd-Steinberg error
 // diffusion on the sRGB values, every channel on its own: the error passed on is the wanted
-// value (source plus error received, clamped to 0..255) less the value of the chosen code.
+// value (source plus error received, clamped to 0..255) less the value of the chosen code. When
+// alpha is stored, a fully transparent pixel's colour gets its nearest codes and takes no part
+// in the diffusion.
 [[nodiscard]] std::vector<std::uint8_t> QuantiseChannels(const SrgbImage& level, ChannelBits bits,
                                                          bool dither);
 

@@ -68,6 +68,76 @@ CBmap SixteenBitLevel(const SrgbImage& level, const PixelTypeInfo& info, bool di
     return made;
 }
 
+struct ChainShape {
+    int topWidth = 0;
+    int topHeight = 0;
+    int levels = 0;
+    Filter filter = Filter::kArea;
+};
+
+// The chain in linear light, each level resampled from the one before. The top comes from the
+// picture through decodeWhole, or for the area filter through areaAverage, which reads the
+// picture a row at a time: a large picture is never held in floating point as a whole.
+template <typename DecodeWhole, typename AreaAverageOf>
+std::vector<LinearImage> LinearChain(const Image& image, const ChainShape& shape,
+                                     DecodeWhole&& decodeWhole, AreaAverageOf&& areaAverage) {
+    const bool ownSize = image.width == shape.topWidth && image.height == shape.topHeight;
+    std::vector<LinearImage> chain;
+    LinearImage level = ownSize || shape.filter != Filter::kArea
+                            ? decodeWhole(image)
+                            : areaAverage(image, shape.topWidth, shape.topHeight);
+    for (int k = 0; k < shape.levels; ++k) {
+        const int w = std::max(1, shape.topWidth >> k);
+        const int h = std::max(1, shape.topHeight >> k);
+        if (level.width != w || level.height != h) {
+            level = Resample(level, w, h, shape.filter);
+        }
+        chain.push_back(level);
+    }
+    return chain;
+}
+
+// The 16-bit types store the colour of a fully transparent pixel, and a renderer that filters
+// straight colour blends it into the visible pixels beside it; premultiplied averaging leaves
+// black there. So a generated pixel whose source is fully transparent gets the picture's own
+// colour there: the chain made again from the colour alone (ToLinearColour), which for the area
+// filter is the plain average of the colours the pixel covers. Visible pixels, the top level at
+// the picture's own size and hand-made levels stay as they are.
+void KeepColourUnderTransparency(const Image& image, const ChainShape& shape,
+                                 const std::vector<const Image*>& sources,
+                                 std::vector<SrgbImage>& chain) {
+    const auto clear = [](const SrgbImage& level, std::size_t i) {
+        return !(level.pixels[i * 4 + 3] > 0.0F);
+    };
+    bool any = false;
+    for (std::size_t k = 0; k < chain.size() && !any; ++k) {
+        for (std::size_t i = 0; sources[k] == nullptr && i < chain[k].PixelCount() && !any; ++i) {
+            any = clear(chain[k], i);
+        }
+    }
+    if (!any) {
+        return;
+    }
+    const std::vector<LinearImage> colour = LinearChain(
+        image, shape, [](const Image& in) { return ToLinearColour(in); },
+        [](const Image& in, int w, int h) { return AreaAverageColour(in, w, h); });
+    for (std::size_t k = 0; k < chain.size() && k < colour.size(); ++k) {
+        if (sources[k] != nullptr) {
+            continue;
+        }
+        SrgbImage& level = chain[k];
+        for (std::size_t i = 0; i < level.PixelCount(); ++i) {
+            if (!clear(level, i)) {
+                continue;
+            }
+            for (std::size_t c = 0; c < 3; ++c) {
+                const float linear = std::clamp(colour[k].pixels[i * 4 + c], 0.0F, 1.0F);
+                level.pixels[i * 4 + c] = std::clamp(LinearToSrgb(linear) * 255.0F, 0.0F, 255.0F);
+            }
+        }
+    }
+}
+
 }  // namespace
 
 std::pair<int, int> AutomaticTopSize(int width, int height) {
@@ -179,22 +249,16 @@ bool ImportImage(const Image& image, const ImportOptions& options, CMip& mip, st
     const int levelCount = options.levels > 0 ? std::min(options.levels, chainLength) : chainLength;
 
     // The chain in linear light at full precision; each level from the one before.
+    const ChainShape shape{topWidth, topHeight, levelCount, options.filter};
     const bool ownSize = image.width == topWidth && image.height == topHeight;
     std::vector<SrgbImage> chain;
     {
-        // The area average reads the picture a row at a time: a large picture is never held
-        // in floating point as a whole.
-        LinearImage level = ownSize || options.filter != Filter::kArea
-                                ? ToLinear(image)
-                                : AreaAverage(image, topWidth, topHeight);
-        for (int k = 0; k < levelCount; ++k) {
-            const int w = std::max(1, topWidth >> k);
-            const int h = std::max(1, topHeight >> k);
-            if (level.width != w || level.height != h) {
-                level = Resample(level, w, h, options.filter);
-            }
+        const std::vector<LinearImage> linear = LinearChain(
+            image, shape, [](const Image& in) { return ToLinear(in); },
+            [](const Image& in, int w, int h) { return AreaAverage(in, w, h); });
+        for (std::size_t k = 0; k < linear.size(); ++k) {
             const bool asIs = k == 0 && ownSize;
-            chain.push_back(asIs ? ToSrgb(image) : ToSrgb(level));
+            chain.push_back(asIs ? ToSrgb(image) : ToSrgb(linear[k]));
         }
     }
     std::vector<const Image*> sources(chain.size(), nullptr);
@@ -217,15 +281,20 @@ bool ImportImage(const Image& image, const ImportOptions& options, CMip& mip, st
         sources[k] = &hand;
     }
 
+    const bool palettised = info->kind == PixelKind::kPalettised;
+    if (!palettised) {
+        KeepColourUnderTransparency(image, shape, sources, chain);
+    }
+
     CMip made;
     made.SetRepeatCode(options.repeat);
     made.col = 0;
     made.globalPalette.SetDefault();
-    const bool palettised = info->kind == PixelKind::kPalettised;
     const bool perLevel = palettised && options.palette == PaletteMode::kPerLevel;
     made.miptype = perLevel ? 2 : 0;
 
     std::vector<Rgba8> shared;
+    float sharedWeight = kDefaultAlphaWeight;
     if (palettised && !perLevel) {
         if (options.palette == PaletteMode::kFromFile) {
             if (options.givenPalette.empty() || options.givenPalette.size() > CCmap::kEntries) {
@@ -236,7 +305,9 @@ bool ImportImage(const Image& image, const ImportOptions& options, CMip& mip, st
         } else if (sources[0] != nullptr && !sources[0]->palette.empty()) {
             shared = sources[0]->palette;  // an indexed picture keeps its palette as it is
         } else {
-            shared = BuildPalette(chain, CCmap::kEntries);
+            PaletteFit fit = FitPalette(chain, CCmap::kEntries);
+            shared = std::move(fit.colours);
+            sharedWeight = fit.alphaWeight;
         }
         made.globalPalette = PaletteFromColours(shared);
     }
@@ -250,21 +321,28 @@ bool ImportImage(const Image& image, const ImportOptions& options, CMip& mip, st
         } else {
             const Image* source = sources[k];
             std::vector<Rgba8> colours = shared;
+            float weight = sharedWeight;
             if (perLevel && k < options.givenLevelPalettes.size()) {
                 colours = options.givenLevelPalettes[k];
-                palette = PaletteFromColours(colours);
+                weight = kDefaultAlphaWeight;
             } else if (perLevel) {
-                colours =
-                    source != nullptr && !source->palette.empty()
-                        ? source->palette
-                        : BuildPalette(std::span<const SrgbImage>(&level, 1), CCmap::kEntries);
+                if (source != nullptr && !source->palette.empty()) {
+                    colours = source->palette;
+                    weight = kDefaultAlphaWeight;
+                } else {
+                    PaletteFit fit =
+                        FitPalette(std::span<const SrgbImage>(&level, 1), CCmap::kEntries);
+                    colours = std::move(fit.colours);
+                    weight = fit.alphaWeight;
+                }
                 palette = PaletteFromColours(colours);
             }
             // Indices kept exactly when the picture's own palette is the one in use.
             const bool keepIndices =
                 source != nullptr && !source->palette.empty() && colours == source->palette;
             const std::vector<std::uint8_t> indices =
-                keepIndices ? source->indices : MapToPalette(level, colours, options.dither);
+                keepIndices ? source->indices
+                            : MapToPalette(level, colours, options.dither, weight);
             std::string ignored;
             (void)IndicesToLevel(level.width, level.height, indices, palette, built, ignored);
         }

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstddef>
 #include <limits>
+#include <utility>
 
 #include "ErrorDiffusion.h"
 
@@ -35,10 +36,17 @@ constexpr std::size_t kMaxColours = 16;
 constexpr std::size_t kBins = 1024;
 constexpr int kTrialPasses = 2;
 constexpr int kMaxPasses = 16;
-// How much alpha error counts against colour error. At 1 (alpha like one colour channel of an
-// opaque pixel) soft-edged sprites kept their colour but lost 1 to 1.6 dB of alpha; at 3 the
-// reverse. 2.5 keeps both within a few tenths of a dB of the best either alone can reach.
-constexpr float kAlphaWeight = 2.5f;
+// How much alpha error counts against colour error: the weight every search starts from, and
+// the one kept where no pixel's alpha can be wrong (opaque pictures, alpha only 0 and 255).
+constexpr float kAlphaWeight = kDefaultAlphaWeight;
+// A picture's own weight, from the search at kAlphaWeight (see BalancedAlphaWeight): kWeightScale
+// x faintness^kFaintnessPower x (colour error / alpha error)^kErrorRatioPower, within the
+// bounds. The figures are set on the game textures of the quality report (docs/quality.md).
+constexpr double kWeightScale = 0.6;
+constexpr double kFaintnessPower = 2.75;
+constexpr double kErrorRatioPower = 0.5;
+constexpr float kLeastAlphaWeight = 0.5f;
+constexpr float kMostAlphaWeight = 60.0f;
 
 // Dithering carries each pixel's error on in full, but where the error carried into a pixel
 // (squared, all four channels) grows past kCarryLimit times the mean squared error of the level
@@ -96,23 +104,23 @@ Rgba8 ToColour(const Vec4& p) {
 }
 
 // The cost of entry e for pixel p (see above).
-float EntryCost(const Vec4& p, const Vec4& e) {
+float EntryCost(const Vec4& p, const Vec4& e, float alphaWeight) {
     const float d0 = p[0] - e[0];
     const float d1 = p[1] - e[1];
     const float d2 = p[2] - e[2];
     const float d3 = p[3] - e[3];
-    return p[3] * (d0 * d0 + d1 * d1 + d2 * d2) + kAlphaWeight * d3 * d3;
+    return p[3] * (d0 * d0 + d1 * d1 + d2 * d2) + alphaWeight * d3 * d3;
 }
 
 // The square root of the cost for a fully opaque pixel: for any pixel p, sqrt(EntryCost(p, x))
 // moves by at most Separation(x, y) when x moves to y, and sqrt(p.a) * Separation(x, y) is at most
 // the distance between x and y in p's scaled space.
-float Separation(const Vec4& x, const Vec4& y) {
+float Separation(const Vec4& x, const Vec4& y, float alphaWeight) {
     const float d0 = x[0] - y[0];
     const float d1 = x[1] - y[1];
     const float d2 = x[2] - y[2];
     const float d3 = x[3] - y[3];
-    return std::sqrt(d0 * d0 + d1 * d1 + d2 * d2 + kAlphaWeight * d3 * d3);
+    return std::sqrt(d0 * d0 + d1 * d1 + d2 * d2 + alphaWeight * d3 * d3);
 }
 
 std::size_t PixelsOf(const SrgbImage& level) {
@@ -214,15 +222,18 @@ struct Moments {
     }
     [[nodiscard]] double AxisWeight(std::size_t d) const { return d < 3 ? sum[3] : weight; }
     // The cost along one axis of serving the whole group with its best entry.
-    [[nodiscard]] double Error(std::size_t d) const {
+    [[nodiscard]] double Error(std::size_t d, float alphaWeight) const {
         const double w = AxisWeight(d);
         if (w <= 0.0) {
             return 0.0;
         }
         const double error = std::max(0.0, sumSquares[d] - sum[d] * sum[d] / w);
-        return d < 3 ? error : error * kAlphaWeight;
+        return d < 3 ? error : error * alphaWeight;
     }
-    [[nodiscard]] double Error() const { return Error(0) + Error(1) + Error(2) + Error(3); }
+    [[nodiscard]] double Error(float alphaWeight) const {
+        return Error(0, alphaWeight) + Error(1, alphaWeight) + Error(2, alphaWeight) +
+               Error(3, alphaWeight);
+    }
     // The best entry; `fallback` gives the colour of a group that does not show at all.
     [[nodiscard]] Vec4 Mean(const Vec4& fallback) const {
         Vec4 mean = fallback;
@@ -243,12 +254,37 @@ struct Box {
     bool splittable = true;
 };
 
+// No one weight suits every picture. Colour error counts in proportion to alpha and alpha error
+// counts alike everywhere, so in a glow whose pixels are nearly all faint, colour gets a small
+// share of the cost however large its error, while every entry spent on colour leaves steps of
+// alpha that show over the whole glow; in a sprite of mostly opaque pixels the reverse holds. Two
+// measures of a picture set the balance: how faint its visible pixels are (the mean alpha over
+// the mean squared alpha, 1 for opaque ones, large for a faint glow), and the colour and alpha
+// error the search at the starting weight left (a picture whose colour is far harder to fit than
+// its alpha gives alpha less weight: an entry moved from alpha to colour buys more there).
+float BalancedAlphaWeight(const Points& points, double colourError, double alphaError) {
+    double alpha = 0.0;
+    double squares = 0.0;
+    for (std::size_t i = 0; i < points.at.size(); ++i) {
+        const double a = points.at[i][3];
+        alpha += points.weight[i] * a;
+        squares += points.weight[i] * a * a;
+    }
+    if (!(squares > 0.0)) {
+        return kAlphaWeight;
+    }
+    const double weight = kWeightScale * std::pow(alpha / squares, kFaintnessPower) *
+                          std::pow(colourError / alphaError, kErrorRatioPower);
+    return std::clamp(static_cast<float>(weight), kLeastAlphaWeight, kMostAlphaWeight);
+}
+
 // Median cut: again and again split the box with the largest squared error, along its axis of
 // largest spread, at the cut that leaves the two halves the least squared error between them
 // (on lumpy texture histograms a better start for k-means than the plain weighted median). The
 // cut is looked for among fine bins along the axis rather than by sorting the box: the same
 // answer to well under a rounding step, in linear time.
-std::vector<Vec4> MedianCut(const Points& points, std::size_t wanted, bool leastError) {
+std::vector<Vec4> MedianCut(const Points& points, std::size_t wanted, bool leastError,
+                            float alphaWeight) {
     // The colours themselves are moved about rather than indices to them, so that every pass
     // over a box reads memory in order.
     struct Weighted {
@@ -268,7 +304,7 @@ std::vector<Vec4> MedianCut(const Points& points, std::size_t wanted, bool least
         for (std::size_t b = 0; b < boxes.size(); ++b) {
             if (boxes[b].splittable && boxes[b].end - boxes[b].begin >= 2 &&
                 (worst == boxes.size() ||
-                 boxes[b].moments.Error() > boxes[worst].moments.Error())) {
+                 boxes[b].moments.Error(alphaWeight) > boxes[worst].moments.Error(alphaWeight))) {
                 worst = b;
             }
         }
@@ -279,8 +315,8 @@ std::vector<Vec4> MedianCut(const Points& points, std::size_t wanted, bool least
         // The axis of largest spread that has any: rounding can leave a trace of error on an
         // axis where all the colours agree.
         std::array<std::size_t, 4> axes = {0, 1, 2, 3};
-        std::stable_sort(axes.begin(), axes.end(), [&box](std::size_t x, std::size_t y) {
-            return box.moments.Error(x) > box.moments.Error(y);
+        std::stable_sort(axes.begin(), axes.end(), [&](std::size_t x, std::size_t y) {
+            return box.moments.Error(x, alphaWeight) > box.moments.Error(y, alphaWeight);
         });
         std::size_t axis = 4;
         float low = 0.0f;
@@ -322,8 +358,9 @@ std::vector<Vec4> MedianCut(const Points& points, std::size_t wanted, bool least
             if (below.weight <= 0.0 || below.weight >= box.moments.weight) {
                 continue;
             }
-            const double error = leastError ? below.Error() + box.moments.Less(below).Error()
-                                            : std::abs(below.weight * 2.0 - box.moments.weight);
+            const double error =
+                leastError ? below.Error(alphaWeight) + box.moments.Less(below).Error(alphaWeight)
+                           : std::abs(below.weight * 2.0 - box.moments.weight);
             if (error < bestError) {
                 bestError = error;
                 cut = b;
@@ -357,8 +394,9 @@ std::vector<Vec4> MedianCut(const Points& points, std::size_t wanted, bool least
 // distances to all of them are one fixed-length loop the compiler turns into vector arithmetic.
 struct Columns {
     std::array<std::array<float, kMaxColours>, 4> axis{};
+    float alphaWeight_;
 
-    explicit Columns(const std::vector<Vec4>& centres) {
+    Columns(const std::vector<Vec4>& centres, float alphaWeight) : alphaWeight_(alphaWeight) {
         for (auto& column : axis) {
             column.fill(1.0e6f);
         }
@@ -376,7 +414,7 @@ struct Columns {
             const float d1 = p[1] - axis[1][k];
             const float d2 = p[2] - axis[2][k];
             const float d3 = p[3] - axis[3][k];
-            out[k] = p[3] * (d0 * d0 + d1 * d1 + d2 * d2) + kAlphaWeight * d3 * d3;
+            out[k] = p[3] * (d0 * d0 + d1 * d1 + d2 * d2) + alphaWeight_ * d3 * d3;
         }
     }
 
@@ -397,11 +435,13 @@ struct Columns {
 // centre to the mean of its colours, until nothing moves. Hamerly's bounds (how far a colour
 // can be from its centre, how near it can be to any other) skip the search for most colours
 // once the centres settle, without changing the result. A centre left with no colours moves to
-// the colour worst served.
+// the colour worst served. The first `fixed` centres take part in the search but never move.
 class KMeans {
   public:
-    KMeans(const Points& points, std::vector<Vec4> centres)
+    KMeans(const Points& points, std::vector<Vec4> centres, std::size_t fixed, float alphaWeight)
         : points_(&points),
+          fixed_(fixed),
+          alphaWeight_(alphaWeight),
           centres_(std::move(centres)),
           nearest_(points.at.size(), 0),
           bounds_(points.at.size()),
@@ -410,13 +450,14 @@ class KMeans {
     // One pass; false when nothing moved, so the centres are final.
     bool Step() {
         const std::size_t k = centres_.size();
-        const Columns columns(centres_);
+        const Columns columns(centres_, alphaWeight_);
         std::array<float, kMaxColours> half{};
         for (std::size_t c = 0; c < k; ++c) {
             float closest = std::numeric_limits<float>::infinity();
             for (std::size_t other = 0; other < k; ++other) {
                 if (other != c) {
-                    closest = std::min(closest, Separation(centres_[c], centres_[other]));
+                    closest =
+                        std::min(closest, Separation(centres_[c], centres_[other], alphaWeight_));
                 }
             }
             half[c] = closest / 2.0f;
@@ -435,7 +476,7 @@ class KMeans {
                 if (bound.upper <= limit) {
                     continue;
                 }
-                bound.upper = std::sqrt(EntryCost(points_->at[i], centres_[own]));
+                bound.upper = std::sqrt(EntryCost(points_->at[i], centres_[own], alphaWeight_));
                 if (bound.upper <= limit) {
                     continue;
                 }
@@ -471,7 +512,7 @@ class KMeans {
         }
 
         bool rescued = false;
-        for (std::size_t c = 0; c < k; ++c) {
+        for (std::size_t c = fixed_; c < k; ++c) {
             Vec4 next = centres_[c];
             if (groups_[c].weight > 0.0) {
                 next = groups_[c].Mean(centres_[c]);
@@ -480,7 +521,7 @@ class KMeans {
                 next = points_->at[WorstServed()];
                 rescued = true;
             }
-            moved_[c] = Separation(centres_[c], next);
+            moved_[c] = Separation(centres_[c], next, alphaWeight_);
             centres_[c] = next;
         }
         most_ = 0;
@@ -504,12 +545,23 @@ class KMeans {
     [[nodiscard]] double Cost() const {
         double cost = 0.0;
         for (const Moments& group : groups_) {
-            cost += group.Error();
+            cost += group.Error(alphaWeight_);
         }
         return cost;
     }
 
     [[nodiscard]] const std::vector<Vec4>& Centres() const { return centres_; }
+
+    // The colour error and the alpha error (unweighted) of the last pass.
+    [[nodiscard]] std::pair<double, double> Errors() const {
+        double colour = 0.0;
+        double alpha = 0.0;
+        for (const Moments& group : groups_) {
+            colour += group.Error(0, 1.0f) + group.Error(1, 1.0f) + group.Error(2, 1.0f);
+            alpha += group.Error(3, 1.0f);
+        }
+        return {colour, alpha};
+    }
 
   private:
     struct Bound {
@@ -522,7 +574,7 @@ class KMeans {
         float worstCost = -1.0f;
         for (std::size_t i = 0; i < points_->at.size(); ++i) {
             const float cost =
-                points_->weight[i] * EntryCost(points_->at[i], centres_[nearest_[i]]);
+                points_->weight[i] * EntryCost(points_->at[i], centres_[nearest_[i]], alphaWeight_);
             if (cost > worstCost) {
                 worstCost = cost;
                 worst = i;
@@ -532,6 +584,8 @@ class KMeans {
     }
 
     const Points* points_;
+    std::size_t fixed_;
+    float alphaWeight_;
     std::vector<Vec4> centres_;
     std::vector<std::uint8_t> nearest_;
     std::vector<Bound> bounds_;
@@ -544,39 +598,77 @@ class KMeans {
 
 }  // namespace
 
-std::vector<Rgba8> BuildPalette(std::span<const SrgbImage> levels, int colours) {
+PaletteFit FitPalette(std::span<const SrgbImage> levels, int colours) {
     const auto limit =
         static_cast<std::size_t>(std::clamp(colours, 1, static_cast<int>(kMaxColours)));
     const Histogram histogram = Count(levels);
-    std::vector<Rgba8> palette;
+    PaletteFit fit;
+    std::vector<Rgba8>& palette = fit.colours;
     if (histogram.keys.size() <= limit) {
         for (const std::uint32_t key : histogram.keys) {
             palette.push_back(Unpack(key));
         }
-        return palette;
+        return fit;
     }
 
+    // A first level (the top of a chain) of few colours keeps them all as entries, so it comes
+    // back exactly; the levels below, whose blends add colours, get what is left. Its colours
+    // come first in the histogram, in the order they appear.
+    std::vector<std::uint32_t> fixed;
+    if (levels.size() > 1) {
+        const Histogram first = Count(levels.first(1));
+        if (first.keys.size() <= limit) {
+            fixed = first.keys;
+        }
+    }
+    const auto isFixed = [&fixed](std::uint32_t key) {
+        return std::find(fixed.begin(), fixed.end(), key) != fixed.end();
+    };
     // Transparent pixels get an entry of their own rather than a share of a mean that would make
     // them faintly visible; a palette of one entry has no room for that.
-    const bool reserveTransparent = histogram.hasTransparent && limit >= 2;
+    const bool reserveTransparent =
+        histogram.hasTransparent && !isFixed(0) && limit >= fixed.size() + 2;
+    for (const std::uint32_t key : fixed) {
+        palette.push_back(Unpack(key));
+    }
+    if (reserveTransparent) {
+        palette.push_back({0, 0, 0, 0});
+    }
+    const std::size_t wanted = limit - palette.size();
+    if (wanted == 0) {
+        return fit;
+    }
+
     Points points;
     points.at.reserve(histogram.keys.size());
     points.weight.reserve(histogram.keys.size());
     for (std::size_t i = 0; i < histogram.keys.size(); ++i) {
-        if (reserveTransparent && histogram.keys[i] == 0) {
-            continue;
+        const std::uint32_t key = histogram.keys[i];
+        if ((reserveTransparent && key == 0) || isFixed(key)) {
+            continue;  // served exactly by an entry of its own
         }
-        points.at.push_back(ToPoint(Unpack(histogram.keys[i])));
+        points.at.push_back(ToPoint(Unpack(key)));
         points.weight.push_back(static_cast<float>(histogram.counts[i]));
         points.rootAlpha.push_back(std::sqrt(points.at.back()[3]));
     }
-    const std::size_t wanted = limit - (reserveTransparent ? 1 : 0);
+    // The fixed entries serve the colours nearest them and never move; the others start from
+    // cuts of the colours that are not entries already.
+    std::vector<Vec4> held;
+    for (const std::uint32_t key : fixed) {
+        held.push_back(ToPoint(Unpack(key)));
+    }
+    const auto start = [&](bool leastError) {
+        std::vector<Vec4> centres = held;
+        const std::vector<Vec4> cuts = MedianCut(points, wanted, leastError, kAlphaWeight);
+        centres.insert(centres.end(), cuts.begin(), cuts.end());
+        return KMeans(points, std::move(centres), held.size(), kAlphaWeight);
+    };
 
     // Two starts, kept apart only while the k-means moves them most; the one that got closer
     // goes on. The least-error cuts are the better start on most textures, the median cuts on
     // some with a few large flat areas; a full second run would cost far more for little more.
-    KMeans run(points, MedianCut(points, wanted, true));
-    KMeans other(points, MedianCut(points, wanted, false));
+    KMeans run = start(true);
+    KMeans other = start(false);
     bool moving = true;
     bool otherMoving = true;
     for (int pass = 0; pass < kTrialPasses; ++pass) {
@@ -590,21 +682,33 @@ std::vector<Rgba8> BuildPalette(std::span<const SrgbImage> levels, int colours) 
     for (int pass = kTrialPasses; moving && pass < kMaxPasses; ++pass) {
         moving = run.Step();
     }
-
-    if (reserveTransparent) {
-        palette.push_back({0, 0, 0, 0});
+    // Where the pixels show alpha error at all, the weight is balanced for this picture and the
+    // search goes on from where it got to.
+    float weight = kAlphaWeight;
+    const auto [colourError, alphaError] = run.Errors();
+    if (alphaError > 0.0 && colourError > 0.0) {
+        weight = BalancedAlphaWeight(points, colourError, alphaError);
+        run = KMeans(points, run.Centres(), held.size(), weight);
+        for (int pass = 0; pass < kMaxPasses && run.Step(); ++pass) {
+        }
     }
-    for (const Vec4& centre : run.Centres()) {
-        const Rgba8 entry = ToColour(centre);
+    fit.alphaWeight = weight;
+
+    for (std::size_t c = held.size(); c < run.Centres().size(); ++c) {
+        const Rgba8 entry = ToColour(run.Centres()[c]);
         if (std::find(palette.begin(), palette.end(), entry) == palette.end()) {
             palette.push_back(entry);
         }
     }
-    return palette;
+    return fit;
+}
+
+std::vector<Rgba8> BuildPalette(std::span<const SrgbImage> levels, int colours) {
+    return FitPalette(levels, colours).colours;
 }
 
 std::vector<std::uint8_t> MapToPalette(const SrgbImage& level, std::span<const Rgba8> palette,
-                                       bool dither) {
+                                       bool dither, float alphaWeight) {
     const std::size_t count = PixelsOf(level);
     std::vector<std::uint8_t> indices(count, 0);
     if (palette.empty() || count == 0) {
@@ -617,7 +721,7 @@ std::vector<std::uint8_t> MapToPalette(const SrgbImage& level, std::span<const R
         points.push_back(ToPoint(palette[k]));
         keys.push_back(Pack(palette[k][0], palette[k][1], palette[k][2], palette[k][3]));
     }
-    const Columns columns(points);
+    const Columns columns(points, alphaWeight);
     const auto choose = [&](float r, float g, float b, float a) {
         // A pixel that is an entry once rounded keeps it, so a level that fits its palette
         // comes back exactly.

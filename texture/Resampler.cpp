@@ -186,7 +186,10 @@ LinearImage AreaAverage(const LinearImage& in, int width, int height) {
                            [&](std::size_t y) { return in.pixels.data() + y * inRow; });
 }
 
-LinearImage AreaAverage(const Image& in, int width, int height) {
+namespace {
+
+template <typename Decode>
+LinearImage AreaAverageDecoded(const Image& in, int width, int height, Decode&& decode) {
     const std::size_t count = PixelCountOf(in.width, in.height);
     if (count == 0 || in.pixels.size() / 4 < count) {
         return Transparent(width, height);
@@ -194,9 +197,23 @@ LinearImage AreaAverage(const Image& in, int width, int height) {
     const std::size_t inRow = static_cast<std::size_t>(in.width) * 4;
     std::vector<float> decoded(inRow);
     return AreaAverageRows(in.width, in.height, width, height, [&](std::size_t y) {
-        ToLinear(std::span(in.pixels.data() + y * inRow, inRow), decoded);
+        decode(std::span(in.pixels.data() + y * inRow, inRow), std::span<float>(decoded));
         return static_cast<const float*>(decoded.data());
     });
+}
+
+}  // namespace
+
+LinearImage AreaAverage(const Image& in, int width, int height) {
+    return AreaAverageDecoded(
+        in, width, height,
+        [](std::span<const std::uint8_t> row, std::span<float> out) { ToLinear(row, out); });
+}
+
+LinearImage AreaAverageColour(const Image& in, int width, int height) {
+    return AreaAverageDecoded(
+        in, width, height,
+        [](std::span<const std::uint8_t> row, std::span<float> out) { ToLinearColour(row, out); });
 }
 
 LinearImage Resample(const LinearImage& in, int width, int height, Filter filter) {

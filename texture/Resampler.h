@@ -23,6 +23,10 @@ enum class Filter { kArea, kMitchell, kCatmullRom, kCubic };
 // a large picture never exists as floats (a 2048 x 2048 one would be 64 MiB).
 [[nodiscard]] LinearImage AreaAverage(const Image& in, int width, int height);
 
+// The same for the picture's colour alone (ToLinearColour): each target gets the plain average
+// of the colours it covers, whatever their alpha, and alpha 1.
+[[nodiscard]] LinearImage AreaAverageColour(const Image& in, int width, int height);
+
 // Area average, or the cubic filters of stb_image_resize with clamped edges. Cubic filters
 // overshoot, so their results are clamped to 0..1 with colour no greater than alpha.
 [[nodiscard]] LinearImage Resample(const LinearImage& in, int width, int height, Filter filter);
