@@ -261,6 +261,18 @@ TEST_F(ToolTest, CompareReportsPsnrPerLevel) {
     EXPECT_NE(r.out.find("slot 1: 2 x 1 in A but 2 x 2 in B\nslot 0: only in B\n"),
               std::string::npos)
         << r.out;
+
+    // A source picture whose size no slot takes stands for the chain an import builds from it:
+    // 100 x 60 rounds to 128 x 64, eight levels.
+    WritePng(dir_.Path("source.png"), Gradient(100, 60));
+    r = Tool(dir_,
+             {"import", dir_.Path("source.png"), dir_.Path("made.mip"), "--type", "argb4444"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = Tool(dir_, {"compare", dir_.Path("source.png"), dir_.Path("made.mip"), "--min-psnr", "30"});
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(r.out.rfind("slot 7: 128 x 64, colour PSNR ", 0), 0U) << r.out;
+    EXPECT_NE(r.out.find("slot 0: 1 x 1, colour PSNR "), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("only in"), std::string::npos) << r.out;
 }
 
 TEST_F(ToolTest, BadPicturesFailClearlyAndWriteNothing) {

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "Comparison.h"
+#include "Importer.h"
 #include "LevelExport.h"
 #include "LevelImage.h"
 #include "PixelType.h"
@@ -427,8 +428,19 @@ int RunCompare(std::span<const std::string> arguments) {
             return Fail(loaded);
         }
     }
-    // Two pictures of sizes no slot takes are still compared with each other.
-    if (a.size() == 1 && b.size() == 1 && (a.begin()->first < 0 || b.begin()->first < 0)) {
+    // A picture whose size no slot takes is its source: compared with a texture, it stands for
+    // the chain a default import builds from it, so an import can be checked against its
+    // picture. Two such pictures are compared with each other.
+    const bool sourceA = a.size() == 1 && a.begin()->first < 0;
+    const bool sourceB = b.size() == 1 && b.begin()->first < 0;
+    if (sourceA != sourceB) {
+        Levels& source = sourceA ? a : b;
+        const std::vector<Image> chain = ReferenceChain(source.begin()->second);
+        source.clear();
+        for (const Image& level : chain) {
+            source[CMip::SlotForSize(level.width, level.height)] = level;
+        }
+    } else if (a.size() == 1 && b.size() == 1 && (a.begin()->first < 0 || b.begin()->first < 0)) {
         b = {{a.begin()->first, std::move(b.begin()->second)}};
     }
     const bool failed = CompareLevels(a, b, minimum, args->quiet);
