@@ -530,10 +530,10 @@ bool CKorvaleDlg::ImportPicture(const QString& path, QWidget* parent, bool askOp
         return false;
     };
     Image picture;
-    std::string error;
-    if (!ReadPngFile(LocalPath(path), picture, error)) {
-        return refuse(error);
+    if (const Status read = ReadPngFile(LocalPath(path), picture); !read) {
+        return refuse(read.Reason());
     }
+    std::string error;
     CMip made;
     if (askOptions) {
         CImportDlg options(picture, LocalPath(path), services_, parent);

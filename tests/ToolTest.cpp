@@ -315,8 +315,7 @@ TEST_F(ToolTest, ExportWritesEveryLevelOrASheet) {
     r = Tool(dir_, {"export", dir_.Path("tree.mip"), "--sheet", dir_.Path("sheet.png")});
     EXPECT_EQ(r.status, 0) << r.err;
     Image sheet;
-    std::string error;
-    ASSERT_TRUE(ReadPngFile(dir_.Path("sheet.png"), sheet, error)) << error;
+    ASSERT_TRUE(ReadPngFile(dir_.Path("sheet.png"), sheet).Ok());
     EXPECT_EQ(sheet.width, 4 + 2 + 1);
     EXPECT_EQ(sheet.height, 4);
     EXPECT_EQ(sheet.pixels[4 * (3 * 7 + 6) + 3], 0);  // below the 1 x 1 level: transparent
@@ -351,8 +350,7 @@ TEST_F(ToolTest, ImportLikeAnOriginalKeepsItsTypePaletteLevelsAndValues) {
     r = Tool(dir_, {"export", dir_.Path("orig.srb"), dir_.Path("top.png")});
     ASSERT_EQ(r.status, 0) << r.err;
     Image top;
-    std::string error;
-    ASSERT_TRUE(ReadPngFile(dir_.Path("top.png"), top, error)) << error;
+    ASSERT_TRUE(ReadPngFile(dir_.Path("top.png"), top).Ok());
     top.palette.clear();  // as a painter saves it: plain RGBA
     top.indices.clear();
     std::copy_n(colours[3].begin(), 4, top.pixels.begin());  // pixel (0, 0) painted white

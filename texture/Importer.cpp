@@ -181,8 +181,9 @@ bool ReadPaletteFile(const std::string& path, std::vector<Rgba8>& colours, std::
     if (png) {
         file.reset();
         Image picture;
-        if (!ReadPngFile(path, picture, error)) {
-            return false;  // the PNG reader's own reason
+        if (const Status read = ReadPngFile(path, picture); !read) {
+            error = read.Reason();  // the PNG reader's own reason
+            return false;
         }
         if (!picture.palette.empty()) {
             colours = picture.palette;

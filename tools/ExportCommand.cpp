@@ -37,7 +37,7 @@ Status LoadTexture(const std::string& path, CSrb& record, Image* picture = nullp
     }
     std::string error;
     if (picture != nullptr && IsPngSignature(bytes)) {
-        return ReadPng(bytes, *picture, error) ? Status() : Status::Failure(error).In(path);
+        return ReadPng(bytes, *picture).In(path);
     }
     InputKind kind = InputKind::kMip;
     return LoadRecord(path, bytes, true, record, kind);
@@ -124,10 +124,10 @@ Status Encode(const CMip& mip, const std::string& name, const std::string& out,
     if (slots.empty()) {
         return Status::Failure("holds no levels");
     }
-    std::string error;
+    Status encoded;
     auto level = [&](int k, const std::string& path) {
         Bytes png;
-        if (!EncodeLevelPng(mip, k, job.view, png, error)) {
+        if (encoded = EncodeLevelPng(mip, k, job.view, png); !encoded) {
             return false;
         }
         const CBmap& l = mip.levels[static_cast<std::size_t>(k)];
@@ -140,8 +140,8 @@ Status Encode(const CMip& mip, const std::string& name, const std::string& out,
     switch (job.mode) {
         case ExportMode::kSheet: {
             Bytes png;
-            if (!EncodePng(Sheet(mip, job.view), true, png, error)) {
-                return Status::Failure(error).In(out);
+            if (Status sheet = EncodePng(Sheet(mip, job.view), true, png); !sheet) {
+                return std::move(sheet).In(out);
             }
             lines.push_back("wrote " + std::to_string(slots.size()) + " levels side by side to '" +
                             out + "'");
@@ -152,7 +152,7 @@ Status Encode(const CMip& mip, const std::string& name, const std::string& out,
             for (const int k : slots) {
                 const CBmap& l = mip.levels[static_cast<std::size_t>(k)];
                 if (!level(k, (std::filesystem::path(out) / LevelFileName(name, l)).string())) {
-                    return Status::Failure(error);
+                    return encoded;
                 }
             }
             return {};
@@ -163,7 +163,7 @@ Status Encode(const CMip& mip, const std::string& name, const std::string& out,
     if (!mip.levels[static_cast<std::size_t>(chosen)].HasData()) {
         return Status::Failure("slot " + std::to_string(chosen) + " holds no level");
     }
-    return level(chosen, out) ? Status() : Status::Failure(error);
+    return level(chosen, out) ? Status() : encoded;
 }
 
 // Writes what Encode made: every file, or (when one exists and may not be replaced) none.
@@ -176,15 +176,14 @@ Status WriteAll(const std::vector<std::pair<std::string, Bytes>>& files, bool fo
         }
     }
     for (const auto& [path, png] : files) {
-        std::string error;
         if (path == "-") {
             std::fflush(stdout);
             if (std::fwrite(png.data(), 1, png.size(), stdout) != png.size() ||
                 std::fflush(stdout) != 0) {
                 return Status::FromErrno("cannot write", errno).In("standard output");
             }
-        } else if (!WriteFileBytes(path, png, error)) {
-            return Status::Failure(error).In(path);
+        } else if (Status written = WriteFileBytes(path, png); !written) {
+            return written;
         }
     }
     return {};

@@ -57,15 +57,14 @@ void Retype(CMip& mip, int code) {
 
 // A picture from a file, or from standard input for "-".
 Status ReadPicture(const std::string& path, Image& picture) {
-    std::string error;
     if (path != "-") {
-        return ReadPngFile(path, picture, error) ? Status() : Status::Failure(error).In(path);
+        return ReadPngFile(path, picture);
     }
     std::vector<std::uint8_t> bytes;
     if (Status read = ReadInput(path, bytes); !read) {
         return read;
     }
-    return ReadPng(bytes, picture, error) ? Status() : Status::Failure(error).In(path);
+    return ReadPng(bytes, picture).In(path);
 }
 
 // Hand-made levels must have a size the chain has; the failure names the picture that does not.
@@ -106,8 +105,8 @@ Status ImportOne(const std::string& in, const std::vector<std::string>& handMade
     std::string error;
     for (const std::string& path : handMade) {
         Image level;
-        if (!ReadPngFile(path, level, error)) {
-            return Status::Failure(error).In(path);
+        if (Status read = ReadPngFile(path, level); !read) {
+            return read;
         }
         options.handMadeLevels.push_back(std::move(level));
     }

@@ -67,9 +67,8 @@ class EditorTest : public testing::Test {
             }
         }
         std::vector<std::uint8_t> png;
-        std::string error;
-        ASSERT_TRUE(EncodePng(picture, true, png, error)) << error;
-        ASSERT_TRUE(WriteFileBytes(Path(name), png, error)) << error;
+        ASSERT_TRUE(EncodePng(picture, true, png).Ok());
+        ASSERT_TRUE(WriteFileBytes(Path(name), png).Ok());
     }
     QString Quoted(const char* text, const std::string& name) const {
         return QString::fromStdString(text + ("'" + Path(name) + "'"));
