@@ -378,5 +378,31 @@ TEST_F(ToolTest, ImportLikeAnOriginalKeepsItsTypePaletteLevelsAndValues) {
     EXPECT_EQ(ReadCompanionSize(dir_.Path("back.srb")), 2.5F);  // the companion's size too
 }
 
+TEST_F(ToolTest, ExportOfManyFilesWritesEveryLevelOnceAndRefusesClashes) {
+    ToolRun r = Tool(dir_, {"export", dir_.Path("tree.mip"), dir_.Path("tree.srb"), "-o",
+                            dir_.Path("out"), "--all", "-j", "2"});
+    EXPECT_EQ(r.status, 1);  // tree.mip and tree.srb both name their levels tree-WxH.png
+    EXPECT_EQ(r.out, "0 exported, 2 failed\n");
+    EXPECT_NE(r.err.find(dir_.Path("tree.mip") + ", " + dir_.Path("tree.srb")), std::string::npos)
+        << r.err;
+
+    std::filesystem::copy_file(dir_.Path("tree.srb"), dir_.Path("bush.srb"));
+    r = Tool(dir_, {"export", dir_.Path("tree.mip"), dir_.Path("bush.srb"), "-o", dir_.Path("out"),
+                    "--all", "-j", "2"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "2 exported, 0 failed\n");
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir_.Path("out"))) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"bush-1x1.png", "bush-2x2.png", "bush-4x4.png",
+                                               "tree-1x1.png", "tree-2x2.png", "tree-4x4.png"}));
+
+    r = Tool(dir_, {"export", dir_.Path("tree.mip"), "-o", dir_.Path("one"), "--sheet"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(std::filesystem::exists(dir_.Path("one/tree-sheet.png")));
+}
+
 }  // namespace
 }  // namespace korvale::test

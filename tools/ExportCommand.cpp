@@ -278,9 +278,11 @@ int ExportMany(const std::vector<std::string>& inputs, const std::string& dir, i
     return status;
 }
 
-constexpr OptionSpec kExportOptions[] = {{"--level", "", true}, {"--all", "", true},
-                                         {"--sheet", "", true}, {"--raw", "", false},
-                                         {"-o", "", true},      {"-j", "", true}};
+// --all and --sheet say what to write; where is the operand after IN (a folder, a file), or
+// -o's folder in a batch.
+constexpr OptionSpec kExportOptions[] = {{"--level", "", true},  {"--all", "", false},
+                                         {"--sheet", "", false}, {"--raw", "", false},
+                                         {"-o", "", true},       {"-j", "", true}};
 constexpr OptionSpec kCompareOptions[] = {{"--min-psnr", "", true}};
 
 // The export options: what to write (--level, --all, --sheet), how (--raw), and the outputs' rules.
@@ -292,15 +294,6 @@ int ReadExportJob(const ParsedArgs& args, ExportJob& job) {
         job.slot = ParseInt(*value, 0, CMip::kSlots - 1);
         if (!job.slot) {
             return UsageError("--level takes a slot from 0 to 8, not '" + *value + "'");
-        }
-    }
-    if (args.Has("-o")) {
-        // In a batch --all and --sheet say what to write; the folder is -o's.
-        for (const char* mode : {"--all", "--sheet"}) {
-            if (args.Value(mode)) {
-                return UsageError(std::string(mode) + " takes no value with -o DIR: give it " +
-                                  "before the inputs, as in export --all -o DIR A B");
-            }
         }
     }
     const std::size_t modes = (args.Has("--all") ? 1 : 0) + (args.Has("--sheet") ? 1 : 0);
@@ -339,14 +332,11 @@ int RunExport(std::span<const std::string> arguments) {
         }
         return ExportMany(files, *args->Value("-o"), threads, job);
     }
-    const std::size_t wanted = job.mode == ExportMode::kLevel ? 2 : 1;
-    if (files.size() != wanted) {
+    if (files.size() != 2) {
         return UsageError(
             "export takes IN OUT.png, IN --all DIR, IN --sheet OUT.png or A B ... -o DIR");
     }
-    const std::string out = job.mode == ExportMode::kAll     ? *args->Value("--all")
-                            : job.mode == ExportMode::kSheet ? *args->Value("--sheet")
-                                                             : files[1];
+    const std::string& out = files[1];
     if (out == "-" && job.mode != ExportMode::kLevel) {
         return UsageError("only one level can go to standard output (-)");
     }
