@@ -234,10 +234,17 @@ int ExportMany(const std::vector<std::string>& inputs, const std::string& dir, i
         return Fail(dir,
                     "cannot make the output folder" + (ec ? ": " + ec.message() : std::string()));
     }
-    // Inputs with one base name write the same files, whatever the mode.
+    // Where an input's export goes: one file, or for --all the files NAME-WxH.png, which inputs
+    // with one base name share whatever their sizes.
+    auto target = [&](const std::string& in) {
+        const char* ending = job.mode == ExportMode::kAll     ? "-WxH.png"
+                             : job.mode == ExportMode::kSheet ? "-sheet.png"
+                                                              : ".png";
+        return (std::filesystem::path(dir) / (TextureBaseName(in) + ending)).string();
+    };
     std::vector<std::vector<std::string>> keys;
     for (const std::string& in : inputs) {
-        keys.push_back({(std::filesystem::path(dir) / TextureBaseName(in)).string()});
+        keys.push_back({target(in)});
     }
     const std::map<std::string, Status> clashes = Clashes(inputs, keys);
     std::vector<int> damage(inputs.size(), kOk);
@@ -252,12 +259,7 @@ int ExportMany(const std::vector<std::string>& inputs, const std::string& dir, i
             }
             damage[i] = record.mip.loadReport.Clean() ? kOk : kDamaged;
             const std::string name = TextureBaseName(inputs[i]);
-            const std::string out =
-                job.mode == ExportMode::kAll
-                    ? dir
-                    : (std::filesystem::path(dir) /
-                       (name + (job.mode == ExportMode::kSheet ? "-sheet.png" : ".png")))
-                          .string();
+            const std::string out = job.mode == ExportMode::kAll ? dir : target(inputs[i]);
             std::vector<std::pair<std::string, Bytes>> files;
             std::vector<std::string> lines;
             if (Status encoded = Encode(record.mip, name, out, job, files, lines); !encoded) {
