@@ -253,7 +253,7 @@ TEST_F(ToolTest, CompareReportsPsnrPerLevel) {
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out,
               "slot 1: 2 x 1, colour PSNR 35.91 dB, alpha PSNR inf dB, largest "
-              "difference 10\n");
+              "difference 10, 1 of 2 pixels differ\n");
     r = Tool(dir_, {"compare", dir_.Path("a.png"), dir_.Path("b.png"), "--min-psnr", "40"});
     EXPECT_EQ(r.status, 1);
     r = Tool(dir_, {"compare", dir_.Path("a.png"), dir_.Path("tree.mip")});
@@ -376,6 +376,39 @@ TEST_F(ToolTest, ImportLikeAnOriginalKeepsItsTypePaletteLevelsAndValues) {
     EXPECT_EQ(changed, 1U);
     EXPECT_NE(before[0], after[0]);
     EXPECT_EQ(ReadCompanionSize(dir_.Path("back.srb")), 2.5F);  // the companion's size too
+
+    // A 16-bit original made from a picture of many colours: its smaller levels were averaged
+    // from the picture, not from the stored top. Only the painted pixel's footprint changes.
+    WritePng(dir_.Path("many.png"), Picture(16, 16, [](int x, int y) {
+                 return Rgba8{static_cast<std::uint8_t>((x * 37 + y * 91) % 256),
+                              static_cast<std::uint8_t>((x * 53 + y * 29) % 256),
+                              static_cast<std::uint8_t>((x * 11 + y * 71) % 256), 255};
+             }));
+    ASSERT_EQ(
+        Tool(dir_, {"import", dir_.Path("many.png"), dir_.Path("many.mip"), "--type", "argb4444"})
+            .status,
+        0);
+    ASSERT_EQ(Tool(dir_, {"export", dir_.Path("many.mip"), dir_.Path("many-top.png")}).status, 0);
+    Image painted;
+    ASSERT_TRUE(ReadPngFile(dir_.Path("many-top.png"), painted).Ok());
+    std::copy_n(std::array<std::uint8_t, 4>{255, 0, 255, 255}.begin(), 4, painted.pixels.begin());
+    WritePng(dir_.Path("many-painted.png"), painted);
+    ASSERT_EQ(Tool(dir_, {"import", dir_.Path("many-painted.png"), dir_.Path("many-back.mip"),
+                          "--like", dir_.Path("many.mip")})
+                  .status,
+              0);
+    r = Tool(dir_, {"compare", dir_.Path("many.mip"), dir_.Path("many-back.mip")});
+    for (const std::string level :
+         {"slot 4: 16 x 16", "slot 3: 8 x 8", "slot 2: 4 x 4", "slot 1: 2 x 2", "slot 0: 1 x 1"}) {
+        const std::size_t at = r.out.find(level);
+        ASSERT_NE(at, std::string::npos) << r.out;
+        const std::string line = r.out.substr(at, r.out.find('\n', at) - at);
+        EXPECT_TRUE(line.ends_with("largest difference 0") ||
+                    line.find(", 1 of ") != std::string::npos)
+            << line;
+    }
+    EXPECT_NE(r.out.find("slot 4: 16 x 16, colour PSNR"), std::string::npos);
+    EXPECT_NE(r.out.find(", 1 of 256 pixels differ"), std::string::npos) << r.out;
 }
 
 TEST_F(ToolTest, ExportOfManyFilesWritesEveryLevelOnceAndRefusesClashes) {

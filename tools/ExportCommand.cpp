@@ -383,9 +383,15 @@ bool CompareLevels(const Levels& a, const Levels& b, std::optional<float> minimu
         const Difference d = Compare(inA->second, inB->second);
         const bool low =
             minimum && (d.colourPsnr < *minimum || d.alphaPsnr < static_cast<double>(*minimum));
-        say("%s: %s, colour PSNR %s dB, alpha PSNR %s dB, largest difference %d%s\n", name.c_str(),
-            Size(inA->second).c_str(), Decibels(d.colourPsnr).c_str(),
-            Decibels(d.alphaPsnr).c_str(), d.largest, low ? " (below the minimum)" : "");
+        // How many pixels differ tells a painter's round trip apart from a new rounding.
+        const std::string differing =
+            d.differing == 0 ? std::string()
+                             : ", " + std::to_string(d.differing) + " of " +
+                                   std::to_string(inA->second.PixelCount()) + " pixels differ";
+        say("%s: %s, colour PSNR %s dB, alpha PSNR %s dB, largest difference %d%s%s\n",
+            name.c_str(), Size(inA->second).c_str(), Decibels(d.colourPsnr).c_str(),
+            Decibels(d.alphaPsnr).c_str(), d.largest, differing.c_str(),
+            low ? " (below the minimum)" : "");
         failed = failed || low;
     }
     return failed;
