@@ -292,11 +292,13 @@ int ReadExportJob(const ParsedArgs& args, ExportJob& job) {
     job.force = args.force;
     job.quiet = args.quiet;
     job.view = args.Has("--raw") ? LevelView::kRaw : LevelView::kFullScale;
-    if (const auto value = args.Value("--level")) {
-        job.slot = ParseInt(*value, 0, CMip::kSlots - 1);
-        if (!job.slot) {
-            return UsageError("--level takes a slot from 0 to 8, not '" + *value + "'");
+    if (args.Has("--level")) {
+        int slot = 0;
+        if (const int status = IntOption(args, "--level", 0, CMip::kSlots - 1, slot, "a slot");
+            status != kOk) {
+            return status;
         }
+        job.slot = slot;
     }
     const std::size_t modes = (args.Has("--all") ? 1 : 0) + (args.Has("--sheet") ? 1 : 0);
     if (modes > 1 || (modes == 1 && job.slot)) {
@@ -405,11 +407,14 @@ int RunCompare(std::span<const std::string> arguments) {
         return kUsage;
     }
     std::optional<float> minimum;
-    if (const auto value = args->Value("--min-psnr")) {
-        minimum = ParseNumber(*value, 0.0F, 1000.0F);
-        if (!minimum) {
-            return UsageError("--min-psnr takes a number of decibels, not '" + *value + "'");
+    if (args->Has("--min-psnr")) {
+        float decibels = 0.0F;
+        if (const int status =
+                NumberOption(*args, "--min-psnr", 0.0F, 1000.0F, decibels, "a number of decibels");
+            status != kOk) {
+            return status;
         }
+        minimum = decibels;
     }
     const std::vector<std::string>& files = args->positional;
     if (files.size() != 2) {

@@ -420,12 +420,9 @@ int ReadOptions(const ParsedArgs& args, ImportJob& job, bool& metresGiven) {
         return status;
     }
     job.options.dither = args.Has("--dither");
-    if (const auto value = args.Value("--levels")) {
-        const auto n = ParseInt(*value, 1, CMip::kSlots);
-        if (!n) {
-            return UsageError("--levels takes a number from 1 to 9, not '" + *value + "'");
-        }
-        job.options.levels = *n;
+    if (const int status = IntOption(args, "--levels", 1, CMip::kSlots, job.options.levels);
+        status != kOk) {
+        return status;
     }
     if (const auto value = args.Value("--filter")) {
         const auto filter = FilterNamed(*value);
@@ -435,12 +432,9 @@ int ReadOptions(const ParsedArgs& args, ImportJob& job, bool& metresGiven) {
         }
         job.options.filter = *filter;
     }
-    if (const auto value = args.Value("--repeat")) {
-        const auto repeat = ParseInt(*value, 0, 3);
-        if (!repeat) {
-            return UsageError("--repeat takes 0, 1, 2 or 3, not '" + *value + "'");
-        }
-        job.options.repeat = *repeat;
+    if (const int status = IntOption(args, "--repeat", 0, 3, job.options.repeat, "a code");
+        status != kOk) {
+        return status;
     }
     if (const auto value = args.Value("--values")) {
         const auto values = ParseValues(*value);

@@ -60,12 +60,9 @@ int RunThumbnail(std::span<const std::string> arguments) {
         return kUsage;
     }
     int size = kDefaultSize;
-    if (const auto value = args->Value("--size")) {
-        const std::optional<int> parsed = ParseInt(*value, 1, kLargestSize);
-        if (!parsed) {
-            return UsageError("--size takes a size from 1 to 4096 pixels, not '" + *value + "'");
-        }
-        size = *parsed;
+    if (const int status = IntOption(*args, "--size", 1, kLargestSize, size, "a size in pixels");
+        status != kOk) {
+        return status;
     }
     const std::vector<std::string>& files = args->positional;
     if (files.size() != 2) {
