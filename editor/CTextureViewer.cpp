@@ -66,12 +66,6 @@ bool Palettised(const CBmap& level) {
     return KindOf(level.Type()) == PixelKind::kPalettised;
 }
 
-// The palette a level's pixels were read with (its own CMAP chunk, or the global palette the
-// loader copied for it), which is also the one it is drawn and exported with.
-const CCmap& LevelPalette(const CMip& mip, int slot) {
-    return mip.levelPalettes.at(static_cast<std::size_t>(slot));
-}
-
 QString MipHeaderText(const CMip& mip) {
     const QString palettes = mip.miptype == 2                       ? Tr("a palette per level")
                              : mip.miptype == 0 || mip.miptype == 1 ? Tr("one global palette")
@@ -542,16 +536,8 @@ void CTextureViewer::Refresh() {
         }
     }
     UpdateTitle();
-    const QString report = ReportText();
-    const bool damaged = !mip_.loadReport.Clean();
     if (filled.empty()) {
-        pages_->setCurrentWidget(empty_);
-        statusBar()->hide();
-        shown_ = Image();
-        canvas_->Show(QImage(), 1.0, state_.backdrop);
-        // Only a load has something to say here; an empty window before any load says nothing.
-        emptyReport_->setText(source_.lastLoad.isEmpty() && !damaged ? QString() : report);
-        readout_->clear();
+        ShowEmpty();
         return;
     }
     pages_->setCurrentWidget(content_);
@@ -559,74 +545,99 @@ void CTextureViewer::Refresh() {
     if (std::find(filled.begin(), filled.end(), state_.slot) == filled.end()) {
         state_.slot = filled.front();
     }
-    const int slot = state_.slot;
-    const CBmap& level = mip_.levels.at(static_cast<std::size_t>(slot));
-
-    {
-        // Rebuilt only when the rows change: a click on the list lands here while the list is
-        // still handling it, and must not delete the item under the mouse.
-        const std::vector<QStringList> rows = LevelRows(mip_, filled);
-        const QSignalBlocker block(levels_);
-        if (!ListShows(*levels_, rows)) {
-            levels_->clear();
-            for (std::size_t i = 0; i < rows.size(); ++i) {
-                auto* item = new QTreeWidgetItem(levels_, rows[i]);
-                item->setData(0, Qt::UserRole, filled[i]);
-            }
-        }
-        const auto at = std::find(filled.begin(), filled.end(), slot) - filled.begin();
-        levels_->setCurrentItem(levels_->topLevelItem(static_cast<int>(at)));
-    }
+    const CBmap& level = mip_.levels.at(static_cast<std::size_t>(state_.slot));
+    ShowLevelList(filled);
     header_->setText(MipHeaderText(mip_));
+    ShowReport();
+    shown_ = LevelToImage(level, mip_.LevelPalette(state_.slot));
+    ShowPalette();
+    const ChannelView view =
+        ViewFits(state_.view, level.Type()) ? state_.view : ChannelView::kColour;
+    ShowState(level.Type());
+    mainPages_->setCurrentWidget(state_.chain ? static_cast<QWidget*>(chainScroll_) : scroll_);
+    MakePictures(state_.chain ? filled : std::vector<int>{state_.slot}, view);
+    DrawPictures();
+    UpdateReadout();
+}
+
+void CTextureViewer::ShowEmpty() {
+    pages_->setCurrentWidget(empty_);
+    statusBar()->hide();
+    shown_ = Image();
+    pictures_.clear();
+    chainShown_.fill(Image());
+    canvas_->Show(QImage(), 1.0, state_.backdrop);
+    // Only a load has something to say here; an empty window before any load says nothing.
+    emptyReport_->setText(source_.lastLoad.isEmpty() && mip_.loadReport.Clean() ? QString()
+                                                                                : ReportText());
+    readout_->clear();
+}
+
+void CTextureViewer::ShowLevelList(const std::vector<int>& filled) {
+    // Rebuilt only when the rows change: a click on the list lands here while the list is
+    // still handling it, and must not delete the item under the mouse.
+    const std::vector<QStringList> rows = LevelRows(mip_, filled);
+    const QSignalBlocker block(levels_);
+    if (!ListShows(*levels_, rows)) {
+        levels_->clear();
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            auto* item = new QTreeWidgetItem(levels_, rows[i]);
+            item->setData(0, Qt::UserRole, filled[i]);
+        }
+    }
+    const auto at = std::find(filled.begin(), filled.end(), state_.slot) - filled.begin();
+    levels_->setCurrentItem(levels_->topLevelItem(static_cast<int>(at)));
+}
+
+void CTextureViewer::ShowReport() {
+    const QString report = ReportText();
     if (report_->toPlainText() != report) {
         report_->setPlainText(report);
     }
-    reportToggle_->setText(damaged ? tr("Last load: damage found") : tr("Last load"));
+    reportToggle_->setText(mip_.loadReport.Clean() ? tr("Last load")
+                                                   : tr("Last load: damage found"));
+}
 
-    shown_ = LevelToImage(level, LevelPalette(mip_, slot));
-    const bool palettised = Palettised(level);
+void CTextureViewer::ShowPalette() {
+    const bool palettised = Palettised(mip_.levels.at(static_cast<std::size_t>(state_.slot)));
     const int highlight = palettised ? state_.highlight : -1;
     paletteBox_->setVisible(palettised);
     palette_->Show(shown_.palette, highlight);
     swatchText_->setText(palette_->SwatchText(highlight));
-
-    const ChannelView view =
-        ViewFits(state_.view, level.Type()) ? state_.view : ChannelView::kColour;
-    ShowState(level.Type());
-    if (state_.chain) {
-        mainPages_->setCurrentWidget(chainScroll_);
-        ShowChain(filled, view);
-    } else {
-        mainPages_->setCurrentWidget(scroll_);
-        ShowLevel(level, view);
-    }
-    UpdateReadout();
 }
 
-void CTextureViewer::ShowLevel(const CBmap& level, ChannelView view) {
+void CTextureViewer::MakePictures(const std::vector<int>& shownSlots, ChannelView view) {
     const bool alpha = state_.checker && view == ChannelView::kColour;
-    const int highlight = Palettised(level) ? state_.highlight : -1;
-    canvas_->SetGrid(state_.grid);
-    canvas_->Show(ShownToQImage(shown_, view, LevelPaint{alpha, highlight}), Scale(),
-                  alpha ? state_.backdrop : Backdrop::kBlack);
-    for (Image& image : chainShown_) {
-        image = Image();
-    }
-}
-
-void CTextureViewer::ShowChain(const std::vector<int>& filled, ChannelView view) {
-    const bool alpha = state_.checker && view == ChannelView::kColour;
-    std::vector<CChainView::Level> levels;
-    for (const int k : filled) {
+    backdrop_ = alpha ? state_.backdrop : Backdrop::kBlack;
+    pictures_.clear();
+    chainShown_.fill(Image());
+    for (const int k : shownSlots) {
         const CBmap& level = mip_.levels.at(static_cast<std::size_t>(k));
-        Image& image = chainShown_.at(static_cast<std::size_t>(k));
-        image = k == state_.slot ? shown_ : LevelToImage(level, LevelPalette(mip_, k));
+        // The read-out of the chain needs every level's colours; the selected level's are kept.
+        const Image* image = &shown_;
+        if (state_.chain) {
+            Image& kept = chainShown_.at(static_cast<std::size_t>(k));
+            kept = k == state_.slot ? shown_ : LevelToImage(level, mip_.LevelPalette(k));
+            image = &kept;
+        }
         const ChannelView fits = ViewFits(view, level.Type()) ? view : ChannelView::kColour;
-        const int highlight = Palettised(level) ? state_.highlight : -1;
-        levels.push_back({k, ShownToQImage(image, fits, LevelPaint{alpha, highlight})});
+        pictures_.emplace_back(k, LevelPicture(*image, fits, alpha));
     }
-    chain_->Show(std::move(levels), Scale(), alpha ? state_.backdrop : Backdrop::kBlack,
-                 state_.grid, state_.slot);
+}
+
+void CTextureViewer::DrawPictures() {
+    if (!state_.chain) {
+        canvas_->SetGrid(state_.grid);
+        canvas_->Show(
+            pictures_.empty() ? QImage() : pictures_.front().second.Picked(state_.highlight),
+            Scale(), backdrop_);
+        return;
+    }
+    std::vector<CChainView::Level> levels;
+    for (const auto& [slot, picture] : pictures_) {
+        levels.push_back({slot, picture.Picked(state_.highlight)});
+    }
+    chain_->Show(std::move(levels), Scale(), backdrop_, state_.grid, state_.slot);
 }
 
 void CTextureViewer::ShowState(int type) {
@@ -769,7 +780,12 @@ void CTextureViewer::SetChain(bool on) {
 
 void CTextureViewer::SetHighlight(int index) {
     state_.highlight = index;
-    Refresh();
+    // Nothing else changed: the pictures of the last refresh are picked out again, and the
+    // level is not converted again.
+    if (ShowsTexture() && !pictures_.empty()) {
+        ShowPalette();
+        DrawPictures();
+    }
 }
 
 void CTextureViewer::HighlightNext() {
@@ -920,7 +936,7 @@ void CTextureViewer::CopyLevel() {
     }
     const CBmap& level = mip_.levels.at(static_cast<std::size_t>(state_.slot));
     QApplication::clipboard()->setImage(
-        LevelToQImage(level, LevelPalette(mip_, state_.slot), ChannelView::kColour));
+        LevelToQImage(level, mip_.LevelPalette(state_.slot), ChannelView::kColour));
     statusBar()->showMessage(tr("Level %1 x %2 copied").arg(level.Width()).arg(level.Height()),
                              kNoticeMs);
 }

@@ -11,6 +11,8 @@
 #include <QPoint>
 #include <QString>
 #include <array>
+#include <utility>
+#include <vector>
 
 #include "CLevelCanvas.h"
 #include "CMip.h"
@@ -162,8 +164,15 @@ class CTextureViewer : public QMainWindow {
     void ChooseAndOpen();
     // Shows state_ in the menus and the tool bar, without any of them reporting a change.
     void ShowState(int type);
-    void ShowLevel(const CBmap& level, ChannelView view);
-    void ShowChain(const std::vector<int>& filled, ChannelView view);
+    // The steps of Refresh(): the empty page, the list of levels, the load report, the palette.
+    void ShowEmpty();
+    void ShowLevelList(const std::vector<int>& filled);
+    void ShowReport();
+    void ShowPalette();
+    // Draws the levels in shownSlots (the selected one, or the whole chain) for a view, once per
+    // refresh; DrawPictures() shows them with the highlight picked out.
+    void MakePictures(const std::vector<int>& shownSlots, ChannelView view);
+    void DrawPictures();
     // Writes one level; false after telling the user why not.
     bool WriteLevel(int slot, const QString& path);
     // The pixel read-out for the texel under the mouse, wherever the mouse last was.
@@ -185,9 +194,11 @@ class CTextureViewer : public QMainWindow {
     State state_;
     int userSlot_ = -1;  // the slot the user last picked, or -1
     Image shown_;        // the selected level as LevelToImage gives it, for the pixel read-out
-    std::array<Image, CMip::kSlots> chainShown_;  // every level, while the chain is shown
-    QPoint mouse_;                                // the mouse's last global position over the level
-    bool mouseOver_ = false;                      // and whether it is still over it
+    std::array<Image, CMip::kSlots> chainShown_;          // every level, while the chain is shown
+    std::vector<std::pair<int, LevelPicture>> pictures_;  // (slot, picture) as last drawn
+    Backdrop backdrop_ = Backdrop::kChecker;              // under them
+    QPoint mouse_;            // the mouse's last global position over the level
+    bool mouseOver_ = false;  // and whether it is still over it
     bool refreshing_ = false;
     int wheelDelta_ = 0;
 

@@ -14,6 +14,7 @@
 #include <array>
 #include <vector>
 
+#include "CChainView.h"
 #include "CKorvaleDlg.h"
 #include "CLevelCanvas.h"
 #include "CPaletteView.h"
@@ -250,6 +251,15 @@ TEST_F(ViewerTest, HoveringASwatchPicksOutItsPixels) {
     QApplication::sendEvent(palette, &leave);
     EXPECT_EQ(viewer_.ViewState().highlight, -1);
     EXPECT_EQ(viewer_.Canvas()->Render(QRect(1, 0, 1, 1)).pixel(0, 0), qRgb(255, 0, 128));
+
+    // Every level side by side: picked out there too, and again after the view changed.
+    viewer_.SetChain(true);
+    MoveMouse(palette, palette->SwatchRect(3).center());
+    viewer_.SetView(ChannelView::kIndexPalette);
+    const QPoint second = viewer_.Chain()->LevelRect(1).topLeft() + QPoint(1, 0);
+    EXPECT_EQ(viewer_.Chain()->grab(QRect(second, QSize(1, 1))).toImage().pixel(0, 0),
+              qRgb(63, 0, 32));
+    viewer_.SetChain(false);
 
     viewer_.SelectSlot(0);  // a 16-bit level has no palette
     EXPECT_FALSE(palette->isVisibleTo(&viewer_));
