@@ -17,6 +17,7 @@
 class QCheckBox;
 class QComboBox;
 class QLabel;
+class QLayout;
 class QPushButton;
 class QSpinBox;
 class QTimer;
@@ -57,7 +58,12 @@ class CImportDlg : public QDialog {
     // The last import's choices (type, palette mode, dither, filter), from and to the settings.
     void RestoreChoices();
     void SaveChoices() const;
+    // The controls, in steps: the type, palette and dither; the levels, top size and filter;
+    // the preview beside them (returned as its column).
     void BuildControls();
+    void BuildTypeControls();
+    void BuildChainControls();
+    QLayout* BuildPreview();
     // Fills every control from the variables, without any control reporting a change.
     void ShowOptions();
     // After a variable changed: the controls follow and the preview is made again later.

@@ -15,7 +15,9 @@
 #include <QTimer>
 #include <QWindow>
 #include <algorithm>
+#include <cstdint>
 #include <iterator>
+#include <span>
 
 #include "AppIcon.h"
 #include "CExternalEdit.h"
@@ -40,9 +42,10 @@ namespace {
 const QString kSrbFilter = QStringLiteral("SRB Files (*.srb)");
 const QString kMipFilter = QStringLiteral("MIP Files (*.mip)");
 const QString kAboutEntry = QStringLiteral("&About Korvale...");
-// How a file tells what it is: an SRB file's tag as stored, and the PNG signature.
+// How a file tells what it is: an SRB file's tag as stored, or the PNG signature, both within
+// the first bytes.
 const QByteArray kSrbTag = QByteArrayLiteral(" BRS");
-const QByteArray kPngSignature = QByteArrayLiteral("\x89PNG\r\n\x1a\n");
+constexpr qint64 kKindBytes = 16;
 constexpr float kMaxHeaderValue = 100000.0F;
 constexpr float kMaxSize = 1000.0F;
 
@@ -573,12 +576,13 @@ void CKorvaleDlg::OpenFile(const QString& given) {
         cannotOpen(file.errorString());
         return;
     }
-    const QByteArray start = file.read(kPngSignature.size());
+    const QByteArray start = file.read(kKindBytes);
     file.close();
     bool loaded = true;
     if (start.startsWith(kSrbTag)) {
         loaded = LoadSrbFile(path);
-    } else if (start == kPngSignature) {
+    } else if (IsPngSignature(std::span(reinterpret_cast<const std::uint8_t*>(start.constData()),
+                                        static_cast<std::size_t>(start.size())))) {
         (void)ImportPicture(path, parent, false);  // says itself why a picture was refused
     } else {
         loaded = LoadMipFile(path);

@@ -44,6 +44,10 @@ class CLevelCanvas : public QWidget {
     // Paints the part rect of a level (premultiplied ARGB32) drawn with its top left at origin:
     // the backdrop, the texels that reach into rect, and the grid when asked for and the scale
     // reaches kGridFromScale. The checkerboard's squares start at origin.
+    // The checkerboard over rect, its squares cell pixels per side starting light at origin:
+    // the level's backdrop, and wherever else transparency is shown (swatches, previews).
+    static void FillChecker(QPainter& painter, const QRect& rect, QPoint origin,
+                            int cell = kCheckerCell);
     static void PaintLevel(QPainter& painter, const QPoint& origin, const QImage& level,
                            double scale, Backdrop backdrop, bool grid, const QRect& rect);
     // The part rect of the canvas as an image of rect's size, painted as on screen.
