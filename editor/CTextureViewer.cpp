@@ -214,7 +214,17 @@ void CTextureViewer::BuildViewMenu() {
     chainAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
     connect(chainAction_, &QAction::toggled, this, &CTextureViewer::SetChain);
     viewMenu_->addSeparator();
+    AddViewActions();
+    viewMenu_->addSeparator();
+    AddZoomActions();
+    viewMenu_->addSeparator();
+    AddBackdropActions();
+    viewMenu_->addSeparator();
+    AddHighlightActions();
+    BuildToolBar();
+}
 
+void CTextureViewer::AddViewActions() {
     views_ = new QActionGroup(this);
     for (std::size_t i = 0; i < kViews.size(); ++i) {
         QAction* action = viewMenu_->addAction(ViewName(kViews[i]));
@@ -225,8 +235,9 @@ void CTextureViewer::BuildViewMenu() {
     }
     connect(views_, &QActionGroup::triggered, this,
             [this](QAction* action) { SetView(static_cast<ChannelView>(action->data().toInt())); });
-    viewMenu_->addSeparator();
+}
 
+void CTextureViewer::AddZoomActions() {
     QAction* in = viewMenu_->addAction(tr("Zoom &In"));
     // Ctrl and the plus key, shifted or not.
     in->setShortcuts(
@@ -236,30 +247,27 @@ void CTextureViewer::BuildViewMenu() {
     out->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Minus));
     connect(out, &QAction::triggered, this, &CTextureViewer::ZoomOut);
     zooms_ = new QActionGroup(this);
-    QAction* fit = viewMenu_->addAction(tr("&Fit to Window"));
-    fit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_0));
-    fit->setData(kFit);
+    const auto addZoom = [this](const QString& text, int zoom, const QKeySequence& key) {
+        QAction* action = viewMenu_->addAction(text);
+        action->setData(zoom);
+        action->setCheckable(true);
+        action->setShortcut(key);
+        zooms_->addAction(action);
+    };
+    addZoom(tr("&Fit to Window"), kFit, QKeySequence(Qt::CTRL | Qt::Key_0));
     for (const int step : kZoomSteps) {
-        QAction* action = viewMenu_->addAction(ZoomText(step));
-        action->setData(step);
         // Ctrl and the step's own digit where it has one.
-        if (step < 10) {
-            action->setShortcut(QKeySequence(Qt::CTRL | static_cast<Qt::Key>(Qt::Key_0 + step)));
-        }
-    }
-    for (QAction* action : viewMenu_->actions()) {
-        if (action == fit || (action->data().isValid() && action->actionGroup() == nullptr &&
-                              action != chainAction_ && action->data().toInt() > 0)) {
-            action->setCheckable(true);
-            zooms_->addAction(action);
-        }
+        addZoom(ZoomText(step), step,
+                step < 10 ? QKeySequence(Qt::CTRL | static_cast<Qt::Key>(Qt::Key_0 + step))
+                          : QKeySequence());
     }
     connect(zooms_, &QActionGroup::triggered, this, [this](QAction* action) {
         const QPoint middle = ScrollArea()->viewport()->rect().center();
         ZoomKeeping(action->data().toInt(), middle);
     });
-    viewMenu_->addSeparator();
+}
 
+void CTextureViewer::AddBackdropActions() {
     checkerAction_ = viewMenu_->addAction(tr("Alpha over &Background"));
     checkerAction_->setCheckable(true);
     checkerAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
@@ -283,14 +291,18 @@ void CTextureViewer::BuildViewMenu() {
     gridAction_->setCheckable(true);
     gridAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
     connect(gridAction_, &QAction::toggled, this, &CTextureViewer::SetGrid);
-    viewMenu_->addSeparator();
+}
+
+void CTextureViewer::AddHighlightActions() {
     QAction* next = viewMenu_->addAction(tr("Highlight &Next Palette Colour"));
     next->setShortcut(QKeySequence(Qt::Key_BracketRight));
     connect(next, &QAction::triggered, this, &CTextureViewer::HighlightNext);
     QAction* previous = viewMenu_->addAction(tr("Highlight &Previous Palette Colour"));
     previous->setShortcut(QKeySequence(Qt::Key_BracketLeft));
     connect(previous, &QAction::triggered, this, &CTextureViewer::HighlightPrevious);
+}
 
+void CTextureViewer::BuildToolBar() {
     // The tool bar offers the choices used most, next to the menu.
     auto* tools = addToolBar(tr("View"));
     tools->setObjectName(QStringLiteral("viewToolBar"));
@@ -308,7 +320,31 @@ void CTextureViewer::BuildViewMenu() {
 void CTextureViewer::BuildWidgets() {
     pages_ = new QStackedWidget(this);
     setCentralWidget(pages_);
+    BuildEmptyPage();
+    auto* splitter = new QSplitter(Qt::Horizontal, pages_);
+    content_ = splitter;
+    content_->setObjectName(QStringLiteral("content"));
+    pages_->addWidget(content_);
+    QWidget* side = BuildSidePanel(splitter);
+    BuildViewBoxes();
+    BuildLevelPages(splitter);
 
+    splitter->addWidget(side);
+    splitter->addWidget(mainPages_);
+    splitter->setStretchFactor(0, 0);
+    splitter->setStretchFactor(1, 1);
+    splitter->setCollapsible(0, false);
+    splitter->setCollapsible(1, false);
+    splitter->setSizes({kSideWidth, kDefaultWidth - kSideWidth});
+
+    readout_ = new QLabel(this);
+    readout_->setObjectName(QStringLiteral("readout"));
+    // A long read-out is cut off rather than widening the window.
+    readout_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    statusBar()->addWidget(readout_, 1);
+}
+
+void CTextureViewer::BuildEmptyPage() {
     empty_ = new QWidget(pages_);
     auto* emptyLayout = new QVBoxLayout(empty_);
     emptyLayout->addStretch(1);
@@ -324,14 +360,11 @@ void CTextureViewer::BuildWidgets() {
     emptyLayout->addWidget(emptyReport_);
     emptyLayout->addStretch(1);
     pages_->addWidget(empty_);
+}
 
-    content_ = new QSplitter(Qt::Horizontal, pages_);
-    content_->setObjectName(QStringLiteral("content"));
-    pages_->addWidget(content_);
-    auto* splitter = static_cast<QSplitter*>(content_);
-
+QWidget* CTextureViewer::BuildSidePanel(QWidget* parent) {
     // The side panel scrolls when the window is too short for it.
-    auto* sideScroll = new QScrollArea(splitter);
+    auto* sideScroll = new QScrollArea(parent);
     sideScroll->setObjectName(QStringLiteral("sidePanel"));
     sideScroll->setWidgetResizable(true);
     sideScroll->setFrameShape(QFrame::NoFrame);
@@ -340,21 +373,7 @@ void CTextureViewer::BuildWidgets() {
     auto* side = new QWidget(sideScroll);
     auto* sideLayout = new QVBoxLayout(side);
     sideLayout->setContentsMargins(0, 0, 4, 0);
-    sideLayout->addWidget(Caption(tr("Levels"), side));
-    levels_ = new QTreeWidget(side);
-    levels_->setHeaderLabels({tr("Slot"), tr("Size"), tr("Type"), tr("Palette")});
-    levels_->setRootIsDecorated(false);
-    levels_->setUniformRowHeights(true);
-    levels_->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    // Room for all nine slots and the header row.
-    levels_->setMinimumHeight(levels_->fontMetrics().lineSpacing() * 10 + 16);
-    sideLayout->addWidget(levels_);
-    connect(levels_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
-        if (item != nullptr) {
-            SelectSlot(item->data(0, Qt::UserRole).toInt());
-        }
-    });
-
+    AddLevelList(side, sideLayout);
     sideLayout->addWidget(Caption(tr("Header"), side));
     header_ = new QLabel(side);
     header_->setObjectName(QStringLiteral("header"));
@@ -362,7 +381,14 @@ void CTextureViewer::BuildWidgets() {
     header_->setWordWrap(true);
     header_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     sideLayout->addWidget(header_);
+    AddReportSection(side, sideLayout);
+    AddPaletteSection(side, sideLayout);
+    sideLayout->addStretch(1);
+    sideScroll->setWidget(side);
+    return sideScroll;
+}
 
+void CTextureViewer::AddReportSection(QWidget* side, QVBoxLayout* layout) {
     // The load report in a section of its own that scrolls (a file cut short early lists
     // every level it lost) and folds away.
     reportToggle_ = new QToolButton(side);
@@ -376,20 +402,39 @@ void CTextureViewer::BuildWidgets() {
     bold.setBold(true);
     reportToggle_->setFont(bold);
     // First in the panel, so a short window still shows what the last load found.
-    sideLayout->insertWidget(0, reportToggle_);
+    layout->insertWidget(0, reportToggle_);
     report_ = new QPlainTextEdit(side);
     report_->setObjectName(QStringLiteral("loadReport"));
     report_->setReadOnly(true);
     report_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     report_->setFixedHeight(report_->fontMetrics().lineSpacing() * kReportLines +
                             2 * report_->frameWidth() + 8);
-    sideLayout->insertWidget(1, report_);
+    layout->insertWidget(1, report_);
     connect(reportToggle_, &QToolButton::toggled, this, [this](bool open) {
         report_->setVisible(open);
         reportToggle_->setArrowType(open ? Qt::DownArrow : Qt::RightArrow);
     });
     reportToggle_->setArrowType(Qt::DownArrow);
+}
 
+void CTextureViewer::AddLevelList(QWidget* side, QVBoxLayout* layout) {
+    layout->addWidget(Caption(tr("Levels"), side));
+    levels_ = new QTreeWidget(side);
+    levels_->setHeaderLabels({tr("Slot"), tr("Size"), tr("Type"), tr("Palette")});
+    levels_->setRootIsDecorated(false);
+    levels_->setUniformRowHeights(true);
+    levels_->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // Room for all nine slots and the header row.
+    levels_->setMinimumHeight(levels_->fontMetrics().lineSpacing() * 10 + 16);
+    layout->addWidget(levels_);
+    connect(levels_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
+        if (item != nullptr) {
+            SelectSlot(item->data(0, Qt::UserRole).toInt());
+        }
+    });
+}
+
+void CTextureViewer::AddPaletteSection(QWidget* side, QVBoxLayout* layout) {
     paletteBox_ = new QWidget(side);
     auto* paletteLayout = new QVBoxLayout(paletteBox_);
     paletteLayout->setContentsMargins(0, 0, 0, 0);
@@ -398,11 +443,11 @@ void CTextureViewer::BuildWidgets() {
     paletteLayout->addWidget(palette_);
     swatchText_ = new QLabel(paletteBox_);
     paletteLayout->addWidget(swatchText_);
-    sideLayout->addWidget(paletteBox_);
-    sideLayout->addStretch(1);
+    layout->addWidget(paletteBox_);
     connect(palette_, &CPaletteView::SwatchHovered, this, &CTextureViewer::SetHighlight);
-    sideScroll->setWidget(side);
+}
 
+void CTextureViewer::BuildViewBoxes() {
     view_ = new QComboBox(this);
     view_->setObjectName(QStringLiteral("viewBox"));
     for (const ChannelView view : kViews) {
@@ -422,8 +467,10 @@ void CTextureViewer::BuildWidgets() {
     connect(zoom_, &QComboBox::activated, this, [this](int index) {
         ZoomKeeping(zoom_->itemData(index).toInt(), ScrollArea()->viewport()->rect().center());
     });
+}
 
-    mainPages_ = new QStackedWidget(splitter);
+void CTextureViewer::BuildLevelPages(QWidget* parent) {
+    mainPages_ = new QStackedWidget(parent);
     mainPages_->setMinimumWidth(kMainMinimum);
     scroll_ = new QScrollArea(mainPages_);
     scroll_->setObjectName(QStringLiteral("levelScroll"));
@@ -455,20 +502,6 @@ void CTextureViewer::BuildWidgets() {
         connect(area->verticalScrollBar(), &QScrollBar::valueChanged, this,
                 &CTextureViewer::UpdateReadout);
     }
-
-    splitter->addWidget(sideScroll);
-    splitter->addWidget(mainPages_);
-    splitter->setStretchFactor(0, 0);
-    splitter->setStretchFactor(1, 1);
-    splitter->setCollapsible(0, false);
-    splitter->setCollapsible(1, false);
-    splitter->setSizes({kSideWidth, kDefaultWidth - kSideWidth});
-
-    readout_ = new QLabel(this);
-    readout_->setObjectName(QStringLiteral("readout"));
-    // A long read-out is cut off rather than widening the window.
-    readout_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    statusBar()->addWidget(readout_, 1);
 }
 
 void CTextureViewer::FillRecentMenu() {

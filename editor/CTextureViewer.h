@@ -30,6 +30,7 @@ class QScrollArea;
 class QStackedWidget;
 class QToolButton;
 class QTreeWidget;
+class QVBoxLayout;
 
 namespace korvale {
 
@@ -157,9 +158,24 @@ class CTextureViewer : public QMainWindow {
     void closeEvent(QCloseEvent* event) override;
 
   private:
+    // The widgets, in steps: the empty page, the side panel (report, levels, header, palette),
+    // the view and zoom boxes, and the pages of the level and the chain.
     void BuildWidgets();
+    void BuildEmptyPage();
+    QWidget* BuildSidePanel(QWidget* parent);
+    void AddReportSection(QWidget* side, QVBoxLayout* layout);
+    void AddLevelList(QWidget* side, QVBoxLayout* layout);
+    void AddPaletteSection(QWidget* side, QVBoxLayout* layout);
+    void BuildViewBoxes();
+    void BuildLevelPages(QWidget* parent);
     void BuildMenus();
+    // The View menu in its groups, and the tool bar beside it.
     void BuildViewMenu();
+    void AddViewActions();
+    void AddZoomActions();
+    void AddBackdropActions();
+    void AddHighlightActions();
+    void BuildToolBar();
     void FillRecentMenu();
     void ChooseAndOpen();
     // Shows state_ in the menus and the tool bar, without any of them reporting a change.
