@@ -112,12 +112,40 @@ QString RecolouredLevels(const CMip& mip) {
         names << QString::number(k);
     }
     return QCoreApplication::translate(
-               "CKorvaleDlg",
+               "korvale::CKorvaleDlg",
                "Saved with other colours in slot %1: with miptype %2 the file keeps %3.")
         .arg(names.join(QStringLiteral(", ")))
         .arg(mip.miptype)
-        .arg(mip.miptype < 2 ? QCoreApplication::translate("CKorvaleDlg", "only the global palette")
-                             : QCoreApplication::translate("CKorvaleDlg", "no palette"));
+        .arg(mip.miptype < 2
+                 ? QCoreApplication::translate("korvale::CKorvaleDlg", "only the global palette")
+                 : QCoreApplication::translate("korvale::CKorvaleDlg", "no palette"));
+}
+
+QWidget* MakeControl(const Control& c, QWidget* parent) {
+    const QString text = QString::fromLatin1(c.text);
+    switch (c.kind) {
+        case Kind::kDefaultButton:
+        case Kind::kButton: {
+            auto* button = new QPushButton(text, parent);
+            // Enter presses the focused button; from anywhere else it presses Quit.
+            button->setAutoDefault(true);
+            button->setDefault(c.kind == Kind::kDefaultButton);
+            return button;
+        }
+        case Kind::kEdit:
+            return new QLineEdit(parent);
+        case Kind::kLabel: {
+            auto* label = new QLabel(text, parent);
+            label->setAlignment(Qt::AlignRight | Qt::AlignTop);
+            label->setWordWrap(true);
+            return label;
+        }
+        case Kind::kStatus:
+            break;
+    }
+    auto* label = new QLabel(text, parent);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return label;
 }
 
 }  // namespace
@@ -154,39 +182,13 @@ void CKorvaleDlg::BuildControls() {
     setFixedSize(units.X(307), units.Y(126));
     QWidget* previous = nullptr;
     for (const Control& c : kLayout) {
-        QWidget* widget = nullptr;
-        const QString text = QString::fromLatin1(c.text);
-        switch (c.kind) {
-            case Kind::kDefaultButton:
-            case Kind::kButton: {
-                auto* button = new QPushButton(text, this);
-                // Enter presses the focused button; from anywhere else it presses Quit.
-                button->setAutoDefault(true);
-                button->setDefault(c.kind == Kind::kDefaultButton);
-                widget = button;
-                break;
-            }
-            case Kind::kEdit: {
-                auto* edit = new QLineEdit(this);
-                const auto* at = std::find(std::begin(kFieldIds), std::end(kFieldIds), c.id);
-                fields_[static_cast<std::size_t>(at - std::begin(kFieldIds))] = edit;
-                widget = edit;
-                break;
-            }
-            case Kind::kLabel: {
-                auto* label = new QLabel(text, this);
-                label->setAlignment(Qt::AlignRight | Qt::AlignTop);
-                label->setWordWrap(true);
-                widget = label;
-                break;
-            }
-            case Kind::kStatus: {
-                auto* label = new QLabel(text, this);
-                label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-                (c.id == kIdSrbStatus ? srbStatus_ : mipStatus_) = label;
-                widget = label;
-                break;
-            }
+        QWidget* widget = MakeControl(c, this);
+        if (c.kind == Kind::kEdit) {
+            const auto* at = std::find(std::begin(kFieldIds), std::end(kFieldIds), c.id);
+            fields_[static_cast<std::size_t>(at - std::begin(kFieldIds))] =
+                static_cast<QLineEdit*>(widget);
+        } else if (c.kind == Kind::kStatus) {
+            (c.id == kIdSrbStatus ? srbStatus_ : mipStatus_) = static_cast<QLabel*>(widget);
         }
         widget->setGeometry(units.Rect(c.x, c.y, c.w, c.h));
         if (c.id != 0) {
@@ -200,15 +202,7 @@ void CKorvaleDlg::BuildControls() {
             previous = widget;
         }
     }
-    mipWarning_ = new QLabel(this);
-    mipWarning_->setObjectName(QStringLiteral("mipWarning"));
-    const QRect mark =
-        units.Rect(kWarningMark[0], kWarningMark[1], kWarningMark[2], kWarningMark[3]);
-    mipWarning_->setGeometry(mark);
-    const int side = std::min(mark.width(), mark.height());
-    mipWarning_->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(side, side));
-    mipWarning_->setAlignment(Qt::AlignCenter);
-    mipWarning_->hide();
+    BuildWarningMark(units);
 
     quit_ = findChild<QPushButton*>(QStringLiteral("control%1").arg(kIdQuit));
     connect(quit_, &QPushButton::clicked, this, &CKorvaleDlg::accept);
@@ -220,6 +214,18 @@ void CKorvaleDlg::BuildControls() {
     command(kIdSaveSrb, &CKorvaleDlg::OnSaveSrb);
     command(kIdLoadMip, &CKorvaleDlg::OnLoadMip);
     command(kIdSaveMip, &CKorvaleDlg::OnSaveMip);
+}
+
+void CKorvaleDlg::BuildWarningMark(const DialogUnits& units) {
+    mipWarning_ = new QLabel(this);
+    mipWarning_->setObjectName(QStringLiteral("mipWarning"));
+    const QRect mark =
+        units.Rect(kWarningMark[0], kWarningMark[1], kWarningMark[2], kWarningMark[3]);
+    mipWarning_->setGeometry(mark);
+    const int side = std::min(mark.width(), mark.height());
+    mipWarning_->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(side, side));
+    mipWarning_->setAlignment(Qt::AlignCenter);
+    mipWarning_->hide();
 }
 
 void CKorvaleDlg::BuildWindowMenu() {

@@ -21,6 +21,7 @@ class QPushButton;
 namespace korvale {
 
 class CExternalEdit;
+class DialogUnits;
 class CTextureViewer;
 
 class CKorvaleDlg : public QDialog {
@@ -117,6 +118,8 @@ class CKorvaleDlg : public QDialog {
     // True when every field was valid.
     bool ExchangeFields();
     void BuildControls();
+    // The mark beside the MIP status line that shows when the last load found damage.
+    void BuildWarningMark(const DialogUnits& units);
     void BuildWindowMenu();
     void PopUpWindowMenu(const QPoint& globalPos);
     std::optional<QString> Choose(const QString& title, const QString& filter,
