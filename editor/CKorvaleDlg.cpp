@@ -349,8 +349,8 @@ void CKorvaleDlg::Loaded(const QString& path, bool ok, const QString& shown) {
 
 void CKorvaleDlg::EditExternally(int slot) {
     QWidget* parent = viewer_ != nullptr ? static_cast<QWidget*>(viewer_) : this;
-    (void)externalEdit_->Start(
-        slot, textureName_.isEmpty() ? QStringLiteral("texture") : textureName_, parent);
+    externalEdit_->Start(slot, textureName_.isEmpty() ? QStringLiteral("texture") : textureName_,
+                         parent);
 }
 
 void CKorvaleDlg::LevelEdited(int slot) {
