@@ -528,38 +528,39 @@ void CKorvaleDlg::ImportInto(QWidget* parent) {
         parent, FileRequest{tr("Choose PNG image to import"), tr("PNG Images (*.png)"),
                             QStringLiteral("png"), false});
     if (path) {
-        (void)ImportPicture(*path, parent, true);
+        ImportPicture(*path, parent, true);
     }
 }
 
-bool CKorvaleDlg::ImportPicture(const QString& path, QWidget* parent, bool askOptions) {
+void CKorvaleDlg::ImportPicture(const QString& path, QWidget* parent, bool askOptions) {
     const auto refuse = [&](const std::string& reason) {
         services_.ShowMessage(parent, tr("No image can be imported from '%1': %2.")
                                           .arg(path, QString::fromStdString(reason)));
-        return false;
     };
     Image picture;
     std::string error;
     if (!ReadPngFile(LocalPath(path), picture, error)) {
-        return refuse(error);
+        refuse(error);
+        return;
     }
     CMip made;
     if (askOptions) {
         CImportDlg options(picture, LocalPath(path), services_, parent);
         if (!services_.RunModal(options)) {
-            return false;
+            return;  // cancelled
         }
         if (!options.Result(made, error)) {
-            return refuse(error);
+            refuse(error);
+            return;
         }
     } else if (!ImportImage(picture, ImportOptions{}, made, error)) {
-        return refuse(error);
+        refuse(error);
+        return;
     }
     record_.mip = std::move(made);
     SetStatus(mipStatus_, tr("Image imported: '%1'").arg(path));
     SetTextureFile(path);
     Loaded(path, true, tr("imported: %1").arg(QFileInfo(path).fileName()));
-    return true;
 }
 
 void CKorvaleDlg::OpenFile(const QString& given) {
@@ -572,14 +573,14 @@ void CKorvaleDlg::OpenFile(const QString& given) {
         services_.ShowMessage(parent, tr("'%1' cannot be opened: %2.").arg(path, reason));
     };
     QFile file(path);
-    if (QFileInfo(path).isDir()) {
-        (void)LoadMipFile(path);  // the status line says what a failed Load MIP says
-        cannotOpen(tr("it is a folder"));
-        return;
-    }
-    if (!file.open(QIODevice::ReadOnly)) {
+    const QString unreadable = QFileInfo(path).isDir()           ? tr("it is a folder")
+                               : !file.open(QIODevice::ReadOnly) ? file.errorString()
+                                                                 : QString();
+    if (!unreadable.isEmpty()) {
+        // Bound to fail: run so the status line says what a failed Load MIP says, while the
+        // message says why.
         (void)LoadMipFile(path);
-        cannotOpen(file.errorString());
+        cannotOpen(unreadable);
         return;
     }
     const QByteArray start = file.read(kKindBytes);
@@ -589,7 +590,7 @@ void CKorvaleDlg::OpenFile(const QString& given) {
         loaded = LoadSrbFile(path);
     } else if (IsPngSignature(std::span(reinterpret_cast<const std::uint8_t*>(start.constData()),
                                         static_cast<std::size_t>(start.size())))) {
-        (void)ImportPicture(path, parent, false);  // says itself why a picture was refused
+        ImportPicture(path, parent, false);  // says itself why a picture was refused
     } else {
         loaded = LoadMipFile(path);
     }

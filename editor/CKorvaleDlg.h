@@ -137,7 +137,7 @@ class CKorvaleDlg : public QDialog {
     void ImportInto(QWidget* parent);
     // Reads the picture and replaces the mip set, asking for the options or taking the automatic
     // ones. On any failure the user is told why and the record is left as it was.
-    bool ImportPicture(const QString& path, QWidget* parent, bool askOptions);
+    void ImportPicture(const QString& path, QWidget* parent, bool askOptions);
     // After a save: the set is now that file's.
     void Saved(const QString& path);
     // Remembers the file the set came from, so exported levels are named after it.

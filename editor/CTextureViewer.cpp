@@ -58,20 +58,18 @@ constexpr int kMainMinimum = 120;
 // Lines of the load report shown before it scrolls.
 constexpr int kReportLines = 6;
 
-QString Tr(const char* text) {
-    return QCoreApplication::translate("korvale::CTextureViewer", text);
-}
-
 bool Palettised(const CBmap& level) {
     return KindOf(level.Type()) == PixelKind::kPalettised;
 }
 
 QString MipHeaderText(const CMip& mip) {
-    const QString palettes = mip.miptype == 2                       ? Tr("a palette per level")
-                             : mip.miptype == 0 || mip.miptype == 1 ? Tr("one global palette")
-                                                                    : Tr("unknown");
-    return Tr("miptype %1 (%2)\nsize 2^%3 x 2^%4 = %5 x %6\nrepeat code %7 (h %8, v %9)\n"
-              "numimages %10")
+    const QString palettes = mip.miptype == 2 ? CTextureViewer::tr("a palette per level")
+                             : mip.miptype == 0 || mip.miptype == 1
+                                 ? CTextureViewer::tr("one global palette")
+                                 : CTextureViewer::tr("unknown");
+    return CTextureViewer::tr(
+               "miptype %1 (%2)\nsize 2^%3 x 2^%4 = %5 x %6\nrepeat code %7 (h %8, v %9)\n"
+               "numimages %10")
         .arg(mip.miptype)
         .arg(palettes)
         .arg(mip.powerwidth)
@@ -89,10 +87,11 @@ std::vector<QStringList> LevelRows(const CMip& mip, const std::vector<int>& fill
     std::vector<QStringList> rows;
     for (const int k : filled) {
         const CBmap& level = mip.levels.at(static_cast<std::size_t>(k));
-        const QString uses = !Palettised(level) ? Tr("none")
-                             : mip.miptype == 2 ? Tr("own")
-                                                : Tr("global");
-        rows.push_back({QString::number(k), Tr("%1 x %2").arg(level.Width()).arg(level.Height()),
+        const QString uses = !Palettised(level) ? CTextureViewer::tr("none")
+                             : mip.miptype == 2 ? CTextureViewer::tr("own")
+                                                : CTextureViewer::tr("global");
+        rows.push_back({QString::number(k),
+                        CTextureViewer::tr("%1 x %2").arg(level.Width()).arg(level.Height()),
                         QString::fromStdString(PixelTypeName(level.Type())), uses});
     }
     return rows;
@@ -124,13 +123,13 @@ QLabel* Caption(const QString& text, QWidget* parent) {
 QString ViewName(ChannelView view) {
     switch (view) {
         case ChannelView::kColour:
-            return Tr("&Colour");
+            return CTextureViewer::tr("&Colour");
         case ChannelView::kAlpha:
-            return Tr("&Alpha");
+            return CTextureViewer::tr("&Alpha");
         case ChannelView::kIndexGrey:
-            return Tr("&Index (grey)");
+            return CTextureViewer::tr("&Index (grey)");
         case ChannelView::kIndexPalette:
-            return Tr("Index (&palette)");
+            return CTextureViewer::tr("Index (&palette)");
     }
     return {};
 }
@@ -139,7 +138,7 @@ constexpr std::array<ChannelView, 4> kViews = {ChannelView::kColour, ChannelView
                                                ChannelView::kIndexGrey, ChannelView::kIndexPalette};
 
 QString ZoomText(int zoom) {
-    return Tr("%1x").arg(zoom);
+    return CTextureViewer::tr("%1x").arg(zoom);
 }
 
 QString Percent(double scale) {
