@@ -377,13 +377,13 @@ void CImportDlg::RefreshPreview() {
     }
     previewHeld_ = previewValid_;
     previewRevision_ = revision_;
-    previewImage_ = QImage();
+    QImage image;
     if (previewValid_) {
         previewMip_ = std::move(made);
         const std::vector<int> filled = previewMip_.FilledSlots();
         const auto top = static_cast<std::size_t>(filled.front());  // a made set has levels
         const CBmap& level = previewMip_.levels[top];
-        previewImage_ =
+        image =
             DrawPreview(LevelToQImage(level, previewMip_.levelPalettes[top], ChannelView::kColour),
                         kPreviewBox);
         const auto count = static_cast<int>(filled.size());
@@ -395,16 +395,12 @@ void CImportDlg::RefreshPreview() {
         previewMip_ = CMip();
         previewText_->setText(tr("Cannot import: %1").arg(QString::fromStdString(error)));
     }
-    if (previewImage_.isNull()) {
+    if (image.isNull()) {
         preview_->clear();
     } else {
-        preview_->setPixmap(QPixmap::fromImage(previewImage_));
+        preview_->setPixmap(QPixmap::fromImage(image));
     }
     import_->setEnabled(previewValid_);
-}
-
-QString CImportDlg::PreviewText() const {
-    return previewText_->text();
 }
 
 void CImportDlg::RestoreChoices() {

@@ -48,9 +48,6 @@ class CImportDlg : public QDialog {
 
     // Makes the preview now instead of after the delay.
     void RefreshPreview();
-    // The preview as drawn (checkerboard included), and the line under it.
-    [[nodiscard]] QImage PreviewImage() const { return previewImage_; }
-    [[nodiscard]] QString PreviewText() const;
     // Asks for a file to take the palette from, as choosing "from a file..." does.
     void ChoosePaletteFile();
 
@@ -85,7 +82,6 @@ class CImportDlg : public QDialog {
     bool previewHeld_ = false;   // and previewMip_ still holds its set
     int revision_ = 0;           // counts changes of the options
     int previewRevision_ = -1;
-    QImage previewImage_;
 
     QComboBox* type_ = nullptr;
     QComboBox* palette_ = nullptr;

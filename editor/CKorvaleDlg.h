@@ -94,7 +94,6 @@ class CKorvaleDlg : public QDialog {
     }
     // The texture window, once it has been opened.
     [[nodiscard]] CTextureViewer* TextureViewer() const { return viewer_; }
-    [[nodiscard]] CExternalEdit* ExternalEdit() const { return externalEdit_; }
 
   public slots:
     void accept() override;          // Quit: closes only when every field is valid

@@ -64,10 +64,6 @@ QPoint CLevelCanvas::TexelAt(const QPoint& pos) const {
     return {x, y};
 }
 
-void CLevelCanvas::PaintRect(QPainter& painter, const QRect& rect) const {
-    PaintLevel(painter, QPoint(0, 0), level_, scale_, backdrop_, grid_, rect);
-}
-
 void CLevelCanvas::FillChecker(QPainter& painter, const QRect& rect, QPoint origin, int cell) {
     painter.save();
     painter.setBrushOrigin(origin);
@@ -128,20 +124,9 @@ void CLevelCanvas::PaintLevel(QPainter& painter, const QPoint& origin, const QIm
     painter.restore();
 }
 
-QImage CLevelCanvas::Render(const QRect& rect) const {
-    QImage image(rect.size(), QImage::Format_ARGB32_Premultiplied);
-    if (image.isNull()) {
-        return image;
-    }
-    QPainter painter(&image);
-    painter.translate(-rect.topLeft());
-    PaintRect(painter, rect);
-    return image;
-}
-
 void CLevelCanvas::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
-    PaintRect(painter, event->rect());
+    PaintLevel(painter, QPoint(0, 0), level_, scale_, backdrop_, grid_, event->rect());
 }
 
 void CLevelCanvas::mouseMoveEvent(QMouseEvent* event) {

@@ -35,12 +35,9 @@ class CLevelCanvas : public QWidget {
     // The grid between texels, drawn when the scale reaches kGridFromScale.
     void SetGrid(bool on);
     [[nodiscard]] double Scale() const { return scale_; }
-    [[nodiscard]] QSize LevelSize() const { return level_.size(); }
 
     // The texel under a point of the widget, or (-1, -1) outside the level.
     [[nodiscard]] QPoint TexelAt(const QPoint& pos) const;
-    // Paints the part rect (widget coordinates) of the canvas; painter's origin is the widget's.
-    void PaintRect(QPainter& painter, const QRect& rect) const;
     // Paints the part rect of a level (premultiplied ARGB32) drawn with its top left at origin:
     // the backdrop, the texels that reach into rect, and the grid when asked for and the scale
     // reaches kGridFromScale. The checkerboard's squares start at origin.
@@ -50,8 +47,6 @@ class CLevelCanvas : public QWidget {
                             int cell = kCheckerCell);
     static void PaintLevel(QPainter& painter, const QPoint& origin, const QImage& level,
                            double scale, Backdrop backdrop, bool grid, const QRect& rect);
-    // The part rect of the canvas as an image of rect's size, painted as on screen.
-    [[nodiscard]] QImage Render(const QRect& rect) const;
 
   signals:
     // The texel under the mouse, or (-1, -1) when the mouse left the level.

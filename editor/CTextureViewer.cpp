@@ -161,40 +161,40 @@ CTextureViewer::CTextureViewer(const CMip& mip, DialogServices& services, QWidge
 }
 
 void CTextureViewer::BuildMenus() {
-    fileMenu_ = menuBar()->addMenu(tr("&File"));
-    open_ = fileMenu_->addAction(tr("&Open..."));
+    QMenu* fileMenu = menuBar()->addMenu(tr("&File"));
+    open_ = fileMenu->addAction(tr("&Open..."));
     open_->setShortcut(QKeySequence::Open);
     connect(open_, &QAction::triggered, this, &CTextureViewer::ChooseAndOpen);
-    recent_ = fileMenu_->addMenu(tr("Open &Recent"));
+    recent_ = fileMenu->addMenu(tr("Open &Recent"));
     recent_->setObjectName(QStringLiteral("recentMenu"));
     connect(recent_, &QMenu::aboutToShow, this, &CTextureViewer::FillRecentMenu);
     FillRecentMenu();
-    fileMenu_->addSeparator();
-    import_ = fileMenu_->addAction(tr("&Import Image..."));
-    import_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
-    connect(import_, &QAction::triggered, this, &CTextureViewer::ImportRequested);
-    exportLevel_ = fileMenu_->addAction(tr("Export &Level..."));
+    fileMenu->addSeparator();
+    QAction* import = fileMenu->addAction(tr("&Import Image..."));
+    import->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
+    connect(import, &QAction::triggered, this, &CTextureViewer::ImportRequested);
+    exportLevel_ = fileMenu->addAction(tr("Export &Level..."));
     exportLevel_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
     connect(exportLevel_, &QAction::triggered, this, &CTextureViewer::ExportLevel);
-    exportAll_ = fileMenu_->addAction(tr("Export &All Levels..."));
+    exportAll_ = fileMenu->addAction(tr("Export &All Levels..."));
     exportAll_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
     connect(exportAll_, &QAction::triggered, this, &CTextureViewer::ExportAllLevels);
-    fileMenu_->addSeparator();
-    editExternally_ = fileMenu_->addAction(tr("E&dit Level Externally..."));
+    fileMenu->addSeparator();
+    editExternally_ = fileMenu->addAction(tr("E&dit Level Externally..."));
     editExternally_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_X));
     connect(editExternally_, &QAction::triggered, this, [this] {
         if (ShowsTexture()) {
             emit EditExternallyRequested(state_.slot);
         }
     });
-    rebuildPalette_ = fileMenu_->addAction(tr("Re&build Palette From Edits"));
+    rebuildPalette_ = fileMenu->addAction(tr("Re&build Palette From Edits"));
     rebuildPalette_->setCheckable(true);
     rebuildPalette_->setToolTip(
         tr("An edited palettised level gets a new palette made from the picture, instead of "
            "having its colours matched to the palette it has"));
     connect(rebuildPalette_, &QAction::toggled, this, &CTextureViewer::RebuildPaletteToggled);
-    fileMenu_->addSeparator();
-    QAction* close = fileMenu_->addAction(tr("&Close"));
+    fileMenu->addSeparator();
+    QAction* close = fileMenu->addAction(tr("&Close"));
     close->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_W));
     connect(close, &QAction::triggered, this, &QWidget::close);
 
@@ -992,20 +992,6 @@ bool CTextureViewer::ShowsTexture() const {
 
 QScrollArea* CTextureViewer::ScrollArea() const {
     return state_.chain ? chainScroll_ : scroll_;
-}
-
-QString CTextureViewer::ShownTitle() const {
-    QString title = windowTitle();
-    return title.replace(QStringLiteral("[*]"),
-                         isWindowModified() ? QStringLiteral("*") : QString());
-}
-
-QString CTextureViewer::HeaderText() const {
-    return ShowsTexture() ? header_->text() : QString();
-}
-
-QString CTextureViewer::StatusText() const {
-    return readout_->text();
 }
 
 void CTextureViewer::SaveSettings() const {

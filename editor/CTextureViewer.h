@@ -94,7 +94,6 @@ class CTextureViewer : public QMainWindow {
     // The name exported and externally edited levels are called after (see LevelFileName): the
     // base name of the file the set came from.
     void SetTextureName(const QString& base);
-    [[nodiscard]] const QString& TextureName() const { return textureName_; }
     void SetSource(const Source& source);
     // Marks the title while the set differs from what was loaded or saved.
     void SetChanged(bool changed);
@@ -116,14 +115,8 @@ class CTextureViewer : public QMainWindow {
     [[nodiscard]] double Scale() const;
     // False while the record holds no level ("No texture loaded").
     [[nodiscard]] bool ShowsTexture() const;
-    // The title as the window manager shows it ("plant.mip* — Texture" while changed).
-    [[nodiscard]] QString ShownTitle() const;
-    // The mip header as the header panel shows it.
-    [[nodiscard]] QString HeaderText() const;
     // The last load as the report section (or the empty page) shows it.
     [[nodiscard]] QString ReportText() const;
-    // The pixel read-out in the status bar.
-    [[nodiscard]] QString StatusText() const;
     [[nodiscard]] QTreeWidget* LevelList() const { return levels_; }
     [[nodiscard]] CLevelCanvas* Canvas() const { return canvas_; }
     [[nodiscard]] CChainView* Chain() const { return chain_; }
@@ -131,9 +124,7 @@ class CTextureViewer : public QMainWindow {
     // The scroll area of what is shown: the level or the chain.
     [[nodiscard]] QScrollArea* ScrollArea() const;
     [[nodiscard]] QComboBox* ZoomBox() const { return zoom_; }
-    [[nodiscard]] QMenu* FileMenu() const { return fileMenu_; }
     [[nodiscard]] QMenu* ViewMenu() const { return viewMenu_; }
-    [[nodiscard]] QAction* ImportAction() const { return import_; }
     [[nodiscard]] QAction* ExportLevelAction() const { return exportLevel_; }
     [[nodiscard]] QAction* ExportAllAction() const { return exportAll_; }
     [[nodiscard]] QAction* EditExternallyAction() const { return editExternally_; }
@@ -238,11 +229,9 @@ class CTextureViewer : public QMainWindow {
     CChainView* chain_ = nullptr;
     QLabel* readout_ = nullptr;
 
-    QMenu* fileMenu_ = nullptr;
     QMenu* viewMenu_ = nullptr;
     QMenu* recent_ = nullptr;
     QAction* open_ = nullptr;
-    QAction* import_ = nullptr;
     QAction* exportLevel_ = nullptr;
     QAction* exportAll_ = nullptr;
     QAction* editExternally_ = nullptr;

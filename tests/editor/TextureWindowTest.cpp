@@ -34,6 +34,7 @@
 #include "PngIo.h"
 #include "ScriptedServices.h"
 #include "TestSupport.h"
+#include "WidgetProbe.h"
 #include "WindowPlacement.h"
 
 namespace korvale::test {
@@ -104,15 +105,15 @@ class TextureWindowTest : public testing::Test {
 
 TEST_F(TextureWindowTest, TheTitleNamesTheSetShownAndAFailedLoadSaysSo) {
     CTextureViewer* viewer = Viewer();
-    EXPECT_EQ(viewer->ShownTitle(), "Texture");
+    EXPECT_EQ(TitleShown(*viewer), "Texture");
     dialog_.OpenFile(WriteMip("plant.mip", 2));
-    EXPECT_EQ(viewer->ShownTitle(), QString::fromUtf8("plant.mip \u2014 Texture"));
+    EXPECT_EQ(TitleShown(*viewer), QString::fromUtf8("plant.mip \u2014 Texture"));
 
     WriteFile(dir_.Path("junk.mip"), Bytes{'n', 'o', 'p', 'e'});
     services_.answers.emplace_back(Path("junk.mip"));
     dialog_.OnLoadMip();  // the set stays, and the window says which
     EXPECT_EQ(dialog_.MipStatus(), "no Mip loaded");
-    EXPECT_EQ(viewer->ShownTitle(), QString::fromUtf8("plant.mip \u2014 Texture"));
+    EXPECT_EQ(TitleShown(*viewer), QString::fromUtf8("plant.mip \u2014 Texture"));
     EXPECT_EQ(viewer->ReportText(), "Last load failed: '" + Path("junk.mip") +
                                         "'\nfirst error at offset 0: not a MIP file: no MIP "
                                         "tag at its start\nStill shown: plant.mip");
@@ -125,11 +126,11 @@ TEST_F(TextureWindowTest, TheTitleNamesTheSetShownAndAFailedLoadSaysSo) {
     ASSERT_TRUE(EncodePng(picture, true, png, error));
     ASSERT_TRUE(WriteFileBytes(dir_.Path("leaf.png"), png, error));
     dialog_.OpenFile(Path("leaf.png"));
-    EXPECT_EQ(viewer->ShownTitle(), QString::fromUtf8("imported: leaf.png \u2014 Texture"));
+    EXPECT_EQ(TitleShown(*viewer), QString::fromUtf8("imported: leaf.png \u2014 Texture"));
 
     WriteFile(dir_.Path("tag.mip"), ByteBuilder().Tag(" MIP").Data());
     dialog_.OpenFile(Path("tag.mip"));  // loaded, with no level left
-    EXPECT_EQ(viewer->ShownTitle(), "Texture");
+    EXPECT_EQ(TitleShown(*viewer), "Texture");
 }
 
 TEST_F(TextureWindowTest, ADamagedLoadShowsTheMarkAndTheWholeReport) {
@@ -257,18 +258,18 @@ TEST_F(TextureWindowTest, KeyboardZoomKeepsTheMiddleAndTheReadoutFollowsTheMouse
     area->horizontalScrollBar()->setValue(0);
     area->verticalScrollBar()->setValue(0);
     MoveMouse(viewer->Canvas(), viewer->Canvas()->mapFrom(area->viewport(), QPoint(40, 40)));
-    EXPECT_TRUE(viewer->StatusText().startsWith("x 2, y 2: stored 2, 2, 0, 15"))
-        << viewer->StatusText().toStdString();
+    EXPECT_TRUE(LabelText(*viewer, "readout").startsWith("x 2, y 2: stored 2, 2, 0, 15"))
+        << LabelText(*viewer, "readout").toStdString();
     area->horizontalScrollBar()->setValue(160);
-    EXPECT_TRUE(viewer->StatusText().startsWith("x 12, y 2: stored 12, 2, 0, 15"))
-        << viewer->StatusText().toStdString();
+    EXPECT_TRUE(LabelText(*viewer, "readout").startsWith("x 12, y 2: stored 12, 2, 0, 15"))
+        << LabelText(*viewer, "readout").toStdString();
     // And a zoom: at 8x the same place of the view is over texel ((160 + 40) / 16 ... ) as the
     // canvas says.
     QTest::keyClick(viewer, Qt::Key_Minus, Qt::ControlModifier);
     const QPoint now = texelAt(QPoint(40, 40));
-    EXPECT_TRUE(
-        viewer->StatusText().startsWith(QStringLiteral("x %1, y %2:").arg(now.x()).arg(now.y())))
-        << viewer->StatusText().toStdString();
+    EXPECT_TRUE(LabelText(*viewer, "readout")
+                    .startsWith(QStringLiteral("x %1, y %2:").arg(now.x()).arg(now.y())))
+        << LabelText(*viewer, "readout").toStdString();
 }
 
 TEST_F(TextureWindowTest, TheViewMenuListsViewsZoomsBackgroundGridAndHighlight) {
@@ -320,7 +321,7 @@ TEST_F(TextureWindowTest, TheViewMenuListsViewsZoomsBackgroundGridAndHighlight) 
     dialog_.OpenFile(WriteLevelMip("two.mip", std::move(level)));
     viewer->SetZoom(8);
     const auto drawn = [viewer](int x) {
-        return viewer->Canvas()->Render(QRect(0, 0, 16, 8)).pixel(x, 4);
+        return Painted(*viewer->Canvas(), QRect(0, 0, 16, 8)).pixel(x, 4);
     };
     EXPECT_EQ(drawn(9), qRgb(255, 0, 0));
     viewer->SetGrid(true);  // on the first pixel of each texel past the first
@@ -328,7 +329,7 @@ TEST_F(TextureWindowTest, TheViewMenuListsViewsZoomsBackgroundGridAndHighlight) 
     EXPECT_EQ(drawn(8), qRgb(191, 64, 64));  // half grey over red
     EXPECT_EQ(drawn(9), qRgb(255, 0, 0));
     viewer->SetZoom(4);  // below 8x: no grid
-    EXPECT_EQ(viewer->Canvas()->Render(QRect(0, 0, 8, 4)).pixel(4, 2), qRgb(255, 0, 0));
+    EXPECT_EQ(Painted(*viewer->Canvas(), QRect(0, 0, 8, 4)).pixel(4, 2), qRgb(255, 0, 0));
     viewer->SetZoom(8);
     for (const auto& [backdrop, colour] :
          {std::pair{Backdrop::kBlack, qRgb(0, 0, 0)},
@@ -364,21 +365,21 @@ TEST_F(TextureWindowTest, TheChainViewShowsEveryLevelLargestFirstAndAClickSelect
     EXPECT_TRUE(chain->isVisible());
     int left = -1;
     for (const int slot : {3, 2, 1, 0}) {
-        const QRect r = chain->LevelRect(slot);
+        const QRect r = LevelRect(*chain, slot);
         EXPECT_EQ(r.size(), QSize(4 << slot, 4 << slot)) << slot;
         EXPECT_GT(r.left(), left) << slot;  // side by side, largest first
-        EXPECT_EQ(r.top(), chain->LevelRect(3).top());
+        EXPECT_EQ(r.top(), LevelRect(*chain, 3).top());
         left = r.right();
     }
     EXPECT_EQ(CChainView::LevelLabel(3, QSize(8, 8)), "slot 3: 8 x 8");
     EXPECT_EQ(viewer->ViewState().slot, 3);
-    QTest::mouseClick(chain, Qt::LeftButton, {}, chain->LevelRect(1).center());
+    QTest::mouseClick(chain, Qt::LeftButton, {}, LevelRect(*chain, 1).center());
     EXPECT_EQ(viewer->ViewState().slot, 1);
     EXPECT_EQ(viewer->LevelList()->currentItem()->text(0), "1");
     // The level drawn is the level's own.
     const QImage shot = chain->grab().toImage();
     const Image top = LevelToImage(record_.mip.levels[3], record_.mip.levelPalettes[3]);
-    const QPoint at = chain->LevelRect(3).topLeft();
+    const QPoint at = LevelRect(*chain, 3).topLeft();
     EXPECT_EQ(QColor(shot.pixel(at + QPoint(1, 1))).rgb(),
               qRgb(top.pixels[0], top.pixels[1], top.pixels[2]));
 }
@@ -458,7 +459,7 @@ TEST_F(TextureWindowTest, ALevelEditedExternallyComesBackInItsTypeAndPalette) {
         }
         EXPECT_EQ(level.Plane(PlaneId::kIndex)[0], type == 0 ? 0 : 255);  // the rest as it was
         EXPECT_TRUE(dialog_.MipStatusTip().contains("The set has changed"));
-        EXPECT_TRUE(dialog_.TextureViewer()->ShownTitle().contains("*"));
+        EXPECT_TRUE(TitleShown(*dialog_.TextureViewer()).contains("*"));
         // Save MIP writes the edited set.
         services_.answers.emplace_back(Path(std::string("saved-") + row.name));
         dialog_.OnSaveMip();
@@ -627,7 +628,7 @@ TEST_F(TextureWindowTest, ALevelIsDrawnWithThePaletteItsPixelsWereReadWith) {
     mip.miptype = 0;
     ShowViewer();
     dialog_.TextureViewer()->SetZoom(1);
-    EXPECT_EQ(dialog_.TextureViewer()->Canvas()->Render(QRect(0, 0, 1, 1)).pixel(0, 0),
+    EXPECT_EQ(Painted(*dialog_.TextureViewer()->Canvas(), QRect(0, 0, 1, 1)).pixel(0, 0),
               qRgb(0, 200, 0));
 }
 

@@ -24,6 +24,7 @@
 #include "PngIo.h"
 #include "ScriptedServices.h"
 #include "TestSupport.h"
+#include "WidgetProbe.h"
 #include "WindowPlacement.h"
 
 namespace korvale::test {
@@ -125,7 +126,7 @@ TEST(LevelCanvas, NearestNeighbourOverACheckerboard) {
     level.setPixel(1, 0, qRgb(255, 0, 0));
     canvas.Show(level, 16.0, Backdrop::kChecker);
     EXPECT_EQ(canvas.size(), QSize(32, 16));
-    const QImage drawn = canvas.Render(QRect(0, 0, 32, 16));
+    const QImage drawn = Painted(canvas, QRect(0, 0, 32, 16));
     // The transparent texel shows squares of 12 pixels.
     EXPECT_EQ(drawn.pixel(0, 0), CLevelCanvas::kCheckerLight);
     EXPECT_EQ(drawn.pixel(11, 11), CLevelCanvas::kCheckerLight);
@@ -135,7 +136,7 @@ TEST(LevelCanvas, NearestNeighbourOverACheckerboard) {
     EXPECT_EQ(drawn.pixel(16, 0), qRgb(255, 0, 0));
     EXPECT_EQ(drawn.pixel(31, 15), qRgb(255, 0, 0));
     // A part scrolled into view is drawn as at the same place of the whole.
-    const QImage part = canvas.Render(QRect(12, 4, 8, 8));
+    const QImage part = Painted(canvas, QRect(12, 4, 8, 8));
     EXPECT_EQ(part.pixel(3, 0), CLevelCanvas::kCheckerDark);
     EXPECT_EQ(part.pixel(4, 0), qRgb(255, 0, 0));
     EXPECT_EQ(canvas.TexelAt(QPoint(15, 3)), QPoint(0, 0));
@@ -182,7 +183,7 @@ class ViewerTest : public testing::Test {
 };
 
 TEST_F(ViewerTest, ListsTheLevelsLargestFirstWithTheirPalettes) {
-    EXPECT_EQ(viewer_.ShownTitle(), "Texture");
+    EXPECT_EQ(TitleShown(viewer_), "Texture");
     QTreeWidget* list = viewer_.LevelList();
     ASSERT_EQ(list->topLevelItemCount(), 2);
     const QStringList first = {"1", "2 x 1", "pal4", "own"};
@@ -192,7 +193,7 @@ TEST_F(ViewerTest, ListsTheLevelsLargestFirstWithTheirPalettes) {
         EXPECT_EQ(list->topLevelItem(1)->text(c), second[c]);
     }
     EXPECT_EQ(viewer_.ViewState().slot, 1);
-    EXPECT_EQ(viewer_.HeaderText().toStdString(),
+    EXPECT_EQ(LabelText(viewer_, "header").toStdString(),
               "miptype 2 (a palette per level)\nsize 2^1 x 2^0 = 2 x 1\nrepeat code 1 (h 1, v 0)\n"
               "numimages 2");
     EXPECT_EQ(viewer_.ReportText(), "not loaded from a file");
@@ -209,12 +210,12 @@ TEST_F(ViewerTest, ZoomStepsAndThePixelUnderTheCursor) {
     EXPECT_EQ(viewer_.Canvas()->size(), QSize(16, 8));
 
     MoveMouse(viewer_.Canvas(), QPoint(8 + 3, 5));
-    EXPECT_EQ(viewer_.StatusText(),
+    EXPECT_EQ(LabelText(viewer_, "readout"),
               QString::fromUtf8("x 1, y 0: index 15 \u2192 shown 255, 0, 128, 255 (pal4)"));
     viewer_.SelectSlot(0);
     MoveMouse(viewer_.Canvas(), QPoint(2, 2));
     EXPECT_EQ(
-        viewer_.StatusText(),
+        LabelText(viewer_, "readout"),
         QString::fromUtf8("x 0, y 0: stored 31, 0, 0, 1 \u2192 shown 255, 0, 0, 255 (argb1555)"));
 
     viewer_.show();
@@ -244,19 +245,19 @@ TEST_F(ViewerTest, HoveringASwatchPicksOutItsPixels) {
     MoveMouse(palette, palette->SwatchRect(3).center());
     EXPECT_EQ(viewer_.ViewState().highlight, 3);
     EXPECT_EQ(palette->toolTip(), "index 3: R 10 G 20 B 30 A 40");
-    const QImage drawn = viewer_.Canvas()->Render(QRect(0, 0, 2, 1));
+    const QImage drawn = Painted(*viewer_.Canvas(), QRect(0, 0, 2, 1));
     EXPECT_EQ(drawn.pixel(1, 0), qRgb(63, 0, 32));  // index 15, darkened
 
     QEvent leave(QEvent::Leave);
     QApplication::sendEvent(palette, &leave);
     EXPECT_EQ(viewer_.ViewState().highlight, -1);
-    EXPECT_EQ(viewer_.Canvas()->Render(QRect(1, 0, 1, 1)).pixel(0, 0), qRgb(255, 0, 128));
+    EXPECT_EQ(Painted(*viewer_.Canvas(), QRect(1, 0, 1, 1)).pixel(0, 0), qRgb(255, 0, 128));
 
     // Every level side by side: picked out there too, and again after the view changed.
     viewer_.SetChain(true);
     MoveMouse(palette, palette->SwatchRect(3).center());
     viewer_.SetView(ChannelView::kIndexPalette);
-    const QPoint second = viewer_.Chain()->LevelRect(1).topLeft() + QPoint(1, 0);
+    const QPoint second = LevelRect(*viewer_.Chain(), 1).topLeft() + QPoint(1, 0);
     EXPECT_EQ(viewer_.Chain()->grab(QRect(second, QSize(1, 1))).toImage().pixel(0, 0),
               qRgb(63, 0, 32));
     viewer_.SetChain(false);

@@ -1,0 +1,45 @@
+#pragma once
+// What the editor's windows show, read from their widgets as a user would see it.
+
+#include <QImage>
+#include <QLabel>
+#include <QRect>
+#include <QString>
+#include <QWidget>
+
+#include "CChainView.h"
+
+namespace korvale::test {
+
+// The text of the label objectName names inside window ("readout", "header", "previewText").
+inline QString LabelText(const QWidget& window, const char* objectName) {
+    const auto* label = window.findChild<QLabel*>(QString::fromLatin1(objectName));
+    return label != nullptr ? label->text() : QStringLiteral("<no label %1>").arg(objectName);
+}
+
+// A window's title as the window manager shows it: "[*]" is a "*" while the window is modified.
+inline QString TitleShown(const QWidget& window) {
+    QString title = window.windowTitle();
+    return title.replace(QStringLiteral("[*]"),
+                         window.isWindowModified() ? QStringLiteral("*") : QString());
+}
+
+// The part rect of a widget as painted, whether it is on screen or not.
+inline QImage Painted(QWidget& widget, const QRect& rect) {
+    return widget.grab(rect).toImage();
+}
+
+// Where the chain view draws a level: the points it reports the level under.
+inline QRect LevelRect(const CChainView& chain, int slot) {
+    QRect box;
+    for (int y = 0; y < chain.height(); ++y) {
+        for (int x = 0; x < chain.width(); ++x) {
+            if (chain.LevelAt(QPoint(x, y)).first == slot) {
+                box |= QRect(x, y, 1, 1);
+            }
+        }
+    }
+    return box;
+}
+
+}  // namespace korvale::test
