@@ -91,11 +91,6 @@ class TextureWindowTest : public testing::Test {
         viewer->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(viewer));
     }
-    void MoveMouse(QWidget* widget, QPoint pos) {
-        QMouseEvent move(QEvent::MouseMove, pos, widget->mapToGlobal(pos), Qt::NoButton,
-                         Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(widget, &move);
-    }
 
     ScratchDir dir_;
     CSrb record_;

@@ -13,10 +13,12 @@
 #include "CLevelCanvas.h"
 #include "CPaletteView.h"
 #include "CTextureViewer.h"
+#include "WidgetProbe.h"
 
 namespace {
 
 using namespace korvale;
+using korvale::test::MoveMouse;
 
 class OnePathServices : public DialogServices {
   public:
@@ -86,12 +88,6 @@ CBmap Rings(int side, const CCmap& palette) {
     return level;
 }
 
-void Hover(QWidget* widget, QPoint pos) {
-    QMouseEvent move(QEvent::MouseMove, pos, widget->mapToGlobal(pos), Qt::NoButton, Qt::NoButton,
-                     Qt::NoModifier);
-    QApplication::sendEvent(widget, &move);
-}
-
 bool Save(QWidget* widget, const QString& path) {
     QApplication::processEvents();
     const bool saved = widget->grab().save(path);
@@ -137,13 +133,13 @@ int main(int argc, char** argv) {
     }
     viewer->resize(900, 660);  // the size it has with room beside the dialog
     viewer->SetZoom(1);
-    Hover(viewer->Canvas(), QPoint(40, 20));
+    MoveMouse(viewer->Canvas(), QPoint(40, 20));
     ok = Save(viewer, folder + QStringLiteral("/viewer-1x.png")) && ok;
     viewer->SetZoom(8);
-    Hover(viewer->Canvas(), QPoint(8 * 40 + 3, 8 * 20 + 3));
+    MoveMouse(viewer->Canvas(), QPoint(8 * 40 + 3, 8 * 20 + 3));
     ok = Save(viewer, folder + QStringLiteral("/viewer-8x.png")) && ok;
     viewer->SelectSlot(5);
-    Hover(viewer->PaletteView(), viewer->PaletteView()->SwatchRect(6).center());
+    MoveMouse(viewer->PaletteView(), viewer->PaletteView()->SwatchRect(6).center());
     ok = Save(viewer, folder + QStringLiteral("/viewer-palette.png")) && ok;
     return ok ? 0 : 1;
 }

@@ -171,12 +171,6 @@ class ViewerTest : public testing::Test {
         viewer_.Refresh();
     }
 
-    void MoveMouse(QWidget* widget, QPoint pos) {
-        QMouseEvent move(QEvent::MouseMove, pos, widget->mapToGlobal(pos), Qt::NoButton,
-                         Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(widget, &move);
-    }
-
     CMip mip_;
     ScriptedServices services_;
     CTextureViewer viewer_;

@@ -1,8 +1,11 @@
 #pragma once
-// What the editor's windows show, read from their widgets as a user would see it.
+// What the editor's windows show, read from their widgets as a user would see it, and the
+// mouse moved over them.
 
+#include <QApplication>
 #include <QImage>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QRect>
 #include <QString>
 #include <QWidget>
@@ -27,6 +30,13 @@ inline QString TitleShown(const QWidget& window) {
 // The part rect of a widget as painted, whether it is on screen or not.
 inline QImage Painted(QWidget& widget, const QRect& rect) {
     return widget.grab(rect).toImage();
+}
+
+// The mouse moved to pos (widget coordinates) over widget, no button held.
+inline void MoveMouse(QWidget* widget, QPoint pos) {
+    QMouseEvent move(QEvent::MouseMove, pos, widget->mapToGlobal(pos), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(widget, &move);
 }
 
 // Where the chain view draws a level: the points it reports the level under.
