@@ -83,10 +83,12 @@ void CExternalEdit::Start(int slot, const QString& base, QWidget* parent) {
     const QString path =
         QDir(folder_->path()).filePath(FromLocalPath(LevelFileName(LocalPath(base), level)));
     std::vector<std::uint8_t> png;
-    std::string error;
-    if (!EncodeLevelPng(mip_, slot, LevelView::kFullScale, png, error) ||
-        !WriteFileBytes(LocalPath(path), png, error)) {
-        refuse(QString::fromStdString(error));
+    Status written = EncodeLevelPng(mip_, slot, LevelView::kFullScale, png);
+    if (written) {
+        written = WriteFileBytes(LocalPath(path), png);
+    }
+    if (!written) {
+        refuse(QString::fromStdString(written.Reason()));
         return;
     }
     slots_[path] = slot;
@@ -154,14 +156,13 @@ void CExternalEdit::ReadSettled() {
             continue;  // gone for a moment, or touched without a change
         }
         Image picture;
-        std::string error;
         QString message;
         const std::span<const std::uint8_t> data(
             reinterpret_cast<const std::uint8_t*>(bytes.data()),
             static_cast<std::size_t>(bytes.size()));
-        if (!ReadPng(data, picture, error)) {
+        if (const Status read = ReadPng(data, picture); !read) {
             message = tr("The edited picture '%1' cannot be read: %2.")
-                          .arg(path, QString::fromStdString(error));
+                          .arg(path, QString::fromStdString(read.Reason()));
         } else if (TakeBack(at->second, picture, message)) {
             lastTaken_[path] = bytes;
             emit LevelReplaced(at->second);

@@ -538,11 +538,11 @@ void CKorvaleDlg::ImportPicture(const QString& path, QWidget* parent, bool askOp
                                           .arg(path, QString::fromStdString(reason)));
     };
     Image picture;
-    std::string error;
-    if (!ReadPngFile(LocalPath(path), picture, error)) {
-        refuse(error);
+    if (const Status read = ReadPngFile(LocalPath(path), picture); !read) {
+        refuse(read.Reason());
         return;
     }
+    std::string error;
     CMip made;
     if (askOptions) {
         CImportDlg options(picture, LocalPath(path), services_, parent);

@@ -895,11 +895,13 @@ void CTextureViewer::SetTextureName(const QString& base) {
 
 bool CTextureViewer::WriteLevel(int slot, const QString& path) {
     std::vector<std::uint8_t> png;
-    std::string error;
-    if (!EncodeLevelPng(mip_, slot, LevelView::kFullScale, png, error) ||
-        !WriteFileBytes(LocalPath(path), png, error)) {
+    Status written = EncodeLevelPng(mip_, slot, LevelView::kFullScale, png);
+    if (written) {
+        written = WriteFileBytes(LocalPath(path), png);
+    }
+    if (!written) {
         services_.ShowMessage(this, tr("The level could not be written to '%1': %2.")
-                                        .arg(path, QString::fromStdString(error)));
+                                        .arg(path, QString::fromStdString(written.Reason())));
         return false;
     }
     return true;

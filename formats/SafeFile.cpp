@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -255,9 +256,10 @@ bool SafeFile::CommitAll(std::span<SafeFile* const> files) {
     // only be written over again. Every new file is on the disk before the first rename, and
     // every renamed entry before the first in-place write.
     const bool keepPrevious = files.size() > 1;
+    std::vector<std::string> flushed;  // folders flushed already: a pair shares one
     const bool done = everyFile([&](SafeFile& f) { return f.Prepare(keepPrevious); }) &&
                       everyFile([](SafeFile& f) { return f.Replace(); }) &&
-                      everyFile([](SafeFile& f) { return f.FlushEntry(); }) &&
+                      everyFile([&flushed](SafeFile& f) { return f.FlushEntry(flushed); }) &&
                       everyFile([](SafeFile& f) { return f.WriteInPlace(); });
     std::string notUndone;
     if (!done) {
@@ -334,9 +336,13 @@ bool SafeFile::Replace() {
     return true;
 }
 
-bool SafeFile::FlushEntry() {
-    return !replaced_ || FlushFolder(FolderOf(target_)) ||
-           Fail("cannot flush the folder of " + target_ + " to disk", errno);
+bool SafeFile::FlushEntry(std::vector<std::string>& flushed) {
+    const std::string folder = FolderOf(target_);
+    if (!replaced_ || std::find(flushed.begin(), flushed.end(), folder) != flushed.end()) {
+        return true;
+    }
+    flushed.push_back(folder);
+    return FlushFolder(folder) || Fail("cannot flush the folder of " + target_ + " to disk", errno);
 }
 
 bool SafeFile::Overwrite(const char* data, std::size_t size) {

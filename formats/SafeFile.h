@@ -102,7 +102,7 @@ class SafeFile {
     // return what could not be undone, or nothing.
     bool Prepare(bool keepPrevious);
     bool Replace();
-    bool FlushEntry();
+    bool FlushEntry(std::vector<std::string>& flushed);
     bool WriteInPlace();
     std::string Restore();
     std::string UndoReplace();

@@ -83,7 +83,7 @@ korvale::PngLimits FuzzLimits() {
 Image ReadBack(const std::vector<std::uint8_t>& png, const char* what) {
     Image back;
     std::string error;
-    if (!korvale::ReadPng(png, back, error, FuzzLimits())) {
+    if (!korvale::ReadPng(png, back, FuzzLimits()).Ok()) {
         std::fprintf(stderr, "%s: %s\n", what, error.c_str());
         Require(false, "an encoded PNG reads back");
     }
@@ -93,7 +93,7 @@ Image ReadBack(const std::vector<std::uint8_t>& png, const char* what) {
 void Check(std::span<const std::uint8_t> bytes) {
     Image image;
     std::string error;
-    if (!korvale::ReadPng(bytes, image, error, FuzzLimits())) {
+    if (!korvale::ReadPng(bytes, image, FuzzLimits()).Ok()) {
         Require(!error.empty() && image.Empty() && image.pixels.empty() && image.palette.empty(),
                 "a refused PNG gives a reason and leaves no picture");
         return;
@@ -112,9 +112,10 @@ void Check(std::span<const std::uint8_t> bytes) {
                     "each pixel is its palette entry");
         }
         std::vector<std::uint8_t> png;
-        Require(korvale::EncodeIndexedPng(image.width, image.height, image.indices, image.palette,
-                                          png, error),
-                "an indexed picture encodes");
+        Require(
+            korvale::EncodeIndexedPng(image.width, image.height, image.indices, image.palette, png)
+                .Ok(),
+            "an indexed picture encodes");
         const Image back = ReadBack(png, "indexed");
         Require(back.palette == image.palette && back.indices == image.indices &&
                     back.pixels == image.pixels,
@@ -124,7 +125,7 @@ void Check(std::span<const std::uint8_t> bytes) {
     }
 
     std::vector<std::uint8_t> png;
-    Require(korvale::EncodePng(image, true, png, error), "a picture encodes as RGBA");
+    Require(korvale::EncodePng(image, true, png).Ok(), "a picture encodes as RGBA");
     Require(ReadBack(png, "RGBA").pixels == image.pixels, "an RGBA PNG reads back the same");
 
     bool opaque = true;
@@ -132,7 +133,7 @@ void Check(std::span<const std::uint8_t> bytes) {
         opaque = image.pixels[i] == 255;
     }
     if (opaque) {
-        Require(korvale::EncodePng(image, false, png, error), "an opaque picture encodes as RGB");
+        Require(korvale::EncodePng(image, false, png).Ok(), "an opaque picture encodes as RGB");
         Require(ReadBack(png, "RGB").pixels == image.pixels, "an RGB PNG reads back the same");
     }
 }

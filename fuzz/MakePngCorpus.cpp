@@ -122,7 +122,7 @@ std::vector<std::uint8_t> Encode(int colourType, int depth, std::uint32_t width,
 
 bool Write(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
     std::string error;
-    if (bytes.empty() || !korvale::WriteFileBytes(path.string(), bytes, error)) {
+    if (bytes.empty() || !korvale::WriteFileBytes(path.string(), bytes).Ok()) {
         std::fprintf(stderr, "make_png_corpus: %s: %s\n", path.string().c_str(),
                      bytes.empty() ? "not encoded" : error.c_str());
         return false;
@@ -187,8 +187,7 @@ int main(int argc, char** argv) {
         {0, 0, 0, 255}, {255, 0, 0, 128}, {0, 255, 0, 0}, {0, 0, 255, 255}, {90, 90, 90, 255}};
     const std::vector<std::uint8_t> indices = {0, 1, 2, 3, 4, 4, 3, 2, 1, 0, 1, 3};
     std::vector<std::uint8_t> png;
-    std::string error;
-    if (korvale::EncodeIndexedPng(4, 3, indices, palette, png, error)) {
+    if (korvale::EncodeIndexedPng(4, 3, indices, palette, png).Ok()) {
         (Write(out / "own-indexed.png", png) ? written : failed)++;
     }
     korvale::Image image;
@@ -196,7 +195,7 @@ int main(int argc, char** argv) {
     image.height = 2;
     image.pixels = {1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12,
                     13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24};
-    if (korvale::EncodePng(image, true, png, error)) {
+    if (korvale::EncodePng(image, true, png).Ok()) {
         (Write(out / "own-rgba.png", png) ? written : failed)++;
     }
     std::printf("make_png_corpus: %d files in %s\n", written, out.string().c_str());

@@ -1,8 +1,5 @@
 #include "KorvaleImageHandler.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <QIODevice>
 #include <QImage>
 #include <QSize>
@@ -10,11 +7,11 @@
 
 #include <cstdio>
 #include <cstring>
-#include <mutex>
 #include <optional>
 
 #include "ChunkStream.h"
 #include "LevelImage.h"
+#include "Trace.h"
 
 namespace korvale {
 
@@ -25,39 +22,6 @@ constexpr qint64 kMaxBytes = qint64{1} << 30;
 
 constexpr char kMipTag[4] = {'P', 'I', 'M', ' '};
 constexpr char kSrbTag[4] = {' ', 'B', 'R', 'S'};
-
-// The loaders print a diagnostic trace on standard output, which is noise in somebody else's
-// application: standard output goes to /dev/null while a file loads. File descriptors belong to
-// the whole process, so loads take turns; a load takes milliseconds.
-class SilencedStdout {
-  public:
-    SilencedStdout() : lock_(Mutex()) {
-        std::fflush(stdout);
-        saved_ = ::dup(STDOUT_FILENO);
-        const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-        if (null >= 0) {
-            ::dup2(null, STDOUT_FILENO);
-            ::close(null);
-        }
-    }
-    ~SilencedStdout() {
-        std::fflush(stdout);
-        if (saved_ >= 0) {
-            ::dup2(saved_, STDOUT_FILENO);
-            ::close(saved_);
-        }
-    }
-    SilencedStdout(const SilencedStdout&) = delete;
-    SilencedStdout& operator=(const SilencedStdout&) = delete;
-
-  private:
-    static std::mutex& Mutex() {
-        static std::mutex mutex;
-        return mutex;
-    }
-    std::lock_guard<std::mutex> lock_;
-    int saved_ = -1;
-};
 
 // The device's remaining bytes, or nothing when they are more than a texture file can be.
 std::optional<QByteArray> ReadAll(QIODevice* device) {
@@ -128,7 +92,9 @@ bool KorvaleImageHandler::Load() const {
     if (!stream) {
         return false;
     }
-    const SilencedStdout silence;
+    // The loaders' trace is noise in somebody else's application; it is dropped for this thread
+    // only, so the host's own output is never touched.
+    const TraceTo quiet(nullptr);
     const int result = PeekTag(stream.get()) == tag::kSrb ? record_.Load(stream.get())
                                                           : record_.mip.Load(stream.get());
     if (result <= 0) {
@@ -144,7 +110,7 @@ bool KorvaleImageHandler::read(QImage* image) {
     }
     const auto slot = static_cast<std::size_t>(slots_[static_cast<std::size_t>(current_)]);
     const CMip& mip = record_.mip;
-    *image = ToQImage(LevelToImage(mip.levels[slot], mip.levelPalettes[slot]));
+    *image = ToQImage(LevelToImage(mip.levels[slot], mip.LevelPalette(static_cast<int>(slot))));
     ++current_;
     return !image->isNull();
 }

@@ -81,11 +81,10 @@ TEST(PngIo, RgbaAndRgbRoundTripExactly) {
     for (const auto& [image, withAlpha, colourType] :
          {std::tuple{rgba, true, 6}, std::tuple{opaque, false, 2}}) {
         std::vector<std::uint8_t> png;
-        std::string error;
-        ASSERT_TRUE(EncodePng(image, withAlpha, png, error)) << error;
+        ASSERT_TRUE(EncodePng(image, withAlpha, png).Ok());
         EXPECT_EQ(png[25], colourType);
         Image back;
-        ASSERT_TRUE(ReadPng(png, back, error)) << error;
+        ASSERT_TRUE(ReadPng(png, back).Ok());
         EXPECT_EQ(back.pixels, image.pixels);
         EXPECT_TRUE(back.palette.empty());
     }
@@ -96,12 +95,11 @@ TEST(PngIo, IndexedRoundTripKeepsPaletteOrderAndIndices) {
         {255, 0, 0, 255}, {0, 255, 0, 128}, {0, 0, 255, 0}, {10, 20, 30, 255}, {7, 7, 7, 255}};
     const Bytes indices = {4, 0, 2, 1, 3, 4};
     std::vector<std::uint8_t> png;
-    std::string error;
-    ASSERT_TRUE(EncodeIndexedPng(3, 2, indices, palette, png, error)) << error;
+    ASSERT_TRUE(EncodeIndexedPng(3, 2, indices, palette, png).Ok());
     EXPECT_EQ(png[24], 4);  // bit depth
     EXPECT_EQ(png[25], 3);  // indexed
     Image back;
-    ASSERT_TRUE(ReadPng(png, back, error)) << error;
+    ASSERT_TRUE(ReadPng(png, back).Ok());
     EXPECT_EQ(back.palette, palette);
     EXPECT_EQ(back.indices, indices);
     EXPECT_EQ(PixelAt(back, 0), (Rgba8{7, 7, 7, 255}));
@@ -161,8 +159,7 @@ TEST(PngIo, ReadsEveryKindOfPngAsRgba8) {
         SCOPED_TRACE(c.name);
         const Bytes png = Make(c.source);
         Image image;
-        std::string error;
-        ASSERT_TRUE(ReadPng(png, image, error)) << error;
+        ASSERT_TRUE(ReadPng(png, image).Ok());
         EXPECT_EQ(image.width, static_cast<int>(c.source.header.width));
         for (const auto& [i, rgba] : c.expected) {
             EXPECT_EQ(PixelAt(image, i), rgba) << "pixel " << i;
@@ -198,8 +195,7 @@ Bytes Resized(Bytes png, std::uint32_t width, std::uint32_t height) {
 
 Bytes SmallPng() {
     std::vector<std::uint8_t> png;
-    std::string error;
-    EXPECT_TRUE(EncodePng(Picture(4, 4, Bytes(64, 77)), true, png, error));
+    EXPECT_TRUE(EncodePng(Picture(4, 4, Bytes(64, 77)), true, png).Ok());
     return png;
 }
 
@@ -240,9 +236,9 @@ TEST(PngIo, HostileInputIsRefusedWithAReason) {
         SCOPED_TRACE(c.name);
         Image out = Picture(1, 1, {1, 2, 3, 4});
         out.palette = {{1, 2, 3, 4}};
-        std::string error;
-        EXPECT_FALSE(ReadPng(c.bytes, out, error, c.limits));
-        EXPECT_NE(error.find(c.expected), std::string::npos) << error;
+        const Status read = ReadPng(c.bytes, out, c.limits);
+        EXPECT_FALSE(read.Ok());
+        EXPECT_NE(read.Reason().find(c.expected), std::string::npos) << read.Reason();
         EXPECT_TRUE(out.Empty() && out.pixels.empty() && out.palette.empty());
     }
 }
@@ -257,11 +253,10 @@ TEST(PngIo, DamageAtAnyByteNeverCrashes) {
         zeroed[at] = 0;
         for (const Bytes& bytes : {flipped, zeroed, Bytes(good.begin(), good.begin() + at)}) {
             Image out;
-            std::string error;
-            if (ReadPng(bytes, out, error)) {
+            if (const Status read = ReadPng(bytes, out); read.Ok()) {
                 EXPECT_EQ(out.pixels.size(), out.PixelCount() * 4) << "byte " << at;
             } else {
-                EXPECT_FALSE(error.empty()) << "byte " << at;
+                EXPECT_FALSE(read.Reason().empty()) << "byte " << at;
             }
         }
     }
@@ -270,19 +265,18 @@ TEST(PngIo, DamageAtAnyByteNeverCrashes) {
 TEST(PngIo, FilesAreWrittenSafelyAndReadWithTheSystemsReason) {
     ScratchDir dir;
     const Bytes png = SmallPng();
-    std::string error;
-    ASSERT_TRUE(WriteFileBytes(dir.Path("a.png"), png, error)) << error;
+    ASSERT_TRUE(WriteFileBytes(dir.Path("a.png"), png).Ok());
     Image image;
-    ASSERT_TRUE(ReadPngFile(dir.Path("a.png"), image, error)) << error;
+    ASSERT_TRUE(ReadPngFile(dir.Path("a.png"), image).Ok());
     EXPECT_EQ(image.width, 4);
 
-    EXPECT_FALSE(WriteFileBytes(dir.Path("missing/a.png"), png, error));
-    EXPECT_EQ(error,
-              "cannot create a file in " + dir.Path("missing") + ": No such file or directory");
-    EXPECT_FALSE(ReadPngFile(dir.Path("missing.png"), image, error));
-    EXPECT_EQ(error, "cannot open: No such file or directory");
-    EXPECT_FALSE(ReadPngFile(dir.Root().string(), image, error));
-    EXPECT_EQ(error, "is a folder, not a file");
+    EXPECT_EQ(WriteFileBytes(dir.Path("missing/a.png"), png).Text(),
+              dir.Path("missing/a.png") + ": cannot create a file in " + dir.Path("missing") +
+                  ": No such file or directory");
+    EXPECT_EQ(ReadPngFile(dir.Path("missing.png"), image).Text(),
+              dir.Path("missing.png") + ": cannot open: No such file or directory");
+    EXPECT_EQ(ReadPngFile(dir.Root().string(), image).Text(),
+              dir.Root().string() + ": is a folder, not a file");
     EXPECT_TRUE(image.Empty());
 }
 

@@ -27,8 +27,7 @@ int RunToolOn(const std::vector<std::string>& args, std::string* out = nullptr) 
 
 Image ReadBack(const std::string& path) {
     Image image;
-    std::string error;
-    EXPECT_TRUE(ReadPngFile(path, image, error)) << path << ": " << error;
+    EXPECT_TRUE(ReadPngFile(path, image).Ok()) << path;
     return image;
 }
 

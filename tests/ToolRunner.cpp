@@ -77,9 +77,8 @@ ToolRun Tool(const ScratchDir& dir, const std::vector<std::string>& args,
 // A PNG written by our own encoder, for the picture commands.
 void WritePng(const std::string& path, const Image& image) {
     std::vector<std::uint8_t> png;
-    std::string error;
-    ASSERT_TRUE(EncodePng(image, true, png, error)) << error;
-    ASSERT_TRUE(WriteFileBytes(path, png, error)) << error;
+    ASSERT_TRUE(EncodePng(image, true, png).Ok());
+    ASSERT_TRUE(WriteFileBytes(path, png).Ok());
 }
 
 }  // namespace korvale::test

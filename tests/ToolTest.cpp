@@ -253,7 +253,7 @@ TEST_F(ToolTest, CompareReportsPsnrPerLevel) {
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out,
               "slot 1: 2 x 1, colour PSNR 35.91 dB, alpha PSNR inf dB, largest "
-              "difference 10\n");
+              "difference 10, 1 of 2 pixels differ\n");
     r = Tool(dir_, {"compare", dir_.Path("a.png"), dir_.Path("b.png"), "--min-psnr", "40"});
     EXPECT_EQ(r.status, 1);
     r = Tool(dir_, {"compare", dir_.Path("a.png"), dir_.Path("tree.mip")});
@@ -261,6 +261,18 @@ TEST_F(ToolTest, CompareReportsPsnrPerLevel) {
     EXPECT_NE(r.out.find("slot 1: 2 x 1 in A but 2 x 2 in B\nslot 0: only in B\n"),
               std::string::npos)
         << r.out;
+
+    // A source picture whose size no slot takes stands for the chain an import builds from it:
+    // 100 x 60 rounds to 128 x 64, eight levels.
+    WritePng(dir_.Path("source.png"), Gradient(100, 60));
+    r = Tool(dir_,
+             {"import", dir_.Path("source.png"), dir_.Path("made.mip"), "--type", "argb4444"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = Tool(dir_, {"compare", dir_.Path("source.png"), dir_.Path("made.mip"), "--min-psnr", "30"});
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(r.out.rfind("slot 7: 128 x 64, colour PSNR ", 0), 0U) << r.out;
+    EXPECT_NE(r.out.find("slot 0: 1 x 1, colour PSNR "), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("only in"), std::string::npos) << r.out;
 }
 
 TEST_F(ToolTest, BadPicturesFailClearlyAndWriteNothing) {
@@ -303,8 +315,7 @@ TEST_F(ToolTest, ExportWritesEveryLevelOrASheet) {
     r = Tool(dir_, {"export", dir_.Path("tree.mip"), "--sheet", dir_.Path("sheet.png")});
     EXPECT_EQ(r.status, 0) << r.err;
     Image sheet;
-    std::string error;
-    ASSERT_TRUE(ReadPngFile(dir_.Path("sheet.png"), sheet, error)) << error;
+    ASSERT_TRUE(ReadPngFile(dir_.Path("sheet.png"), sheet).Ok());
     EXPECT_EQ(sheet.width, 4 + 2 + 1);
     EXPECT_EQ(sheet.height, 4);
     EXPECT_EQ(sheet.pixels[4 * (3 * 7 + 6) + 3], 0);  // below the 1 x 1 level: transparent
@@ -339,8 +350,7 @@ TEST_F(ToolTest, ImportLikeAnOriginalKeepsItsTypePaletteLevelsAndValues) {
     r = Tool(dir_, {"export", dir_.Path("orig.srb"), dir_.Path("top.png")});
     ASSERT_EQ(r.status, 0) << r.err;
     Image top;
-    std::string error;
-    ASSERT_TRUE(ReadPngFile(dir_.Path("top.png"), top, error)) << error;
+    ASSERT_TRUE(ReadPngFile(dir_.Path("top.png"), top).Ok());
     top.palette.clear();  // as a painter saves it: plain RGBA
     top.indices.clear();
     std::copy_n(colours[3].begin(), 4, top.pixels.begin());  // pixel (0, 0) painted white
@@ -366,6 +376,65 @@ TEST_F(ToolTest, ImportLikeAnOriginalKeepsItsTypePaletteLevelsAndValues) {
     EXPECT_EQ(changed, 1U);
     EXPECT_NE(before[0], after[0]);
     EXPECT_EQ(ReadCompanionSize(dir_.Path("back.srb")), 2.5F);  // the companion's size too
+
+    // A 16-bit original made from a picture of many colours: its smaller levels were averaged
+    // from the picture, not from the stored top. Only the painted pixel's footprint changes.
+    WritePng(dir_.Path("many.png"), Picture(16, 16, [](int x, int y) {
+                 return Rgba8{static_cast<std::uint8_t>((x * 37 + y * 91) % 256),
+                              static_cast<std::uint8_t>((x * 53 + y * 29) % 256),
+                              static_cast<std::uint8_t>((x * 11 + y * 71) % 256), 255};
+             }));
+    ASSERT_EQ(
+        Tool(dir_, {"import", dir_.Path("many.png"), dir_.Path("many.mip"), "--type", "argb4444"})
+            .status,
+        0);
+    ASSERT_EQ(Tool(dir_, {"export", dir_.Path("many.mip"), dir_.Path("many-top.png")}).status, 0);
+    Image painted;
+    ASSERT_TRUE(ReadPngFile(dir_.Path("many-top.png"), painted).Ok());
+    std::copy_n(std::array<std::uint8_t, 4>{255, 0, 255, 255}.begin(), 4, painted.pixels.begin());
+    WritePng(dir_.Path("many-painted.png"), painted);
+    ASSERT_EQ(Tool(dir_, {"import", dir_.Path("many-painted.png"), dir_.Path("many-back.mip"),
+                          "--like", dir_.Path("many.mip")})
+                  .status,
+              0);
+    r = Tool(dir_, {"compare", dir_.Path("many.mip"), dir_.Path("many-back.mip")});
+    for (const std::string level :
+         {"slot 4: 16 x 16", "slot 3: 8 x 8", "slot 2: 4 x 4", "slot 1: 2 x 2", "slot 0: 1 x 1"}) {
+        const std::size_t at = r.out.find(level);
+        ASSERT_NE(at, std::string::npos) << r.out;
+        const std::string line = r.out.substr(at, r.out.find('\n', at) - at);
+        EXPECT_TRUE(line.ends_with("largest difference 0") ||
+                    line.find(", 1 of ") != std::string::npos)
+            << line;
+    }
+    EXPECT_NE(r.out.find("slot 4: 16 x 16, colour PSNR"), std::string::npos);
+    EXPECT_NE(r.out.find(", 1 of 256 pixels differ"), std::string::npos) << r.out;
+}
+
+TEST_F(ToolTest, ExportOfManyFilesWritesEveryLevelOnceAndRefusesClashes) {
+    ToolRun r = Tool(dir_, {"export", dir_.Path("tree.mip"), dir_.Path("tree.srb"), "-o",
+                            dir_.Path("out"), "--all", "-j", "2"});
+    EXPECT_EQ(r.status, 1);  // tree.mip and tree.srb both name their levels tree-WxH.png
+    EXPECT_EQ(r.out, "0 exported, 2 failed\n");
+    EXPECT_NE(r.err.find(dir_.Path("tree.mip") + ", " + dir_.Path("tree.srb")), std::string::npos)
+        << r.err;
+
+    std::filesystem::copy_file(dir_.Path("tree.srb"), dir_.Path("bush.srb"));
+    r = Tool(dir_, {"export", dir_.Path("tree.mip"), dir_.Path("bush.srb"), "-o", dir_.Path("out"),
+                    "--all", "-j", "2"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "2 exported, 0 failed\n");
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir_.Path("out"))) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"bush-1x1.png", "bush-2x2.png", "bush-4x4.png",
+                                               "tree-1x1.png", "tree-2x2.png", "tree-4x4.png"}));
+
+    r = Tool(dir_, {"export", dir_.Path("tree.mip"), "-o", dir_.Path("one"), "--sheet"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(std::filesystem::exists(dir_.Path("one/tree-sheet.png")));
 }
 
 }  // namespace

@@ -162,8 +162,7 @@ TEST_F(ToolTrust, DashIsStandardOutputOnlyForOneExportedLevel) {
     ToolRun r = Tool(dir_, {"export", dir_.Path("tree.mip"), "-", "--level", "1"});
     ASSERT_EQ(r.status, 0) << r.err;
     Image level;
-    std::string error;
-    ASSERT_TRUE(ReadPng(Bytes(r.out.begin(), r.out.end()), level, error)) << error;
+    ASSERT_TRUE(ReadPng(Bytes(r.out.begin(), r.out.end()), level).Ok());
     EXPECT_EQ(level.width, 2);
     EXPECT_NE(r.err.find("wrote slot 1 (2 x 2, argb4444) to '-'"), std::string::npos) << r.err;
     EXPECT_FALSE(std::filesystem::exists(dir_.Path("-")));
@@ -311,8 +310,7 @@ TEST_F(ToolTrust, ALevelsPaletteIsTheOneItsPixelsWereReadWith) {
     r = Tool(dir_, {"export", dir_.Path("own0.mip"), dir_.Path("top.png")});
     ASSERT_EQ(r.status, 0) << r.err;
     Image top;
-    std::string error;
-    ASSERT_TRUE(ReadPngFile(dir_.Path("top.png"), top, error)) << error;
+    ASSERT_TRUE(ReadPngFile(dir_.Path("top.png"), top).Ok());
     const Colour first = own.levelPalettes[1].Entry(0);
     EXPECT_EQ(top.palette.at(0),
               (Rgba8{static_cast<std::uint8_t>(first.r), static_cast<std::uint8_t>(first.g),

@@ -24,7 +24,13 @@ Difference Compare(const Image& a, const Image& b) {
     double colourSum = 0.0;
     double alphaSum = 0.0;
     int largest = 0;
+    std::size_t differing = 0;
     for (std::size_t i = 0; i < count * 4; i += 4) {
+        if (!std::equal(a.pixels.begin() + static_cast<std::ptrdiff_t>(i),
+                        a.pixels.begin() + static_cast<std::ptrdiff_t>(i + 4),
+                        b.pixels.begin() + static_cast<std::ptrdiff_t>(i))) {
+            ++differing;
+        }
         const int alphaA = a.pixels[i + 3];
         const int alphaB = b.pixels[i + 3];
         for (std::size_t c = 0; c < 3; ++c) {
@@ -43,6 +49,7 @@ Difference Compare(const Image& a, const Image& b) {
     difference.colourPsnr = Psnr(colourSum, 3.0 * static_cast<double>(count));
     difference.alphaPsnr = Psnr(alphaSum, static_cast<double>(count));
     difference.largest = largest;
+    difference.differing = differing;
     return difference;
 }
 

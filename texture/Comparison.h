@@ -1,6 +1,8 @@
 #pragma once
 // How far apart two pictures of the same size are, for comparing the levels of two textures.
 
+#include <cstddef>
+
 #include "Image.h"
 
 namespace korvale {
@@ -13,6 +15,8 @@ struct Difference {
     double alphaPsnr = 0.0;
     // Largest absolute difference of any channel in straight values, 0..255.
     int largest = 0;
+    // Pixels with any channel different, in straight values.
+    std::size_t differing = 0;
 };
 
 // The pictures must have the same size (the caller checks). Pictures without pixels compare as

@@ -181,8 +181,9 @@ bool ReadPaletteFile(const std::string& path, std::vector<Rgba8>& colours, std::
     if (png) {
         file.reset();
         Image picture;
-        if (!ReadPngFile(path, picture, error)) {
-            return false;  // the PNG reader's own reason
+        if (const Status read = ReadPngFile(path, picture); !read) {
+            error = read.Reason();  // the PNG reader's own reason
+            return false;
         }
         if (!picture.palette.empty()) {
             colours = picture.palette;
@@ -354,6 +355,24 @@ bool ImportImage(const Image& image, const ImportOptions& options, CMip& mip, st
     }
     mip = std::move(made);
     return true;
+}
+
+std::vector<Image> ReferenceChain(const Image& image) {
+    if (image.Empty()) {
+        return {};
+    }
+    const auto [topWidth, topHeight] = AutomaticTopSize(image.width, image.height);
+    const int length = std::bit_width(static_cast<unsigned>(std::max(topWidth, topHeight)));
+    const ChainShape shape{topWidth, topHeight, length, Filter::kArea};
+    const std::vector<LinearImage> linear = LinearChain(
+        image, shape, [](const Image& in) { return ToLinear(in); },
+        [](const Image& in, int w, int h) { return AreaAverage(in, w, h); });
+    const bool ownSize = image.width == topWidth && image.height == topHeight;
+    std::vector<Image> chain;
+    for (std::size_t k = 0; k < linear.size(); ++k) {
+        chain.push_back(k == 0 && ownSize ? image : ToImage(ToSrgb(linear[k])));
+    }
+    return chain;
 }
 
 }  // namespace korvale

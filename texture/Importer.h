@@ -46,6 +46,11 @@ struct ImportOptions {
 // unchanged and error says why.
 [[nodiscard]] bool ImportImage(const Image& image, const ImportOptions& options, CMip& mip,
                                std::string& error);
+// The chain a default import builds from image before it stores anything: the automatic top
+// size, every level down to 1 x 1 by the exact area average, as 8-bit pictures. What an import
+// can be measured against.
+[[nodiscard]] std::vector<Image> ReferenceChain(const Image& image);
+
 // Reads the colours of a palette from a PNG file (an indexed one, or one of at most 16 colours)
 // or from the first palettised level of a MIP or SRB file, which it loads without a trace; the
 // load's report goes to report when given, so a caller can say what was damaged. A file with no

@@ -7,22 +7,18 @@
 
 namespace korvale {
 
-bool EncodeLevelPng(const CMip& mip, int slot, LevelView view, std::vector<std::uint8_t>& png,
-                    std::string& error) {
+Status EncodeLevelPng(const CMip& mip, int slot, LevelView view, std::vector<std::uint8_t>& png) {
     if (slot < 0 || slot >= CMip::kSlots || !mip.levels[static_cast<std::size_t>(slot)].HasData()) {
-        error = "slot " + std::to_string(slot) + " holds no level";
-        return false;
+        return Status::Failure("slot " + std::to_string(slot) + " holds no level");
     }
-    const auto k = static_cast<std::size_t>(slot);
-    const CBmap& level = mip.levels[k];
-    const Image image = LevelToImage(level, mip.levelPalettes[k], view);
+    const CBmap& level = mip.levels[static_cast<std::size_t>(slot)];
+    const Image image = LevelToImage(level, mip.LevelPalette(slot), view);
     if (!image.indices.empty()) {
-        return EncodeIndexedPng(image.width, image.height, image.indices, image.palette, png,
-                                error);
+        return EncodeIndexedPng(image.width, image.height, image.indices, image.palette, png);
     }
     const PixelTypeInfo* info = PixelTypeOf(level.Type());
     const bool alpha = info == nullptr || info->alphaBits > 0;
-    return EncodePng(image, alpha, png, error);
+    return EncodePng(image, alpha, png);
 }
 
 std::string LevelFileName(const std::string& base, const CBmap& level) {

@@ -13,10 +13,9 @@
 namespace korvale {
 
 // The level in slot as PNG bytes: a palettised level indexed with its palette, a 16-bit level as
-// RGB when its type has no alpha, else RGBA. False with error set when the slot holds no level
-// or the picture cannot be encoded.
-[[nodiscard]] bool EncodeLevelPng(const CMip& mip, int slot, LevelView view,
-                                  std::vector<std::uint8_t>& png, std::string& error);
+// RGB when its type has no alpha, else RGBA. A failure when the slot holds no level or the
+// picture cannot be encoded.
+Status EncodeLevelPng(const CMip& mip, int slot, LevelView view, std::vector<std::uint8_t>& png);
 
 // The name a level is written under when a whole set is exported: "<base>-<w>x<h>.png".
 [[nodiscard]] std::string LevelFileName(const std::string& base, const CBmap& level);

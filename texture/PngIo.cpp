@@ -300,40 +300,40 @@ spng_ihdr Header(int width, int height, std::uint8_t depth, std::uint8_t colourT
 
 }  // namespace
 
-bool ReadPng(std::span<const std::uint8_t> bytes, Image& out, std::string& error,
-             const PngLimits& limits) {
+Status ReadPng(std::span<const std::uint8_t> bytes, Image& out, const PngLimits& limits) {
     out = Image{};
-    error.clear();
     Image image;
+    std::string error;
     if (!DecodeInto(bytes, image, error, limits)) {
-        return false;
+        return Status::Failure(error);
     }
     out = std::move(image);
-    return true;
+    return {};
 }
 
-bool ReadPngFile(const std::string& path, Image& out, std::string& error, const PngLimits& limits) {
+Status ReadPngFile(const std::string& path, Image& out, const PngLimits& limits) {
     out = Image{};
-    error.clear();
+    std::string error;
+    auto failed = [&] { return Status::Failure(error).In(path); };
     errno = 0;
     const FilePtr file = OpenForRead(path);
     if (!file) {
         error = SystemFailure("cannot open", errno);
-        return false;
+        return failed();
     }
     struct stat info {};
     if (::fstat(::fileno(file.get()), &info) != 0) {
         error = SystemFailure("cannot open", errno);
-        return false;
+        return failed();
     }
     if (S_ISDIR(info.st_mode)) {
         error = "is a folder, not a file";
-        return false;
+        return failed();
     }
     if (S_ISREG(info.st_mode) && static_cast<std::uint64_t>(info.st_size) > kLargestFile) {
         error = "file is " + std::to_string(info.st_size) + " bytes; at most " +
                 std::to_string(kLargestFile) + " are read";
-        return false;
+        return failed();
     }
 
     // Read in blocks up to the cap, so a pipe or a file that grows is bounded too.
@@ -346,7 +346,7 @@ bool ReadPngFile(const std::string& path, Image& out, std::string& error, const 
         const std::size_t had = bytes.size();
         if (had > kLargestFile) {
             error = "file is larger than " + std::to_string(kLargestFile) + " bytes, the most read";
-            return false;
+            return failed();
         }
         bytes.resize(had + kBlock);
         const std::size_t got = std::fread(bytes.data() + had, 1, kBlock, file.get());
@@ -357,20 +357,24 @@ bool ReadPngFile(const std::string& path, Image& out, std::string& error, const 
     }
     if (std::ferror(file.get()) != 0) {
         error = SystemFailure("cannot read", errno);
-        return false;
+        return failed();
     }
-    return ReadPng(bytes, out, error, limits);
+    return ReadPng(bytes, out, limits).In(path);
 }
 
-bool EncodePng(const Image& image, bool withAlpha, std::vector<std::uint8_t>& png,
-               std::string& error, PngEffort effort) {
+Status EncodePng(const Image& image, bool withAlpha, std::vector<std::uint8_t>& png,
+                 PngEffort effort) {
     png.clear();
+    std::string error;
+    auto failed = [&] { return Status::Failure(error); };
     if (!CheckSize(image.width, image.height, image.pixels.size(), 4, error)) {
-        return false;
+        return failed();
     }
     if (withAlpha) {
         return Encode(Header(image.width, image.height, 8, SPNG_COLOR_TYPE_TRUECOLOR_ALPHA),
-                      nullptr, nullptr, image.pixels, png, error, effort);
+                      nullptr, nullptr, image.pixels, png, error, effort)
+                   ? Status()
+                   : failed();
     }
     std::vector<std::uint8_t> rgb(image.pixels.size() / 4 * 3);
     for (std::size_t p = 0, q = 0; p < image.pixels.size(); p += 4, q += 3) {
@@ -378,26 +382,29 @@ bool EncodePng(const Image& image, bool withAlpha, std::vector<std::uint8_t>& pn
                     rgb.begin() + static_cast<std::ptrdiff_t>(q));
     }
     return Encode(Header(image.width, image.height, 8, SPNG_COLOR_TYPE_TRUECOLOR), nullptr, nullptr,
-                  rgb, png, error, effort);
+                  rgb, png, error, effort)
+               ? Status()
+               : failed();
 }
 
-bool EncodeIndexedPng(int width, int height, std::span<const std::uint8_t> indices,
-                      std::span<const Rgba8> palette, std::vector<std::uint8_t>& png,
-                      std::string& error) {
+Status EncodeIndexedPng(int width, int height, std::span<const std::uint8_t> indices,
+                        std::span<const Rgba8> palette, std::vector<std::uint8_t>& png) {
     png.clear();
+    std::string error;
+    auto failed = [&] { return Status::Failure(error); };
     if (!CheckSize(width, height, indices.size(), 1, error)) {
-        return false;
+        return failed();
     }
     if (palette.empty() || palette.size() > 256) {
         error = "cannot make an indexed PNG with " + std::to_string(palette.size()) +
                 " palette entries";
-        return false;
+        return failed();
     }
     for (const std::uint8_t index : indices) {
         if (index >= palette.size()) {
             error = "cannot make the PNG: colour " + std::to_string(index) +
                     " is past the palette's " + std::to_string(palette.size()) + " entries";
-            return false;
+            return failed();
         }
     }
 
@@ -429,7 +436,9 @@ bool EncodeIndexedPng(int width, int height, std::span<const std::uint8_t> indic
         }
     }
     return Encode(Header(width, height, nibbles ? 4 : 8, SPNG_COLOR_TYPE_INDEXED), &plte,
-                  trns.n_type3_entries > 0 ? &trns : nullptr, packed, png, error);
+                  trns.n_type3_entries > 0 ? &trns : nullptr, packed, png, error)
+               ? Status()
+               : failed();
 }
 
 bool IsPngSignature(std::span<const std::uint8_t> bytes) {
@@ -437,33 +446,28 @@ bool IsPngSignature(std::span<const std::uint8_t> bytes) {
            std::equal(kSignature.begin(), kSignature.end(), bytes.begin());
 }
 
-bool WriteFileBytes(const std::string& path, std::span<const std::uint8_t> bytes,
-                    std::string& error) {
-    error.clear();
+Status WriteFileBytes(const std::string& path, std::span<const std::uint8_t> bytes) {
     std::error_code ec;
     if (std::filesystem::is_directory(path, ec)) {
-        error = "is a folder, not a file";
-        return false;
+        return Status::Failure("is a folder, not a file").In(path);
     }
     SafeFile file(path);
-    // The safe file names the path and the system's reason for whatever failed.
-    auto failed = [&] {
-        error = file.Error().empty() ? SystemFailure("cannot write", errno) : file.Error();
-        return false;
+    // The safe file says what failed with the system's reason.
+    auto failed = [&](int error) {
+        return Status::Failure(file.Error().empty() ? SystemFailure("cannot write", error)
+                                                    : file.Error())
+            .In(path);
     };
     if (!file.IsOpen()) {
-        return failed();
+        return failed(errno);
     }
     if (!bytes.empty() &&
         std::fwrite(bytes.data(), 1, bytes.size(), file.Stream()) != bytes.size()) {
-        failed();
+        const int error = errno;
         file.Discard();
-        return false;
+        return failed(error);
     }
-    if (!file.Commit()) {
-        return failed();
-    }
-    return true;
+    return file.Commit() ? Status() : failed(errno);
 }
 
 }  // namespace korvale

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "Image.h"
+#include "Status.h"
 
 namespace korvale {
 
@@ -23,11 +24,9 @@ struct PngLimits {
 // Reads a PNG held in memory. 16-bit channels are rounded to 8 bits, tRNS is honoured and
 // gamma and colour profiles are ignored (the picture is taken as sRGB). An indexed PNG with at
 // most 16 palette entries also fills out.palette and out.indices. On failure out is left empty
-// and error says why in words for the user.
-[[nodiscard]] bool ReadPng(std::span<const std::uint8_t> bytes, Image& out, std::string& error,
-                           const PngLimits& limits = {});
-[[nodiscard]] bool ReadPngFile(const std::string& path, Image& out, std::string& error,
-                               const PngLimits& limits = {});
+// and the status says why in words for the user (naming the file, for ReadPngFile).
+Status ReadPng(std::span<const std::uint8_t> bytes, Image& out, const PngLimits& limits = {});
+Status ReadPngFile(const std::string& path, Image& out, const PngLimits& limits = {});
 
 // Whether bytes start with the PNG signature.
 [[nodiscard]] bool IsPngSignature(std::span<const std::uint8_t> bytes);
@@ -38,18 +37,16 @@ struct PngLimits {
 enum class PngEffort { kSmallest, kFast };
 
 // An 8-bit RGBA PNG, or RGB when withAlpha is false (alpha is then dropped).
-[[nodiscard]] bool EncodePng(const Image& image, bool withAlpha, std::vector<std::uint8_t>& png,
-                             std::string& error, PngEffort effort = PngEffort::kSmallest);
+Status EncodePng(const Image& image, bool withAlpha, std::vector<std::uint8_t>& png,
+                 PngEffort effort = PngEffort::kSmallest);
 
 // An indexed PNG holding the indices as they are: PLTE from the palette's colours, tRNS from its
 // alpha (left out when every entry is opaque), 4 bits per pixel for up to 16 entries, else 8.
-[[nodiscard]] bool EncodeIndexedPng(int width, int height, std::span<const std::uint8_t> indices,
-                                    std::span<const Rgba8> palette, std::vector<std::uint8_t>& png,
-                                    std::string& error);
+Status EncodeIndexedPng(int width, int height, std::span<const std::uint8_t> indices,
+                        std::span<const Rgba8> palette, std::vector<std::uint8_t>& png);
 
 // Writes bytes to path through SafeFile, so a failed write leaves any previous file untouched.
-// On failure error gives the system's reason where there is one.
-[[nodiscard]] bool WriteFileBytes(const std::string& path, std::span<const std::uint8_t> bytes,
-                                  std::string& error);
+// A failure gives the system's reason where there is one.
+Status WriteFileBytes(const std::string& path, std::span<const std::uint8_t> bytes);
 
 }  // namespace korvale

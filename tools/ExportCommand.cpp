@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "Comparison.h"
+#include "Importer.h"
 #include "LevelExport.h"
 #include "LevelImage.h"
 #include "PixelType.h"
@@ -36,7 +37,7 @@ Status LoadTexture(const std::string& path, CSrb& record, Image* picture = nullp
     }
     std::string error;
     if (picture != nullptr && IsPngSignature(bytes)) {
-        return ReadPng(bytes, *picture, error) ? Status() : Status::Failure(error).In(path);
+        return ReadPng(bytes, *picture).In(path);
     }
     InputKind kind = InputKind::kMip;
     return LoadRecord(path, bytes, true, record, kind);
@@ -123,10 +124,10 @@ Status Encode(const CMip& mip, const std::string& name, const std::string& out,
     if (slots.empty()) {
         return Status::Failure("holds no levels");
     }
-    std::string error;
+    Status encoded;
     auto level = [&](int k, const std::string& path) {
         Bytes png;
-        if (!EncodeLevelPng(mip, k, job.view, png, error)) {
+        if (encoded = EncodeLevelPng(mip, k, job.view, png); !encoded) {
             return false;
         }
         const CBmap& l = mip.levels[static_cast<std::size_t>(k)];
@@ -139,8 +140,8 @@ Status Encode(const CMip& mip, const std::string& name, const std::string& out,
     switch (job.mode) {
         case ExportMode::kSheet: {
             Bytes png;
-            if (!EncodePng(Sheet(mip, job.view), true, png, error)) {
-                return Status::Failure(error).In(out);
+            if (Status sheet = EncodePng(Sheet(mip, job.view), true, png); !sheet) {
+                return std::move(sheet).In(out);
             }
             lines.push_back("wrote " + std::to_string(slots.size()) + " levels side by side to '" +
                             out + "'");
@@ -151,7 +152,7 @@ Status Encode(const CMip& mip, const std::string& name, const std::string& out,
             for (const int k : slots) {
                 const CBmap& l = mip.levels[static_cast<std::size_t>(k)];
                 if (!level(k, (std::filesystem::path(out) / LevelFileName(name, l)).string())) {
-                    return Status::Failure(error);
+                    return encoded;
                 }
             }
             return {};
@@ -162,7 +163,7 @@ Status Encode(const CMip& mip, const std::string& name, const std::string& out,
     if (!mip.levels[static_cast<std::size_t>(chosen)].HasData()) {
         return Status::Failure("slot " + std::to_string(chosen) + " holds no level");
     }
-    return level(chosen, out) ? Status() : Status::Failure(error);
+    return level(chosen, out) ? Status() : encoded;
 }
 
 // Writes what Encode made: every file, or (when one exists and may not be replaced) none.
@@ -175,15 +176,14 @@ Status WriteAll(const std::vector<std::pair<std::string, Bytes>>& files, bool fo
         }
     }
     for (const auto& [path, png] : files) {
-        std::string error;
         if (path == "-") {
             std::fflush(stdout);
             if (std::fwrite(png.data(), 1, png.size(), stdout) != png.size() ||
                 std::fflush(stdout) != 0) {
                 return Status::FromErrno("cannot write", errno).In("standard output");
             }
-        } else if (!WriteFileBytes(path, png, error)) {
-            return Status::Failure(error).In(path);
+        } else if (Status written = WriteFileBytes(path, png); !written) {
+            return written;
         }
     }
     return {};
@@ -234,10 +234,17 @@ int ExportMany(const std::vector<std::string>& inputs, const std::string& dir, i
         return Fail(dir,
                     "cannot make the output folder" + (ec ? ": " + ec.message() : std::string()));
     }
-    // Inputs with one base name write the same files, whatever the mode.
+    // Where an input's export goes: one file, or for --all the files NAME-WxH.png, which inputs
+    // with one base name share whatever their sizes.
+    auto target = [&](const std::string& in) {
+        const char* ending = job.mode == ExportMode::kAll     ? "-WxH.png"
+                             : job.mode == ExportMode::kSheet ? "-sheet.png"
+                                                              : ".png";
+        return (std::filesystem::path(dir) / (TextureBaseName(in) + ending)).string();
+    };
     std::vector<std::vector<std::string>> keys;
     for (const std::string& in : inputs) {
-        keys.push_back({(std::filesystem::path(dir) / TextureBaseName(in)).string()});
+        keys.push_back({target(in)});
     }
     const std::map<std::string, Status> clashes = Clashes(inputs, keys);
     std::vector<int> damage(inputs.size(), kOk);
@@ -252,12 +259,7 @@ int ExportMany(const std::vector<std::string>& inputs, const std::string& dir, i
             }
             damage[i] = record.mip.loadReport.Clean() ? kOk : kDamaged;
             const std::string name = TextureBaseName(inputs[i]);
-            const std::string out =
-                job.mode == ExportMode::kAll
-                    ? dir
-                    : (std::filesystem::path(dir) /
-                       (name + (job.mode == ExportMode::kSheet ? "-sheet.png" : ".png")))
-                          .string();
+            const std::string out = job.mode == ExportMode::kAll ? dir : target(inputs[i]);
             std::vector<std::pair<std::string, Bytes>> files;
             std::vector<std::string> lines;
             if (Status encoded = Encode(record.mip, name, out, job, files, lines); !encoded) {
@@ -278,9 +280,11 @@ int ExportMany(const std::vector<std::string>& inputs, const std::string& dir, i
     return status;
 }
 
-constexpr OptionSpec kExportOptions[] = {{"--level", "", true}, {"--all", "", true},
-                                         {"--sheet", "", true}, {"--raw", "", false},
-                                         {"-o", "", true},      {"-j", "", true}};
+// --all and --sheet say what to write; where is the operand after IN (a folder, a file), or
+// -o's folder in a batch.
+constexpr OptionSpec kExportOptions[] = {{"--level", "", true},  {"--all", "", false},
+                                         {"--sheet", "", false}, {"--raw", "", false},
+                                         {"-o", "", true},       {"-j", "", true}};
 constexpr OptionSpec kCompareOptions[] = {{"--min-psnr", "", true}};
 
 // The export options: what to write (--level, --all, --sheet), how (--raw), and the outputs' rules.
@@ -288,20 +292,13 @@ int ReadExportJob(const ParsedArgs& args, ExportJob& job) {
     job.force = args.force;
     job.quiet = args.quiet;
     job.view = args.Has("--raw") ? LevelView::kRaw : LevelView::kFullScale;
-    if (const auto value = args.Value("--level")) {
-        job.slot = ParseInt(*value, 0, CMip::kSlots - 1);
-        if (!job.slot) {
-            return UsageError("--level takes a slot from 0 to 8, not '" + *value + "'");
+    if (args.Has("--level")) {
+        int slot = 0;
+        if (const int status = IntOption(args, "--level", 0, CMip::kSlots - 1, slot, "a slot");
+            status != kOk) {
+            return status;
         }
-    }
-    if (args.Has("-o")) {
-        // In a batch --all and --sheet say what to write; the folder is -o's.
-        for (const char* mode : {"--all", "--sheet"}) {
-            if (args.Value(mode)) {
-                return UsageError(std::string(mode) + " takes no value with -o DIR: give it " +
-                                  "before the inputs, as in export --all -o DIR A B");
-            }
-        }
+        job.slot = slot;
     }
     const std::size_t modes = (args.Has("--all") ? 1 : 0) + (args.Has("--sheet") ? 1 : 0);
     if (modes > 1 || (modes == 1 && job.slot)) {
@@ -339,14 +336,11 @@ int RunExport(std::span<const std::string> arguments) {
         }
         return ExportMany(files, *args->Value("-o"), threads, job);
     }
-    const std::size_t wanted = job.mode == ExportMode::kLevel ? 2 : 1;
-    if (files.size() != wanted) {
+    if (files.size() != 2) {
         return UsageError(
             "export takes IN OUT.png, IN --all DIR, IN --sheet OUT.png or A B ... -o DIR");
     }
-    const std::string out = job.mode == ExportMode::kAll     ? *args->Value("--all")
-                            : job.mode == ExportMode::kSheet ? *args->Value("--sheet")
-                                                             : files[1];
+    const std::string& out = files[1];
     if (out == "-" && job.mode != ExportMode::kLevel) {
         return UsageError("only one level can go to standard output (-)");
     }
@@ -391,9 +385,15 @@ bool CompareLevels(const Levels& a, const Levels& b, std::optional<float> minimu
         const Difference d = Compare(inA->second, inB->second);
         const bool low =
             minimum && (d.colourPsnr < *minimum || d.alphaPsnr < static_cast<double>(*minimum));
-        say("%s: %s, colour PSNR %s dB, alpha PSNR %s dB, largest difference %d%s\n", name.c_str(),
-            Size(inA->second).c_str(), Decibels(d.colourPsnr).c_str(),
-            Decibels(d.alphaPsnr).c_str(), d.largest, low ? " (below the minimum)" : "");
+        // How many pixels differ tells a painter's round trip apart from a new rounding.
+        const std::string differing =
+            d.differing == 0 ? std::string()
+                             : ", " + std::to_string(d.differing) + " of " +
+                                   std::to_string(inA->second.PixelCount()) + " pixels differ";
+        say("%s: %s, colour PSNR %s dB, alpha PSNR %s dB, largest difference %d%s%s\n",
+            name.c_str(), Size(inA->second).c_str(), Decibels(d.colourPsnr).c_str(),
+            Decibels(d.alphaPsnr).c_str(), d.largest, differing.c_str(),
+            low ? " (below the minimum)" : "");
         failed = failed || low;
     }
     return failed;
@@ -407,11 +407,14 @@ int RunCompare(std::span<const std::string> arguments) {
         return kUsage;
     }
     std::optional<float> minimum;
-    if (const auto value = args->Value("--min-psnr")) {
-        minimum = ParseNumber(*value, 0.0F, 1000.0F);
-        if (!minimum) {
-            return UsageError("--min-psnr takes a number of decibels, not '" + *value + "'");
+    if (args->Has("--min-psnr")) {
+        float decibels = 0.0F;
+        if (const int status =
+                NumberOption(*args, "--min-psnr", 0.0F, 1000.0F, decibels, "a number of decibels");
+            status != kOk) {
+            return status;
         }
+        minimum = decibels;
     }
     const std::vector<std::string>& files = args->positional;
     if (files.size() != 2) {
@@ -427,8 +430,19 @@ int RunCompare(std::span<const std::string> arguments) {
             return Fail(loaded);
         }
     }
-    // Two pictures of sizes no slot takes are still compared with each other.
-    if (a.size() == 1 && b.size() == 1 && (a.begin()->first < 0 || b.begin()->first < 0)) {
+    // A picture whose size no slot takes is its source: compared with a texture, it stands for
+    // the chain a default import builds from it, so an import can be checked against its
+    // picture. Two such pictures are compared with each other.
+    const bool sourceA = a.size() == 1 && a.begin()->first < 0;
+    const bool sourceB = b.size() == 1 && b.begin()->first < 0;
+    if (sourceA != sourceB) {
+        Levels& source = sourceA ? a : b;
+        const std::vector<Image> chain = ReferenceChain(source.begin()->second);
+        source.clear();
+        for (const Image& level : chain) {
+            source[CMip::SlotForSize(level.width, level.height)] = level;
+        }
+    } else if (a.size() == 1 && b.size() == 1 && (a.begin()->first < 0 || b.begin()->first < 0)) {
         b = {{a.begin()->first, std::move(b.begin()->second)}};
     }
     const bool failed = CompareLevels(a, b, minimum, args->quiet);

@@ -5,6 +5,7 @@
 #include <bit>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <thread>
 #include <utility>
@@ -34,7 +35,61 @@ struct ImportJob {
     // the same 4-bit layout), and a miptype other than the importer's 0 or 2.
     int typeCode = -1;
     std::optional<int> miptype;
+    // With --like: the original, whose stored pixels are kept wherever the picture is unchanged.
+    std::shared_ptr<const CSrb> original;
 };
+
+// Where the picture equals the original's top level as exported, the original's stored pixels
+// are kept, in every level: a painted pixel changes only its own footprint in the chain, not
+// the rounding of every other level. Only for levels stored alike (same type and palette).
+void KeepUnpainted(const CMip& original, const Image& picture, CMip& made) {
+    const std::vector<int> slots = original.FilledSlots();
+    if (slots.empty() || slots != made.FilledSlots()) {
+        return;
+    }
+    const int top = slots.front();
+    const Image before =
+        LevelToImage(original.levels[static_cast<std::size_t>(top)], original.LevelPalette(top));
+    if (before.width != picture.width || before.height != picture.height) {
+        return;
+    }
+    const auto w = static_cast<std::size_t>(picture.width);
+    auto same = [&](std::size_t x0, std::size_t y0, std::size_t bw, std::size_t bh) {
+        for (std::size_t y = y0; y < y0 + bh; ++y) {
+            const auto from = static_cast<std::ptrdiff_t>(4 * (y * w + x0));
+            if (!std::equal(before.pixels.begin() + from,
+                            before.pixels.begin() + from + static_cast<std::ptrdiff_t>(4 * bw),
+                            picture.pixels.begin() + from)) {
+                return false;
+            }
+        }
+        return true;
+    };
+    for (const int k : slots) {
+        const auto slot = static_cast<std::size_t>(k);
+        const CBmap& old = original.levels[slot];
+        CBmap& level = made.levels[slot];
+        if (old.Type() != level.Type() || old.Width() != level.Width() ||
+            old.Height() != level.Height() || original.LevelPalette(k) != made.LevelPalette(k)) {
+            continue;
+        }
+        const auto lw = static_cast<std::size_t>(level.Width());
+        const auto lh = static_cast<std::size_t>(level.Height());
+        const std::size_t bw = w / lw;
+        const std::size_t bh = static_cast<std::size_t>(picture.height) / lh;
+        for (std::size_t y = 0; y < lh; ++y) {
+            for (std::size_t x = 0; x < lw; ++x) {
+                if (!same(x * bw, y * bh, bw, bh)) {
+                    continue;
+                }
+                for (const PlaneId plane :
+                     {PlaneId::kR, PlaneId::kG, PlaneId::kB, PlaneId::kA, PlaneId::kIndex}) {
+                    level.Plane(plane)[y * lw + x] = old.Plane(plane)[y * lw + x];
+                }
+            }
+        }
+    }
+}
 
 // Makes every palettised level of mip carry the type code (1 or 2: the same 4-bit layout as 0).
 void Retype(CMip& mip, int code) {
@@ -57,15 +112,14 @@ void Retype(CMip& mip, int code) {
 
 // A picture from a file, or from standard input for "-".
 Status ReadPicture(const std::string& path, Image& picture) {
-    std::string error;
     if (path != "-") {
-        return ReadPngFile(path, picture, error) ? Status() : Status::Failure(error).In(path);
+        return ReadPngFile(path, picture);
     }
     std::vector<std::uint8_t> bytes;
     if (Status read = ReadInput(path, bytes); !read) {
         return read;
     }
-    return ReadPng(bytes, picture, error) ? Status() : Status::Failure(error).In(path);
+    return ReadPng(bytes, picture).In(path);
 }
 
 // Hand-made levels must have a size the chain has; the failure names the picture that does not.
@@ -106,8 +160,8 @@ Status ImportOne(const std::string& in, const std::vector<std::string>& handMade
     std::string error;
     for (const std::string& path : handMade) {
         Image level;
-        if (!ReadPngFile(path, level, error)) {
-            return Status::Failure(error).In(path);
+        if (Status read = ReadPngFile(path, level); !read) {
+            return read;
         }
         options.handMadeLevels.push_back(std::move(level));
     }
@@ -131,6 +185,9 @@ Status ImportOne(const std::string& in, const std::vector<std::string>& handMade
     }
     if (job.miptype) {
         record.mip.miptype = *job.miptype;
+    }
+    if (job.original && handMade.empty()) {
+        KeepUnpainted(job.original->mip, picture, record.mip);
     }
     record.header = job.values;
     record.sizeInMetres = job.metres;
@@ -227,11 +284,13 @@ constexpr OptionSpec kOptions[] = {
 // the repeat code, and for an SRB output the six values and its companion's size. kOk, or the
 // status of the failure it printed.
 int ApplyLike(const std::string& path, const ParsedArgs& args, bool metresGiven, ImportJob& job) {
-    CSrb original;
+    auto loaded = std::make_shared<CSrb>();
+    CSrb& original = *loaded;
     InputKind kind = InputKind::kMip;
-    if (const Status loaded = LoadRecordFile(path, original, kind); !loaded) {
-        return Fail(loaded);
+    if (const Status read = LoadRecordFile(path, original, kind); !read) {
+        return Fail(read);
     }
+    job.original = loaded;
     (void)ReportDamage(path, original.mip.loadReport);  // what loaded is still a good model
     const CMip& mip = original.mip;
     const std::vector<int> slots = mip.FilledSlots();
@@ -251,10 +310,9 @@ int ApplyLike(const std::string& path, const ParsedArgs& args, bool metresGiven,
     } else if (!palettised && !args.Has("--type")) {
         job.miptype = mip.miptype;
     }
-    if (palette == "keep") {
-        if (!palettised) {
-            return Fail(path, "holds no palettised level, so no palette to keep");
-        }
+    // A 16-bit original has no palette: keeping it keeps nothing, so one command serves a
+    // folder of both kinds.
+    if (palette == "keep" && palettised) {
         if (mip.miptype == 2) {
             for (const int k : slots) {
                 job.options.givenLevelPalettes.push_back(PaletteColours(mip.LevelPalette(k)));
@@ -362,12 +420,9 @@ int ReadOptions(const ParsedArgs& args, ImportJob& job, bool& metresGiven) {
         return status;
     }
     job.options.dither = args.Has("--dither");
-    if (const auto value = args.Value("--levels")) {
-        const auto n = ParseInt(*value, 1, CMip::kSlots);
-        if (!n) {
-            return UsageError("--levels takes a number from 1 to 9, not '" + *value + "'");
-        }
-        job.options.levels = *n;
+    if (const int status = IntOption(args, "--levels", 1, CMip::kSlots, job.options.levels);
+        status != kOk) {
+        return status;
     }
     if (const auto value = args.Value("--filter")) {
         const auto filter = FilterNamed(*value);
@@ -377,12 +432,9 @@ int ReadOptions(const ParsedArgs& args, ImportJob& job, bool& metresGiven) {
         }
         job.options.filter = *filter;
     }
-    if (const auto value = args.Value("--repeat")) {
-        const auto repeat = ParseInt(*value, 0, 3);
-        if (!repeat) {
-            return UsageError("--repeat takes 0, 1, 2 or 3, not '" + *value + "'");
-        }
-        job.options.repeat = *repeat;
+    if (const int status = IntOption(args, "--repeat", 0, 3, job.options.repeat, "a code");
+        status != kOk) {
+        return status;
     }
     if (const auto value = args.Value("--values")) {
         const auto values = ParseValues(*value);

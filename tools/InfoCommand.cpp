@@ -179,12 +179,8 @@ int RunConvert(std::span<const std::string> arguments) {
         return kUsage;
     }
     float size = 1.0F;
-    if (const auto value = args->Value("--size")) {
-        const auto parsed = ParseNumber(*value, 0.0F, 1000.0F);
-        if (!parsed) {
-            return UsageError("--size takes a number from 0 to 1000, not '" + *value + "'");
-        }
-        size = *parsed;
+    if (const int status = NumberOption(*args, "--size", 0.0F, 1000.0F, size); status != kOk) {
+        return status;
     }
     const std::vector<std::string>& files = args->positional;
     if (files.size() != 2) {

@@ -60,12 +60,9 @@ int RunThumbnail(std::span<const std::string> arguments) {
         return kUsage;
     }
     int size = kDefaultSize;
-    if (const auto value = args->Value("--size")) {
-        const std::optional<int> parsed = ParseInt(*value, 1, kLargestSize);
-        if (!parsed) {
-            return UsageError("--size takes a size from 1 to 4096 pixels, not '" + *value + "'");
-        }
-        size = *parsed;
+    if (const int status = IntOption(*args, "--size", 1, kLargestSize, size, "a size in pixels");
+        status != kOk) {
+        return status;
     }
     const std::vector<std::string>& files = args->positional;
     if (files.size() != 2) {
@@ -86,11 +83,12 @@ int RunThumbnail(std::span<const std::string> arguments) {
     const Image picture = FitInto(
         LevelToImage(mip.levels[static_cast<std::size_t>(slot)], mip.LevelPalette(slot)), size);
     std::vector<std::uint8_t> png;
-    std::string error;
     // A file manager waits for the thumbnail and keeps it in a cache: speed before size.
-    if (!EncodePng(picture, true, png, error, PngEffort::kFast) ||
-        !WriteFileBytes(out, png, error)) {
-        return Fail(out, error);
+    if (Status encoded = EncodePng(picture, true, png, PngEffort::kFast); !encoded) {
+        return Fail(std::move(encoded).In(out));
+    }
+    if (const Status written = WriteFileBytes(out, png); !written) {
+        return Fail(written);
     }
     return mip.loadReport.Clean() ? kOk : kDamaged;
 }

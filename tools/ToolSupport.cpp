@@ -12,6 +12,7 @@
 #include <cstring>
 #include <filesystem>
 #include <mutex>
+#include <sstream>
 #include <system_error>
 #include <thread>
 
@@ -305,21 +306,44 @@ std::map<std::string, Status> Clashes(const std::vector<std::string>& inputs,
     return clashes;
 }
 
-int ReadThreads(const ParsedArgs& args, bool batch, int& threads) {
-    threads = static_cast<int>(std::max(1U, std::thread::hardware_concurrency()));
-    const auto value = args.Value("-j");
-    if (!value) {
+namespace {
+
+template <typename Number, typename Parse>
+int ReadOption(const ParsedArgs& args, std::string_view name, Number low, Number high,
+               Number& value, std::string_view what, Parse parse) {
+    const auto text = args.Value(name);
+    if (!text) {
         return kOk;
     }
-    if (!batch) {
+    const auto parsed = parse(*text, low, high);
+    if (!parsed) {
+        std::ostringstream message;
+        message << name << " takes " << what << " from " << low << " to " << high << ", not '"
+                << *text << "'";
+        return UsageError(message.str());
+    }
+    value = *parsed;
+    return kOk;
+}
+
+}  // namespace
+
+int IntOption(const ParsedArgs& args, std::string_view name, int low, int high, int& value,
+              std::string_view what) {
+    return ReadOption(args, name, low, high, value, what, ParseInt);
+}
+
+int NumberOption(const ParsedArgs& args, std::string_view name, float low, float high, float& value,
+                 std::string_view what) {
+    return ReadOption(args, name, low, high, value, what, ParseNumber);
+}
+
+int ReadThreads(const ParsedArgs& args, bool batch, int& threads) {
+    threads = static_cast<int>(std::max(1U, std::thread::hardware_concurrency()));
+    if (args.Has("-j") && !batch) {
         return UsageError("-j goes with -o DIR");
     }
-    const auto n = ParseInt(*value, 1, 256);
-    if (!n) {
-        return UsageError("-j takes a number of threads from 1 to 256, not '" + *value + "'");
-    }
-    threads = *n;
-    return kOk;
+    return IntOption(args, "-j", 1, 256, threads, "a number of threads");
 }
 
 std::size_t RunEach(std::size_t count, int threads, const char* progress,

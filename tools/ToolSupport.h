@@ -95,6 +95,14 @@ Status SaveRecord(CSrb& record, const std::string& out, bool asSrb);
 [[nodiscard]] std::map<std::string, Status> Clashes(
     const std::vector<std::string>& inputs, const std::vector<std::vector<std::string>>& outputsOf);
 
+// A whole-number or decimal option from low to high into value, left as it is when the option
+// is not given. kOk, or kUsage after printing "NAME takes a number from LOW to HIGH, not 'X'"
+// (what names the number where "a number" says too little).
+int IntOption(const ParsedArgs& args, std::string_view name, int low, int high, int& value,
+              std::string_view what = "a number");
+int NumberOption(const ParsedArgs& args, std::string_view name, float low, float high, float& value,
+                 std::string_view what = "a number");
+
 // -j N: how many threads a batch runs on (default: every core); a usage error, printed, when
 // the number is bad or there is no batch. kOk or kUsage.
 int ReadThreads(const ParsedArgs& args, bool batch, int& threads);

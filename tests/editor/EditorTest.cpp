@@ -23,6 +23,7 @@
 #include "CTextureViewer.h"
 #include "DialogUnits.h"
 #include "LevelImage.h"
+#include "PictureBuilder.h"
 #include "PngIo.h"
 #include "ScriptedServices.h"
 #include "TestSupport.h"
@@ -57,22 +58,15 @@ class EditorTest : public testing::Test {
 
     // A PNG picture: the left half one colour, the right half another.
     void WritePicture(const std::string& name, int width, int height, Rgba8 left, Rgba8 right) {
-        Image picture;
-        picture.width = width;
-        picture.height = height;
-        for (int y = 0; y < height; ++y) {
-            for (int x = 0; x < width; ++x) {
-                const Rgba8& c = x < width / 2 ? left : right;
-                picture.pixels.insert(picture.pixels.end(), c.begin(), c.end());
-            }
-        }
+        const Image picture =
+            Picture(width, height, [&](int x, int) { return x < width / 2 ? left : right; });
         std::vector<std::uint8_t> png;
-        std::string error;
-        ASSERT_TRUE(EncodePng(picture, true, png, error)) << error;
-        ASSERT_TRUE(WriteFileBytes(Path(name), png, error)) << error;
+        ASSERT_TRUE(EncodePng(picture, true, png).Ok());
+        ASSERT_TRUE(WriteFileBytes(Path(name), png).Ok());
     }
     QString Quoted(const char* text, const std::string& name) const {
-        return QString::fromStdString(text + ("'" + Path(name) + "'"));
+        return QString(text) + QLatin1Char('\'') + QString::fromStdString(Path(name)) +
+               QLatin1Char('\'');
     }
 
     ScratchDir dir_;

@@ -156,8 +156,7 @@ class ImportDialogPalette : public testing::Test {
   protected:
     QString Write(const char* name, const std::vector<std::uint8_t>& bytes) {
         const QString path = dir_.filePath(QString::fromLatin1(name));
-        std::string error;
-        EXPECT_TRUE(WriteFileBytes(path.toStdString(), bytes, error)) << error;
+        EXPECT_TRUE(WriteFileBytes(path.toStdString(), bytes).Ok());
         return path;
     }
 
@@ -170,8 +169,7 @@ class ImportDialogPalette : public testing::Test {
 TEST_F(ImportDialogPalette, AGoodFileGivesThePalette) {
     const std::vector<Rgba8> colours = {{255, 0, 0, 255}, {0, 0, 255, 128}};
     std::vector<std::uint8_t> png;
-    std::string error;
-    ASSERT_TRUE(EncodeIndexedPng(2, 1, std::vector<std::uint8_t>{0, 1}, colours, png, error));
+    ASSERT_TRUE(EncodeIndexedPng(2, 1, std::vector<std::uint8_t>{0, 1}, colours, png).Ok());
     services_.answers.push_back(Write("two.png", png));
     Pick(Control<QComboBox>(dialog_, "type"), "pal4");
     Pick(Control<QComboBox>(dialog_, "palette"), "from a file...");

@@ -77,7 +77,7 @@ unsigned Rgb(const Image& shot, int x, int y) {
 int Check(const std::string& path) {
     Image shot;
     std::string error;
-    if (!ReadPngFile(path, shot, error)) {
+    if (!ReadPngFile(path, shot).Ok()) {
         std::fprintf(stderr, "%s: %s\n", path.c_str(), error.c_str());
         return 1;
     }
@@ -158,14 +158,14 @@ int MakeEdit(const std::string& type, const std::string& path) {
 int Edit(const std::string& path) {
     Image picture;
     std::string error;
-    if (!ReadPngFile(path, picture, error) || picture.width < 2) {
+    if (!ReadPngFile(path, picture).Ok() || picture.width < 2) {
         std::fprintf(stderr, "%s: %s\n", path.c_str(), error.c_str());
         return 1;
     }
     std::copy(kPainted.begin(), kPainted.end(), picture.pixels.begin() + 4);
     std::vector<std::uint8_t> png;
     const std::string saving = path + ".saving";
-    if (!EncodePng(picture, true, png, error) || !WriteFileBytes(saving, png, error) ||
+    if (!EncodePng(picture, true, png).Ok() || !WriteFileBytes(saving, png).Ok() ||
         std::rename(saving.c_str(), path.c_str()) != 0) {
         std::fprintf(stderr, "cannot save %s: %s\n", path.c_str(), error.c_str());
         return 1;

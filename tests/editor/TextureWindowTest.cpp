@@ -117,9 +117,8 @@ TEST_F(TextureWindowTest, TheTitleNamesTheSetShownAndAFailedLoadSaysSo) {
     picture.width = picture.height = 2;
     picture.pixels.assign(16, 255);
     std::vector<std::uint8_t> png;
-    std::string error;
-    ASSERT_TRUE(EncodePng(picture, true, png, error));
-    ASSERT_TRUE(WriteFileBytes(dir_.Path("leaf.png"), png, error));
+    ASSERT_TRUE(EncodePng(picture, true, png).Ok());
+    ASSERT_TRUE(WriteFileBytes(dir_.Path("leaf.png"), png).Ok());
     dialog_.OpenFile(Path("leaf.png"));
     EXPECT_EQ(TitleShown(*viewer), QString::fromUtf8("imported: leaf.png \u2014 Texture"));
 
@@ -399,13 +398,12 @@ TEST_F(TextureWindowTest, CopyPutsTheLevelWithItsAlphaOnTheClipboard) {
 // save: a new file renamed over the old one.
 void Repaint(const QString& path, const std::function<void(Image&)>& change) {
     Image picture;
-    std::string error;
-    ASSERT_TRUE(ReadPngFile(path.toStdString(), picture, error)) << error;
+    ASSERT_TRUE(ReadPngFile(path.toStdString(), picture).Ok());
     change(picture);
     picture.palette.clear();  // written back as plain RGBA, as most editors do
     picture.indices.clear();
     std::vector<std::uint8_t> png;
-    ASSERT_TRUE(EncodePng(picture, true, png, error)) << error;
+    ASSERT_TRUE(EncodePng(picture, true, png).Ok());
     const std::string saved = path.toStdString() + ".saving";
     WriteFile(saved, Bytes(png.begin(), png.end()));
     ASSERT_EQ(std::rename(saved.c_str(), path.toStdString().c_str()), 0);
