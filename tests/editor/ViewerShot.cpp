@@ -1,6 +1,6 @@
-// Pictures of the editor for people to look at: the dialog, and the texture window on a small
-// set with alpha at 1x and 8x and on its palettised level. Not a test; run it under a display
-// (or offscreen) with a folder to write the PNG files into.
+// Pictures of the editor for people to look at: the dialog, the texture window on a small set
+// with alpha at 1x and 8x and on its palettised level, and the import dialog's preview of it. Not a
+// test; run it under a display (or offscreen) with a folder to write the PNG files into.
 
 #include <QApplication>
 #include <QMouseEvent>
@@ -9,10 +9,12 @@
 #include <cstdio>
 #include <string>
 
+#include "CImportDlg.h"
 #include "CKorvaleDlg.h"
 #include "CLevelCanvas.h"
 #include "CPaletteView.h"
 #include "CTextureViewer.h"
+#include "LevelImage.h"
 #include "WidgetProbe.h"
 
 namespace {
@@ -141,5 +143,14 @@ int main(int argc, char** argv) {
     viewer->SelectSlot(5);
     MoveMouse(viewer->PaletteView(), viewer->PaletteView()->SwatchRect(6).center());
     ok = Save(viewer, folder + QStringLiteral("/viewer-palette.png")) && ok;
+
+    const Image picture = LevelToImage(mip.levels[6], mip.levelPalettes[6]);
+    CImportDlg import(picture, "disc.png", services);
+    import.show();
+    if (!QTest::qWaitForWindowExposed(&import)) {
+        return 1;
+    }
+    import.RefreshPreview();
+    ok = Save(&import, folder + QStringLiteral("/import.png")) && ok;
     return ok ? 0 : 1;
 }
