@@ -384,19 +384,6 @@ void CKorvaleDlg::SetStatus(QLabel* line, const QString& text, const QString& re
     line->setToolTip(reason.isEmpty() ? text : text + QLatin1Char('\n') + reason);
 }
 
-QString CKorvaleDlg::SrbStatus() const {
-    return srbStatus_->text();
-}
-QString CKorvaleDlg::MipStatus() const {
-    return mipStatus_->text();
-}
-QString CKorvaleDlg::SrbStatusTip() const {
-    return srbStatus_->toolTip();
-}
-QString CKorvaleDlg::MipStatusTip() const {
-    return mipStatus_->toolTip();
-}
-
 void CKorvaleDlg::ShowValues() {
     for (std::size_t i = 0; i < kFields; ++i) {
         shown_[i] = QString::fromStdString(FloatToText(values_[i]));

@@ -78,19 +78,10 @@ class CKorvaleDlg : public QDialog {
     // The window menu (right-click on the background, the menu key, Shift+F10).
     [[nodiscard]] QMenu* WindowMenu() const { return windowMenu_; }
 
-    // For tests and the window menu.
-    [[nodiscard]] QString SrbStatus() const;
-    [[nodiscard]] QString MipStatus() const;
-    // The status lines' tooltips: the whole text, and the reason for it where there is one.
-    [[nodiscard]] QString SrbStatusTip() const;
-    [[nodiscard]] QString MipStatusTip() const;
     // The mark beside the MIP status line, shown while the last load found damage.
     [[nodiscard]] QLabel* MipWarning() const { return mipWarning_; }
     [[nodiscard]] QLineEdit* Field(int index) const {
         return fields_.at(static_cast<std::size_t>(index));
-    }
-    [[nodiscard]] float Value(int index) const {
-        return values_.at(static_cast<std::size_t>(index));
     }
     // The texture window, once it has been opened.
     [[nodiscard]] CTextureViewer* TextureViewer() const { return viewer_; }

@@ -34,7 +34,6 @@ class CLevelCanvas : public QWidget {
     void Show(const QImage& level, double scale, Backdrop backdrop);
     // The grid between texels, drawn when the scale reaches kGridFromScale.
     void SetGrid(bool on);
-    [[nodiscard]] double Scale() const { return scale_; }
 
     // The texel under a point of the widget, or (-1, -1) outside the level.
     [[nodiscard]] QPoint TexelAt(const QPoint& pos) const;

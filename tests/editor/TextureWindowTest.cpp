@@ -107,7 +107,7 @@ TEST_F(TextureWindowTest, TheTitleNamesTheSetShownAndAFailedLoadSaysSo) {
     WriteFile(dir_.Path("junk.mip"), Bytes{'n', 'o', 'p', 'e'});
     services_.answers.emplace_back(Path("junk.mip"));
     dialog_.OnLoadMip();  // the set stays, and the window says which
-    EXPECT_EQ(dialog_.MipStatus(), "no Mip loaded");
+    EXPECT_EQ(StatusText(dialog_, kMipLine), "no Mip loaded");
     EXPECT_EQ(TitleShown(*viewer), QString::fromUtf8("plant.mip \u2014 Texture"));
     EXPECT_EQ(viewer->ReportText(), "Last load failed: '" + Path("junk.mip") +
                                         "'\nfirst error at offset 0: not a MIP file: no MIP "
@@ -139,7 +139,7 @@ TEST_F(TextureWindowTest, ADamagedLoadShowsTheMarkAndTheWholeReport) {
     ASSERT_EQ(std::count(summary.begin(), summary.end(), '\n'), 6) << summary;
 
     // The status line keeps its text; the mark beside it carries the report.
-    EXPECT_EQ(dialog_.MipStatus(), "Mip loaded: '" + Path("cut.mip") + "'");
+    EXPECT_EQ(StatusText(dialog_, kMipLine), "Mip loaded: '" + Path("cut.mip") + "'");
     EXPECT_TRUE(dialog_.MipWarning()->isVisibleTo(&dialog_));
     EXPECT_EQ(dialog_.MipWarning()->toolTip().toStdString(), summary);
     const QRect status = dialog_.findChild<QLabel*>("control1002")->geometry();
@@ -194,7 +194,7 @@ TEST_F(TextureWindowTest, AFileOpenedByNameThatCannotBeOpenedIsNamedInAMessage) 
         ASSERT_EQ(services_.messages.size(), 1U) << row.name;
         EXPECT_EQ(services_.messages[0],
                   "'" + Path(row.name) + "' cannot be opened: " + row.reason + ".");
-        EXPECT_EQ(dialog_.MipStatus(), "no Mip loaded");
+        EXPECT_EQ(StatusText(dialog_, kMipLine), "no Mip loaded");
     }
     services_.messages.clear();
     dialog_.OpenFile(WriteMip("fine.mip", 1));
@@ -451,7 +451,7 @@ TEST_F(TextureWindowTest, ALevelEditedExternallyComesBackInItsTypeAndPalette) {
                 << p;
         }
         EXPECT_EQ(level.Plane(PlaneId::kIndex)[0], type == 0 ? 0 : 255);  // the rest as it was
-        EXPECT_TRUE(dialog_.MipStatusTip().contains("The set has changed"));
+        EXPECT_TRUE(StatusTip(dialog_, kMipLine).contains("The set has changed"));
         EXPECT_TRUE(TitleShown(*dialog_.TextureViewer()).contains("*"));
         // Save MIP writes the edited set.
         services_.answers.emplace_back(Path(std::string("saved-") + row.name));
@@ -501,7 +501,7 @@ TEST_F(TextureWindowTest, OpenAndOpenRecentOpenFilesByTheirFirstBytes) {
     services_.answers.emplace_back(Path("tree.dat"));
     viewer->OpenAction()->trigger();
     EXPECT_EQ(services_.requests.back().title, "Open Texture");
-    EXPECT_EQ(dialog_.SrbStatus(), "Srb loaded: '" + Path("tree.dat") + "'");
+    EXPECT_EQ(StatusText(dialog_, kSrbLine), "Srb loaded: '" + Path("tree.dat") + "'");
     EXPECT_EQ(dialog_.Field(0)->text(), "7");
 
     dialog_.OpenFile(WriteMip("wall.mip", 1));

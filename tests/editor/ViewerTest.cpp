@@ -374,7 +374,7 @@ TEST_F(ViewerInDialogTest, CtrlTOpensItAndEveryLoadRefreshesIt) {
     const Bytes bytes = ReadFile(dir_.Path("full.srb"));
     WriteFile(dir_.Path("header.srb"), Bytes(bytes.begin(), bytes.begin() + CSrb::kHeaderBytes));
     Load(&CKorvaleDlg::OnLoadSrb, dir_.Path("header.srb"));
-    EXPECT_EQ(dialog_.SrbStatus(), "no Srb loaded");
+    EXPECT_EQ(StatusText(dialog_, kSrbLine), "no Srb loaded");
     EXPECT_EQ(viewer->LevelList()->topLevelItemCount(), 4);
     EXPECT_TRUE(viewer->ReportText().contains("no mip set follows the SRB header"));
 
@@ -385,7 +385,7 @@ TEST_F(ViewerInDialogTest, CtrlTOpensItAndEveryLoadRefreshesIt) {
     viewer->close();
     EXPECT_FALSE(viewer->isVisible());
     EXPECT_TRUE(dialog_.isVisible());
-    EXPECT_EQ(dialog_.SrbStatus(), "no Srb loaded");  // closing it ran no command
+    EXPECT_EQ(StatusText(dialog_, kSrbLine), "no Srb loaded");  // closing it ran no command
 }
 
 }  // namespace

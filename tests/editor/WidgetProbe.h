@@ -11,6 +11,7 @@
 #include <QWidget>
 
 #include "CChainView.h"
+#include "CKorvaleDlg.h"
 
 namespace korvale::test {
 
@@ -18,6 +19,17 @@ namespace korvale::test {
 inline QString LabelText(const QWidget& window, const char* objectName) {
     const auto* label = window.findChild<QLabel*>(QString::fromLatin1(objectName));
     return label != nullptr ? label->text() : QStringLiteral("<no label %1>").arg(objectName);
+}
+
+// The main dialog's status lines, by their control ids, and what they show.
+constexpr int kSrbLine = CKorvaleDlg::kIdSrbStatus;
+constexpr int kMipLine = CKorvaleDlg::kIdMipStatus;
+inline QString StatusText(const QWidget& dialog, int line) {
+    return LabelText(dialog, QStringLiteral("control%1").arg(line).toLatin1().constData());
+}
+inline QString StatusTip(const QWidget& dialog, int line) {
+    const auto* label = dialog.findChild<QLabel*>(QStringLiteral("control%1").arg(line));
+    return label != nullptr ? label->toolTip() : QStringLiteral("<no status line %1>").arg(line);
 }
 
 // A window's title as the window manager shows it: "[*]" is a "*" while the window is modified.
