@@ -69,15 +69,6 @@ void CChainView::Show(std::vector<Level> levels, double scale, Backdrop backdrop
     update();
 }
 
-QRect CChainView::LevelRect(int slot) const {
-    for (std::size_t i = 0; i < levels_.size(); ++i) {
-        if (levels_[i].slot == slot) {
-            return rects_[i];
-        }
-    }
-    return {};
-}
-
 std::pair<int, QPoint> CChainView::LevelAt(const QPoint& pos) const {
     for (std::size_t i = 0; i < levels_.size(); ++i) {
         const QRect& r = rects_[i];

@@ -29,11 +29,8 @@ class CChainView : public QWidget {
 
     // The levels in the order shown, the zoom, the backdrop, the grid and the selected slot.
     void Show(std::vector<Level> levels, double scale, Backdrop backdrop, bool grid, int selected);
-    [[nodiscard]] double Scale() const { return scale_; }
     // The size the levels take at a zoom of 1 (labels included), for fitting them to a view.
     [[nodiscard]] QSize NaturalSize() const;
-    // Where a slot's level is drawn, in widget coordinates; empty when it is not shown.
-    [[nodiscard]] QRect LevelRect(int slot) const;
     // The slot of the level under a point and the texel there, or slot -1.
     [[nodiscard]] std::pair<int, QPoint> LevelAt(const QPoint& pos) const;
     // "slot 8: 256 x 256".

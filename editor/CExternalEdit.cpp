@@ -61,14 +61,13 @@ CExternalEdit::CExternalEdit(CMip& mip, DialogServices& services, QObject* paren
     });
 }
 
-QString CExternalEdit::Start(int slot, const QString& base, QWidget* parent) {
+void CExternalEdit::Start(int slot, const QString& base, QWidget* parent) {
     const auto refuse = [&](const QString& reason) {
         services_.ShowMessage(parent, tr("The level cannot be edited externally: %1.").arg(reason));
-        return QString();
     };
     if (slot < 0 || slot >= CMip::kSlots ||
         !mip_.levels[static_cast<std::size_t>(slot)].HasData()) {
-        return QString();
+        return;  // the menu offers no level to edit then
     }
     if (!folder_ || !folder_->isValid()) {
         folder_ = std::make_unique<QTemporaryDir>(QDir::tempPath() +
@@ -76,8 +75,8 @@ QString CExternalEdit::Start(int slot, const QString& base, QWidget* parent) {
         if (!folder_->isValid()) {
             const QString reason = folder_->errorString();
             folder_.reset();
-            return refuse(
-                tr("no private folder can be made in '%1': %2").arg(QDir::tempPath(), reason));
+            refuse(tr("no private folder can be made in '%1': %2").arg(QDir::tempPath(), reason));
+            return;
         }
     }
     const CBmap& level = mip_.levels[static_cast<std::size_t>(slot)];
@@ -89,20 +88,33 @@ QString CExternalEdit::Start(int slot, const QString& base, QWidget* parent) {
         written = WriteFileBytes(LocalPath(path), png);
     }
     if (!written) {
-        return refuse(QString::fromStdString(written.Reason()));
+        refuse(QString::fromStdString(written.Reason()));
+        return;
     }
     slots_[path] = slot;
     lastTaken_[path] =
         QByteArray(reinterpret_cast<const char*>(png.data()), static_cast<qsizetype>(png.size()));
+    // Adding a watch already on is refused but harmless, so what counts is whether the file's
+    // watch is on. The folder's only adds saves by rename; without it saves in place still show.
     watcher_.addPath(path);
     watcher_.addPath(folder_->path());
+    if (!watcher_.files().contains(path)) {
+        refuse(tr("the file '%1' cannot be watched for the editor's saves").arg(path));
+        StopWatching(path);
+        return;
+    }
     if (!services_.OpenWithDesktop(path)) {
         services_.ShowMessage(
             parent, tr("No program to edit pictures could be started. The level is in '%1': "
                        "edit and save it there, and Korvale takes it back.")
                         .arg(path));
     }
-    return path;
+}
+
+void CExternalEdit::StopWatching(const QString& path) {
+    slots_.erase(path);
+    lastTaken_.erase(path);
+    pending_.erase(path);
 }
 
 void CExternalEdit::StopAll() {
@@ -135,6 +147,7 @@ void CExternalEdit::ReadSettled() {
             continue;
         }
         // A save by rename replaced the file the watch was on.
+        // Should that fail, the folder's watch still sees the next save by rename.
         if (!watcher_.files().contains(path) && QFileInfo::exists(path)) {
             watcher_.addPath(path);
         }
@@ -166,8 +179,7 @@ bool CExternalEdit::TakeBack(int slot, const Image& picture, QString& message) {
         message = tr("The level edited is no longer in the set.");
         return false;
     }
-    const auto k = static_cast<std::size_t>(slot);
-    const CBmap& old = mip_.levels[k];
+    const CBmap& old = mip_.levels[static_cast<std::size_t>(slot)];
     if (picture.width != old.Width() || picture.height != old.Height()) {
         message = tr("The edited picture is %1 x %2, but the level it replaces (slot %3) is "
                      "%4 x %5: it was not taken.")
@@ -179,29 +191,39 @@ bool CExternalEdit::TakeBack(int slot, const Image& picture, QString& message) {
         return false;
     }
     std::string error;
-    const auto fail = [&] {
+    const bool stored = !Palettised(old)  ? StoreInType(slot, picture, error)
+                        : rebuildPalette_ ? StoreWithNewPalette(slot, picture, error)
+                                          : StoreInPalette(slot, picture, error);
+    if (!stored) {
         message = tr("The edited picture cannot be stored in the level: %1.")
                       .arg(QString::fromStdString(error));
+    }
+    return stored;
+}
+
+bool CExternalEdit::StoreInType(int slot, const Image& picture, std::string& error) {
+    const auto k = static_cast<std::size_t>(slot);
+    CBmap level;
+    if (!ImageToLevel(picture, mip_.levels[k].Type(), mip_.levelPalettes[k], level, error)) {
         return false;
-    };
-    if (!Palettised(old)) {
-        CBmap level;
-        if (!ImageToLevel(picture, old.Type(), mip_.levelPalettes[k], level, error)) {
-            return fail();
-        }
-        mip_.levels[k] = std::move(level);
-        return true;
     }
-    if (!rebuildPalette_) {
-        const CCmap& palette = mip_.levelPalettes[k];
-        CBmap level;
-        if (!IndicesToLevel(picture.width, picture.height,
-                            IndicesFor(picture, PaletteColours(palette)), palette, level, error)) {
-            return fail();
-        }
-        mip_.levels[k] = std::move(level);
-        return true;
+    mip_.levels[k] = std::move(level);
+    return true;
+}
+
+bool CExternalEdit::StoreInPalette(int slot, const Image& picture, std::string& error) {
+    const auto k = static_cast<std::size_t>(slot);
+    const CCmap& palette = mip_.levelPalettes[k];
+    CBmap level;
+    if (!IndicesToLevel(picture.width, picture.height, IndicesFor(picture, PaletteColours(palette)),
+                        palette, level, error)) {
+        return false;
     }
+    mip_.levels[k] = std::move(level);
+    return true;
+}
+
+bool CExternalEdit::StoreWithNewPalette(int slot, const Image& picture, std::string& error) {
     // A new palette: for this level alone when each level has its own, else for every
     // palettised level of the chain, which all share it.
     std::vector<int> chain;
@@ -227,7 +249,7 @@ bool CExternalEdit::TakeBack(int slot, const Image& picture, QString& message) {
         const SrgbImage& image = images[i];
         if (!IndicesToLevel(image.width, image.height, MapToPalette(image, colours, false), palette,
                             made[i], error)) {
-            return fail();
+            return false;
         }
     }
     for (std::size_t i = 0; i < chain.size(); ++i) {

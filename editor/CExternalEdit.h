@@ -32,21 +32,13 @@ class CExternalEdit : public QObject {
     CExternalEdit(CMip& mip, DialogServices& services, QObject* parent = nullptr);
 
     // Writes the level in slot as <base>-<w>x<h>.png into the private folder, opens it in the
-    // desktop's editor and watches it. Returns the file's path; empty after telling the user why
-    // not (over parent).
-    QString Start(int slot, const QString& base, QWidget* parent);
+    // desktop's editor and watches it; what fails is told to the user (over parent).
+    void Start(int slot, const QString& base, QWidget* parent);
     // Stops watching every file: the set they came from is gone (a load or an import).
     void StopAll();
     // Whether a palettised level gets a new palette made from the edited picture (for a set with
     // a shared palette, one for every palettised level) instead of keeping its own.
     void SetRebuildPalette(bool on) { rebuildPalette_ = on; }
-    [[nodiscard]] bool RebuildPalette() const { return rebuildPalette_; }
-    // The files being watched.
-    [[nodiscard]] int Watched() const { return static_cast<int>(slots_.size()); }
-
-    // Reads the picture at path back into the level in slot now. False with message set when
-    // the picture cannot be taken (unreadable, the wrong size); the set is then unchanged.
-    [[nodiscard]] bool TakeBack(int slot, const Image& picture, QString& message);
 
   signals:
     // The level in slot was replaced by the edited picture.
@@ -57,6 +49,17 @@ class CExternalEdit : public QObject {
   private:
     void Changed(const QString& path);
     void ReadSettled();
+    // Forgets a file whose watch could not be set.
+    void StopWatching(const QString& path);
+    // Reads the picture back into the level in slot. False with message set when the picture
+    // cannot be taken (the level gone, the wrong size); the set is then unchanged.
+    [[nodiscard]] bool TakeBack(int slot, const Image& picture, QString& message);
+    // The ways a picture is stored, by the level's kind: a 16-bit level in its own type; a
+    // palettised one in its palette, or with a new palette made from the picture. False with
+    // error set, the set unchanged.
+    bool StoreInType(int slot, const Image& picture, std::string& error);
+    bool StoreInPalette(int slot, const Image& picture, std::string& error);
+    bool StoreWithNewPalette(int slot, const Image& picture, std::string& error);
 
     CMip& mip_;
     DialogServices& services_;

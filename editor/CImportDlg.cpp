@@ -16,21 +16,22 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <bit>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 #include "CLevelCanvas.h"
 #include "EditorSettings.h"
 #include "LevelQImage.h"
 #include "LocalPath.h"
 #include "PixelType.h"
+#include "Resampler.h"
 
 namespace korvale {
 
 namespace {
 
-// The pixel types offered, in menu order (pal4 stands for the three palettised codes).
-constexpr const char* kTypeNames[] = {"pal4", "rgb565", "argb1555", "argb4444"};
-constexpr const char* kFilterNames[] = {"area", "mitchell", "catmullrom", "cubic"};
-constexpr int kLargestSide = 256;
 constexpr int kLongestName = 200;  // pixels of the picture's file name shown
 constexpr std::size_t kQuickPixels = std::size_t{1} << 20;  // previews at once, no wait cursor
 // The palette entry that opens the chooser instead of naming a mode.
@@ -60,6 +61,19 @@ class WaitCursor {
     bool shown_;
 };
 
+// The pixel types offered, in the table's order: each name once with the code written for it
+// (pal4 stands for the three palettised codes).
+std::vector<std::pair<QString, int>> OfferedTypes() {
+    std::vector<std::pair<QString, int>> types;
+    // The table's codes run from 0 without a gap.
+    for (int code = 0; const PixelTypeInfo* info = PixelTypeOf(code); ++code) {
+        if (PixelTypeNamed(info->name) == code) {
+            types.emplace_back(QString::fromStdString(std::string(info->name)), code);
+        }
+    }
+    return types;
+}
+
 QString SizeText(int width, int height) {
     return CImportDlg::tr("%1 x %2").arg(width).arg(height);
 }
@@ -73,15 +87,8 @@ QImage DrawPreview(const QImage& level, int box) {
     const int scale = std::max(1, box / std::max(level.width(), level.height()));
     QImage canvas(level.width() * scale, level.height() * scale,
                   QImage::Format_ARGB32_Premultiplied);
-    canvas.fill(CLevelCanvas::kCheckerLight);
     QPainter painter(&canvas);
-    for (int y = 0; y < canvas.height(); y += kCheckerCell) {
-        for (int x = (y / kCheckerCell) % 2 * kCheckerCell; x < canvas.width();
-             x += 2 * kCheckerCell) {
-            painter.fillRect(x, y, kCheckerCell, kCheckerCell,
-                             QColor::fromRgb(CLevelCanvas::kCheckerDark));
-        }
-    }
+    CLevelCanvas::FillChecker(painter, canvas.rect(), QPoint(0, 0), kCheckerCell);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
     painter.drawImage(canvas.rect(), level);
     return canvas;
@@ -124,71 +131,8 @@ CImportDlg::CImportDlg(const Image& picture, const std::string& path, DialogServ
 void CImportDlg::BuildControls() {
     auto* picture = new QLabel(this);
     picture->setObjectName(QStringLiteral("picture"));
-
-    type_ = new QComboBox(this);
-    type_->setObjectName(QStringLiteral("type"));
-    for (const char* typeName : kTypeNames) {
-        const int code = PixelTypeNamed(typeName).value_or(0);
-        QString text = QString::fromLatin1(typeName);
-        if (code == automaticType_) {
-            text += tr(" (automatic)");
-        }
-        type_->addItem(text, code);
-    }
-    connect(type_, &QComboBox::currentIndexChanged, this, [this](int index) {
-        options_.type = type_->itemData(index).toInt();
-        OptionsChanged();
-    });
-
-    palette_ = new QComboBox(this);
-    palette_->setObjectName(QStringLiteral("palette"));
-    // activated, not currentIndexChanged: choosing "from a file..." again picks another file.
-    connect(palette_, &QComboBox::activated, this, &CImportDlg::OnPaletteActivated);
-
-    dither_ = new QCheckBox(tr("&Dither (error diffusion)"), this);
-    dither_->setObjectName(QStringLiteral("dither"));
-    connect(dither_, &QCheckBox::toggled, this, [this](bool on) {
-        options_.dither = on;
-        OptionsChanged();
-    });
-
-    levels_ = new QSpinBox(this);
-    levels_->setObjectName(QStringLiteral("levels"));
-    levelsNote_ = new QLabel(this);
-    levelsNote_->setObjectName(QStringLiteral("levelsNote"));
-    connect(levels_, &QSpinBox::valueChanged, this, [this](int value) {
-        // The whole chain stays the whole chain when the top size changes.
-        options_.levels = value >= ChainLength() ? 0 : value;
-        OptionsChanged();
-    });
-
-    topWidth_ = new QComboBox(this);
-    topWidth_->setObjectName(QStringLiteral("topWidth"));
-    topHeight_ = new QComboBox(this);
-    topHeight_->setObjectName(QStringLiteral("topHeight"));
-    for (int side = 1; side <= kLargestSide; side *= 2) {
-        topWidth_->addItem(QString::number(side), side);
-        topHeight_->addItem(QString::number(side), side);
-    }
-    connect(topWidth_, &QComboBox::currentIndexChanged, this, [this](int index) {
-        options_.topWidth = topWidth_->itemData(index).toInt();
-        OptionsChanged();
-    });
-    connect(topHeight_, &QComboBox::currentIndexChanged, this, [this](int index) {
-        options_.topHeight = topHeight_->itemData(index).toInt();
-        OptionsChanged();
-    });
-
-    filter_ = new QComboBox(this);
-    filter_->setObjectName(QStringLiteral("filter"));
-    for (const char* filterName : kFilterNames) {
-        filter_->addItem(QString::fromLatin1(filterName),
-                         static_cast<int>(FilterNamed(filterName).value_or(Filter::kArea)));
-    }
-    connect(filter_, &QComboBox::currentIndexChanged, this, [this](int index) {
-        options_.filter = static_cast<Filter>(filter_->itemData(index).toInt());
-        OptionsChanged();
-    });
+    BuildTypeControls();
+    BuildChainControls();
 
     auto* form = new QFormLayout;
     form->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
@@ -210,23 +154,6 @@ void CImportDlg::BuildControls() {
     qobject_cast<QLabel*>(form->labelForField(levelsRow))->setBuddy(levels_);
     form->addRow(tr("&Filter:"), filter_);
 
-    preview_ = new QLabel(this);
-    preview_->setObjectName(QStringLiteral("preview"));
-    preview_->setFrameShape(QFrame::StyledPanel);
-    preview_->setFrameShadow(QFrame::Sunken);
-    preview_->setAlignment(Qt::AlignCenter);
-    preview_->setFixedSize(kPreviewBox + 2 * preview_->frameWidth(),
-                           kPreviewBox + 2 * preview_->frameWidth());
-    previewText_ = new QLabel(this);
-    previewText_->setObjectName(QStringLiteral("previewText"));
-    previewText_->setAlignment(Qt::AlignCenter);
-    previewText_->setWordWrap(true);
-    previewText_->setFixedWidth(preview_->width());
-    auto* previewColumn = new QVBoxLayout;
-    previewColumn->addWidget(preview_);
-    previewColumn->addWidget(previewText_);
-    previewColumn->addStretch(1);
-
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->setObjectName(QStringLiteral("buttons"));
     import_ = buttons->button(QDialogButtonBox::Ok);
@@ -240,16 +167,100 @@ void CImportDlg::BuildControls() {
     formColumn->addStretch(1);
     columns->addLayout(formColumn);
     columns->addSpacing(12);
-    columns->addLayout(previewColumn);
+    columns->addLayout(BuildPreview());
     auto* outer = new QVBoxLayout(this);
     outer->addLayout(columns);
     outer->addWidget(buttons);
     outer->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+void CImportDlg::BuildTypeControls() {
+    type_ = new QComboBox(this);
+    type_->setObjectName(QStringLiteral("type"));
+    for (const auto& [name, code] : OfferedTypes()) {
+        type_->addItem(code == automaticType_ ? name + tr(" (automatic)") : name, code);
+    }
+    connect(type_, &QComboBox::currentIndexChanged, this, [this](int index) {
+        options_.type = type_->itemData(index).toInt();
+        OptionsChanged();
+    });
+
+    palette_ = new QComboBox(this);
+    palette_->setObjectName(QStringLiteral("palette"));
+    // activated, not currentIndexChanged: choosing "from a file..." again picks another file.
+    connect(palette_, &QComboBox::activated, this, &CImportDlg::OnPaletteActivated);
+
+    dither_ = new QCheckBox(tr("&Dither (error diffusion)"), this);
+    dither_->setObjectName(QStringLiteral("dither"));
+    connect(dither_, &QCheckBox::toggled, this, [this](bool on) {
+        options_.dither = on;
+        OptionsChanged();
+    });
+}
+
+void CImportDlg::BuildChainControls() {
+    levels_ = new QSpinBox(this);
+    levels_->setObjectName(QStringLiteral("levels"));
+    levelsNote_ = new QLabel(this);
+    levelsNote_->setObjectName(QStringLiteral("levelsNote"));
+    connect(levels_, &QSpinBox::valueChanged, this, [this](int value) {
+        // The whole chain stays the whole chain when the top size changes.
+        options_.levels = value >= ChainLength() ? 0 : value;
+        OptionsChanged();
+    });
+
+    topWidth_ = new QComboBox(this);
+    topWidth_->setObjectName(QStringLiteral("topWidth"));
+    topHeight_ = new QComboBox(this);
+    topHeight_->setObjectName(QStringLiteral("topHeight"));
+    for (int side = 1; side <= CMip::kLargestSide; side *= 2) {
+        topWidth_->addItem(QString::number(side), side);
+        topHeight_->addItem(QString::number(side), side);
+    }
+    connect(topWidth_, &QComboBox::currentIndexChanged, this, [this](int index) {
+        options_.topWidth = topWidth_->itemData(index).toInt();
+        OptionsChanged();
+    });
+    connect(topHeight_, &QComboBox::currentIndexChanged, this, [this](int index) {
+        options_.topHeight = topHeight_->itemData(index).toInt();
+        OptionsChanged();
+    });
+
+    filter_ = new QComboBox(this);
+    filter_->setObjectName(QStringLiteral("filter"));
+    for (const std::string_view name : kFilterNames) {
+        filter_->addItem(QString::fromStdString(std::string(name)),
+                         static_cast<int>(FilterNamed(name).value_or(Filter::kArea)));
+    }
+    connect(filter_, &QComboBox::currentIndexChanged, this, [this](int index) {
+        options_.filter = static_cast<Filter>(filter_->itemData(index).toInt());
+        OptionsChanged();
+    });
+}
+
+QLayout* CImportDlg::BuildPreview() {
+    preview_ = new QLabel(this);
+    preview_->setObjectName(QStringLiteral("preview"));
+    preview_->setFrameShape(QFrame::StyledPanel);
+    preview_->setFrameShadow(QFrame::Sunken);
+    preview_->setAlignment(Qt::AlignCenter);
+    preview_->setFixedSize(kPreviewBox + 2 * preview_->frameWidth(),
+                           kPreviewBox + 2 * preview_->frameWidth());
+    previewText_ = new QLabel(this);
+    previewText_->setObjectName(QStringLiteral("previewText"));
+    previewText_->setAlignment(Qt::AlignCenter);
+    previewText_->setWordWrap(true);
+    previewText_->setFixedWidth(preview_->width());
+    auto* column = new QVBoxLayout;
+    column->addWidget(preview_);
+    column->addWidget(previewText_);
+    column->addStretch(1);
 
     previewTimer_ = new QTimer(this);
     previewTimer_->setSingleShot(true);
     previewTimer_->setInterval(kPreviewDelayMs);
     connect(previewTimer_, &QTimer::timeout, this, &CImportDlg::RefreshPreview);
+    return column;
 }
 
 int CImportDlg::ChainLength() const {
@@ -366,13 +377,13 @@ void CImportDlg::RefreshPreview() {
     }
     previewHeld_ = previewValid_;
     previewRevision_ = revision_;
-    previewImage_ = QImage();
+    QImage image;
     if (previewValid_) {
         previewMip_ = std::move(made);
         const std::vector<int> filled = previewMip_.FilledSlots();
         const auto top = static_cast<std::size_t>(filled.front());  // a made set has levels
         const CBmap& level = previewMip_.levels[top];
-        previewImage_ =
+        image =
             DrawPreview(LevelToQImage(level, previewMip_.levelPalettes[top], ChannelView::kColour),
                         kPreviewBox);
         const auto count = static_cast<int>(filled.size());
@@ -384,16 +395,12 @@ void CImportDlg::RefreshPreview() {
         previewMip_ = CMip();
         previewText_->setText(tr("Cannot import: %1").arg(QString::fromStdString(error)));
     }
-    if (previewImage_.isNull()) {
+    if (image.isNull()) {
         preview_->clear();
     } else {
-        preview_->setPixmap(QPixmap::fromImage(previewImage_));
+        preview_->setPixmap(QPixmap::fromImage(image));
     }
     import_->setEnabled(previewValid_);
-}
-
-QString CImportDlg::PreviewText() const {
-    return previewText_->text();
 }
 
 void CImportDlg::RestoreChoices() {
@@ -409,10 +416,8 @@ void CImportDlg::RestoreChoices() {
     }
     options_.dither = settings.value(settings::kImportDither, false).toBool();
     const int filter = settings.value(settings::kImportFilter, 0).toInt();
-    for (const char* name : kFilterNames) {
-        if (static_cast<int>(FilterNamed(name).value_or(Filter::kArea)) == filter) {
-            options_.filter = static_cast<Filter>(filter);
-        }
+    if (filter >= 0 && filter < static_cast<int>(kFilterNames.size())) {
+        options_.filter = static_cast<Filter>(filter);
     }
 }
 

@@ -17,6 +17,7 @@
 class QCheckBox;
 class QComboBox;
 class QLabel;
+class QLayout;
 class QPushButton;
 class QSpinBox;
 class QTimer;
@@ -47,9 +48,6 @@ class CImportDlg : public QDialog {
 
     // Makes the preview now instead of after the delay.
     void RefreshPreview();
-    // The preview as drawn (checkerboard included), and the line under it.
-    [[nodiscard]] QImage PreviewImage() const { return previewImage_; }
-    [[nodiscard]] QString PreviewText() const;
     // Asks for a file to take the palette from, as choosing "from a file..." does.
     void ChoosePaletteFile();
 
@@ -57,7 +55,12 @@ class CImportDlg : public QDialog {
     // The last import's choices (type, palette mode, dither, filter), from and to the settings.
     void RestoreChoices();
     void SaveChoices() const;
+    // The controls, in steps: the type, palette and dither; the levels, top size and filter;
+    // the preview beside them (returned as its column).
     void BuildControls();
+    void BuildTypeControls();
+    void BuildChainControls();
+    QLayout* BuildPreview();
     // Fills every control from the variables, without any control reporting a change.
     void ShowOptions();
     // After a variable changed: the controls follow and the preview is made again later.
@@ -79,7 +82,6 @@ class CImportDlg : public QDialog {
     bool previewHeld_ = false;   // and previewMip_ still holds its set
     int revision_ = 0;           // counts changes of the options
     int previewRevision_ = -1;
-    QImage previewImage_;
 
     QComboBox* type_ = nullptr;
     QComboBox* palette_ = nullptr;

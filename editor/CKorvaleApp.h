@@ -21,8 +21,6 @@ class CKorvaleApp {
     // The file given on the command line (see CKorvaleDlg::OpenFile).
     void SetStartFile(const QString& path) { startFile_ = path; }
 
-    [[nodiscard]] CSrb& Record() { return record_; }
-
   private:
     CSrb record_;
     QString startFile_;

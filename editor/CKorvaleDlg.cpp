@@ -15,7 +15,9 @@
 #include <QTimer>
 #include <QWindow>
 #include <algorithm>
+#include <cstdint>
 #include <iterator>
+#include <span>
 
 #include "AppIcon.h"
 #include "CExternalEdit.h"
@@ -40,9 +42,10 @@ namespace {
 const QString kSrbFilter = QStringLiteral("SRB Files (*.srb)");
 const QString kMipFilter = QStringLiteral("MIP Files (*.mip)");
 const QString kAboutEntry = QStringLiteral("&About Korvale...");
-// How a file tells what it is: an SRB file's tag as stored, and the PNG signature.
+// How a file tells what it is: an SRB file's tag as stored, or the PNG signature, both within
+// the first bytes.
 const QByteArray kSrbTag = QByteArrayLiteral(" BRS");
-const QByteArray kPngSignature = QByteArrayLiteral("\x89PNG\r\n\x1a\n");
+constexpr qint64 kKindBytes = 16;
 constexpr float kMaxHeaderValue = 100000.0F;
 constexpr float kMaxSize = 1000.0F;
 
@@ -109,12 +112,40 @@ QString RecolouredLevels(const CMip& mip) {
         names << QString::number(k);
     }
     return QCoreApplication::translate(
-               "CKorvaleDlg",
+               "korvale::CKorvaleDlg",
                "Saved with other colours in slot %1: with miptype %2 the file keeps %3.")
         .arg(names.join(QStringLiteral(", ")))
         .arg(mip.miptype)
-        .arg(mip.miptype < 2 ? QCoreApplication::translate("CKorvaleDlg", "only the global palette")
-                             : QCoreApplication::translate("CKorvaleDlg", "no palette"));
+        .arg(mip.miptype < 2
+                 ? QCoreApplication::translate("korvale::CKorvaleDlg", "only the global palette")
+                 : QCoreApplication::translate("korvale::CKorvaleDlg", "no palette"));
+}
+
+QWidget* MakeControl(const Control& c, QWidget* parent) {
+    const QString text = QString::fromLatin1(c.text);
+    switch (c.kind) {
+        case Kind::kDefaultButton:
+        case Kind::kButton: {
+            auto* button = new QPushButton(text, parent);
+            // Enter presses the focused button; from anywhere else it presses Quit.
+            button->setAutoDefault(true);
+            button->setDefault(c.kind == Kind::kDefaultButton);
+            return button;
+        }
+        case Kind::kEdit:
+            return new QLineEdit(parent);
+        case Kind::kLabel: {
+            auto* label = new QLabel(text, parent);
+            label->setAlignment(Qt::AlignRight | Qt::AlignTop);
+            label->setWordWrap(true);
+            return label;
+        }
+        case Kind::kStatus:
+            break;
+    }
+    auto* label = new QLabel(text, parent);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return label;
 }
 
 }  // namespace
@@ -151,39 +182,13 @@ void CKorvaleDlg::BuildControls() {
     setFixedSize(units.X(307), units.Y(126));
     QWidget* previous = nullptr;
     for (const Control& c : kLayout) {
-        QWidget* widget = nullptr;
-        const QString text = QString::fromLatin1(c.text);
-        switch (c.kind) {
-            case Kind::kDefaultButton:
-            case Kind::kButton: {
-                auto* button = new QPushButton(text, this);
-                // Enter presses the focused button; from anywhere else it presses Quit.
-                button->setAutoDefault(true);
-                button->setDefault(c.kind == Kind::kDefaultButton);
-                widget = button;
-                break;
-            }
-            case Kind::kEdit: {
-                auto* edit = new QLineEdit(this);
-                const auto* at = std::find(std::begin(kFieldIds), std::end(kFieldIds), c.id);
-                fields_[static_cast<std::size_t>(at - std::begin(kFieldIds))] = edit;
-                widget = edit;
-                break;
-            }
-            case Kind::kLabel: {
-                auto* label = new QLabel(text, this);
-                label->setAlignment(Qt::AlignRight | Qt::AlignTop);
-                label->setWordWrap(true);
-                widget = label;
-                break;
-            }
-            case Kind::kStatus: {
-                auto* label = new QLabel(text, this);
-                label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-                (c.id == kIdSrbStatus ? srbStatus_ : mipStatus_) = label;
-                widget = label;
-                break;
-            }
+        QWidget* widget = MakeControl(c, this);
+        if (c.kind == Kind::kEdit) {
+            const auto* at = std::find(std::begin(kFieldIds), std::end(kFieldIds), c.id);
+            fields_[static_cast<std::size_t>(at - std::begin(kFieldIds))] =
+                static_cast<QLineEdit*>(widget);
+        } else if (c.kind == Kind::kStatus) {
+            (c.id == kIdSrbStatus ? srbStatus_ : mipStatus_) = static_cast<QLabel*>(widget);
         }
         widget->setGeometry(units.Rect(c.x, c.y, c.w, c.h));
         if (c.id != 0) {
@@ -197,15 +202,7 @@ void CKorvaleDlg::BuildControls() {
             previous = widget;
         }
     }
-    mipWarning_ = new QLabel(this);
-    mipWarning_->setObjectName(QStringLiteral("mipWarning"));
-    const QRect mark =
-        units.Rect(kWarningMark[0], kWarningMark[1], kWarningMark[2], kWarningMark[3]);
-    mipWarning_->setGeometry(mark);
-    const int side = std::min(mark.width(), mark.height());
-    mipWarning_->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(side, side));
-    mipWarning_->setAlignment(Qt::AlignCenter);
-    mipWarning_->hide();
+    BuildWarningMark(units);
 
     quit_ = findChild<QPushButton*>(QStringLiteral("control%1").arg(kIdQuit));
     connect(quit_, &QPushButton::clicked, this, &CKorvaleDlg::accept);
@@ -217,6 +214,18 @@ void CKorvaleDlg::BuildControls() {
     command(kIdSaveSrb, &CKorvaleDlg::OnSaveSrb);
     command(kIdLoadMip, &CKorvaleDlg::OnLoadMip);
     command(kIdSaveMip, &CKorvaleDlg::OnSaveMip);
+}
+
+void CKorvaleDlg::BuildWarningMark(const DialogUnits& units) {
+    mipWarning_ = new QLabel(this);
+    mipWarning_->setObjectName(QStringLiteral("mipWarning"));
+    const QRect mark =
+        units.Rect(kWarningMark[0], kWarningMark[1], kWarningMark[2], kWarningMark[3]);
+    mipWarning_->setGeometry(mark);
+    const int side = std::min(mark.width(), mark.height());
+    mipWarning_->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(side, side));
+    mipWarning_->setAlignment(Qt::AlignCenter);
+    mipWarning_->hide();
 }
 
 void CKorvaleDlg::BuildWindowMenu() {
@@ -340,8 +349,8 @@ void CKorvaleDlg::Loaded(const QString& path, bool ok, const QString& shown) {
 
 void CKorvaleDlg::EditExternally(int slot) {
     QWidget* parent = viewer_ != nullptr ? static_cast<QWidget*>(viewer_) : this;
-    (void)externalEdit_->Start(
-        slot, textureName_.isEmpty() ? QStringLiteral("texture") : textureName_, parent);
+    externalEdit_->Start(slot, textureName_.isEmpty() ? QStringLiteral("texture") : textureName_,
+                         parent);
 }
 
 void CKorvaleDlg::LevelEdited(int slot) {
@@ -373,19 +382,6 @@ void CKorvaleDlg::contextMenuEvent(QContextMenuEvent* event) {
 void CKorvaleDlg::SetStatus(QLabel* line, const QString& text, const QString& reason) {
     line->setText(text);
     line->setToolTip(reason.isEmpty() ? text : text + QLatin1Char('\n') + reason);
-}
-
-QString CKorvaleDlg::SrbStatus() const {
-    return srbStatus_->text();
-}
-QString CKorvaleDlg::MipStatus() const {
-    return mipStatus_->text();
-}
-QString CKorvaleDlg::SrbStatusTip() const {
-    return srbStatus_->toolTip();
-}
-QString CKorvaleDlg::MipStatusTip() const {
-    return mipStatus_->toolTip();
 }
 
 void CKorvaleDlg::ShowValues() {
@@ -519,38 +515,39 @@ void CKorvaleDlg::ImportInto(QWidget* parent) {
         parent, FileRequest{tr("Choose PNG image to import"), tr("PNG Images (*.png)"),
                             QStringLiteral("png"), false});
     if (path) {
-        (void)ImportPicture(*path, parent, true);
+        ImportPicture(*path, parent, true);
     }
 }
 
-bool CKorvaleDlg::ImportPicture(const QString& path, QWidget* parent, bool askOptions) {
+void CKorvaleDlg::ImportPicture(const QString& path, QWidget* parent, bool askOptions) {
     const auto refuse = [&](const std::string& reason) {
         services_.ShowMessage(parent, tr("No image can be imported from '%1': %2.")
                                           .arg(path, QString::fromStdString(reason)));
-        return false;
     };
     Image picture;
     if (const Status read = ReadPngFile(LocalPath(path), picture); !read) {
-        return refuse(read.Reason());
+        refuse(read.Reason());
+        return;
     }
     std::string error;
     CMip made;
     if (askOptions) {
         CImportDlg options(picture, LocalPath(path), services_, parent);
         if (!services_.RunModal(options)) {
-            return false;
+            return;  // cancelled
         }
         if (!options.Result(made, error)) {
-            return refuse(error);
+            refuse(error);
+            return;
         }
     } else if (!ImportImage(picture, ImportOptions{}, made, error)) {
-        return refuse(error);
+        refuse(error);
+        return;
     }
     record_.mip = std::move(made);
     SetStatus(mipStatus_, tr("Image imported: '%1'").arg(path));
     SetTextureFile(path);
     Loaded(path, true, tr("imported: %1").arg(QFileInfo(path).fileName()));
-    return true;
 }
 
 void CKorvaleDlg::OpenFile(const QString& given) {
@@ -563,23 +560,24 @@ void CKorvaleDlg::OpenFile(const QString& given) {
         services_.ShowMessage(parent, tr("'%1' cannot be opened: %2.").arg(path, reason));
     };
     QFile file(path);
-    if (QFileInfo(path).isDir()) {
-        (void)LoadMipFile(path);  // the status line says what a failed Load MIP says
-        cannotOpen(tr("it is a folder"));
-        return;
-    }
-    if (!file.open(QIODevice::ReadOnly)) {
+    const QString unreadable = QFileInfo(path).isDir()           ? tr("it is a folder")
+                               : !file.open(QIODevice::ReadOnly) ? file.errorString()
+                                                                 : QString();
+    if (!unreadable.isEmpty()) {
+        // Bound to fail: run so the status line says what a failed Load MIP says, while the
+        // message says why.
         (void)LoadMipFile(path);
-        cannotOpen(file.errorString());
+        cannotOpen(unreadable);
         return;
     }
-    const QByteArray start = file.read(kPngSignature.size());
+    const QByteArray start = file.read(kKindBytes);
     file.close();
     bool loaded = true;
     if (start.startsWith(kSrbTag)) {
         loaded = LoadSrbFile(path);
-    } else if (start == kPngSignature) {
-        (void)ImportPicture(path, parent, false);  // says itself why a picture was refused
+    } else if (IsPngSignature(std::span(reinterpret_cast<const std::uint8_t*>(start.constData()),
+                                        static_cast<std::size_t>(start.size())))) {
+        ImportPicture(path, parent, false);  // says itself why a picture was refused
     } else {
         loaded = LoadMipFile(path);
     }

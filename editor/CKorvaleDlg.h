@@ -21,6 +21,7 @@ class QPushButton;
 namespace korvale {
 
 class CExternalEdit;
+class DialogUnits;
 class CTextureViewer;
 
 class CKorvaleDlg : public QDialog {
@@ -77,23 +78,13 @@ class CKorvaleDlg : public QDialog {
     // The window menu (right-click on the background, the menu key, Shift+F10).
     [[nodiscard]] QMenu* WindowMenu() const { return windowMenu_; }
 
-    // For tests and the window menu.
-    [[nodiscard]] QString SrbStatus() const;
-    [[nodiscard]] QString MipStatus() const;
-    // The status lines' tooltips: the whole text, and the reason for it where there is one.
-    [[nodiscard]] QString SrbStatusTip() const;
-    [[nodiscard]] QString MipStatusTip() const;
     // The mark beside the MIP status line, shown while the last load found damage.
     [[nodiscard]] QLabel* MipWarning() const { return mipWarning_; }
     [[nodiscard]] QLineEdit* Field(int index) const {
         return fields_.at(static_cast<std::size_t>(index));
     }
-    [[nodiscard]] float Value(int index) const {
-        return values_.at(static_cast<std::size_t>(index));
-    }
     // The texture window, once it has been opened.
     [[nodiscard]] CTextureViewer* TextureViewer() const { return viewer_; }
-    [[nodiscard]] CExternalEdit* ExternalEdit() const { return externalEdit_; }
 
   public slots:
     void accept() override;          // Quit: closes only when every field is valid
@@ -117,6 +108,8 @@ class CKorvaleDlg : public QDialog {
     // True when every field was valid.
     bool ExchangeFields();
     void BuildControls();
+    // The mark beside the MIP status line that shows when the last load found damage.
+    void BuildWarningMark(const DialogUnits& units);
     void BuildWindowMenu();
     void PopUpWindowMenu(const QPoint& globalPos);
     std::optional<QString> Choose(const QString& title, const QString& filter,
@@ -134,7 +127,7 @@ class CKorvaleDlg : public QDialog {
     void ImportInto(QWidget* parent);
     // Reads the picture and replaces the mip set, asking for the options or taking the automatic
     // ones. On any failure the user is told why and the record is left as it was.
-    bool ImportPicture(const QString& path, QWidget* parent, bool askOptions);
+    void ImportPicture(const QString& path, QWidget* parent, bool askOptions);
     // After a save: the set is now that file's.
     void Saved(const QString& path);
     // Remembers the file the set came from, so exported levels are named after it.

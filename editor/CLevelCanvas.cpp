@@ -6,21 +6,23 @@
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
+#include <map>
 
 namespace korvale {
 
 namespace {
 
-const QImage& CheckerTile() {
-    static const QImage tile = [] {
-        constexpr int kCell = CLevelCanvas::kCheckerCell;
-        QImage image(2 * kCell, 2 * kCell, QImage::Format_ARGB32_Premultiplied);
-        image.fill(CLevelCanvas::kCheckerLight);
-        QPainter painter(&image);
-        painter.fillRect(kCell, 0, kCell, kCell, QColor::fromRgb(CLevelCanvas::kCheckerDark));
-        painter.fillRect(0, kCell, kCell, kCell, QColor::fromRgb(CLevelCanvas::kCheckerDark));
-        return image;
-    }();
+// Two squares of each colour, cell pixels per side; made once per size.
+const QImage& CheckerTile(int cell) {
+    static std::map<int, QImage> tiles;
+    QImage& tile = tiles[cell];
+    if (tile.isNull()) {
+        tile = QImage(2 * cell, 2 * cell, QImage::Format_ARGB32_Premultiplied);
+        tile.fill(CLevelCanvas::kCheckerLight);
+        QPainter painter(&tile);
+        painter.fillRect(cell, 0, cell, cell, QColor::fromRgb(CLevelCanvas::kCheckerDark));
+        painter.fillRect(0, cell, cell, cell, QColor::fromRgb(CLevelCanvas::kCheckerDark));
+    }
     return tile;
 }
 
@@ -62,18 +64,18 @@ QPoint CLevelCanvas::TexelAt(const QPoint& pos) const {
     return {x, y};
 }
 
-void CLevelCanvas::PaintRect(QPainter& painter, const QRect& rect) const {
-    PaintLevel(painter, QPoint(0, 0), level_, scale_, backdrop_, grid_, rect);
+void CLevelCanvas::FillChecker(QPainter& painter, const QRect& rect, QPoint origin, int cell) {
+    painter.save();
+    painter.setBrushOrigin(origin);
+    painter.fillRect(rect, QBrush(CheckerTile(std::max(1, cell))));
+    painter.restore();
 }
 
 void CLevelCanvas::PaintLevel(QPainter& painter, const QPoint& origin, const QImage& level,
                               double scale, Backdrop backdrop, bool grid, const QRect& rect) {
     switch (backdrop) {
         case Backdrop::kChecker:
-            painter.save();
-            painter.setBrushOrigin(origin);
-            painter.fillRect(rect, QBrush(CheckerTile()));
-            painter.restore();
+            FillChecker(painter, rect, origin);
             break;
         case Backdrop::kBlack:
             painter.fillRect(rect, Qt::black);
@@ -122,20 +124,9 @@ void CLevelCanvas::PaintLevel(QPainter& painter, const QPoint& origin, const QIm
     painter.restore();
 }
 
-QImage CLevelCanvas::Render(const QRect& rect) const {
-    QImage image(rect.size(), QImage::Format_ARGB32_Premultiplied);
-    if (image.isNull()) {
-        return image;
-    }
-    QPainter painter(&image);
-    painter.translate(-rect.topLeft());
-    PaintRect(painter, rect);
-    return image;
-}
-
 void CLevelCanvas::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
-    PaintRect(painter, event->rect());
+    PaintLevel(painter, QPoint(0, 0), level_, scale_, backdrop_, grid_, event->rect());
 }
 
 void CLevelCanvas::mouseMoveEvent(QMouseEvent* event) {

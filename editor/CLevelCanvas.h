@@ -34,20 +34,18 @@ class CLevelCanvas : public QWidget {
     void Show(const QImage& level, double scale, Backdrop backdrop);
     // The grid between texels, drawn when the scale reaches kGridFromScale.
     void SetGrid(bool on);
-    [[nodiscard]] double Scale() const { return scale_; }
-    [[nodiscard]] QSize LevelSize() const { return level_.size(); }
 
     // The texel under a point of the widget, or (-1, -1) outside the level.
     [[nodiscard]] QPoint TexelAt(const QPoint& pos) const;
-    // Paints the part rect (widget coordinates) of the canvas; painter's origin is the widget's.
-    void PaintRect(QPainter& painter, const QRect& rect) const;
     // Paints the part rect of a level (premultiplied ARGB32) drawn with its top left at origin:
     // the backdrop, the texels that reach into rect, and the grid when asked for and the scale
     // reaches kGridFromScale. The checkerboard's squares start at origin.
+    // The checkerboard over rect, its squares cell pixels per side starting light at origin:
+    // the level's backdrop, and wherever else transparency is shown (swatches, previews).
+    static void FillChecker(QPainter& painter, const QRect& rect, QPoint origin,
+                            int cell = kCheckerCell);
     static void PaintLevel(QPainter& painter, const QPoint& origin, const QImage& level,
                            double scale, Backdrop backdrop, bool grid, const QRect& rect);
-    // The part rect of the canvas as an image of rect's size, painted as on screen.
-    [[nodiscard]] QImage Render(const QRect& rect) const;
 
   signals:
     // The texel under the mouse, or (-1, -1) when the mouse left the level.

@@ -57,13 +57,8 @@ void CPaletteView::paintEvent(QPaintEvent*) {
     for (int k = 0; k < static_cast<int>(colours_.size()); ++k) {
         const QRect r = SwatchRect(k);
         const Rgba8& c = colours_[static_cast<std::size_t>(k)];
-        // The colour over a small checkerboard, so a swatch's alpha shows as in the level.
-        constexpr int kHalf = kSwatch / 2;
-        painter.fillRect(r, QColor::fromRgb(CLevelCanvas::kCheckerLight));
-        painter.fillRect(r.x() + kHalf, r.y(), kSwatch - kHalf, kHalf,
-                         QColor::fromRgb(CLevelCanvas::kCheckerDark));
-        painter.fillRect(r.x(), r.y() + kHalf, kHalf, kSwatch - kHalf,
-                         QColor::fromRgb(CLevelCanvas::kCheckerDark));
+        // The colour over four squares of checkerboard, so a swatch's alpha shows as in the level.
+        CLevelCanvas::FillChecker(painter, r, r.topLeft(), kSwatch / 2);
         painter.fillRect(r, QColor(c[0], c[1], c[2], c[3]));
         // The index in black or white, whichever stands out from the swatch.
         const int luma = (c[0] * 299 + c[1] * 587 + c[2] * 114) / 1000;

@@ -58,26 +58,18 @@ constexpr int kMainMinimum = 120;
 // Lines of the load report shown before it scrolls.
 constexpr int kReportLines = 6;
 
-QString Tr(const char* text) {
-    return QCoreApplication::translate("korvale::CTextureViewer", text);
-}
-
 bool Palettised(const CBmap& level) {
     return KindOf(level.Type()) == PixelKind::kPalettised;
 }
 
-// The palette a level's pixels were read with (its own CMAP chunk, or the global palette the
-// loader copied for it), which is also the one it is drawn and exported with.
-const CCmap& LevelPalette(const CMip& mip, int slot) {
-    return mip.levelPalettes.at(static_cast<std::size_t>(slot));
-}
-
 QString MipHeaderText(const CMip& mip) {
-    const QString palettes = mip.miptype == 2                       ? Tr("a palette per level")
-                             : mip.miptype == 0 || mip.miptype == 1 ? Tr("one global palette")
-                                                                    : Tr("unknown");
-    return Tr("miptype %1 (%2)\nsize 2^%3 x 2^%4 = %5 x %6\nrepeat code %7 (h %8, v %9)\n"
-              "numimages %10")
+    const QString palettes = mip.miptype == 2 ? CTextureViewer::tr("a palette per level")
+                             : mip.miptype == 0 || mip.miptype == 1
+                                 ? CTextureViewer::tr("one global palette")
+                                 : CTextureViewer::tr("unknown");
+    return CTextureViewer::tr(
+               "miptype %1 (%2)\nsize 2^%3 x 2^%4 = %5 x %6\nrepeat code %7 (h %8, v %9)\n"
+               "numimages %10")
         .arg(mip.miptype)
         .arg(palettes)
         .arg(mip.powerwidth)
@@ -95,10 +87,11 @@ std::vector<QStringList> LevelRows(const CMip& mip, const std::vector<int>& fill
     std::vector<QStringList> rows;
     for (const int k : filled) {
         const CBmap& level = mip.levels.at(static_cast<std::size_t>(k));
-        const QString uses = !Palettised(level) ? Tr("none")
-                             : mip.miptype == 2 ? Tr("own")
-                                                : Tr("global");
-        rows.push_back({QString::number(k), Tr("%1 x %2").arg(level.Width()).arg(level.Height()),
+        const QString uses = !Palettised(level) ? CTextureViewer::tr("none")
+                             : mip.miptype == 2 ? CTextureViewer::tr("own")
+                                                : CTextureViewer::tr("global");
+        rows.push_back({QString::number(k),
+                        CTextureViewer::tr("%1 x %2").arg(level.Width()).arg(level.Height()),
                         QString::fromStdString(PixelTypeName(level.Type())), uses});
     }
     return rows;
@@ -130,13 +123,13 @@ QLabel* Caption(const QString& text, QWidget* parent) {
 QString ViewName(ChannelView view) {
     switch (view) {
         case ChannelView::kColour:
-            return Tr("&Colour");
+            return CTextureViewer::tr("&Colour");
         case ChannelView::kAlpha:
-            return Tr("&Alpha");
+            return CTextureViewer::tr("&Alpha");
         case ChannelView::kIndexGrey:
-            return Tr("&Index (grey)");
+            return CTextureViewer::tr("&Index (grey)");
         case ChannelView::kIndexPalette:
-            return Tr("Index (&palette)");
+            return CTextureViewer::tr("Index (&palette)");
     }
     return {};
 }
@@ -145,7 +138,7 @@ constexpr std::array<ChannelView, 4> kViews = {ChannelView::kColour, ChannelView
                                                ChannelView::kIndexGrey, ChannelView::kIndexPalette};
 
 QString ZoomText(int zoom) {
-    return Tr("%1x").arg(zoom);
+    return CTextureViewer::tr("%1x").arg(zoom);
 }
 
 QString Percent(double scale) {
@@ -168,40 +161,40 @@ CTextureViewer::CTextureViewer(const CMip& mip, DialogServices& services, QWidge
 }
 
 void CTextureViewer::BuildMenus() {
-    fileMenu_ = menuBar()->addMenu(tr("&File"));
-    open_ = fileMenu_->addAction(tr("&Open..."));
+    QMenu* fileMenu = menuBar()->addMenu(tr("&File"));
+    open_ = fileMenu->addAction(tr("&Open..."));
     open_->setShortcut(QKeySequence::Open);
     connect(open_, &QAction::triggered, this, &CTextureViewer::ChooseAndOpen);
-    recent_ = fileMenu_->addMenu(tr("Open &Recent"));
+    recent_ = fileMenu->addMenu(tr("Open &Recent"));
     recent_->setObjectName(QStringLiteral("recentMenu"));
     connect(recent_, &QMenu::aboutToShow, this, &CTextureViewer::FillRecentMenu);
     FillRecentMenu();
-    fileMenu_->addSeparator();
-    import_ = fileMenu_->addAction(tr("&Import Image..."));
-    import_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
-    connect(import_, &QAction::triggered, this, &CTextureViewer::ImportRequested);
-    exportLevel_ = fileMenu_->addAction(tr("Export &Level..."));
+    fileMenu->addSeparator();
+    QAction* import = fileMenu->addAction(tr("&Import Image..."));
+    import->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
+    connect(import, &QAction::triggered, this, &CTextureViewer::ImportRequested);
+    exportLevel_ = fileMenu->addAction(tr("Export &Level..."));
     exportLevel_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
     connect(exportLevel_, &QAction::triggered, this, &CTextureViewer::ExportLevel);
-    exportAll_ = fileMenu_->addAction(tr("Export &All Levels..."));
+    exportAll_ = fileMenu->addAction(tr("Export &All Levels..."));
     exportAll_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
     connect(exportAll_, &QAction::triggered, this, &CTextureViewer::ExportAllLevels);
-    fileMenu_->addSeparator();
-    editExternally_ = fileMenu_->addAction(tr("E&dit Level Externally..."));
+    fileMenu->addSeparator();
+    editExternally_ = fileMenu->addAction(tr("E&dit Level Externally..."));
     editExternally_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_X));
     connect(editExternally_, &QAction::triggered, this, [this] {
         if (ShowsTexture()) {
             emit EditExternallyRequested(state_.slot);
         }
     });
-    rebuildPalette_ = fileMenu_->addAction(tr("Re&build Palette From Edits"));
+    rebuildPalette_ = fileMenu->addAction(tr("Re&build Palette From Edits"));
     rebuildPalette_->setCheckable(true);
     rebuildPalette_->setToolTip(
         tr("An edited palettised level gets a new palette made from the picture, instead of "
            "having its colours matched to the palette it has"));
     connect(rebuildPalette_, &QAction::toggled, this, &CTextureViewer::RebuildPaletteToggled);
-    fileMenu_->addSeparator();
-    QAction* close = fileMenu_->addAction(tr("&Close"));
+    fileMenu->addSeparator();
+    QAction* close = fileMenu->addAction(tr("&Close"));
     close->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_W));
     connect(close, &QAction::triggered, this, &QWidget::close);
 
@@ -220,7 +213,17 @@ void CTextureViewer::BuildViewMenu() {
     chainAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
     connect(chainAction_, &QAction::toggled, this, &CTextureViewer::SetChain);
     viewMenu_->addSeparator();
+    AddViewActions();
+    viewMenu_->addSeparator();
+    AddZoomActions();
+    viewMenu_->addSeparator();
+    AddBackdropActions();
+    viewMenu_->addSeparator();
+    AddHighlightActions();
+    BuildToolBar();
+}
 
+void CTextureViewer::AddViewActions() {
     views_ = new QActionGroup(this);
     for (std::size_t i = 0; i < kViews.size(); ++i) {
         QAction* action = viewMenu_->addAction(ViewName(kViews[i]));
@@ -231,8 +234,9 @@ void CTextureViewer::BuildViewMenu() {
     }
     connect(views_, &QActionGroup::triggered, this,
             [this](QAction* action) { SetView(static_cast<ChannelView>(action->data().toInt())); });
-    viewMenu_->addSeparator();
+}
 
+void CTextureViewer::AddZoomActions() {
     QAction* in = viewMenu_->addAction(tr("Zoom &In"));
     // Ctrl and the plus key, shifted or not.
     in->setShortcuts(
@@ -242,30 +246,27 @@ void CTextureViewer::BuildViewMenu() {
     out->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Minus));
     connect(out, &QAction::triggered, this, &CTextureViewer::ZoomOut);
     zooms_ = new QActionGroup(this);
-    QAction* fit = viewMenu_->addAction(tr("&Fit to Window"));
-    fit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_0));
-    fit->setData(kFit);
+    const auto addZoom = [this](const QString& text, int zoom, const QKeySequence& key) {
+        QAction* action = viewMenu_->addAction(text);
+        action->setData(zoom);
+        action->setCheckable(true);
+        action->setShortcut(key);
+        zooms_->addAction(action);
+    };
+    addZoom(tr("&Fit to Window"), kFit, QKeySequence(Qt::CTRL | Qt::Key_0));
     for (const int step : kZoomSteps) {
-        QAction* action = viewMenu_->addAction(ZoomText(step));
-        action->setData(step);
         // Ctrl and the step's own digit where it has one.
-        if (step < 10) {
-            action->setShortcut(QKeySequence(Qt::CTRL | static_cast<Qt::Key>(Qt::Key_0 + step)));
-        }
-    }
-    for (QAction* action : viewMenu_->actions()) {
-        if (action == fit || (action->data().isValid() && action->actionGroup() == nullptr &&
-                              action != chainAction_ && action->data().toInt() > 0)) {
-            action->setCheckable(true);
-            zooms_->addAction(action);
-        }
+        addZoom(ZoomText(step), step,
+                step < 10 ? QKeySequence(Qt::CTRL | static_cast<Qt::Key>(Qt::Key_0 + step))
+                          : QKeySequence());
     }
     connect(zooms_, &QActionGroup::triggered, this, [this](QAction* action) {
         const QPoint middle = ScrollArea()->viewport()->rect().center();
         ZoomKeeping(action->data().toInt(), middle);
     });
-    viewMenu_->addSeparator();
+}
 
+void CTextureViewer::AddBackdropActions() {
     checkerAction_ = viewMenu_->addAction(tr("Alpha over &Background"));
     checkerAction_->setCheckable(true);
     checkerAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
@@ -289,14 +290,18 @@ void CTextureViewer::BuildViewMenu() {
     gridAction_->setCheckable(true);
     gridAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
     connect(gridAction_, &QAction::toggled, this, &CTextureViewer::SetGrid);
-    viewMenu_->addSeparator();
+}
+
+void CTextureViewer::AddHighlightActions() {
     QAction* next = viewMenu_->addAction(tr("Highlight &Next Palette Colour"));
     next->setShortcut(QKeySequence(Qt::Key_BracketRight));
     connect(next, &QAction::triggered, this, &CTextureViewer::HighlightNext);
     QAction* previous = viewMenu_->addAction(tr("Highlight &Previous Palette Colour"));
     previous->setShortcut(QKeySequence(Qt::Key_BracketLeft));
     connect(previous, &QAction::triggered, this, &CTextureViewer::HighlightPrevious);
+}
 
+void CTextureViewer::BuildToolBar() {
     // The tool bar offers the choices used most, next to the menu.
     auto* tools = addToolBar(tr("View"));
     tools->setObjectName(QStringLiteral("viewToolBar"));
@@ -314,7 +319,31 @@ void CTextureViewer::BuildViewMenu() {
 void CTextureViewer::BuildWidgets() {
     pages_ = new QStackedWidget(this);
     setCentralWidget(pages_);
+    BuildEmptyPage();
+    auto* splitter = new QSplitter(Qt::Horizontal, pages_);
+    content_ = splitter;
+    content_->setObjectName(QStringLiteral("content"));
+    pages_->addWidget(content_);
+    QWidget* side = BuildSidePanel(splitter);
+    BuildViewBoxes();
+    BuildLevelPages(splitter);
 
+    splitter->addWidget(side);
+    splitter->addWidget(mainPages_);
+    splitter->setStretchFactor(0, 0);
+    splitter->setStretchFactor(1, 1);
+    splitter->setCollapsible(0, false);
+    splitter->setCollapsible(1, false);
+    splitter->setSizes({kSideWidth, kDefaultWidth - kSideWidth});
+
+    readout_ = new QLabel(this);
+    readout_->setObjectName(QStringLiteral("readout"));
+    // A long read-out is cut off rather than widening the window.
+    readout_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    statusBar()->addWidget(readout_, 1);
+}
+
+void CTextureViewer::BuildEmptyPage() {
     empty_ = new QWidget(pages_);
     auto* emptyLayout = new QVBoxLayout(empty_);
     emptyLayout->addStretch(1);
@@ -330,14 +359,11 @@ void CTextureViewer::BuildWidgets() {
     emptyLayout->addWidget(emptyReport_);
     emptyLayout->addStretch(1);
     pages_->addWidget(empty_);
+}
 
-    content_ = new QSplitter(Qt::Horizontal, pages_);
-    content_->setObjectName(QStringLiteral("content"));
-    pages_->addWidget(content_);
-    auto* splitter = static_cast<QSplitter*>(content_);
-
+QWidget* CTextureViewer::BuildSidePanel(QWidget* parent) {
     // The side panel scrolls when the window is too short for it.
-    auto* sideScroll = new QScrollArea(splitter);
+    auto* sideScroll = new QScrollArea(parent);
     sideScroll->setObjectName(QStringLiteral("sidePanel"));
     sideScroll->setWidgetResizable(true);
     sideScroll->setFrameShape(QFrame::NoFrame);
@@ -346,21 +372,7 @@ void CTextureViewer::BuildWidgets() {
     auto* side = new QWidget(sideScroll);
     auto* sideLayout = new QVBoxLayout(side);
     sideLayout->setContentsMargins(0, 0, 4, 0);
-    sideLayout->addWidget(Caption(tr("Levels"), side));
-    levels_ = new QTreeWidget(side);
-    levels_->setHeaderLabels({tr("Slot"), tr("Size"), tr("Type"), tr("Palette")});
-    levels_->setRootIsDecorated(false);
-    levels_->setUniformRowHeights(true);
-    levels_->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    // Room for all nine slots and the header row.
-    levels_->setMinimumHeight(levels_->fontMetrics().lineSpacing() * 10 + 16);
-    sideLayout->addWidget(levels_);
-    connect(levels_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
-        if (item != nullptr) {
-            SelectSlot(item->data(0, Qt::UserRole).toInt());
-        }
-    });
-
+    AddLevelList(side, sideLayout);
     sideLayout->addWidget(Caption(tr("Header"), side));
     header_ = new QLabel(side);
     header_->setObjectName(QStringLiteral("header"));
@@ -368,7 +380,14 @@ void CTextureViewer::BuildWidgets() {
     header_->setWordWrap(true);
     header_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     sideLayout->addWidget(header_);
+    AddReportSection(side, sideLayout);
+    AddPaletteSection(side, sideLayout);
+    sideLayout->addStretch(1);
+    sideScroll->setWidget(side);
+    return sideScroll;
+}
 
+void CTextureViewer::AddReportSection(QWidget* side, QVBoxLayout* layout) {
     // The load report in a section of its own that scrolls (a file cut short early lists
     // every level it lost) and folds away.
     reportToggle_ = new QToolButton(side);
@@ -382,20 +401,39 @@ void CTextureViewer::BuildWidgets() {
     bold.setBold(true);
     reportToggle_->setFont(bold);
     // First in the panel, so a short window still shows what the last load found.
-    sideLayout->insertWidget(0, reportToggle_);
+    layout->insertWidget(0, reportToggle_);
     report_ = new QPlainTextEdit(side);
     report_->setObjectName(QStringLiteral("loadReport"));
     report_->setReadOnly(true);
     report_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     report_->setFixedHeight(report_->fontMetrics().lineSpacing() * kReportLines +
                             2 * report_->frameWidth() + 8);
-    sideLayout->insertWidget(1, report_);
+    layout->insertWidget(1, report_);
     connect(reportToggle_, &QToolButton::toggled, this, [this](bool open) {
         report_->setVisible(open);
         reportToggle_->setArrowType(open ? Qt::DownArrow : Qt::RightArrow);
     });
     reportToggle_->setArrowType(Qt::DownArrow);
+}
 
+void CTextureViewer::AddLevelList(QWidget* side, QVBoxLayout* layout) {
+    layout->addWidget(Caption(tr("Levels"), side));
+    levels_ = new QTreeWidget(side);
+    levels_->setHeaderLabels({tr("Slot"), tr("Size"), tr("Type"), tr("Palette")});
+    levels_->setRootIsDecorated(false);
+    levels_->setUniformRowHeights(true);
+    levels_->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // Room for all nine slots and the header row.
+    levels_->setMinimumHeight(levels_->fontMetrics().lineSpacing() * 10 + 16);
+    layout->addWidget(levels_);
+    connect(levels_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
+        if (item != nullptr) {
+            SelectSlot(item->data(0, Qt::UserRole).toInt());
+        }
+    });
+}
+
+void CTextureViewer::AddPaletteSection(QWidget* side, QVBoxLayout* layout) {
     paletteBox_ = new QWidget(side);
     auto* paletteLayout = new QVBoxLayout(paletteBox_);
     paletteLayout->setContentsMargins(0, 0, 0, 0);
@@ -404,11 +442,11 @@ void CTextureViewer::BuildWidgets() {
     paletteLayout->addWidget(palette_);
     swatchText_ = new QLabel(paletteBox_);
     paletteLayout->addWidget(swatchText_);
-    sideLayout->addWidget(paletteBox_);
-    sideLayout->addStretch(1);
+    layout->addWidget(paletteBox_);
     connect(palette_, &CPaletteView::SwatchHovered, this, &CTextureViewer::SetHighlight);
-    sideScroll->setWidget(side);
+}
 
+void CTextureViewer::BuildViewBoxes() {
     view_ = new QComboBox(this);
     view_->setObjectName(QStringLiteral("viewBox"));
     for (const ChannelView view : kViews) {
@@ -428,8 +466,10 @@ void CTextureViewer::BuildWidgets() {
     connect(zoom_, &QComboBox::activated, this, [this](int index) {
         ZoomKeeping(zoom_->itemData(index).toInt(), ScrollArea()->viewport()->rect().center());
     });
+}
 
-    mainPages_ = new QStackedWidget(splitter);
+void CTextureViewer::BuildLevelPages(QWidget* parent) {
+    mainPages_ = new QStackedWidget(parent);
     mainPages_->setMinimumWidth(kMainMinimum);
     scroll_ = new QScrollArea(mainPages_);
     scroll_->setObjectName(QStringLiteral("levelScroll"));
@@ -461,20 +501,6 @@ void CTextureViewer::BuildWidgets() {
         connect(area->verticalScrollBar(), &QScrollBar::valueChanged, this,
                 &CTextureViewer::UpdateReadout);
     }
-
-    splitter->addWidget(sideScroll);
-    splitter->addWidget(mainPages_);
-    splitter->setStretchFactor(0, 0);
-    splitter->setStretchFactor(1, 1);
-    splitter->setCollapsible(0, false);
-    splitter->setCollapsible(1, false);
-    splitter->setSizes({kSideWidth, kDefaultWidth - kSideWidth});
-
-    readout_ = new QLabel(this);
-    readout_->setObjectName(QStringLiteral("readout"));
-    // A long read-out is cut off rather than widening the window.
-    readout_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    statusBar()->addWidget(readout_, 1);
 }
 
 void CTextureViewer::FillRecentMenu() {
@@ -542,16 +568,8 @@ void CTextureViewer::Refresh() {
         }
     }
     UpdateTitle();
-    const QString report = ReportText();
-    const bool damaged = !mip_.loadReport.Clean();
     if (filled.empty()) {
-        pages_->setCurrentWidget(empty_);
-        statusBar()->hide();
-        shown_ = Image();
-        canvas_->Show(QImage(), 1.0, state_.backdrop);
-        // Only a load has something to say here; an empty window before any load says nothing.
-        emptyReport_->setText(source_.lastLoad.isEmpty() && !damaged ? QString() : report);
-        readout_->clear();
+        ShowEmpty();
         return;
     }
     pages_->setCurrentWidget(content_);
@@ -559,74 +577,99 @@ void CTextureViewer::Refresh() {
     if (std::find(filled.begin(), filled.end(), state_.slot) == filled.end()) {
         state_.slot = filled.front();
     }
-    const int slot = state_.slot;
-    const CBmap& level = mip_.levels.at(static_cast<std::size_t>(slot));
-
-    {
-        // Rebuilt only when the rows change: a click on the list lands here while the list is
-        // still handling it, and must not delete the item under the mouse.
-        const std::vector<QStringList> rows = LevelRows(mip_, filled);
-        const QSignalBlocker block(levels_);
-        if (!ListShows(*levels_, rows)) {
-            levels_->clear();
-            for (std::size_t i = 0; i < rows.size(); ++i) {
-                auto* item = new QTreeWidgetItem(levels_, rows[i]);
-                item->setData(0, Qt::UserRole, filled[i]);
-            }
-        }
-        const auto at = std::find(filled.begin(), filled.end(), slot) - filled.begin();
-        levels_->setCurrentItem(levels_->topLevelItem(static_cast<int>(at)));
-    }
+    const CBmap& level = mip_.levels.at(static_cast<std::size_t>(state_.slot));
+    ShowLevelList(filled);
     header_->setText(MipHeaderText(mip_));
+    ShowReport();
+    shown_ = LevelToImage(level, mip_.LevelPalette(state_.slot));
+    ShowPalette();
+    const ChannelView view =
+        ViewFits(state_.view, level.Type()) ? state_.view : ChannelView::kColour;
+    ShowState(level.Type());
+    mainPages_->setCurrentWidget(state_.chain ? static_cast<QWidget*>(chainScroll_) : scroll_);
+    MakePictures(state_.chain ? filled : std::vector<int>{state_.slot}, view);
+    DrawPictures();
+    UpdateReadout();
+}
+
+void CTextureViewer::ShowEmpty() {
+    pages_->setCurrentWidget(empty_);
+    statusBar()->hide();
+    shown_ = Image();
+    pictures_.clear();
+    chainShown_.fill(Image());
+    canvas_->Show(QImage(), 1.0, state_.backdrop);
+    // Only a load has something to say here; an empty window before any load says nothing.
+    emptyReport_->setText(source_.lastLoad.isEmpty() && mip_.loadReport.Clean() ? QString()
+                                                                                : ReportText());
+    readout_->clear();
+}
+
+void CTextureViewer::ShowLevelList(const std::vector<int>& filled) {
+    // Rebuilt only when the rows change: a click on the list lands here while the list is
+    // still handling it, and must not delete the item under the mouse.
+    const std::vector<QStringList> rows = LevelRows(mip_, filled);
+    const QSignalBlocker block(levels_);
+    if (!ListShows(*levels_, rows)) {
+        levels_->clear();
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            auto* item = new QTreeWidgetItem(levels_, rows[i]);
+            item->setData(0, Qt::UserRole, filled[i]);
+        }
+    }
+    const auto at = std::find(filled.begin(), filled.end(), state_.slot) - filled.begin();
+    levels_->setCurrentItem(levels_->topLevelItem(static_cast<int>(at)));
+}
+
+void CTextureViewer::ShowReport() {
+    const QString report = ReportText();
     if (report_->toPlainText() != report) {
         report_->setPlainText(report);
     }
-    reportToggle_->setText(damaged ? tr("Last load: damage found") : tr("Last load"));
+    reportToggle_->setText(mip_.loadReport.Clean() ? tr("Last load")
+                                                   : tr("Last load: damage found"));
+}
 
-    shown_ = LevelToImage(level, LevelPalette(mip_, slot));
-    const bool palettised = Palettised(level);
+void CTextureViewer::ShowPalette() {
+    const bool palettised = Palettised(mip_.levels.at(static_cast<std::size_t>(state_.slot)));
     const int highlight = palettised ? state_.highlight : -1;
     paletteBox_->setVisible(palettised);
     palette_->Show(shown_.palette, highlight);
     swatchText_->setText(palette_->SwatchText(highlight));
-
-    const ChannelView view =
-        ViewFits(state_.view, level.Type()) ? state_.view : ChannelView::kColour;
-    ShowState(level.Type());
-    if (state_.chain) {
-        mainPages_->setCurrentWidget(chainScroll_);
-        ShowChain(filled, view);
-    } else {
-        mainPages_->setCurrentWidget(scroll_);
-        ShowLevel(level, view);
-    }
-    UpdateReadout();
 }
 
-void CTextureViewer::ShowLevel(const CBmap& level, ChannelView view) {
+void CTextureViewer::MakePictures(const std::vector<int>& shownSlots, ChannelView view) {
     const bool alpha = state_.checker && view == ChannelView::kColour;
-    const int highlight = Palettised(level) ? state_.highlight : -1;
-    canvas_->SetGrid(state_.grid);
-    canvas_->Show(ShownToQImage(shown_, view, LevelPaint{alpha, highlight}), Scale(),
-                  alpha ? state_.backdrop : Backdrop::kBlack);
-    for (Image& image : chainShown_) {
-        image = Image();
-    }
-}
-
-void CTextureViewer::ShowChain(const std::vector<int>& filled, ChannelView view) {
-    const bool alpha = state_.checker && view == ChannelView::kColour;
-    std::vector<CChainView::Level> levels;
-    for (const int k : filled) {
+    backdrop_ = alpha ? state_.backdrop : Backdrop::kBlack;
+    pictures_.clear();
+    chainShown_.fill(Image());
+    for (const int k : shownSlots) {
         const CBmap& level = mip_.levels.at(static_cast<std::size_t>(k));
-        Image& image = chainShown_.at(static_cast<std::size_t>(k));
-        image = k == state_.slot ? shown_ : LevelToImage(level, LevelPalette(mip_, k));
+        // The read-out of the chain needs every level's colours; the selected level's are kept.
+        const Image* image = &shown_;
+        if (state_.chain) {
+            Image& kept = chainShown_.at(static_cast<std::size_t>(k));
+            kept = k == state_.slot ? shown_ : LevelToImage(level, mip_.LevelPalette(k));
+            image = &kept;
+        }
         const ChannelView fits = ViewFits(view, level.Type()) ? view : ChannelView::kColour;
-        const int highlight = Palettised(level) ? state_.highlight : -1;
-        levels.push_back({k, ShownToQImage(image, fits, LevelPaint{alpha, highlight})});
+        pictures_.emplace_back(k, LevelPicture(*image, fits, alpha));
     }
-    chain_->Show(std::move(levels), Scale(), alpha ? state_.backdrop : Backdrop::kBlack,
-                 state_.grid, state_.slot);
+}
+
+void CTextureViewer::DrawPictures() {
+    if (!state_.chain) {
+        canvas_->SetGrid(state_.grid);
+        canvas_->Show(
+            pictures_.empty() ? QImage() : pictures_.front().second.Picked(state_.highlight),
+            Scale(), backdrop_);
+        return;
+    }
+    std::vector<CChainView::Level> levels;
+    for (const auto& [slot, picture] : pictures_) {
+        levels.push_back({slot, picture.Picked(state_.highlight)});
+    }
+    chain_->Show(std::move(levels), Scale(), backdrop_, state_.grid, state_.slot);
 }
 
 void CTextureViewer::ShowState(int type) {
@@ -769,7 +812,12 @@ void CTextureViewer::SetChain(bool on) {
 
 void CTextureViewer::SetHighlight(int index) {
     state_.highlight = index;
-    Refresh();
+    // Nothing else changed: the pictures of the last refresh are picked out again, and the
+    // level is not converted again.
+    if (ShowsTexture() && !pictures_.empty()) {
+        ShowPalette();
+        DrawPictures();
+    }
 }
 
 void CTextureViewer::HighlightNext() {
@@ -922,7 +970,7 @@ void CTextureViewer::CopyLevel() {
     }
     const CBmap& level = mip_.levels.at(static_cast<std::size_t>(state_.slot));
     QApplication::clipboard()->setImage(
-        LevelToQImage(level, LevelPalette(mip_, state_.slot), ChannelView::kColour));
+        LevelToQImage(level, mip_.LevelPalette(state_.slot), ChannelView::kColour));
     statusBar()->showMessage(tr("Level %1 x %2 copied").arg(level.Width()).arg(level.Height()),
                              kNoticeMs);
 }
@@ -946,20 +994,6 @@ bool CTextureViewer::ShowsTexture() const {
 
 QScrollArea* CTextureViewer::ScrollArea() const {
     return state_.chain ? chainScroll_ : scroll_;
-}
-
-QString CTextureViewer::ShownTitle() const {
-    QString title = windowTitle();
-    return title.replace(QStringLiteral("[*]"),
-                         isWindowModified() ? QStringLiteral("*") : QString());
-}
-
-QString CTextureViewer::HeaderText() const {
-    return ShowsTexture() ? header_->text() : QString();
-}
-
-QString CTextureViewer::StatusText() const {
-    return readout_->text();
 }
 
 void CTextureViewer::SaveSettings() const {

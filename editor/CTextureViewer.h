@@ -11,6 +11,8 @@
 #include <QPoint>
 #include <QString>
 #include <array>
+#include <utility>
+#include <vector>
 
 #include "CLevelCanvas.h"
 #include "CMip.h"
@@ -28,6 +30,7 @@ class QScrollArea;
 class QStackedWidget;
 class QToolButton;
 class QTreeWidget;
+class QVBoxLayout;
 
 namespace korvale {
 
@@ -91,7 +94,6 @@ class CTextureViewer : public QMainWindow {
     // The name exported and externally edited levels are called after (see LevelFileName): the
     // base name of the file the set came from.
     void SetTextureName(const QString& base);
-    [[nodiscard]] const QString& TextureName() const { return textureName_; }
     void SetSource(const Source& source);
     // Marks the title while the set differs from what was loaded or saved.
     void SetChanged(bool changed);
@@ -113,14 +115,8 @@ class CTextureViewer : public QMainWindow {
     [[nodiscard]] double Scale() const;
     // False while the record holds no level ("No texture loaded").
     [[nodiscard]] bool ShowsTexture() const;
-    // The title as the window manager shows it ("plant.mip* — Texture" while changed).
-    [[nodiscard]] QString ShownTitle() const;
-    // The mip header as the header panel shows it.
-    [[nodiscard]] QString HeaderText() const;
     // The last load as the report section (or the empty page) shows it.
     [[nodiscard]] QString ReportText() const;
-    // The pixel read-out in the status bar.
-    [[nodiscard]] QString StatusText() const;
     [[nodiscard]] QTreeWidget* LevelList() const { return levels_; }
     [[nodiscard]] CLevelCanvas* Canvas() const { return canvas_; }
     [[nodiscard]] CChainView* Chain() const { return chain_; }
@@ -128,9 +124,7 @@ class CTextureViewer : public QMainWindow {
     // The scroll area of what is shown: the level or the chain.
     [[nodiscard]] QScrollArea* ScrollArea() const;
     [[nodiscard]] QComboBox* ZoomBox() const { return zoom_; }
-    [[nodiscard]] QMenu* FileMenu() const { return fileMenu_; }
     [[nodiscard]] QMenu* ViewMenu() const { return viewMenu_; }
-    [[nodiscard]] QAction* ImportAction() const { return import_; }
     [[nodiscard]] QAction* ExportLevelAction() const { return exportLevel_; }
     [[nodiscard]] QAction* ExportAllAction() const { return exportAll_; }
     [[nodiscard]] QAction* EditExternallyAction() const { return editExternally_; }
@@ -155,15 +149,37 @@ class CTextureViewer : public QMainWindow {
     void closeEvent(QCloseEvent* event) override;
 
   private:
+    // The widgets, in steps: the empty page, the side panel (report, levels, header, palette),
+    // the view and zoom boxes, and the pages of the level and the chain.
     void BuildWidgets();
+    void BuildEmptyPage();
+    QWidget* BuildSidePanel(QWidget* parent);
+    void AddReportSection(QWidget* side, QVBoxLayout* layout);
+    void AddLevelList(QWidget* side, QVBoxLayout* layout);
+    void AddPaletteSection(QWidget* side, QVBoxLayout* layout);
+    void BuildViewBoxes();
+    void BuildLevelPages(QWidget* parent);
     void BuildMenus();
+    // The View menu in its groups, and the tool bar beside it.
     void BuildViewMenu();
+    void AddViewActions();
+    void AddZoomActions();
+    void AddBackdropActions();
+    void AddHighlightActions();
+    void BuildToolBar();
     void FillRecentMenu();
     void ChooseAndOpen();
     // Shows state_ in the menus and the tool bar, without any of them reporting a change.
     void ShowState(int type);
-    void ShowLevel(const CBmap& level, ChannelView view);
-    void ShowChain(const std::vector<int>& filled, ChannelView view);
+    // The steps of Refresh(): the empty page, the list of levels, the load report, the palette.
+    void ShowEmpty();
+    void ShowLevelList(const std::vector<int>& filled);
+    void ShowReport();
+    void ShowPalette();
+    // Draws the levels in shownSlots (the selected one, or the whole chain) for a view, once per
+    // refresh; DrawPictures() shows them with the highlight picked out.
+    void MakePictures(const std::vector<int>& shownSlots, ChannelView view);
+    void DrawPictures();
     // Writes one level; false after telling the user why not.
     bool WriteLevel(int slot, const QString& path);
     // The pixel read-out for the texel under the mouse, wherever the mouse last was.
@@ -185,9 +201,11 @@ class CTextureViewer : public QMainWindow {
     State state_;
     int userSlot_ = -1;  // the slot the user last picked, or -1
     Image shown_;        // the selected level as LevelToImage gives it, for the pixel read-out
-    std::array<Image, CMip::kSlots> chainShown_;  // every level, while the chain is shown
-    QPoint mouse_;                                // the mouse's last global position over the level
-    bool mouseOver_ = false;                      // and whether it is still over it
+    std::array<Image, CMip::kSlots> chainShown_;          // every level, while the chain is shown
+    std::vector<std::pair<int, LevelPicture>> pictures_;  // (slot, picture) as last drawn
+    Backdrop backdrop_ = Backdrop::kChecker;              // under them
+    QPoint mouse_;            // the mouse's last global position over the level
+    bool mouseOver_ = false;  // and whether it is still over it
     bool refreshing_ = false;
     int wheelDelta_ = 0;
 
@@ -211,11 +229,9 @@ class CTextureViewer : public QMainWindow {
     CChainView* chain_ = nullptr;
     QLabel* readout_ = nullptr;
 
-    QMenu* fileMenu_ = nullptr;
     QMenu* viewMenu_ = nullptr;
     QMenu* recent_ = nullptr;
     QAction* open_ = nullptr;
-    QAction* import_ = nullptr;
     QAction* exportLevel_ = nullptr;
     QAction* exportAll_ = nullptr;
     QAction* editExternally_ = nullptr;

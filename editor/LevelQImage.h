@@ -5,6 +5,8 @@
 
 #include <QImage>
 #include <QString>
+#include <cstdint>
+#include <vector>
 
 #include "CBmap.h"
 #include "CCmap.h"
@@ -39,6 +41,23 @@ struct LevelPaint {
 // The same from the level's LevelToImage, for a caller that keeps that anyway.
 [[nodiscard]] QImage ShownToQImage(const Image& shown, ChannelView view,
                                    const LevelPaint& paint = {});
+
+// A level drawn once for a view, so that picking out another palette index (a swatch hovered)
+// chooses per pixel between two pictures instead of drawing the level again.
+class LevelPicture {
+  public:
+    LevelPicture() = default;
+    // From the level's LevelToImage, in a view, keeping alpha as LevelPaint::alpha says.
+    LevelPicture(const Image& shown, ChannelView view, bool alpha);
+
+    // What ShownToQImage draws with that highlight, in QImage::Format_ARGB32_Premultiplied.
+    [[nodiscard]] QImage Picked(int highlight) const;
+
+  private:
+    QImage plain_;
+    QImage dimmed_;                      // every pixel darkened; null for a 16-bit level
+    std::vector<std::uint8_t> indices_;  // chooses between them; empty for a 16-bit level
+};
 
 // What one pixel holds and how it is shown: "x 60, y 36: stored 2, 8, 0, 15 → shown 34, 136, 0,
 // 255 (argb4444)". Stored are the channel codes of a 16-bit level (red, green, blue, and alpha

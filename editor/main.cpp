@@ -19,9 +19,10 @@ void StartupMessageHandler(QtMsgType type, const QMessageLogContext&, const QStr
         startupMessages.append(message);
         return;
     }
-    QString reason = QStringLiteral("no display could be opened");
+    QString reason = QCoreApplication::translate("main", "no display could be opened");
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
-        reason = QStringLiteral("no display is set (DISPLAY and WAYLAND_DISPLAY are both empty)");
+        reason = QCoreApplication::translate(
+            "main", "no display is set (DISPLAY and WAYLAND_DISPLAY are both empty)");
         startupMessages.clear();
     }
     for (const QString& m : startupMessages) {
@@ -29,7 +30,9 @@ void StartupMessageHandler(QtMsgType type, const QMessageLogContext&, const QStr
             reason = m.mid(m.indexOf(QStringLiteral("could not connect")));
         }
     }
-    std::fprintf(stderr, "korvale: cannot start: %s\n", qPrintable(reason));
+    std::fprintf(
+        stderr, "%s\n",
+        qPrintable(QCoreApplication::translate("main", "korvale: cannot start: %1").arg(reason)));
     std::fflush(stderr);
     std::_Exit(1);
 }
@@ -55,7 +58,8 @@ int main(int argc, char** argv) {
     QGuiApplication::setDesktopFileName(QStringLiteral("org.korvale.Korvale"));
     const QStringList files = QApplication::arguments().mid(1);
     if (files.size() > 1) {
-        std::fprintf(stderr, "usage: korvale [FILE]\n");
+        std::fprintf(stderr, "%s\n",
+                     qPrintable(QCoreApplication::translate("main", "usage: korvale [FILE]")));
         return 2;
     }
     if (!files.isEmpty()) {

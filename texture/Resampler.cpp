@@ -162,19 +162,11 @@ stbir_filter StbFilter(Filter filter) {
 }  // namespace
 
 std::optional<Filter> FilterNamed(std::string_view name) {
-    if (name == "area") {
-        return Filter::kArea;
+    const auto* at = std::find(kFilterNames.begin(), kFilterNames.end(), name);
+    if (at == kFilterNames.end()) {
+        return std::nullopt;
     }
-    if (name == "mitchell") {
-        return Filter::kMitchell;
-    }
-    if (name == "catmullrom") {
-        return Filter::kCatmullRom;
-    }
-    if (name == "cubic") {
-        return Filter::kCubic;
-    }
-    return std::nullopt;
+    return static_cast<Filter>(at - kFilterNames.begin());
 }
 
 LinearImage AreaAverage(const LinearImage& in, int width, int height) {

@@ -2,6 +2,7 @@
 // Changes the size of a picture in premultiplied linear light, the only space where averaging
 // pixels gives what the eye sees at a distance.
 
+#include <array>
 #include <optional>
 #include <string_view>
 
@@ -11,7 +12,11 @@ namespace korvale {
 
 enum class Filter { kArea, kMitchell, kCatmullRom, kCubic };
 
-// "area", "mitchell", "catmullrom" or "cubic"; nothing for any other name.
+// The filters' names, in the order of Filter.
+inline constexpr std::array<std::string_view, 4> kFilterNames = {"area", "mitchell", "catmullrom",
+                                                                 "cubic"};
+
+// The filter of one of kFilterNames; nothing for any other name.
 [[nodiscard]] std::optional<Filter> FilterNamed(std::string_view name);
 
 // Every source pixel weighted by the share of it each target pixel covers, fractions included,

@@ -27,6 +27,7 @@
 #include "PngIo.h"
 #include "ScriptedServices.h"
 #include "TestSupport.h"
+#include "WidgetProbe.h"
 
 namespace korvale::test {
 namespace {
@@ -124,8 +125,8 @@ TEST_F(EditorTest, LayoutFollowsTheDialogTemplate) {
     EXPECT_EQ(dialog_.findChild<QLineEdit*>("control1004")->geometry(),
               units.Rect(190, 50, 105, 12));
     EXPECT_EQ(dialog_.findChild<QPushButton*>("control2")->text(), "&Load SRB...");
-    EXPECT_EQ(dialog_.SrbStatus(), "no SRB Loaded");
-    EXPECT_EQ(dialog_.MipStatus(), "no Mip Loaded");
+    EXPECT_EQ(StatusText(dialog_, kSrbLine), "no SRB Loaded");
+    EXPECT_EQ(StatusText(dialog_, kMipLine), "no Mip Loaded");
 
     // Tab order: Quit, the three top buttons, the seven edit boxes, Save MIP, back to Quit.
     const QStringList expected = {"control2",    "control3",    "control4",    "control1000",
@@ -158,7 +159,7 @@ TEST_F(EditorTest, LoadSrbFillsTheFieldsAndSetsTheSizeToOne) {
     EXPECT_EQ(services_.requests[0].filter, "SRB Files (*.srb)");
     EXPECT_EQ(services_.requests[0].defaultSuffix, "srb");
     EXPECT_FALSE(services_.requests[0].save);
-    EXPECT_EQ(dialog_.SrbStatus(),
+    EXPECT_EQ(StatusText(dialog_, kSrbLine),
               QString::fromStdString("Srb loaded: '" + Path("tree.srb") + "'"));
     const QStringList shown = {"1", "0.5", "64", "32", "7.25", "100000", "1"};
     for (int i = 0; i < CKorvaleDlg::kFields; ++i) {
@@ -173,17 +174,17 @@ TEST_F(EditorTest, RejectedOrCancelledLoadsLeaveTheFields) {
     WriteFile(Path("bad.srb"), Bytes{'n', 'o', 'p', 'e'});
     Answer(Path("bad.srb"));
     dialog_.OnLoadSrb();
-    EXPECT_EQ(dialog_.SrbStatus(), "no Srb loaded");
+    EXPECT_EQ(StatusText(dialog_, kSrbLine), "no Srb loaded");
     EXPECT_EQ(FieldText(0), "5");
     EXPECT_EQ(FieldText(6), "3");
 
     dialog_.OnLoadSrb();  // the chooser is cancelled
-    EXPECT_EQ(dialog_.SrbStatus(), "no Srb loaded");
+    EXPECT_EQ(StatusText(dialog_, kSrbLine), "no Srb loaded");
     EXPECT_EQ(services_.requests.size(), 2U);
 
     Answer(Path("bad.srb"));
     dialog_.OnLoadMip();
-    EXPECT_EQ(dialog_.MipStatus(), "no Mip loaded");
+    EXPECT_EQ(StatusText(dialog_, kMipLine), "no Mip loaded");
     EXPECT_EQ(services_.requests.back().title, "Choose MIP file to load");
     EXPECT_EQ(services_.requests.back().filter, "MIP Files (*.mip)");
 }
@@ -215,7 +216,8 @@ TEST_F(EditorTest, SaveSrbReportsABadFieldButSavesEveryVisibleValue) {
     EXPECT_TRUE(services_.requests[0].save);
     ASSERT_EQ(services_.messages.size(), 1U);
     EXPECT_EQ(services_.messages[0], "Please enter a number between 0 and 100000.");
-    EXPECT_EQ(dialog_.SrbStatus(), QString::fromStdString("Srb saved: '" + Path("out.srb") + "'"));
+    EXPECT_EQ(StatusText(dialog_, kSrbLine),
+              QString::fromStdString("Srb saved: '" + Path("out.srb") + "'"));
     CSrb saved;
     ASSERT_EQ(saved.Load(Path("out.srb")), 1);
     EXPECT_EQ(saved.header, (std::array<float, 6>{200000.0F, 0.0F, 64.0F, 0.0F, 0.0F, -0.5F}));
@@ -232,7 +234,7 @@ TEST_F(EditorTest, SaveSrbReportsABadFieldButSavesEveryVisibleValue) {
 
     Answer(Path("no/such/folder/x.srb"));
     dialog_.OnSaveSrb();
-    EXPECT_EQ(dialog_.SrbStatus(), "Srb not saved!");
+    EXPECT_EQ(StatusText(dialog_, kSrbLine), "Srb not saved!");
 }
 
 TEST_F(EditorTest, QuitStaysOpenUntilEveryFieldIsValid) {
@@ -304,7 +306,7 @@ TEST_F(EditorTest, LoadMipThenSaveSrbWritesTheNewTextureWithTheVisibleValues) {
     WriteMip("wall.mip", 3);
     Answer(Path("wall.mip"));
     dialog_.OnLoadMip();
-    EXPECT_EQ(dialog_.MipStatus(),
+    EXPECT_EQ(StatusText(dialog_, kMipLine),
               QString::fromStdString("Mip loaded: '" + Path("wall.mip") + "'"));
     SetField(3, "16");
     SetField(6, "4");
@@ -324,7 +326,7 @@ TEST_F(EditorTest, SaveMipBeforeAnyLoadWritesAnEmptySet) {
     dialog_.OnSaveMip();
     EXPECT_EQ(services_.requests[0].title, "Save MIP...");
     EXPECT_EQ(services_.requests[0].defaultSuffix, "mip");
-    EXPECT_EQ(dialog_.MipStatus(),
+    EXPECT_EQ(StatusText(dialog_, kMipLine),
               QString::fromStdString("MIP saved: '" + Path("empty.mip") + "'"));
     const Bytes bytes = ReadFile(Path("empty.mip"));
     ASSERT_EQ(bytes.size(), 44U + 76U);  // miptype 0: a global palette of zeros
@@ -333,7 +335,7 @@ TEST_F(EditorTest, SaveMipBeforeAnyLoadWritesAnEmptySet) {
 
     Answer(Path("no/such/folder/x.mip"));
     dialog_.OnSaveMip();
-    EXPECT_EQ(dialog_.MipStatus(), "MIP not saved!");
+    EXPECT_EQ(StatusText(dialog_, kMipLine), "MIP not saved!");
 }
 
 TEST_F(EditorTest, HeaderValuesRoundTripBitForBitThroughTheFields) {
@@ -403,8 +405,8 @@ TEST_F(EditorTest, ImportImageReplacesTheSetAndKeepsTheValues) {
     EXPECT_EQ(services_.requests.back().filter, "PNG Images (*.png)");
     EXPECT_FALSE(services_.requests.back().save);
     EXPECT_EQ(services_.modals, 1);
-    EXPECT_EQ(dialog_.MipStatus(), Quoted("Image imported: ", "leaf.png"));
-    EXPECT_EQ(dialog_.SrbStatus(), Quoted("Srb loaded: ", "tree.srb"));
+    EXPECT_EQ(StatusText(dialog_, kMipLine), Quoted("Image imported: ", "leaf.png"));
+    EXPECT_EQ(StatusText(dialog_, kSrbLine), Quoted("Srb loaded: ", "tree.srb"));
     EXPECT_EQ(record_.mip.FilledSlots(), (std::vector<int>{3, 2, 1, 0}));
     EXPECT_EQ(record_.mip.levels[3].Type(), 3);
     EXPECT_EQ(dialog_.TextureViewer()->LevelList()->topLevelItem(0)->text(1), "8 x 4");
@@ -442,7 +444,7 @@ TEST_F(EditorTest, AFailedOrCancelledImportLeavesTheRecord) {
     EXPECT_TRUE(services_.messages[0].startsWith(
         Quoted("No image can be imported from ", "fake.png") + ": "))
         << services_.messages[0].toStdString();
-    EXPECT_EQ(dialog_.MipStatus(), Quoted("Mip loaded: ", "wall.mip"));
+    EXPECT_EQ(StatusText(dialog_, kMipLine), Quoted("Mip loaded: ", "wall.mip"));
     EXPECT_EQ(record_.mip.FilledSlots(), (std::vector<int>{3, 2, 1, 0}));
     EXPECT_EQ(record_.mip.levels[3].Type(), 4);
 }
@@ -454,20 +456,20 @@ TEST_F(EditorTest, OpenFileTellsSrbMipAndPngApartByTheirFirstBytes) {
     WriteFile(Path("junk.mip"), Bytes{'n', 'o', 'p', 'e'});
 
     dialog_.OpenFile(QString::fromStdString(Path("tree.dat")));
-    EXPECT_EQ(dialog_.SrbStatus(), Quoted("Srb loaded: ", "tree.dat"));
+    EXPECT_EQ(StatusText(dialog_, kSrbLine), Quoted("Srb loaded: ", "tree.dat"));
     EXPECT_EQ(FieldText(0), "7");
     dialog_.OpenFile(QString::fromStdString(Path("wall.dat")));
-    EXPECT_EQ(dialog_.MipStatus(), Quoted("Mip loaded: ", "wall.dat"));
+    EXPECT_EQ(StatusText(dialog_, kMipLine), Quoted("Mip loaded: ", "wall.dat"));
     EXPECT_EQ(record_.mip.FilledSlots(), (std::vector<int>{2, 1, 0}));
     dialog_.OpenFile(QString::fromStdString(Path("leaf.dat")));
-    EXPECT_EQ(dialog_.MipStatus(), Quoted("Image imported: ", "leaf.dat"));
+    EXPECT_EQ(StatusText(dialog_, kMipLine), Quoted("Image imported: ", "leaf.dat"));
     EXPECT_EQ(services_.modals, 0);              // the automatic options, no dialog
     EXPECT_EQ(record_.mip.levels[1].Type(), 0);  // two colours: pal4
     dialog_.OpenFile(QString::fromStdString(Path("junk.mip")));
-    EXPECT_EQ(dialog_.MipStatus(), "no Mip loaded");
-    EXPECT_EQ(dialog_.MipStatusTip(),
+    EXPECT_EQ(StatusText(dialog_, kMipLine), "no Mip loaded");
+    EXPECT_EQ(StatusTip(dialog_, kMipLine),
               "no Mip loaded\nfirst error at offset 0: not a MIP file: no MIP tag at its start");
-    EXPECT_EQ(dialog_.SrbStatus(), Quoted("Srb loaded: ", "tree.dat"));
+    EXPECT_EQ(StatusText(dialog_, kSrbLine), Quoted("Srb loaded: ", "tree.dat"));
     // Nobody pressed a button, so a file that cannot be opened is named in a message.
     ASSERT_EQ(services_.messages.size(), 1U);
     EXPECT_EQ(
@@ -488,17 +490,18 @@ TEST_F(EditorTest, ADroppedFileOpensOnTheDialogItsFieldsAndTheViewer) {
     EXPECT_FALSE(DragAndDrop(&dialog_, {QUrl("https://example.org/tree.srb")}));
 
     ASSERT_TRUE(DragAndDrop(&dialog_, {url("tree.srb")}));
-    EXPECT_EQ(dialog_.SrbStatus(), "no SRB Loaded");  // opened once the drop has returned
-    EXPECT_TRUE(QTest::qWaitFor([&] { return dialog_.SrbStatus() != "no SRB Loaded"; }));
-    EXPECT_EQ(dialog_.SrbStatus(), Quoted("Srb loaded: ", "tree.srb"));
+    EXPECT_EQ(StatusText(dialog_, kSrbLine), "no SRB Loaded");  // opened once the drop has returned
+    EXPECT_TRUE(QTest::qWaitFor([&] { return StatusText(dialog_, kSrbLine) != "no SRB Loaded"; }));
+    EXPECT_EQ(StatusText(dialog_, kSrbLine), Quoted("Srb loaded: ", "tree.srb"));
 
     dialog_.OnTexture();
     ASSERT_TRUE(DragAndDrop(dialog_.TextureViewer(), {url("leaf.png")}));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return dialog_.MipStatus() != "no Mip Loaded"; }));
-    EXPECT_EQ(dialog_.MipStatus(), Quoted("Image imported: ", "leaf.png"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return StatusText(dialog_, kMipLine) != "no Mip Loaded"; }));
+    EXPECT_EQ(StatusText(dialog_, kMipLine), Quoted("Image imported: ", "leaf.png"));
 
     ASSERT_TRUE(DragAndDrop(dialog_.Field(2), {url("wall.mip")}));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return dialog_.MipStatus().startsWith("Mip loaded"); }));
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return StatusText(dialog_, kMipLine).startsWith("Mip loaded"); }));
     EXPECT_EQ(FieldText(2), "3");  // the field took no text from the drop
 }
 
@@ -506,26 +509,27 @@ TEST_F(EditorTest, StatusTooltipsAddTheLoadReportAndTheSaveReason) {
     WriteFile(Path("tag.mip"), ByteBuilder().Tag(" MIP").Data());
     Answer(Path("tag.mip"));
     dialog_.OnLoadMip();
-    EXPECT_EQ(dialog_.MipStatus(), Quoted("Mip loaded: ", "tag.mip"));
-    EXPECT_EQ(dialog_.MipStatusTip().toStdString(),
+    EXPECT_EQ(StatusText(dialog_, kMipLine), Quoted("Mip loaded: ", "tag.mip"));
+    EXPECT_EQ(StatusTip(dialog_, kMipLine).toStdString(),
               "Mip loaded: '" + Path("tag.mip") +
                   "'\nfirst error at offset 4: no MPHD header\nthe file is cut short");
 
     WriteSrb("tree.srb", {1, 2, 3, 4, 5, 6});
     Answer(Path("tree.srb"));
     dialog_.OnLoadSrb();
-    EXPECT_EQ(dialog_.SrbStatusTip(), dialog_.SrbStatus());  // a clean load has no reason
+    EXPECT_EQ(StatusTip(dialog_, kSrbLine),
+              StatusText(dialog_, kSrbLine));  // a clean load has no reason
 
     const std::string missing = Path("no/such/folder");
     Answer(missing + "/x.srb");
     dialog_.OnSaveSrb();
-    EXPECT_EQ(dialog_.SrbStatus(), "Srb not saved!");
-    EXPECT_EQ(dialog_.SrbStatusTip().toStdString(),
+    EXPECT_EQ(StatusText(dialog_, kSrbLine), "Srb not saved!");
+    EXPECT_EQ(StatusTip(dialog_, kSrbLine).toStdString(),
               "Srb not saved!\ncannot create a file in " + missing + ": No such file or directory");
     Answer(missing + "/x.mip");
     dialog_.OnSaveMip();
-    EXPECT_EQ(dialog_.MipStatus(), "MIP not saved!");
-    EXPECT_EQ(dialog_.MipStatusTip().toStdString(),
+    EXPECT_EQ(StatusText(dialog_, kMipLine), "MIP not saved!");
+    EXPECT_EQ(StatusTip(dialog_, kMipLine).toStdString(),
               "MIP not saved!\ncannot create a file in " + missing + ": No such file or directory");
 }
 

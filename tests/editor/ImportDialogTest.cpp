@@ -17,6 +17,7 @@
 #include "PictureBuilder.h"
 #include "PngIo.h"
 #include "ScriptedServices.h"
+#include "WidgetProbe.h"
 
 namespace korvale::test {
 namespace {
@@ -115,15 +116,17 @@ TEST(ImportDialog, PreviewFollowsTheOptionsOnceTheyRest) {
     CImportDlg dialog(picture, "picture.png", services);
     dialog.RefreshPreview();
     EXPECT_EQ(Control<QLabel>(dialog, "previewText")->text(), "256 x 32, rgb565, 9 levels");
-    EXPECT_EQ(dialog.PreviewImage().size(), QSize(256, 32));
+    EXPECT_EQ(Control<QLabel>(dialog, "preview")->pixmap().toImage().size(), QSize(256, 32));
 
     Pick(Control<QComboBox>(dialog, "topWidth"), "8");
     Pick(Control<QComboBox>(dialog, "topHeight"), "4");
     Control<QSpinBox>(dialog, "levels")->setValue(2);
-    EXPECT_EQ(dialog.PreviewText(), "256 x 32, rgb565, 9 levels");  // not yet: still changing
-    EXPECT_TRUE(QTest::qWaitFor([&] { return dialog.PreviewText() == "8 x 4, rgb565, 2 levels"; }));
+    EXPECT_EQ(LabelText(dialog, "previewText"),
+              "256 x 32, rgb565, 9 levels");  // not yet: still changing
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return LabelText(dialog, "previewText") == "8 x 4, rgb565, 2 levels"; }));
     // Each texel a 32-pixel square, over the checkerboard.
-    const QImage shown = dialog.PreviewImage();
+    const QImage shown = Control<QLabel>(dialog, "preview")->pixmap().toImage();
     EXPECT_EQ(shown.size(), QSize(256, 128));
     EXPECT_EQ(shown.pixel(0, 0), shown.pixel(31, 31));
     EXPECT_NE(shown.pixel(0, 0), shown.pixel(255, 0));
@@ -139,8 +142,8 @@ TEST(ImportDialog, AFailedImportShowsItsReasonAndCannotBeAccepted) {
     ScriptedServices services;
     CImportDlg dialog(empty, "empty.png", services);
     dialog.RefreshPreview();
-    EXPECT_EQ(dialog.PreviewText(), "Cannot import: the picture is empty");
-    EXPECT_TRUE(dialog.PreviewImage().isNull());
+    EXPECT_EQ(LabelText(dialog, "previewText"), "Cannot import: the picture is empty");
+    EXPECT_TRUE(Control<QLabel>(dialog, "preview")->pixmap().toImage().isNull());
     EXPECT_FALSE(
         Control<QDialogButtonBox>(dialog, "buttons")->button(QDialogButtonBox::Ok)->isEnabled());
     CMip mip;

@@ -34,6 +34,7 @@
 #include "PngIo.h"
 #include "ScriptedServices.h"
 #include "TestSupport.h"
+#include "WidgetProbe.h"
 #include "WindowPlacement.h"
 
 namespace korvale::test {
@@ -90,11 +91,6 @@ class TextureWindowTest : public testing::Test {
         viewer->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(viewer));
     }
-    void MoveMouse(QWidget* widget, QPoint pos) {
-        QMouseEvent move(QEvent::MouseMove, pos, widget->mapToGlobal(pos), Qt::NoButton,
-                         Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(widget, &move);
-    }
 
     ScratchDir dir_;
     CSrb record_;
@@ -104,15 +100,15 @@ class TextureWindowTest : public testing::Test {
 
 TEST_F(TextureWindowTest, TheTitleNamesTheSetShownAndAFailedLoadSaysSo) {
     CTextureViewer* viewer = Viewer();
-    EXPECT_EQ(viewer->ShownTitle(), "Texture");
+    EXPECT_EQ(TitleShown(*viewer), "Texture");
     dialog_.OpenFile(WriteMip("plant.mip", 2));
-    EXPECT_EQ(viewer->ShownTitle(), QString::fromUtf8("plant.mip \u2014 Texture"));
+    EXPECT_EQ(TitleShown(*viewer), QString::fromUtf8("plant.mip \u2014 Texture"));
 
     WriteFile(dir_.Path("junk.mip"), Bytes{'n', 'o', 'p', 'e'});
     services_.answers.emplace_back(Path("junk.mip"));
     dialog_.OnLoadMip();  // the set stays, and the window says which
-    EXPECT_EQ(dialog_.MipStatus(), "no Mip loaded");
-    EXPECT_EQ(viewer->ShownTitle(), QString::fromUtf8("plant.mip \u2014 Texture"));
+    EXPECT_EQ(StatusText(dialog_, kMipLine), "no Mip loaded");
+    EXPECT_EQ(TitleShown(*viewer), QString::fromUtf8("plant.mip \u2014 Texture"));
     EXPECT_EQ(viewer->ReportText(), "Last load failed: '" + Path("junk.mip") +
                                         "'\nfirst error at offset 0: not a MIP file: no MIP "
                                         "tag at its start\nStill shown: plant.mip");
@@ -124,11 +120,11 @@ TEST_F(TextureWindowTest, TheTitleNamesTheSetShownAndAFailedLoadSaysSo) {
     ASSERT_TRUE(EncodePng(picture, true, png).Ok());
     ASSERT_TRUE(WriteFileBytes(dir_.Path("leaf.png"), png).Ok());
     dialog_.OpenFile(Path("leaf.png"));
-    EXPECT_EQ(viewer->ShownTitle(), QString::fromUtf8("imported: leaf.png \u2014 Texture"));
+    EXPECT_EQ(TitleShown(*viewer), QString::fromUtf8("imported: leaf.png \u2014 Texture"));
 
     WriteFile(dir_.Path("tag.mip"), ByteBuilder().Tag(" MIP").Data());
     dialog_.OpenFile(Path("tag.mip"));  // loaded, with no level left
-    EXPECT_EQ(viewer->ShownTitle(), "Texture");
+    EXPECT_EQ(TitleShown(*viewer), "Texture");
 }
 
 TEST_F(TextureWindowTest, ADamagedLoadShowsTheMarkAndTheWholeReport) {
@@ -143,7 +139,7 @@ TEST_F(TextureWindowTest, ADamagedLoadShowsTheMarkAndTheWholeReport) {
     ASSERT_EQ(std::count(summary.begin(), summary.end(), '\n'), 6) << summary;
 
     // The status line keeps its text; the mark beside it carries the report.
-    EXPECT_EQ(dialog_.MipStatus(), "Mip loaded: '" + Path("cut.mip") + "'");
+    EXPECT_EQ(StatusText(dialog_, kMipLine), "Mip loaded: '" + Path("cut.mip") + "'");
     EXPECT_TRUE(dialog_.MipWarning()->isVisibleTo(&dialog_));
     EXPECT_EQ(dialog_.MipWarning()->toolTip().toStdString(), summary);
     const QRect status = dialog_.findChild<QLabel*>("control1002")->geometry();
@@ -198,7 +194,7 @@ TEST_F(TextureWindowTest, AFileOpenedByNameThatCannotBeOpenedIsNamedInAMessage) 
         ASSERT_EQ(services_.messages.size(), 1U) << row.name;
         EXPECT_EQ(services_.messages[0],
                   "'" + Path(row.name) + "' cannot be opened: " + row.reason + ".");
-        EXPECT_EQ(dialog_.MipStatus(), "no Mip loaded");
+        EXPECT_EQ(StatusText(dialog_, kMipLine), "no Mip loaded");
     }
     services_.messages.clear();
     dialog_.OpenFile(WriteMip("fine.mip", 1));
@@ -256,18 +252,18 @@ TEST_F(TextureWindowTest, KeyboardZoomKeepsTheMiddleAndTheReadoutFollowsTheMouse
     area->horizontalScrollBar()->setValue(0);
     area->verticalScrollBar()->setValue(0);
     MoveMouse(viewer->Canvas(), viewer->Canvas()->mapFrom(area->viewport(), QPoint(40, 40)));
-    EXPECT_TRUE(viewer->StatusText().startsWith("x 2, y 2: stored 2, 2, 0, 15"))
-        << viewer->StatusText().toStdString();
+    EXPECT_TRUE(LabelText(*viewer, "readout").startsWith("x 2, y 2: stored 2, 2, 0, 15"))
+        << LabelText(*viewer, "readout").toStdString();
     area->horizontalScrollBar()->setValue(160);
-    EXPECT_TRUE(viewer->StatusText().startsWith("x 12, y 2: stored 12, 2, 0, 15"))
-        << viewer->StatusText().toStdString();
+    EXPECT_TRUE(LabelText(*viewer, "readout").startsWith("x 12, y 2: stored 12, 2, 0, 15"))
+        << LabelText(*viewer, "readout").toStdString();
     // And a zoom: at 8x the same place of the view is over texel ((160 + 40) / 16 ... ) as the
     // canvas says.
     QTest::keyClick(viewer, Qt::Key_Minus, Qt::ControlModifier);
     const QPoint now = texelAt(QPoint(40, 40));
-    EXPECT_TRUE(
-        viewer->StatusText().startsWith(QStringLiteral("x %1, y %2:").arg(now.x()).arg(now.y())))
-        << viewer->StatusText().toStdString();
+    EXPECT_TRUE(LabelText(*viewer, "readout")
+                    .startsWith(QStringLiteral("x %1, y %2:").arg(now.x()).arg(now.y())))
+        << LabelText(*viewer, "readout").toStdString();
 }
 
 TEST_F(TextureWindowTest, TheViewMenuListsViewsZoomsBackgroundGridAndHighlight) {
@@ -319,7 +315,7 @@ TEST_F(TextureWindowTest, TheViewMenuListsViewsZoomsBackgroundGridAndHighlight) 
     dialog_.OpenFile(WriteLevelMip("two.mip", std::move(level)));
     viewer->SetZoom(8);
     const auto drawn = [viewer](int x) {
-        return viewer->Canvas()->Render(QRect(0, 0, 16, 8)).pixel(x, 4);
+        return Painted(*viewer->Canvas(), QRect(0, 0, 16, 8)).pixel(x, 4);
     };
     EXPECT_EQ(drawn(9), qRgb(255, 0, 0));
     viewer->SetGrid(true);  // on the first pixel of each texel past the first
@@ -327,7 +323,7 @@ TEST_F(TextureWindowTest, TheViewMenuListsViewsZoomsBackgroundGridAndHighlight) 
     EXPECT_EQ(drawn(8), qRgb(191, 64, 64));  // half grey over red
     EXPECT_EQ(drawn(9), qRgb(255, 0, 0));
     viewer->SetZoom(4);  // below 8x: no grid
-    EXPECT_EQ(viewer->Canvas()->Render(QRect(0, 0, 8, 4)).pixel(4, 2), qRgb(255, 0, 0));
+    EXPECT_EQ(Painted(*viewer->Canvas(), QRect(0, 0, 8, 4)).pixel(4, 2), qRgb(255, 0, 0));
     viewer->SetZoom(8);
     for (const auto& [backdrop, colour] :
          {std::pair{Backdrop::kBlack, qRgb(0, 0, 0)},
@@ -363,21 +359,21 @@ TEST_F(TextureWindowTest, TheChainViewShowsEveryLevelLargestFirstAndAClickSelect
     EXPECT_TRUE(chain->isVisible());
     int left = -1;
     for (const int slot : {3, 2, 1, 0}) {
-        const QRect r = chain->LevelRect(slot);
+        const QRect r = LevelRect(*chain, slot);
         EXPECT_EQ(r.size(), QSize(4 << slot, 4 << slot)) << slot;
         EXPECT_GT(r.left(), left) << slot;  // side by side, largest first
-        EXPECT_EQ(r.top(), chain->LevelRect(3).top());
+        EXPECT_EQ(r.top(), LevelRect(*chain, 3).top());
         left = r.right();
     }
     EXPECT_EQ(CChainView::LevelLabel(3, QSize(8, 8)), "slot 3: 8 x 8");
     EXPECT_EQ(viewer->ViewState().slot, 3);
-    QTest::mouseClick(chain, Qt::LeftButton, {}, chain->LevelRect(1).center());
+    QTest::mouseClick(chain, Qt::LeftButton, {}, LevelRect(*chain, 1).center());
     EXPECT_EQ(viewer->ViewState().slot, 1);
     EXPECT_EQ(viewer->LevelList()->currentItem()->text(0), "1");
     // The level drawn is the level's own.
     const QImage shot = chain->grab().toImage();
     const Image top = LevelToImage(record_.mip.levels[3], record_.mip.levelPalettes[3]);
-    const QPoint at = chain->LevelRect(3).topLeft();
+    const QPoint at = LevelRect(*chain, 3).topLeft();
     EXPECT_EQ(QColor(shot.pixel(at + QPoint(1, 1))).rgb(),
               qRgb(top.pixels[0], top.pixels[1], top.pixels[2]));
 }
@@ -455,8 +451,8 @@ TEST_F(TextureWindowTest, ALevelEditedExternallyComesBackInItsTypeAndPalette) {
                 << p;
         }
         EXPECT_EQ(level.Plane(PlaneId::kIndex)[0], type == 0 ? 0 : 255);  // the rest as it was
-        EXPECT_TRUE(dialog_.MipStatusTip().contains("The set has changed"));
-        EXPECT_TRUE(dialog_.TextureViewer()->ShownTitle().contains("*"));
+        EXPECT_TRUE(StatusTip(dialog_, kMipLine).contains("The set has changed"));
+        EXPECT_TRUE(TitleShown(*dialog_.TextureViewer()).contains("*"));
         // Save MIP writes the edited set.
         services_.answers.emplace_back(Path(std::string("saved-") + row.name));
         dialog_.OnSaveMip();
@@ -505,7 +501,7 @@ TEST_F(TextureWindowTest, OpenAndOpenRecentOpenFilesByTheirFirstBytes) {
     services_.answers.emplace_back(Path("tree.dat"));
     viewer->OpenAction()->trigger();
     EXPECT_EQ(services_.requests.back().title, "Open Texture");
-    EXPECT_EQ(dialog_.SrbStatus(), "Srb loaded: '" + Path("tree.dat") + "'");
+    EXPECT_EQ(StatusText(dialog_, kSrbLine), "Srb loaded: '" + Path("tree.dat") + "'");
     EXPECT_EQ(dialog_.Field(0)->text(), "7");
 
     dialog_.OpenFile(WriteMip("wall.mip", 1));
@@ -625,7 +621,7 @@ TEST_F(TextureWindowTest, ALevelIsDrawnWithThePaletteItsPixelsWereReadWith) {
     mip.miptype = 0;
     ShowViewer();
     dialog_.TextureViewer()->SetZoom(1);
-    EXPECT_EQ(dialog_.TextureViewer()->Canvas()->Render(QRect(0, 0, 1, 1)).pixel(0, 0),
+    EXPECT_EQ(Painted(*dialog_.TextureViewer()->Canvas(), QRect(0, 0, 1, 1)).pixel(0, 0),
               qRgb(0, 200, 0));
 }
 

@@ -1,20 +1,27 @@
 // How long the texture window takes to paint a 256 x 256 level at 16x (a 4096 x 4096 canvas)
-// while it is scrolled through a 1000 x 700 viewport. Not a test: run it and read the numbers.
+// while it is scrolled through a 1000 x 700 viewport, and to pick out the palette index of a
+// hovered swatch. Not a test: run it and read the numbers.
 //   korvale_viewer_bench [steps]
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QPixmap>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTest>
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "CLevelCanvas.h"
+#include "CTextureViewer.h"
+#include "Importer.h"
 #include "LevelQImage.h"
+#include "QtDialogServices.h"
 
 namespace {
 
@@ -48,6 +55,28 @@ void Report(const char* what, std::vector<double> ms) {
                 sum / static_cast<double>(ms.size()), ms[ms.size() / 2], ms.back(), ms.size());
 }
 
+// A pal4 chain from 256 x 256 down to 1 x 1 whose top level uses all 16 colours.
+CMip PaletteChain() {
+    Image picture;
+    picture.width = 256;
+    picture.height = 256;
+    picture.pixels.resize(4 * picture.PixelCount());
+    for (std::size_t i = 0; i < picture.PixelCount(); ++i) {
+        const auto grey = static_cast<std::uint8_t>((i * 7 + i / 256 * 3) % 16 * 17);
+        const std::array<std::uint8_t, 4> rgba = {grey, static_cast<std::uint8_t>(255 - grey), grey,
+                                                  255};
+        std::copy(rgba.begin(), rgba.end(), picture.pixels.begin() + 4 * i);
+    }
+    ImportOptions options;
+    options.type = 0;
+    CMip mip;
+    std::string error;
+    if (!ImportImage(picture, options, mip, error)) {
+        std::fprintf(stderr, "no chain: %s\n", error.c_str());
+    }
+    return mip;
+}
+
 double Timed(const std::function<void()>& body) {
     QElapsedTimer timer;
     timer.start();
@@ -75,8 +104,8 @@ int main(int argc, char** argv) {
     std::vector<double> whole;
     for (int i = 0; i < steps; ++i) {
         const QPoint scroll(room.width() * i / steps, room.height() * i / steps);
-        QImage out;
-        whole.push_back(Timed([&] { out = canvas.Render(QRect(scroll, viewport)); }));
+        QPixmap out;
+        whole.push_back(Timed([&] { out = canvas.grab(QRect(scroll, viewport)); }));
     }
     Report("whole 1000x700 viewport painted", whole);
 
@@ -107,5 +136,34 @@ int main(int argc, char** argv) {
     std::printf("viewport %dx%d\n", area.viewport()->width(), area.viewport()->height());
     Report("scroll step (13, 9) px in a scroll area", scrolled);
     Report("whole viewport repainted in a scroll area", repainted);
+
+    // The texture window showing the chain's top level at 1x, and the same with every level
+    // side by side, while the mouse moves over the palette's swatches: each step picks out
+    // another index and the window paints what changed.
+    const CMip mip = PaletteChain();
+    QtDialogServices services;
+    CTextureViewer viewer(mip, services);
+    viewer.SetZoom(1);
+    viewer.show();
+    if (!QTest::qWaitForWindowExposed(&viewer) || !viewer.ShowsTexture()) {
+        std::fprintf(stderr, "the texture window never showed the chain\n");
+        return 1;
+    }
+    for (const bool chain : {false, true}) {
+        viewer.SetChain(chain);
+        QApplication::processEvents();
+        std::vector<double> picked;
+        std::vector<double> painted;
+        for (int i = 0; i < steps; ++i) {
+            picked.push_back(Timed([&] { viewer.SetHighlight(i % 17 - 1); }));
+            painted.push_back(Timed([] { QApplication::processEvents(); }));
+        }
+        Report(chain ? "swatch hovered, whole chain: index picked"
+                     : "swatch hovered, 256x256: index picked",
+               picked);
+        Report(chain ? "swatch hovered, whole chain: window painted"
+                     : "swatch hovered, 256x256: window painted",
+               painted);
+    }
     return 0;
 }

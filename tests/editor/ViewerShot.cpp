@@ -1,6 +1,6 @@
-// Pictures of the editor for people to look at: the dialog, and the texture window on a small
-// set with alpha at 1x and 8x and on its palettised level. Not a test; run it under a display
-// (or offscreen) with a folder to write the PNG files into.
+// Pictures of the editor for people to look at: the dialog, the texture window on a small set
+// with alpha at 1x and 8x and on its palettised level, and the import dialog's preview of it. Not a
+// test; run it under a display (or offscreen) with a folder to write the PNG files into.
 
 #include <QApplication>
 #include <QMouseEvent>
@@ -9,14 +9,18 @@
 #include <cstdio>
 #include <string>
 
+#include "CImportDlg.h"
 #include "CKorvaleDlg.h"
 #include "CLevelCanvas.h"
 #include "CPaletteView.h"
 #include "CTextureViewer.h"
+#include "LevelImage.h"
+#include "WidgetProbe.h"
 
 namespace {
 
 using namespace korvale;
+using korvale::test::MoveMouse;
 
 class OnePathServices : public DialogServices {
   public:
@@ -86,12 +90,6 @@ CBmap Rings(int side, const CCmap& palette) {
     return level;
 }
 
-void Hover(QWidget* widget, QPoint pos) {
-    QMouseEvent move(QEvent::MouseMove, pos, widget->mapToGlobal(pos), Qt::NoButton, Qt::NoButton,
-                     Qt::NoModifier);
-    QApplication::sendEvent(widget, &move);
-}
-
 bool Save(QWidget* widget, const QString& path) {
     QApplication::processEvents();
     const bool saved = widget->grab().save(path);
@@ -137,13 +135,22 @@ int main(int argc, char** argv) {
     }
     viewer->resize(900, 660);  // the size it has with room beside the dialog
     viewer->SetZoom(1);
-    Hover(viewer->Canvas(), QPoint(40, 20));
+    MoveMouse(viewer->Canvas(), QPoint(40, 20));
     ok = Save(viewer, folder + QStringLiteral("/viewer-1x.png")) && ok;
     viewer->SetZoom(8);
-    Hover(viewer->Canvas(), QPoint(8 * 40 + 3, 8 * 20 + 3));
+    MoveMouse(viewer->Canvas(), QPoint(8 * 40 + 3, 8 * 20 + 3));
     ok = Save(viewer, folder + QStringLiteral("/viewer-8x.png")) && ok;
     viewer->SelectSlot(5);
-    Hover(viewer->PaletteView(), viewer->PaletteView()->SwatchRect(6).center());
+    MoveMouse(viewer->PaletteView(), viewer->PaletteView()->SwatchRect(6).center());
     ok = Save(viewer, folder + QStringLiteral("/viewer-palette.png")) && ok;
+
+    const Image picture = LevelToImage(mip.levels[6], mip.levelPalettes[6]);
+    CImportDlg import(picture, "disc.png", services);
+    import.show();
+    if (!QTest::qWaitForWindowExposed(&import)) {
+        return 1;
+    }
+    import.RefreshPreview();
+    ok = Save(&import, folder + QStringLiteral("/import.png")) && ok;
     return ok ? 0 : 1;
 }

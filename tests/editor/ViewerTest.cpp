@@ -14,6 +14,7 @@
 #include <array>
 #include <vector>
 
+#include "CChainView.h"
 #include "CKorvaleDlg.h"
 #include "CLevelCanvas.h"
 #include "CPaletteView.h"
@@ -23,6 +24,7 @@
 #include "PngIo.h"
 #include "ScriptedServices.h"
 #include "TestSupport.h"
+#include "WidgetProbe.h"
 #include "WindowPlacement.h"
 
 namespace korvale::test {
@@ -124,7 +126,7 @@ TEST(LevelCanvas, NearestNeighbourOverACheckerboard) {
     level.setPixel(1, 0, qRgb(255, 0, 0));
     canvas.Show(level, 16.0, Backdrop::kChecker);
     EXPECT_EQ(canvas.size(), QSize(32, 16));
-    const QImage drawn = canvas.Render(QRect(0, 0, 32, 16));
+    const QImage drawn = Painted(canvas, QRect(0, 0, 32, 16));
     // The transparent texel shows squares of 12 pixels.
     EXPECT_EQ(drawn.pixel(0, 0), CLevelCanvas::kCheckerLight);
     EXPECT_EQ(drawn.pixel(11, 11), CLevelCanvas::kCheckerLight);
@@ -134,7 +136,7 @@ TEST(LevelCanvas, NearestNeighbourOverACheckerboard) {
     EXPECT_EQ(drawn.pixel(16, 0), qRgb(255, 0, 0));
     EXPECT_EQ(drawn.pixel(31, 15), qRgb(255, 0, 0));
     // A part scrolled into view is drawn as at the same place of the whole.
-    const QImage part = canvas.Render(QRect(12, 4, 8, 8));
+    const QImage part = Painted(canvas, QRect(12, 4, 8, 8));
     EXPECT_EQ(part.pixel(3, 0), CLevelCanvas::kCheckerDark);
     EXPECT_EQ(part.pixel(4, 0), qRgb(255, 0, 0));
     EXPECT_EQ(canvas.TexelAt(QPoint(15, 3)), QPoint(0, 0));
@@ -169,19 +171,13 @@ class ViewerTest : public testing::Test {
         viewer_.Refresh();
     }
 
-    void MoveMouse(QWidget* widget, QPoint pos) {
-        QMouseEvent move(QEvent::MouseMove, pos, widget->mapToGlobal(pos), Qt::NoButton,
-                         Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(widget, &move);
-    }
-
     CMip mip_;
     ScriptedServices services_;
     CTextureViewer viewer_;
 };
 
 TEST_F(ViewerTest, ListsTheLevelsLargestFirstWithTheirPalettes) {
-    EXPECT_EQ(viewer_.ShownTitle(), "Texture");
+    EXPECT_EQ(TitleShown(viewer_), "Texture");
     QTreeWidget* list = viewer_.LevelList();
     ASSERT_EQ(list->topLevelItemCount(), 2);
     const QStringList first = {"1", "2 x 1", "pal4", "own"};
@@ -191,7 +187,7 @@ TEST_F(ViewerTest, ListsTheLevelsLargestFirstWithTheirPalettes) {
         EXPECT_EQ(list->topLevelItem(1)->text(c), second[c]);
     }
     EXPECT_EQ(viewer_.ViewState().slot, 1);
-    EXPECT_EQ(viewer_.HeaderText().toStdString(),
+    EXPECT_EQ(LabelText(viewer_, "header").toStdString(),
               "miptype 2 (a palette per level)\nsize 2^1 x 2^0 = 2 x 1\nrepeat code 1 (h 1, v 0)\n"
               "numimages 2");
     EXPECT_EQ(viewer_.ReportText(), "not loaded from a file");
@@ -208,12 +204,12 @@ TEST_F(ViewerTest, ZoomStepsAndThePixelUnderTheCursor) {
     EXPECT_EQ(viewer_.Canvas()->size(), QSize(16, 8));
 
     MoveMouse(viewer_.Canvas(), QPoint(8 + 3, 5));
-    EXPECT_EQ(viewer_.StatusText(),
+    EXPECT_EQ(LabelText(viewer_, "readout"),
               QString::fromUtf8("x 1, y 0: index 15 \u2192 shown 255, 0, 128, 255 (pal4)"));
     viewer_.SelectSlot(0);
     MoveMouse(viewer_.Canvas(), QPoint(2, 2));
     EXPECT_EQ(
-        viewer_.StatusText(),
+        LabelText(viewer_, "readout"),
         QString::fromUtf8("x 0, y 0: stored 31, 0, 0, 1 \u2192 shown 255, 0, 0, 255 (argb1555)"));
 
     viewer_.show();
@@ -243,13 +239,22 @@ TEST_F(ViewerTest, HoveringASwatchPicksOutItsPixels) {
     MoveMouse(palette, palette->SwatchRect(3).center());
     EXPECT_EQ(viewer_.ViewState().highlight, 3);
     EXPECT_EQ(palette->toolTip(), "index 3: R 10 G 20 B 30 A 40");
-    const QImage drawn = viewer_.Canvas()->Render(QRect(0, 0, 2, 1));
+    const QImage drawn = Painted(*viewer_.Canvas(), QRect(0, 0, 2, 1));
     EXPECT_EQ(drawn.pixel(1, 0), qRgb(63, 0, 32));  // index 15, darkened
 
     QEvent leave(QEvent::Leave);
     QApplication::sendEvent(palette, &leave);
     EXPECT_EQ(viewer_.ViewState().highlight, -1);
-    EXPECT_EQ(viewer_.Canvas()->Render(QRect(1, 0, 1, 1)).pixel(0, 0), qRgb(255, 0, 128));
+    EXPECT_EQ(Painted(*viewer_.Canvas(), QRect(1, 0, 1, 1)).pixel(0, 0), qRgb(255, 0, 128));
+
+    // Every level side by side: picked out there too, and again after the view changed.
+    viewer_.SetChain(true);
+    MoveMouse(palette, palette->SwatchRect(3).center());
+    viewer_.SetView(ChannelView::kIndexPalette);
+    const QPoint second = LevelRect(*viewer_.Chain(), 1).topLeft() + QPoint(1, 0);
+    EXPECT_EQ(viewer_.Chain()->grab(QRect(second, QSize(1, 1))).toImage().pixel(0, 0),
+              qRgb(63, 0, 32));
+    viewer_.SetChain(false);
 
     viewer_.SelectSlot(0);  // a 16-bit level has no palette
     EXPECT_FALSE(palette->isVisibleTo(&viewer_));
@@ -369,7 +374,7 @@ TEST_F(ViewerInDialogTest, CtrlTOpensItAndEveryLoadRefreshesIt) {
     const Bytes bytes = ReadFile(dir_.Path("full.srb"));
     WriteFile(dir_.Path("header.srb"), Bytes(bytes.begin(), bytes.begin() + CSrb::kHeaderBytes));
     Load(&CKorvaleDlg::OnLoadSrb, dir_.Path("header.srb"));
-    EXPECT_EQ(dialog_.SrbStatus(), "no Srb loaded");
+    EXPECT_EQ(StatusText(dialog_, kSrbLine), "no Srb loaded");
     EXPECT_EQ(viewer->LevelList()->topLevelItemCount(), 4);
     EXPECT_TRUE(viewer->ReportText().contains("no mip set follows the SRB header"));
 
@@ -380,7 +385,7 @@ TEST_F(ViewerInDialogTest, CtrlTOpensItAndEveryLoadRefreshesIt) {
     viewer->close();
     EXPECT_FALSE(viewer->isVisible());
     EXPECT_TRUE(dialog_.isVisible());
-    EXPECT_EQ(dialog_.SrbStatus(), "no Srb loaded");  // closing it ran no command
+    EXPECT_EQ(StatusText(dialog_, kSrbLine), "no Srb loaded");  // closing it ran no command
 }
 
 }  // namespace
