@@ -82,9 +82,8 @@ korvale::PngLimits FuzzLimits() {
 
 Image ReadBack(const std::vector<std::uint8_t>& png, const char* what) {
     Image back;
-    std::string error;
-    if (!korvale::ReadPng(png, back, FuzzLimits()).Ok()) {
-        std::fprintf(stderr, "%s: %s\n", what, error.c_str());
+    if (const korvale::Status read = korvale::ReadPng(png, back, FuzzLimits()); !read) {
+        std::fprintf(stderr, "%s: %s\n", what, read.Text().c_str());
         Require(false, "an encoded PNG reads back");
     }
     return back;
@@ -92,13 +91,13 @@ Image ReadBack(const std::vector<std::uint8_t>& png, const char* what) {
 
 void Check(std::span<const std::uint8_t> bytes) {
     Image image;
-    std::string error;
-    if (!korvale::ReadPng(bytes, image, FuzzLimits()).Ok()) {
-        Require(!error.empty() && image.Empty() && image.pixels.empty() && image.palette.empty(),
+    if (const korvale::Status read = korvale::ReadPng(bytes, image, FuzzLimits()); !read) {
+        Require(!read.Reason().empty() && image.Empty() && image.pixels.empty() &&
+                    image.palette.empty(),
                 "a refused PNG gives a reason and leaves no picture");
         return;
     }
-    Require(error.empty() && !image.Empty() && image.pixels.size() == image.PixelCount() * 4,
+    Require(!image.Empty() && image.pixels.size() == image.PixelCount() * 4,
             "a read PNG has four bytes for each pixel");
 
     if (!image.palette.empty()) {

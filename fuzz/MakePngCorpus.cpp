@@ -121,10 +121,12 @@ std::vector<std::uint8_t> Encode(int colourType, int depth, std::uint32_t width,
 }
 
 bool Write(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
-    std::string error;
-    if (bytes.empty() || !korvale::WriteFileBytes(path.string(), bytes).Ok()) {
-        std::fprintf(stderr, "make_png_corpus: %s: %s\n", path.string().c_str(),
-                     bytes.empty() ? "not encoded" : error.c_str());
+    if (bytes.empty()) {
+        std::fprintf(stderr, "make_png_corpus: %s: not encoded\n", path.string().c_str());
+        return false;
+    }
+    if (const korvale::Status written = korvale::WriteFileBytes(path.string(), bytes); !written) {
+        std::fprintf(stderr, "make_png_corpus: %s\n", written.Text().c_str());
         return false;
     }
     return true;

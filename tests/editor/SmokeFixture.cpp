@@ -11,7 +11,9 @@
 // The level is 16 x 16 argb1555 in quarters: magenta, green / blue, transparent. Magenta appears
 // nowhere else on the screen, so its first pixel is the canvas's top-left corner.
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "CMip.h"
@@ -76,9 +78,8 @@ unsigned Rgb(const Image& shot, int x, int y) {
 
 int Check(const std::string& path) {
     Image shot;
-    std::string error;
-    if (!ReadPngFile(path, shot).Ok()) {
-        std::fprintf(stderr, "%s: %s\n", path.c_str(), error.c_str());
+    if (const Status read = ReadPngFile(path, shot); !read) {
+        std::fprintf(stderr, "%s\n", read.Text().c_str());
         return 1;
     }
     constexpr unsigned kMagenta = 0xFF00FF;
@@ -157,17 +158,21 @@ int MakeEdit(const std::string& type, const std::string& path) {
 
 int Edit(const std::string& path) {
     Image picture;
-    std::string error;
-    if (!ReadPngFile(path, picture).Ok() || picture.width < 2) {
-        std::fprintf(stderr, "%s: %s\n", path.c_str(), error.c_str());
+    if (const Status read = ReadPngFile(path, picture); !read || picture.width < 2) {
+        std::fprintf(stderr, "%s: %s\n", path.c_str(),
+                     read ? "too small to paint" : read.Text().c_str());
         return 1;
     }
     std::copy(kPainted.begin(), kPainted.end(), picture.pixels.begin() + 4);
     std::vector<std::uint8_t> png;
     const std::string saving = path + ".saving";
-    if (!EncodePng(picture, true, png).Ok() || !WriteFileBytes(saving, png).Ok() ||
-        std::rename(saving.c_str(), path.c_str()) != 0) {
-        std::fprintf(stderr, "cannot save %s: %s\n", path.c_str(), error.c_str());
+    Status saved = EncodePng(picture, true, png);
+    if (saved) {
+        saved = WriteFileBytes(saving, png);
+    }
+    if (!saved || std::rename(saving.c_str(), path.c_str()) != 0) {
+        std::fprintf(stderr, "cannot save %s: %s\n", path.c_str(),
+                     saved ? std::strerror(errno) : saved.Text().c_str());
         return 1;
     }
     return 0;
