@@ -357,13 +357,13 @@ int CMip::Save(const std::string& path) {
 
 Status CMip::SaveFile(const std::string& path) {
     SafeFile file(path);
-    if (!file.IsOpen()) {
-        return Status::Failure(file.Error()).In(path);
+    if (Status opened = file.Opened(); !opened) {
+        return opened;
     }
     if (Save(file.Stream()) != 1) {
         return Status::Failure("the mip set could not be written").In(path);
     }
-    return file.Commit() ? Status() : Status::Failure(file.Error()).In(path);
+    return file.Commit();
 }
 
 }  // namespace korvale

@@ -128,7 +128,7 @@ SafeFile::MemoryBytes::~MemoryBytes() {
     std::free(data);
 }
 
-SafeFile::SafeFile(std::string target) : target_(std::move(target)) {
+SafeFile::SafeFile(std::string target) : given_(target), target_(std::move(target)) {
     if (target_.empty()) {
         error_ = "no file name given";
         return;
@@ -229,17 +229,25 @@ void SafeFile::Discard() {
     }
 }
 
-bool SafeFile::Commit() {
+Status SafeFile::Opened() const {
+    return stream_ != nullptr ? Status() : Failed();
+}
+
+Status SafeFile::Failed() const {
+    return Status::Failure(error_.empty() ? "cannot write " + target_ : error_).In(given_);
+}
+
+Status SafeFile::Commit() {
     SafeFile* const files[] = {this};
     return CommitAll(files);
 }
 
-bool CommitBoth(SafeFile& first, SafeFile& second) {
+Status CommitBoth(SafeFile& first, SafeFile& second) {
     SafeFile* const files[] = {&first, &second};
     return SafeFile::CommitAll(std::span(files, &first == &second ? 1 : 2));
 }
 
-bool SafeFile::CommitAll(std::span<SafeFile* const> files) {
+Status SafeFile::CommitAll(std::span<SafeFile* const> files) {
     SafeFile* failed = nullptr;
     auto everyFile = [&](const auto& step) {
         for (SafeFile* file : files) {
@@ -277,8 +285,9 @@ bool SafeFile::CommitAll(std::span<SafeFile* const> files) {
     }
     if (!done) {
         failed->error_ += notUndone;
+        return failed->Failed();
     }
-    return done;
+    return {};
 }
 
 bool SafeFile::Prepare(bool keepPrevious) {

@@ -31,36 +31,36 @@
 #include <vector>
 
 #include "ChunkStream.h"
+#include "Status.h"
 
 namespace korvale {
 
 class SafeFile {
   public:
     // Decides how the target will be saved and opens a stream for its new bytes. On failure
-    // (IsOpen() false) nothing has been touched and Error() says why.
+    // (Opened() says why) nothing has been touched.
     explicit SafeFile(std::string target);
     SafeFile(const SafeFile&) = delete;
     SafeFile& operator=(const SafeFile&) = delete;
     ~SafeFile();
 
-    [[nodiscard]] bool IsOpen() const { return stream_ != nullptr; }
+    // Whether the stream is open; when not, why not, of the target.
+    [[nodiscard]] Status Opened() const;
     // Where the new bytes go: a stream in memory, written out by Commit.
     [[nodiscard]] ChunkStream Stream() const { return stream_.get(); }
 
-    // Puts the new bytes in place. False when any step failed: a target replaced by rename is
-    // then untouched, a regular file written in place has had its previous bytes written back
-    // (Error() says so if that failed too), no temporary file is left, and Error() says why.
-    [[nodiscard]] bool Commit();
+    // Puts the new bytes in place. A failure when any step failed: a target replaced by rename
+    // is then untouched, a regular file written in place has had its previous bytes written back
+    // (the reason says so if that failed too), and no temporary file is left. Reasons name what
+    // failed and the system's reason: "cannot create a file in /x/y: Permission denied",
+    // "/x/y.mip is a folder", "cannot write /x/y.mip: No space left on device".
+    Status Commit();
     // Drops the new bytes, leaving the target untouched.
     void Discard();
 
-    // Why opening or committing failed, as a short lower-case text naming what failed and the
-    // system's reason: "cannot create a file in /x/y: Permission denied", "/x/y.mip is a folder",
-    // "cannot write /x/y.mip: No space left on device". Empty while nothing failed.
-    [[nodiscard]] const std::string& Error() const { return error_; }
-
   private:
-    friend bool CommitBoth(SafeFile& first, SafeFile& second);
+    friend Status CommitBoth(SafeFile& first, SafeFile& second);
+    [[nodiscard]] Status Failed() const;
 
     // A file descriptor closed with its owner.
     class Descriptor {
@@ -93,7 +93,7 @@ class SafeFile {
         std::size_t size = 0;
     };
 
-    static bool CommitAll(std::span<SafeFile* const> files);
+    static Status CommitAll(std::span<SafeFile* const> files);
     bool OpenTemporary(const struct stat* existing);
     bool OpenInPlace();
     bool Fail(const std::string& what, int error);
@@ -108,6 +108,7 @@ class SafeFile {
     std::string UndoReplace();
     void DropPrevious();
 
+    std::string given_;  // the name the caller gave, for messages
     std::string target_;
     std::string error_;
     bool existed_ = false;
@@ -135,8 +136,8 @@ class SafeFile {
 // replaced and the second not (a renamed target's previous file then stays beside it as
 // ".<name>.korvale-XXXXXX.previous"); one during an in-place write may leave that file part
 // written; and a write-back or undo that fails in turn leaves the file damaged or not put back,
-// which Error() then says.
-[[nodiscard]] bool CommitBoth(SafeFile& first, SafeFile& second);
+// which the failure's reason then says.
+Status CommitBoth(SafeFile& first, SafeFile& second);
 
 // Whether two paths name the same file: the same text, the same path once symbolic links, "."
 // and ".." are resolved, or the same device and inode.

@@ -86,8 +86,8 @@ Status CSrb::SaveFiles(const std::string& path) {
         return failed("the SRB file and its companion would be the same file");
     }
     SafeFile srb(path);
-    if (!srb.IsOpen()) {
-        return failed(srb.Error());
+    if (Status opened = srb.Opened(); !opened) {
+        return opened;
     }
     ChunkStream stream = srb.Stream();
     WriteChunkHeader(stream, tag::kSrb, kSrbSize);
@@ -104,14 +104,11 @@ Status CSrb::SaveFiles(const std::string& path) {
     }
 
     SafeFile companion(companionPath);
-    if (!companion.IsOpen()) {
-        return failed(companion.Error());
+    if (Status opened = companion.Opened(); !opened) {
+        return opened;
     }
     WriteCompanionTo(companion.Stream(), ObjectName(path), sizeInMetres);
-    if (!CommitBoth(srb, companion)) {
-        return failed(srb.Error().empty() ? companion.Error() : srb.Error());
-    }
-    return {};
+    return CommitBoth(srb, companion);
 }
 
 }  // namespace korvale

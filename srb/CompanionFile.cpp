@@ -105,7 +105,8 @@ std::optional<float> ReadCompanionSize(const std::string& srbPath) {
 
 int WriteCompanionFile(const std::string& path, float sizeInMetres) {
     SafeFile file(CompanionPath(path));
-    if (!file.IsOpen()) {
+    // The document's result has no room for a reason: a failure is its 0.
+    if (!file.Opened()) {
         return 0;
     }
     const std::string name = ObjectName(path);

@@ -262,8 +262,9 @@ TEST_F(SafeSave, APairIsReplacedWholeOrNotAtAll) {
         std::fputs("newy", companion.Stream());
         std::filesystem::remove(dir_.Path("tree.yrq"));
         std::filesystem::create_directories(dir_.Path("tree.yrq/inside"));
-        EXPECT_FALSE(CommitBoth(srb, companion));
-        EXPECT_EQ(companion.Error(), "cannot write " + dir_.Path("tree.yrq") + ": Is a directory");
+        const Status both = CommitBoth(srb, companion);
+        EXPECT_EQ(both.Reason(), "cannot write " + dir_.Path("tree.yrq") + ": Is a directory");
+        EXPECT_EQ(both.File(), dir_.Path("tree.yrq"));
     }
     std::filesystem::remove_all(dir_.Path("tree.yrq"));
     WriteFile(dir_.Path("tree.yrq"), Bytes{'o', 'l', 'd', 'y'});
@@ -277,8 +278,8 @@ TEST_F(SafeSave, APairIsReplacedWholeOrNotAtAll) {
         std::fputs("new", srb.Stream());
         std::fputs(std::string(5000, 'y').c_str(), companion.Stream());
         FileSizeLimit limit(4096);
-        EXPECT_FALSE(CommitBoth(srb, companion));
-        EXPECT_EQ(companion.Error(), "cannot write " + dir_.Path("tree.yrq") + ": File too large");
+        EXPECT_EQ(CommitBoth(srb, companion).Reason(),
+                  "cannot write " + dir_.Path("tree.yrq") + ": File too large");
     }
     EXPECT_EQ(ReadFile(dir_.Path("other.yrq")), (Bytes{'o', 'l', 'd', 'y'}));
     std::filesystem::remove(dir_.Path("other.yrq"));
@@ -358,7 +359,7 @@ TEST_F(SafeSave, DevicesAreWrittenInPlaceAndTheirErrorsReported) {
     EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
     EXPECT_EQ(srb_.mip.Save("/dev/full"), 0);
     SafeFile unused(dir_.Path("never.mip"));
-    ASSERT_TRUE(unused.IsOpen());
+    ASSERT_TRUE(unused.Opened().Ok());
     std::fputs("partial", unused.Stream());
     unused.Discard();
     ExpectUntouched();

@@ -452,22 +452,16 @@ Status WriteFileBytes(const std::string& path, std::span<const std::uint8_t> byt
         return Status::Failure("is a folder, not a file").In(path);
     }
     SafeFile file(path);
-    // The safe file says what failed with the system's reason.
-    auto failed = [&](int error) {
-        return Status::Failure(file.Error().empty() ? SystemFailure("cannot write", error)
-                                                    : file.Error())
-            .In(path);
-    };
-    if (!file.IsOpen()) {
-        return failed(errno);
+    if (Status opened = file.Opened(); !opened) {
+        return opened;
     }
     if (!bytes.empty() &&
         std::fwrite(bytes.data(), 1, bytes.size(), file.Stream()) != bytes.size()) {
         const int error = errno;
         file.Discard();
-        return failed(error);
+        return Status::Failure(SystemFailure("cannot write", error)).In(path);
     }
-    return file.Commit() ? Status() : failed(errno);
+    return file.Commit();
 }
 
 }  // namespace korvale
