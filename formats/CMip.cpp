@@ -167,6 +167,15 @@ bool UsedColoursDiffer(const CBmap& level, const CCmap& mine, const CCmap& other
 
 }  // namespace
 
+int CMip::FirstPalettisedSlot() const {
+    for (const int k : FilledSlots()) {
+        if (Palettised(levels[static_cast<std::size_t>(k)])) {
+            return k;
+        }
+    }
+    return -1;
+}
+
 bool CMip::HasOwnPalette(int slot) const {
     const CBmap& level = levels.at(static_cast<std::size_t>(slot));
     return Palettised(level) && UsedColoursDiffer(level, LevelPalette(slot), globalPalette);

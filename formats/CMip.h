@@ -68,6 +68,8 @@ class CMip {
     // uses: the level's own CMAP chunk when the file gave it one, else the global palette as it
     // was when the level was read (the reader copies it into the slot).
     [[nodiscard]] const CCmap& LevelPalette(int slot) const;
+    // The largest palettised level's slot, or -1 when no level is palettised.
+    [[nodiscard]] int FirstPalettisedSlot() const;
     // Whether the level in slot decodes with colours other than the global palette's.
     [[nodiscard]] bool HasOwnPalette(int slot) const;
     // The palettised levels whose colours a save would change, largest first. Below miptype 2

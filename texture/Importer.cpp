@@ -3,22 +3,16 @@
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <cerrno>
 #include <cmath>
-#include <cstdio>
-#include <cstring>
 #include <optional>
 #include <unordered_set>
 
-#include "CSrb.h"
-#include "ChunkStream.h"
 #include "ColourSpace.h"
 #include "Ditherer.h"
 #include "LevelImage.h"
 #include "PixelType.h"
 #include "PngIo.h"
 #include "Quantiser.h"
-#include "Trace.h"
 
 namespace korvale {
 
@@ -168,57 +162,17 @@ int AutomaticType(const Image& image) {
     return partial ? 5 : transparent ? 4 : 3;
 }
 
-bool ReadPaletteFile(const std::string& path, std::vector<Rgba8>& colours, std::string& error,
-                     LoadReport* report) {
-    FilePtr file = OpenForRead(path);
-    if (!file) {
-        error = std::string("cannot open: ") + std::strerror(errno);
-        return false;
+Status PaletteOfPicture(const Image& picture, std::vector<Rgba8>& colours) {
+    if (!picture.palette.empty()) {
+        colours = picture.palette;
+        return {};
     }
-    std::uint8_t signature[8] = {};
-    const std::size_t got = std::fread(signature, 1, sizeof signature, file.get());
-    const bool png = IsPngSignature(std::span<const std::uint8_t>(signature, got));
-    if (png) {
-        file.reset();
-        Image picture;
-        if (const Status read = ReadPngFile(path, picture); !read) {
-            error = read.Reason();  // the PNG reader's own reason
-            return false;
-        }
-        if (!picture.palette.empty()) {
-            colours = picture.palette;
-            return true;
-        }
-        auto few = FewColours(picture, CCmap::kEntries);
-        if (!few) {
-            error = "has more than 16 colours, so it holds no palette to reuse";
-            return false;
-        }
-        colours = *few;
-        return true;
+    auto few = FewColours(picture, CCmap::kEntries);
+    if (!few) {
+        return Status::Failure("has more than 16 colours, so it holds no palette to reuse");
     }
-    std::rewind(file.get());
-    const TraceTo quiet(nullptr);  // the palette is wanted, not the loaders' account of the file
-    const bool isSrb = PeekTag(file.get()) == tag::kSrb;
-    CSrb record;
-    const int result = isSrb ? record.Load(file.get()) : record.mip.Load(file.get());
-    if (report != nullptr) {
-        *report = record.mip.loadReport;
-    }
-    if (result <= 0) {
-        error = "is neither a PNG nor an SRB or MIP file";
-        return false;
-    }
-    const CMip& mip = record.mip;
-    for (const int k : mip.FilledSlots()) {
-        const PixelTypeInfo* info = PixelTypeOf(mip.levels[static_cast<std::size_t>(k)].Type());
-        if (info != nullptr && info->kind == PixelKind::kPalettised) {
-            colours = PaletteColours(mip.LevelPalette(k));
-            return true;
-        }
-    }
-    error = "holds no palettised level, so no palette to reuse";
-    return false;
+    colours = std::move(*few);
+    return {};
 }
 
 bool ImportImage(const Image& image, const ImportOptions& options, CMip& mip, std::string& error) {

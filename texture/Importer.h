@@ -10,13 +10,14 @@
 #include "CMip.h"
 #include "Image.h"
 #include "Resampler.h"
+#include "Status.h"
 
 namespace korvale {
 
 enum class PaletteMode {
     kShared,    // one palette for the whole chain (miptype 0)
     kPerLevel,  // one palette per level (miptype 2)
-    kFromFile,  // a given palette (read from a file with ReadPaletteFile), shared (miptype 0)
+    kFromFile,  // a given palette (the one a file offers), shared (miptype 0)
 };
 
 struct ImportOptions {
@@ -51,11 +52,8 @@ struct ImportOptions {
 // can be measured against.
 [[nodiscard]] std::vector<Image> ReferenceChain(const Image& image);
 
-// Reads the colours of a palette from a PNG file (an indexed one, or one of at most 16 colours)
-// or from the first palettised level of a MIP or SRB file, which it loads without a trace; the
-// load's report goes to report when given, so a caller can say what was damaged. A file with no
-// such palette is refused, with error saying why.
-[[nodiscard]] bool ReadPaletteFile(const std::string& path, std::vector<Rgba8>& colours,
-                                   std::string& error, LoadReport* report = nullptr);
+// The palette a picture offers to reuse: an indexed PNG's own, or the colours of a picture of
+// at most 16; a failure for a picture of more.
+Status PaletteOfPicture(const Image& picture, std::vector<Rgba8>& colours);
 
 }  // namespace korvale

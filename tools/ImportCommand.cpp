@@ -366,13 +366,12 @@ int ReadTypeAndPalette(const ParsedArgs& args, ImportJob& job) {
             return UsageError("--palette keep goes with --like ORIGINAL");
         }
     } else {
-        std::string error;
         LoadReport report;
         std::vector<Rgba8> colours;
-        const bool read = ReadPaletteFile(*value, colours, error, &report);
+        const Status read = ReadPaletteFile(*value, colours, report);
         (void)ReportDamage(*value, report);  // said whether or not a palette came of it
         if (!read) {
-            return Fail(*value, error);
+            return Fail(read);
         }
         job.options.palette = PaletteMode::kFromFile;
         job.options.givenPalette = colours;

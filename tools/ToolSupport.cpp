@@ -18,7 +18,10 @@
 
 #include "ChunkStream.h"
 #include "CompanionFile.h"
+#include "Importer.h"
+#include "LevelImage.h"
 #include "PngIo.h"
+#include "TextureFile.h"
 #include "Trace.h"
 #include "ValueText.h"
 
@@ -171,38 +174,40 @@ Status LoadRecordFile(const std::string& path, CSrb& record, InputKind& kind) {
 
 Status LoadRecord(const std::string& path, const std::vector<std::uint8_t>& bytes, bool quiet,
                   CSrb& record, InputKind& kind) {
-    auto failed = [&path](const std::string& why) { return Status::Failure(why).In(path); };
     const TraceTo trace(quiet ? nullptr : stdout);
-    constexpr const char* kNotOurs = "not an SRB or MIP file (no MIP tag at its start)";
-    if (bytes.size() < 4) {
-        kind = InputKind::kMip;
-        Trace("Loading mip: '%s'\n", path.c_str());
-        return failed(kNotOurs);
+    TextureKind found = TextureKind::kMip;
+    Status loaded = LoadTexture(bytes, path, record, found);
+    kind = found == TextureKind::kSrb ? InputKind::kSrb : InputKind::kMip;
+    if (!loaded && found == TextureKind::kMip && IsPngSignature(bytes)) {
+        return Status::Failure("is a PNG picture, not an SRB or MIP file").In(path);
     }
-    // A stream over the bytes already read: the loaders work on streams. Opened for reading
-    // only, it never writes to them, so they need no writable copy.
-    FilePtr stream(fmemopen(const_cast<std::uint8_t*>(bytes.data()), bytes.size(), "rb"));
-    if (!stream) {
-        return Status::FromErrno("cannot be read", errno).In(path);
+    return loaded;
+}
+
+Status ReadPaletteFile(const std::string& path, std::vector<Rgba8>& colours, LoadReport& report) {
+    std::vector<std::uint8_t> bytes;
+    if (Status read = ReadInput(path, bytes); !read) {
+        return read;
     }
-    const std::uint32_t tag = PeekTag(stream.get());
-    if (tag == tag::kSrb) {
-        kind = InputKind::kSrb;
-        const int r = record.Load(stream.get());
-        if (r < 0) {
-            return failed("not a valid SRB file (its header was rejected)");
+    if (IsPngSignature(bytes)) {
+        Image picture;
+        if (Status decoded = ReadPng(bytes, picture); !decoded) {
+            return std::move(decoded).In(path);  // the PNG reader's own reason
         }
-        if (r == 0) {
-            return failed("SRB header is valid but no mip set follows it");
-        }
-        return {};
+        return PaletteOfPicture(picture, colours).In(path);
     }
-    kind = InputKind::kMip;
-    Trace("Loading mip: '%s'\n", path.c_str());
-    if (record.mip.Load(stream.get()) <= 0) {
-        return failed(IsPngSignature(bytes) ? "is a PNG picture, not an SRB or MIP file"
-                                            : kNotOurs);
+    CSrb record;
+    InputKind kind = InputKind::kMip;
+    const Status loaded = LoadRecord(path, bytes, true, record, kind);
+    report = record.mip.loadReport;
+    if (!loaded) {
+        return Status::Failure("is neither a PNG nor an SRB or MIP file").In(path);
     }
+    const int slot = record.mip.FirstPalettisedSlot();
+    if (slot < 0) {
+        return Status::Failure("holds no palettised level, so no palette to reuse").In(path);
+    }
+    colours = PaletteColours(record.mip.LevelPalette(slot));
     return {};
 }
 

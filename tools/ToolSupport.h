@@ -75,6 +75,11 @@ Status LoadRecord(const std::string& path, const std::vector<std::uint8_t>& byte
 // Reads path once and loads it, without the trace.
 Status LoadRecordFile(const std::string& path, CSrb& record, InputKind& kind);
 
+// The palette a file offers for --palette FILE: a PNG picture's (indexed, or of at most 16
+// colours) or the first palettised level's of a MIP or SRB file, whose load report goes to
+// report. A failure names the file and says why there is no palette.
+Status ReadPaletteFile(const std::string& path, std::vector<Rgba8>& colours, LoadReport& report);
+
 // Says on standard error what the last load of path found wrong, one line per finding, and
 // returns kDamaged; returns kOk, saying nothing, when it loaded cleanly.
 int ReportDamage(const std::string& path, const LoadReport& report);
