@@ -11,6 +11,7 @@
 
 #include "ChunkStream.h"
 #include "LevelImage.h"
+#include "TextureFile.h"
 #include "Trace.h"
 
 namespace korvale {
@@ -86,18 +87,13 @@ bool KorvaleImageHandler::Load() const {
     if (!bytes || bytes->size() < 4) {
         return false;
     }
-    // The loaders read from a stream; this one reads the bytes in place and never writes.
-    const FilePtr stream(fmemopen(const_cast<char*>(bytes->constData()),
-                                  static_cast<std::size_t>(bytes->size()), "rb"));
-    if (!stream) {
-        return false;
-    }
     // The loaders' trace is noise in somebody else's application; it is dropped for this thread
     // only, so the host's own output is never touched.
     const TraceTo quiet(nullptr);
-    const int result = PeekTag(stream.get()) == tag::kSrb ? record_.Load(stream.get())
-                                                          : record_.mip.Load(stream.get());
-    if (result <= 0) {
+    TextureKind kind = TextureKind::kMip;
+    const std::span<const std::uint8_t> data(reinterpret_cast<const std::uint8_t*>(bytes->data()),
+                                             static_cast<std::size_t>(bytes->size()));
+    if (!LoadTexture(data, "", record_, kind)) {
         return false;
     }
     slots_ = record_.mip.FilledSlots();
