@@ -131,6 +131,31 @@ TEST(Quantiser, WeighsColourByHowMuchOfThePixelShows) {
     }
 }
 
+TEST(Quantiser, AGivenAlphaWeightIsUsedWhereAlphaCanBeWrong) {
+    // A noisy ramp of far more than 16 colours; soft alpha or opaque.
+    struct Case {
+        bool soft;
+        FitOptions options;
+        float weight;
+        bool balanced;
+    };
+    const Case cases[] = {
+        {true, {7.0f, false}, 7.0f, true},
+        {true, {7.0f, true}, 7.0f, true},
+        {false, {7.0f, true}, kDefaultAlphaWeight, false},  // opaque: alpha is never wrong
+    };
+    for (const Case& c : cases) {
+        const SrgbImage image = Make(32, 8, [&](int x, int y) {
+            const float v = static_cast<float>(x) * 8.0f + Noise(x, y);
+            return Pixel{v, 255 - v, 90, c.soft ? 40.0f + static_cast<float>(y) * 25.0f : 255};
+        });
+        const PaletteFit fit = FitPalette(std::span(&image, 1), 16, c.options);
+        EXPECT_EQ(fit.colours.size(), 16u) << c.soft;
+        EXPECT_EQ(fit.alphaWeight, c.weight) << c.soft;
+        EXPECT_EQ(fit.balanced, c.balanced) << c.soft;
+    }
+}
+
 TEST(Quantiser, FullyTransparentPixelsShareOneClearEntry) {
     // Every other row fully transparent, with colours all over the place.
     const SrgbImage image = Make(16, 16, [](int x, int y) {

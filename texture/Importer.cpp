@@ -312,6 +312,7 @@ bool ImportImage(const Image& image, const ImportOptions& options, CMip& mip, st
         made.globalPalette = PaletteFromColours(shared);
     }
 
+    std::optional<float> topWeight;  // per level: the weight balanced for the top level
     for (std::size_t k = 0; k < chain.size(); ++k) {
         const SrgbImage& level = chain[k];
         CBmap built;
@@ -330,10 +331,13 @@ bool ImportImage(const Image& image, const ImportOptions& options, CMip& mip, st
                     colours = source->palette;
                     weight = kDefaultAlphaWeight;
                 } else {
-                    PaletteFit fit =
-                        FitPalette(std::span<const SrgbImage>(&level, 1), CCmap::kEntries);
+                    PaletteFit fit = FitPalette(std::span<const SrgbImage>(&level, 1),
+                                                CCmap::kEntries, {topWeight, true});
                     colours = std::move(fit.colours);
                     weight = fit.alphaWeight;
+                    if (k == 0 && fit.balanced) {
+                        topWeight = weight;
+                    }
                 }
                 palette = PaletteFromColours(colours);
             }

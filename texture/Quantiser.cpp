@@ -598,7 +598,7 @@ class KMeans {
 
 }  // namespace
 
-PaletteFit FitPalette(std::span<const SrgbImage> levels, int colours) {
+PaletteFit FitPalette(std::span<const SrgbImage> levels, int colours, const FitOptions& options) {
     const auto limit =
         static_cast<std::size_t>(std::clamp(colours, 1, static_cast<int>(kMaxColours)));
     const Histogram histogram = Count(levels);
@@ -657,18 +657,18 @@ PaletteFit FitPalette(std::span<const SrgbImage> levels, int colours) {
     for (const std::uint32_t key : fixed) {
         held.push_back(ToPoint(Unpack(key)));
     }
-    const auto start = [&](bool leastError) {
+    const auto start = [&](bool leastError, float alphaWeight) {
         std::vector<Vec4> centres = held;
-        const std::vector<Vec4> cuts = MedianCut(points, wanted, leastError, kAlphaWeight);
+        const std::vector<Vec4> cuts = MedianCut(points, wanted, leastError, alphaWeight);
         centres.insert(centres.end(), cuts.begin(), cuts.end());
-        return KMeans(points, std::move(centres), held.size(), kAlphaWeight);
+        return KMeans(points, std::move(centres), held.size(), alphaWeight);
     };
 
     // Two starts, kept apart only while the k-means moves them most; the one that got closer
     // goes on. The least-error cuts are the better start on most textures, the median cuts on
     // some with a few large flat areas; a full second run would cost far more for little more.
-    KMeans run = start(true);
-    KMeans other = start(false);
+    KMeans run = start(true, kAlphaWeight);
+    KMeans other = start(false, kAlphaWeight);
     bool moving = true;
     bool otherMoving = true;
     for (int pass = 0; pass < kTrialPasses; ++pass) {
@@ -682,14 +682,26 @@ PaletteFit FitPalette(std::span<const SrgbImage> levels, int colours) {
     for (int pass = kTrialPasses; moving && pass < kMaxPasses; ++pass) {
         moving = run.Step();
     }
-    // Where the pixels show alpha error at all, the weight is balanced for this picture and the
-    // search goes on from where it got to.
+    // Where the pixels show alpha error at all, the weight is balanced for this picture (or the
+    // one given is taken) and the search goes on from where it got to. Going on from centres
+    // placed for another weight can leave the search in a poorer fit than a start made for the
+    // weight itself: a fresh start, where asked for, is kept when it costs less.
     float weight = kAlphaWeight;
     const auto [colourError, alphaError] = run.Errors();
     if (alphaError > 0.0 && colourError > 0.0) {
-        weight = BalancedAlphaWeight(points, colourError, alphaError);
+        weight = options.alphaWeight ? *options.alphaWeight
+                                     : BalancedAlphaWeight(points, colourError, alphaError);
         run = KMeans(points, run.Centres(), held.size(), weight);
         for (int pass = 0; pass < kMaxPasses && run.Step(); ++pass) {
+        }
+        fit.balanced = true;
+        if (options.freshStart) {
+            KMeans fresh = start(true, weight);
+            for (int pass = 0; pass < kMaxPasses && fresh.Step(); ++pass) {
+            }
+            if (fresh.Cost() < run.Cost()) {
+                run = std::move(fresh);
+            }
         }
     }
     fit.alphaWeight = weight;
