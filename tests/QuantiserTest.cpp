@@ -221,32 +221,38 @@ TEST(Ditherer, NearestCodeAndItsValue) {
 }
 
 TEST(Ditherer, AFullyTransparentPixelPassesOnNoColourError) {
-    // 4 bits, steps of 17: 196 is 11.53 steps, so code 12 (204), an error of -8. Passed on,
+    // ARGB4444, steps of 17: 196 is 11.53 steps, so code 12 (204), an error of -8. Passed on,
     // 7/16 of it takes 94 (5.53 steps, code 6) down to 90.5 (5.32 steps, code 5). A pixel
     // nobody sees passes on no colour error when the type keeps alpha; it still passes its
-    // alpha error, and with no alpha stored every pixel shows.
+    // alpha error. RGB565 keeps no alpha, so every pixel shows: red 201 is 24.44 of 31 steps,
+    // code 24 (197), an error of +4; 7/16 of it takes 94 (11.43 steps, code 11) to 95.75
+    // (11.64 steps, code 12).
     struct Case {
+        PixelCode type;
+        float first;
         std::uint8_t firstAlpha;
-        int alphaBits;
+        std::uint8_t firstRed;
         std::uint8_t secondRed;
     };
-    const Case cases[] = {{0, 4, 6}, {255, 4, 5}, {0, 0, 5}};
+    const Case cases[] = {{PixelCode::kArgb4444, 196, 0, 12, 6},
+                          {PixelCode::kArgb4444, 196, 255, 12, 5},
+                          {PixelCode::kRgb565, 201, 0, 24, 12}};
     for (const Case& c : cases) {
         const SrgbImage pair = Make(2, 1, [&](int x, int) {
-            return x == 0 ? Pixel{196, 196, 196, static_cast<float>(c.firstAlpha)}
+            return x == 0 ? Pixel{c.first, c.first, c.first, static_cast<float>(c.firstAlpha)}
                           : Pixel{94, 94, 94, 255};
         });
         const std::vector<std::uint8_t> codes =
-            QuantiseChannels(pair, {4, 4, 4, c.alphaBits}, true);
+            QuantiseChannels(pair, *PixelTypeOf(CodeOf(c.type)), true);
         ASSERT_EQ(codes.size(), 8u);
-        EXPECT_EQ(codes[0], 12) << int{c.firstAlpha} << " " << c.alphaBits;
-        EXPECT_EQ(codes[4], c.secondRed) << int{c.firstAlpha} << " " << c.alphaBits;
+        EXPECT_EQ(codes[0], c.firstRed) << CodeOf(c.type) << " " << int{c.firstAlpha};
+        EXPECT_EQ(codes[4], c.secondRed) << CodeOf(c.type) << " " << int{c.firstAlpha};
     }
 }
 
 TEST(Ditherer, DitheredFlatGreyAveragesToItsValue) {
     const SrgbImage grey = Make(64, 64, [](int, int) { return Pixel{128, 128, 128, 255}; });
-    const ChannelBits rgb565{5, 6, 5, 0};
+    const PixelTypeInfo& rgb565 = *PixelTypeOf(CodeOf(PixelCode::kRgb565));
     const std::vector<std::uint8_t> hard = QuantiseChannels(grey, rgb565, false);
     EXPECT_EQ(std::vector<std::uint8_t>(hard.begin(), hard.begin() + 4),
               (std::vector<std::uint8_t>{16, 32, 16, 0}));  // 132, 130, 132: never 128

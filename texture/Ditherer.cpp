@@ -40,10 +40,11 @@ int CodeValue(int code, int bits) {
     return (clamped * 255 + largest / 2) / largest;
 }
 
-std::vector<std::uint8_t> QuantiseChannels(const SrgbImage& level, ChannelBits bits, bool dither) {
+std::vector<std::uint8_t> QuantiseChannels(const SrgbImage& level, const PixelTypeInfo& type,
+                                           bool dither) {
     const std::size_t count = PixelsOf(level);
     std::vector<std::uint8_t> codes(count * 4, 0);
-    const std::array<int, 4> depth = {bits.r, bits.g, bits.b, bits.a};
+    const std::array<int, 4> depth = {type.redBits, type.greenBits, type.blueBits, type.alphaBits};
     const float* px = level.pixels.data();
     if (count == 0) {
         return codes;
