@@ -79,10 +79,12 @@ void BM_MapChain(benchmark::State& state) {
 // state.range(0): 1 with dither.
 void BM_Argb4444Chain(benchmark::State& state) {
     const std::vector<SrgbImage> chain = PhotoChain();
+    const korvale::PixelTypeInfo& argb4444 =
+        *korvale::PixelTypeOf(korvale::CodeOf(korvale::PixelCode::kArgb4444));
     for (auto _ : state) {
         for (const SrgbImage& level : chain) {
             benchmark::DoNotOptimize(
-                korvale::QuantiseChannels(level, {4, 4, 4, 4}, state.range(0) != 0));
+                korvale::QuantiseChannels(level, argb4444, state.range(0) != 0));
         }
     }
     state.SetItemsProcessed(state.iterations() * Pixels(chain));

@@ -10,6 +10,22 @@
 
 namespace korvale {
 
+// The type codes a level is written with (the BMHD type byte); files may also hold 1 and 2,
+// which read as pal4.
+enum class PixelCode : int { kPal4 = 0, kRgb565 = 3, kArgb1555 = 4, kArgb4444 = 5 };
+
+// The mip header's miptype, as written: one palette for all levels, or one per level. Files may
+// also hold 1, which reads as 0.
+enum class MipType : int { kSharedPalette = 0, kLevelPalettes = 2 };
+
+// The integer a file stores for a pixel type or miptype.
+[[nodiscard]] constexpr int CodeOf(PixelCode code) {
+    return static_cast<int>(code);
+}
+[[nodiscard]] constexpr int CodeOf(MipType type) {
+    return static_cast<int>(type);
+}
+
 struct PixelTypeInfo {
     int code;               // the BMHD type byte
     std::string_view name;  // pal4, rgb565, argb1555, argb4444

@@ -27,13 +27,14 @@ Image Shown(const CMip& mip, int slot) {
     return LevelToImage(mip.levels[k], mip.levelPalettes[k]);
 }
 
+// Nearest in log2: 2^6.5 = 90.51 and 2^7.5 = 181.02 are the edges between 64, 128 and 256.
 TEST(Importer, TopSizeIsTheNearestPowerOfTwoHalvedToFit) {
     struct Case {
         int w, h, topW, topH;
     };
     const Case cases[] = {{556, 376, 256, 256},   {161, 161, 128, 128}, {300, 40, 256, 32},
                           {2048, 1024, 256, 128}, {1, 1, 1, 1},         {3, 1000, 1, 256},
-                          {90, 91, 64, 128}};
+                          {90, 91, 64, 128},      {181, 182, 128, 256}};
     for (const Case& c : cases) {
         EXPECT_EQ(AutomaticTopSize(c.w, c.h), std::make_pair(c.topW, c.topH)) << c.w << "x" << c.h;
     }

@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <cmath>
+#include <cstdint>
 #include <vector>
 
 #include "Ditherer.h"
+#include "KMeans.h"
 #include "PictureBuilder.h"
 #include "Quantiser.h"
 
@@ -131,6 +135,31 @@ TEST(Quantiser, WeighsColourByHowMuchOfThePixelShows) {
     }
 }
 
+TEST(Quantiser, AGivenAlphaWeightIsUsedWhereAlphaCanBeWrong) {
+    // A noisy ramp of far more than 16 colours; soft alpha or opaque.
+    struct Case {
+        bool soft;
+        FitOptions options;
+        float weight;
+        bool balanced;
+    };
+    const Case cases[] = {
+        {true, {7.0f, false}, 7.0f, true},
+        {true, {7.0f, true}, 7.0f, true},
+        {false, {7.0f, true}, kDefaultAlphaWeight, false},  // opaque: alpha is never wrong
+    };
+    for (const Case& c : cases) {
+        const SrgbImage image = Make(32, 8, [&](int x, int y) {
+            const float v = static_cast<float>(x) * 8.0f + Noise(x, y);
+            return Pixel{v, 255 - v, 90, c.soft ? 40.0f + static_cast<float>(y) * 25.0f : 255};
+        });
+        const PaletteFit fit = FitPalette(std::span(&image, 1), 16, c.options);
+        EXPECT_EQ(fit.colours.size(), 16u) << c.soft;
+        EXPECT_EQ(fit.alphaWeight, c.weight) << c.soft;
+        EXPECT_EQ(fit.balanced, c.balanced) << c.soft;
+    }
+}
+
 TEST(Quantiser, FullyTransparentPixelsShareOneClearEntry) {
     // Every other row fully transparent, with colours all over the place.
     const SrgbImage image = Make(16, 16, [](int x, int y) {
@@ -178,6 +207,147 @@ TEST(Quantiser, DitherSpreadsARampBetweenBlackAndWhite) {
     }
 }
 
+TEST(Quantiser, DitherToTwoColoursFollowsTheKernelTheOrderAndTheCarryLimit) {
+    // A grey ramp 204, 210, 216, 222 in three rows, against black and white (nearest: white from
+    // 127.5 up). Undithered every pixel is white, the errors 51, 45, 39, 33 a row: mean squared
+    // error over four channels 3 * 6786 / 4 * 4 = 16281 a pixel, so the carry limit is 48843 and
+    // a carried error e (all three channels alike) is damped to 0.8 once 3e^2 > 48843, |e| > 127.6.
+    // Row 0, left to right: 204 -> white (error -51; 7/16 of it to the right); 210 - 22.31 ->
+    // white (-67.31); 216 - 29.45 -> white; 222 - 29.95 -> white. Row 1 runs right to left:
+    // 222 - 23.95, 216 - 62.32, 210 - 81.38, 204 - 76.73 -> white; the last two carry more than
+    // the limit and take 0.8 of it. Row 2, left to right: 204 - 42.00 -> white (-93.00);
+    // 210 - 0.8 * 102.50 = 128.00 -> white (-127.00); 216 - 0.8 * 111.43 = 126.86 -> black;
+    // 222 + 18.71 -> white. Swapping any two weights, running every row left to right, or
+    // carrying every error in full changes the result.
+    const std::array<float, 4> ramp = {204, 210, 216, 222};
+    const SrgbImage level = Make(4, 3, [&](int x, int) {
+        const float v = ramp[static_cast<std::size_t>(x)];
+        return Pixel{v, v, v, 255};
+    });
+    const std::vector<Rgba8> blackWhite = {{0, 0, 0, 255}, {255, 255, 255, 255}};
+    EXPECT_EQ(MapToPalette(level, blackWhite, true),
+              (std::vector<std::uint8_t>{1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0, 1}));
+}
+
+TEST(Quantiser, MappingTakesTheFirstOfEqualEntriesTheLastEntryAndTheClearOne) {
+    struct Case {
+        const char* name;
+        Pixel pixel;
+        std::vector<Rgba8> palette;
+        std::uint8_t index;
+    };
+    // Sixteen opaque greys 0, 16, ..., 240: 250 is nearest the last.
+    std::vector<Rgba8> greys;
+    for (int k = 0; k < 16; ++k) {
+        const auto v = static_cast<std::uint8_t>(k * 16);
+        greys.push_back({v, v, v, 255});
+    }
+    const Case cases[] = {
+        // 10 off in red or 10 off in green cost exactly the same: the first entry wins the tie.
+        {"tie", {100, 100, 100, 255}, {{90, 100, 100, 255}, {100, 90, 100, 255}}, 0},
+        {"tie, other order", {100, 100, 100, 255}, {{100, 90, 100, 255}, {90, 100, 100, 255}}, 0},
+        {"last of sixteen", {250, 250, 250, 255}, greys, 15},
+        {"last of three",
+         {200, 10, 10, 255},
+         {{0, 0, 0, 255}, {0, 0, 255, 255}, {255, 0, 0, 255}},
+         2},
+        // A fully transparent pixel, whatever its colour, is the clear entry.
+        {"transparent", {250, 250, 250, 0}, {{250, 250, 250, 255}, {0, 0, 0, 0}}, 1},
+        // A faint pixel nearly transparent still goes to the clear entry: its colour counts for
+        // 0.004 and alpha 1 of 255 costs 2.5 * (1/255)^2 against 2.5 * (254/255)^2.
+        {"faint", {250, 250, 250, 1}, {{250, 250, 250, 255}, {0, 0, 0, 0}}, 1},
+    };
+    for (const Case& c : cases) {
+        const SrgbImage one = Make(1, 1, [&](int, int) { return c.pixel; });
+        for (const bool dither : {false, true}) {
+            EXPECT_EQ(MapToPalette(one, c.palette, dither), (std::vector<std::uint8_t>{c.index}))
+                << c.name << " dither " << dither;
+        }
+    }
+}
+
+TEST(Quantiser, SixteenTightClustersGiveTheirSixteenCentres) {
+    // 16 colours far apart (4 x 4 corners of a grid in red and green, blue fixed), each drawn as
+    // itself and as itself -2 and +2 in blue in equal numbers: 48 colours, whose best 16 entries
+    // are the 16 centres.
+    std::vector<Rgba8> centres;
+    for (int r = 0; r < 4; ++r) {
+        for (int g = 0; g < 4; ++g) {
+            centres.push_back({static_cast<std::uint8_t>(20 + r * 70),
+                               static_cast<std::uint8_t>(20 + g * 70), 100, 255});
+        }
+    }
+    const SrgbImage image = Make(48, 4, [&](int x, int) {
+        const Rgba8& c = centres[static_cast<std::size_t>(x / 3)];
+        const float blue = static_cast<float>(c[2] + (x % 3 - 1) * 2);
+        return Pixel{static_cast<float>(c[0]), static_cast<float>(c[1]), blue, 255};
+    });
+    std::vector<Rgba8> palette = BuildPalette(std::span(&image, 1));
+    std::sort(palette.begin(), palette.end());
+    EXPECT_EQ(palette, centres);
+}
+
+TEST(Quantiser, TheBoundedKMeansStepIsLloydsStep) {
+    // 240 colours scattered by a fixed linear congruential sequence, alpha 0.2 to 1, weights 1 to
+    // 3, and 8 poor starting centres (the first 8 colours); after every pass the bounded search
+    // must have given each colour the centre a full search gives it, and moved the centres to
+    // the same weighted means (colour by weight x alpha, alpha by weight).
+    using quantise::Points;
+    using quantise::Vec4;
+    Points points;
+    std::uint32_t state = 12345;
+    const auto next = [&state] {
+        state = state * 1103515245u + 12345u;
+        return static_cast<float>((state >> 16) & 0x7FFF) / 32767.0f;
+    };
+    for (int i = 0; i < 240; ++i) {
+        const Vec4 p = {next(), next(), next(), 0.2f + 0.8f * next()};
+        points.at.push_back(p);
+        points.weight.push_back(1.0f + static_cast<float>(i % 3));
+        points.rootAlpha.push_back(std::sqrt(p[3]));
+    }
+    const float weight = 2.5f;
+    std::vector<Vec4> centres(points.at.begin(), points.at.begin() + 8);
+    quantise::KMeans bounded(points, centres, 0, weight);
+    for (int pass = 0; pass < 8; ++pass) {
+        std::vector<std::uint8_t> nearest(points.at.size());
+        std::vector<std::array<double, 5>> sums(centres.size(), std::array<double, 5>{});
+        for (std::size_t i = 0; i < points.at.size(); ++i) {
+            std::size_t best = 0;
+            for (std::size_t c = 1; c < centres.size(); ++c) {
+                if (quantise::EntryCost(points.at[i], centres[c], weight) <
+                    quantise::EntryCost(points.at[i], centres[best], weight)) {
+                    best = c;
+                }
+            }
+            nearest[i] = static_cast<std::uint8_t>(best);
+            const double w = points.weight[i];
+            const Vec4& p = points.at[i];
+            for (std::size_t d = 0; d < 3; ++d) {
+                sums[best][d] += w * p[3] * p[d];
+            }
+            sums[best][3] += w * p[3];
+            sums[best][4] += w;
+        }
+        const bool moved = bounded.Step();
+        ASSERT_EQ(bounded.Nearest(), nearest) << "pass " << pass;
+        if (!moved) {
+            break;
+        }
+        for (std::size_t c = 0; c < centres.size(); ++c) {
+            ASSERT_GT(sums[c][4], 0.0) << "pass " << pass << ": centre " << c << " left empty";
+            centres[c] = {static_cast<float>(sums[c][0] / sums[c][3]),
+                          static_cast<float>(sums[c][1] / sums[c][3]),
+                          static_cast<float>(sums[c][2] / sums[c][3]),
+                          static_cast<float>(sums[c][3] / sums[c][4])};
+            for (std::size_t d = 0; d < 4; ++d) {
+                EXPECT_NEAR(bounded.Centres()[c][d], centres[c][d], 1e-5)
+                    << "pass " << pass << " centre " << c;
+            }
+        }
+    }
+}
+
 TEST(Ditherer, NearestCodeAndItsValue) {
     struct Case {
         float value;
@@ -196,32 +366,60 @@ TEST(Ditherer, NearestCodeAndItsValue) {
 }
 
 TEST(Ditherer, AFullyTransparentPixelPassesOnNoColourError) {
-    // 4 bits, steps of 17: 196 is 11.53 steps, so code 12 (204), an error of -8. Passed on,
+    // ARGB4444, steps of 17: 196 is 11.53 steps, so code 12 (204), an error of -8. Passed on,
     // 7/16 of it takes 94 (5.53 steps, code 6) down to 90.5 (5.32 steps, code 5). A pixel
     // nobody sees passes on no colour error when the type keeps alpha; it still passes its
-    // alpha error, and with no alpha stored every pixel shows.
+    // alpha error. RGB565 keeps no alpha, so every pixel shows: red 201 is 24.44 of 31 steps,
+    // code 24 (197), an error of +4; 7/16 of it takes 94 (11.43 steps, code 11) to 95.75
+    // (11.64 steps, code 12).
     struct Case {
+        PixelCode type;
+        float first;
         std::uint8_t firstAlpha;
-        int alphaBits;
+        std::uint8_t firstRed;
         std::uint8_t secondRed;
     };
-    const Case cases[] = {{0, 4, 6}, {255, 4, 5}, {0, 0, 5}};
+    const Case cases[] = {{PixelCode::kArgb4444, 196, 0, 12, 6},
+                          {PixelCode::kArgb4444, 196, 255, 12, 5},
+                          {PixelCode::kRgb565, 201, 0, 24, 12}};
     for (const Case& c : cases) {
         const SrgbImage pair = Make(2, 1, [&](int x, int) {
-            return x == 0 ? Pixel{196, 196, 196, static_cast<float>(c.firstAlpha)}
+            return x == 0 ? Pixel{c.first, c.first, c.first, static_cast<float>(c.firstAlpha)}
                           : Pixel{94, 94, 94, 255};
         });
         const std::vector<std::uint8_t> codes =
-            QuantiseChannels(pair, {4, 4, 4, c.alphaBits}, true);
+            QuantiseChannels(pair, *PixelTypeOf(CodeOf(c.type)), true);
         ASSERT_EQ(codes.size(), 8u);
-        EXPECT_EQ(codes[0], 12) << int{c.firstAlpha} << " " << c.alphaBits;
-        EXPECT_EQ(codes[4], c.secondRed) << int{c.firstAlpha} << " " << c.alphaBits;
+        EXPECT_EQ(codes[0], c.firstRed) << CodeOf(c.type) << " " << int{c.firstAlpha};
+        EXPECT_EQ(codes[4], c.secondRed) << CodeOf(c.type) << " " << int{c.firstAlpha};
     }
+}
+
+TEST(Ditherer, DitherToFiveBitsFollowsTheKernelAndTheOrder) {
+    // Red 126, 128, 130 in three rows, to 5 bits (code q shows as round(q * 255 / 31): 15 is
+    // 123, 16 is 132; the nearest code is round(v * 31 / 255)). Row 0, left to right: 126 ->
+    // 15.32 steps, code 15 (error +3, 7/16 of it to the right); 128 + 1.31 = 129.31 -> 15.72,
+    // code 16 (error -2.69); 130 - 1.18 -> 15.66, code 16. Row 1, right to left: 130 - 1.16 ->
+    // code 16; 128 - 2.63 = 125.37 -> 15.24, code 15; 126 + 1.47 = 127.47 -> 15.496, code 15.
+    // Row 2, left to right: 126 + 1.55 = 127.55 -> 15.506, code 16; 128 - 0.57 = 127.43 ->
+    // 15.492, code 15; 130 + 1.40 -> code 16.
+    const std::array<float, 3> ramp = {126, 128, 130};
+    const SrgbImage level = Make(3, 3, [&](int x, int) {
+        return Pixel{ramp[static_cast<std::size_t>(x)], 0, 0, 255};
+    });
+    const std::vector<std::uint8_t> codes =
+        QuantiseChannels(level, *PixelTypeOf(CodeOf(PixelCode::kRgb565)), true);
+    ASSERT_EQ(codes.size(), 36u);
+    std::vector<std::uint8_t> red;
+    for (std::size_t i = 0; i < codes.size(); i += 4) {
+        red.push_back(codes[i]);
+    }
+    EXPECT_EQ(red, (std::vector<std::uint8_t>{15, 16, 16, 15, 15, 16, 16, 15, 16}));
 }
 
 TEST(Ditherer, DitheredFlatGreyAveragesToItsValue) {
     const SrgbImage grey = Make(64, 64, [](int, int) { return Pixel{128, 128, 128, 255}; });
-    const ChannelBits rgb565{5, 6, 5, 0};
+    const PixelTypeInfo& rgb565 = *PixelTypeOf(CodeOf(PixelCode::kRgb565));
     const std::vector<std::uint8_t> hard = QuantiseChannels(grey, rgb565, false);
     EXPECT_EQ(std::vector<std::uint8_t>(hard.begin(), hard.begin() + 4),
               (std::vector<std::uint8_t>{16, 32, 16, 0}));  // 132, 130, 132: never 128

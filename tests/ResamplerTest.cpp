@@ -58,6 +58,21 @@ TEST(ColourSpace, CurveIsTheExactSrgbCurve) {
     }
 }
 
+TEST(ColourSpace, EachSideOfTheThresholdTakesItsOwnPiece) {
+    // Byte 10 (0.0392) lies below 0.04045: 0.0392 / 12.92 = 0.00303527 (the power piece would
+    // give 0.00303452); byte 11 (0.0431) above: ((0.0431 + 0.055) / 1.055)^2.4 = 0.00334654 (the
+    // straight piece 0.00333880). Back: 0.003 lies below 0.0031308, 0.003 * 12.92 = 0.03876 (the
+    // power piece 0.0387676); 0.0033 above, 1.055 * 0.0033^(1 / 2.4) - 0.055 = 0.0425663 (the
+    // straight piece 0.042636).
+    EXPECT_NEAR(SrgbToLinear(10.0F / 255.0F), 0.00303527, 1e-7);
+    EXPECT_NEAR(SrgbToLinear(11.0F / 255.0F), 0.00334654, 1e-7);
+    EXPECT_NEAR(LinearToSrgb(0.003F), 0.03876, 1e-6);
+    EXPECT_NEAR(LinearToSrgb(0.0033F), 0.0425663, 1e-6);
+    const LinearImage decoded = ToLinear(Row({{10, 11, 10, 255}}));
+    EXPECT_NEAR(decoded.pixels[0], 0.00303527, 1e-7);
+    EXPECT_NEAR(decoded.pixels[1], 0.00334654, 1e-7);
+}
+
 TEST(ColourSpace, EveryByteSurvivesTheRoundTripAndInvisibleColourIsDropped) {
     std::vector<Rgba8> colours;
     for (int v = 0; v < 256; ++v) {

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "Samples.h"
+
 namespace korvale {
 namespace {
 
@@ -49,14 +51,6 @@ const Tables& DecodeTables() {
         return t;
     }();
     return tables;
-}
-
-float Clamp255(float v) {
-    // Written so that NaN lands on 0.
-    if (!(v > 0.0F)) {
-        return 0.0F;
-    }
-    return v < 255.0F ? v : 255.0F;
 }
 
 }  // namespace

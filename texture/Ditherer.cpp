@@ -5,16 +5,12 @@
 #include <cstddef>
 
 #include "ErrorDiffusion.h"
+#include "Samples.h"
 
 namespace korvale {
 namespace {
 
 constexpr int kMaxBits = 8;
-
-// NaN becomes 0, so no bad input can reach a float-to-int conversion.
-float Clamp255(float v) {
-    return v > 0.0f ? (v < 255.0f ? v : 255.0f) : 0.0f;
-}
 
 bool Stored(int bits) {
     return bits >= 1 && bits <= kMaxBits;
@@ -22,13 +18,6 @@ bool Stored(int bits) {
 
 int Largest(int bits) {
     return (1 << bits) - 1;
-}
-
-std::size_t PixelsOf(const SrgbImage& level) {
-    if (level.width <= 0 || level.height <= 0) {
-        return 0;
-    }
-    return std::min(level.PixelCount(), level.pixels.size() / 4);
 }
 
 }  // namespace
@@ -51,10 +40,11 @@ int CodeValue(int code, int bits) {
     return (clamped * 255 + largest / 2) / largest;
 }
 
-std::vector<std::uint8_t> QuantiseChannels(const SrgbImage& level, ChannelBits bits, bool dither) {
+std::vector<std::uint8_t> QuantiseChannels(const SrgbImage& level, const PixelTypeInfo& type,
+                                           bool dither) {
     const std::size_t count = PixelsOf(level);
     std::vector<std::uint8_t> codes(count * 4, 0);
-    const std::array<int, 4> depth = {bits.r, bits.g, bits.b, bits.a};
+    const std::array<int, 4> depth = {type.redBits, type.greenBits, type.blueBits, type.alphaBits};
     const float* px = level.pixels.data();
     if (count == 0) {
         return codes;

@@ -5,6 +5,7 @@
 #include <bit>
 #include <cmath>
 #include <optional>
+#include <tuple>
 #include <unordered_set>
 
 #include "ColourSpace.h"
@@ -52,11 +53,13 @@ CBmap SixteenBitLevel(const SrgbImage& level, const PixelTypeInfo& info, bool di
     Image shown;
     shown.width = level.width;
     shown.height = level.height;
-    shown.pixels = QuantiseChannels(level, {bits[0], bits[1], bits[2], bits[3]}, dither);
+    shown.pixels = QuantiseChannels(level, info, dither);
     for (std::size_t i = 0; i < shown.pixels.size(); ++i) {
         shown.pixels[i] = static_cast<std::uint8_t>(CodeValue(shown.pixels[i], bits[i % 4]));
     }
     CBmap made;
+    // Cannot fail: the picture has the level's size and only full-scale codes of the type; a
+    // level left empty is caught by the caller.
     std::string ignored;
     (void)ImageToLevel(shown, info.code, CCmap{}, made, ignored);
     return made;
@@ -132,6 +135,162 @@ void KeepColourUnderTransparency(const Image& image, const ChainShape& shape,
     }
 }
 
+// The chain in sRGB at full precision, and for each level the picture it was taken from as it
+// is (the picture itself when the top is at its own size, a hand-made level), if any.
+struct Chain {
+    std::vector<SrgbImage> levels;
+    std::vector<const Image*> sources;
+};
+
+// The top size (asked for, or from the picture) and the number of levels.
+std::optional<ChainShape> ShapeOfChain(const Image& image, const ImportOptions& options,
+                                       std::string& error) {
+    ChainShape shape;
+    std::tie(shape.topWidth, shape.topHeight) = AutomaticTopSize(image.width, image.height);
+    if (options.topWidth != 0 || options.topHeight != 0) {
+        if (!IsPowerOfTwoSide(options.topWidth) || !IsPowerOfTwoSide(options.topHeight)) {
+            error = "the top size must be powers of two of at most 256, not " +
+                    std::to_string(options.topWidth) + " x " + std::to_string(options.topHeight);
+            return std::nullopt;
+        }
+        shape.topWidth = options.topWidth;
+        shape.topHeight = options.topHeight;
+    }
+    const int chainLength =
+        std::bit_width(static_cast<unsigned>(std::max(shape.topWidth, shape.topHeight)));
+    shape.levels = options.levels > 0 ? std::min(options.levels, chainLength) : chainLength;
+    shape.filter = options.filter;
+    return shape;
+}
+
+// The chain in linear light at full precision, each level from the one before, then in sRGB;
+// hand-made levels replace the generated ones of their size.
+bool MakeChain(const Image& image, const ChainShape& shape, const std::vector<Image>& handMade,
+               Chain& chain, std::string& error) {
+    const bool ownSize = image.width == shape.topWidth && image.height == shape.topHeight;
+    {
+        const std::vector<LinearImage> linear = LinearChain(
+            image, shape, [](const Image& in) { return ToLinear(in); },
+            [](const Image& in, int w, int h) { return AreaAverage(in, w, h); });
+        for (std::size_t k = 0; k < linear.size(); ++k) {
+            const bool asIs = k == 0 && ownSize;
+            chain.levels.push_back(asIs ? ToSrgb(image) : ToSrgb(linear[k]));
+        }
+    }
+    chain.sources.assign(chain.levels.size(), nullptr);
+    if (ownSize) {
+        chain.sources[0] = &image;
+    }
+    for (const Image& hand : handMade) {
+        std::size_t k = 0;
+        while (k < chain.levels.size() &&
+               (chain.levels[k].width != hand.width || chain.levels[k].height != hand.height)) {
+            ++k;
+        }
+        if (k == chain.levels.size()) {
+            error = "a level of " + std::to_string(hand.width) + " x " +
+                    std::to_string(hand.height) + " has no place in a chain from " +
+                    std::to_string(shape.topWidth) + " x " + std::to_string(shape.topHeight);
+            return false;
+        }
+        chain.levels[k] = ToSrgb(hand);
+        chain.sources[k] = &hand;
+    }
+    return true;
+}
+
+// A palette's colours and the alpha weight to map to them with.
+struct LevelPalette {
+    std::vector<Rgba8> colours;
+    float alphaWeight = kDefaultAlphaWeight;
+};
+
+// The shared palette: the given one, an indexed picture's own (kept as it is), or the one fitted
+// to the whole chain.
+bool SharedPalette(const Chain& chain, const ImportOptions& options, LevelPalette& shared,
+                   std::string& error) {
+    if (options.palette == PaletteMode::kFromFile) {
+        if (options.givenPalette.empty() || options.givenPalette.size() > CCmap::kEntries) {
+            error = "a given palette must have 1 to 16 colours";
+            return false;
+        }
+        shared.colours = options.givenPalette;
+    } else if (chain.sources[0] != nullptr && !chain.sources[0]->palette.empty()) {
+        shared.colours = chain.sources[0]->palette;
+    } else {
+        PaletteFit fit = FitPalette(chain.levels, CCmap::kEntries);
+        shared.colours = std::move(fit.colours);
+        shared.alphaWeight = fit.alphaWeight;
+    }
+    return true;
+}
+
+// Level k's own palette: the given one, an indexed source's own, or one fitted to the level
+// with the top level's weight (noted in topWeight when k is the top).
+LevelPalette OwnPalette(const Chain& chain, std::size_t k,
+                        const std::vector<std::vector<Rgba8>>& given,
+                        std::optional<float>& topWeight) {
+    if (k < given.size()) {
+        return {given[k], kDefaultAlphaWeight};
+    }
+    const Image* source = chain.sources[k];
+    if (source != nullptr && !source->palette.empty()) {
+        return {source->palette, kDefaultAlphaWeight};
+    }
+    PaletteFit fit = FitPalette(std::span<const SrgbImage>(&chain.levels[k], 1), CCmap::kEntries,
+                                {topWeight, true});
+    if (k == 0 && fit.balanced) {
+        topWeight = fit.alphaWeight;
+    }
+    return {std::move(fit.colours), fit.alphaWeight};
+}
+
+// A palettised level: the source's indices when its own palette is the one in use (so they are
+// kept exactly), else the level mapped to the palette.
+CBmap PalettisedLevel(const SrgbImage& level, const Image* source, const LevelPalette& colours,
+                      const CCmap& palette, bool dither) {
+    const bool keepIndices =
+        source != nullptr && !source->palette.empty() && colours.colours == source->palette;
+    const std::vector<std::uint8_t> indices =
+        keepIndices ? source->indices
+                    : MapToPalette(level, colours.colours, dither, colours.alphaWeight);
+    CBmap built;
+    // A failure (indices that do not fit the level) leaves the level empty, which the caller
+    // reports.
+    std::string ignored;
+    (void)IndicesToLevel(level.width, level.height, indices, palette, built, ignored);
+    return built;
+}
+
+// Stores each level of the chain in the type, with the shared palette or (miptype 2) its own.
+bool AddLevels(const Chain& chain, const PixelTypeInfo& info, const ImportOptions& options,
+               const LevelPalette& shared, CMip& made, std::string& error) {
+    const bool palettised = info.kind == PixelKind::kPalettised;
+    const bool perLevel = made.miptype == CodeOf(MipType::kLevelPalettes);
+    std::optional<float> topWeight;  // per level: the weight balanced for the top level
+    for (std::size_t k = 0; k < chain.levels.size(); ++k) {
+        const SrgbImage& level = chain.levels[k];
+        CBmap built;
+        CCmap palette = made.globalPalette;
+        if (!palettised) {
+            built = SixteenBitLevel(level, info, options.dither);
+        } else {
+            const LevelPalette colours =
+                perLevel ? OwnPalette(chain, k, options.givenLevelPalettes, topWeight) : shared;
+            if (perLevel) {
+                palette = PaletteFromColours(colours.colours);
+            }
+            built = PalettisedLevel(level, chain.sources[k], colours, palette, options.dither);
+        }
+        if (!built.HasData() || !made.SetLevel(std::move(built), perLevel ? &palette : nullptr)) {
+            error = "a level of " + std::to_string(level.width) + " x " +
+                    std::to_string(level.height) + " could not be made";
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 std::pair<int, int> AutomaticTopSize(int width, int height) {
@@ -150,7 +309,7 @@ std::pair<int, int> AutomaticTopSize(int width, int height) {
 
 int AutomaticType(const Image& image) {
     if (!image.palette.empty() || FewColours(image, CCmap::kEntries)) {
-        return 0;
+        return CodeOf(PixelCode::kPal4);
     }
     bool partial = false;
     bool transparent = false;
@@ -159,7 +318,9 @@ int AutomaticType(const Image& image) {
         partial = partial || (a != 0 && a != 255);
         transparent = transparent || a == 0;
     }
-    return partial ? 5 : transparent ? 4 : 3;
+    return CodeOf(partial       ? PixelCode::kArgb4444
+                  : transparent ? PixelCode::kArgb1555
+                                : PixelCode::kRgb565);
 }
 
 Status PaletteOfPicture(const Image& picture, std::vector<Rgba8>& colours) {
@@ -180,17 +341,12 @@ bool ImportImage(const Image& image, const ImportOptions& options, CMip& mip, st
         error = "the picture is empty";
         return false;
     }
-    auto [topWidth, topHeight] = AutomaticTopSize(image.width, image.height);
-    if (options.topWidth != 0 || options.topHeight != 0) {
-        if (!IsPowerOfTwoSide(options.topWidth) || !IsPowerOfTwoSide(options.topHeight)) {
-            error = "the top size must be powers of two of at most 256, not " +
-                    std::to_string(options.topWidth) + " x " + std::to_string(options.topHeight);
-            return false;
-        }
-        topWidth = options.topWidth;
-        topHeight = options.topHeight;
+    const std::optional<ChainShape> shape = ShapeOfChain(image, options, error);
+    if (!shape) {
+        return false;
     }
-    const int type = options.type.value_or(AutomaticType(image));
+    // The picture is scanned for its type only when none is asked for.
+    const int type = options.type ? *options.type : AutomaticType(image);
     const PixelTypeInfo* info = PixelTypeOf(type);
     if (info == nullptr) {
         error = "unknown pixel type " + std::to_string(type);
@@ -200,45 +356,13 @@ bool ImportImage(const Image& image, const ImportOptions& options, CMip& mip, st
         error = "the repeat code must be 0 to 3";
         return false;
     }
-    const int chainLength = std::bit_width(static_cast<unsigned>(std::max(topWidth, topHeight)));
-    const int levelCount = options.levels > 0 ? std::min(options.levels, chainLength) : chainLength;
-
-    // The chain in linear light at full precision; each level from the one before.
-    const ChainShape shape{topWidth, topHeight, levelCount, options.filter};
-    const bool ownSize = image.width == topWidth && image.height == topHeight;
-    std::vector<SrgbImage> chain;
-    {
-        const std::vector<LinearImage> linear = LinearChain(
-            image, shape, [](const Image& in) { return ToLinear(in); },
-            [](const Image& in, int w, int h) { return AreaAverage(in, w, h); });
-        for (std::size_t k = 0; k < linear.size(); ++k) {
-            const bool asIs = k == 0 && ownSize;
-            chain.push_back(asIs ? ToSrgb(image) : ToSrgb(linear[k]));
-        }
+    Chain chain;
+    if (!MakeChain(image, *shape, options.handMadeLevels, chain, error)) {
+        return false;
     }
-    std::vector<const Image*> sources(chain.size(), nullptr);
-    if (ownSize) {
-        sources[0] = &image;
-    }
-    for (const Image& hand : options.handMadeLevels) {
-        std::size_t k = 0;
-        while (k < chain.size() &&
-               (chain[k].width != hand.width || chain[k].height != hand.height)) {
-            ++k;
-        }
-        if (k == chain.size()) {
-            error = "a level of " + std::to_string(hand.width) + " x " +
-                    std::to_string(hand.height) + " has no place in a chain from " +
-                    std::to_string(topWidth) + " x " + std::to_string(topHeight);
-            return false;
-        }
-        chain[k] = ToSrgb(hand);
-        sources[k] = &hand;
-    }
-
     const bool palettised = info->kind == PixelKind::kPalettised;
     if (!palettised) {
-        KeepColourUnderTransparency(image, shape, sources, chain);
+        KeepColourUnderTransparency(image, *shape, chain.sources, chain.levels);
     }
 
     CMip made;
@@ -246,66 +370,17 @@ bool ImportImage(const Image& image, const ImportOptions& options, CMip& mip, st
     made.col = 0;
     made.globalPalette.SetDefault();
     const bool perLevel = palettised && options.palette == PaletteMode::kPerLevel;
-    made.miptype = perLevel ? 2 : 0;
-
-    std::vector<Rgba8> shared;
-    float sharedWeight = kDefaultAlphaWeight;
+    made.miptype = CodeOf(perLevel ? MipType::kLevelPalettes : MipType::kSharedPalette);
+    LevelPalette shared;
     if (palettised && !perLevel) {
-        if (options.palette == PaletteMode::kFromFile) {
-            if (options.givenPalette.empty() || options.givenPalette.size() > CCmap::kEntries) {
-                error = "a given palette must have 1 to 16 colours";
-                return false;
-            }
-            shared = options.givenPalette;
-        } else if (sources[0] != nullptr && !sources[0]->palette.empty()) {
-            shared = sources[0]->palette;  // an indexed picture keeps its palette as it is
-        } else {
-            PaletteFit fit = FitPalette(chain, CCmap::kEntries);
-            shared = std::move(fit.colours);
-            sharedWeight = fit.alphaWeight;
-        }
-        made.globalPalette = PaletteFromColours(shared);
-    }
-
-    for (std::size_t k = 0; k < chain.size(); ++k) {
-        const SrgbImage& level = chain[k];
-        CBmap built;
-        CCmap palette = made.globalPalette;
-        if (!palettised) {
-            built = SixteenBitLevel(level, *info, options.dither);
-        } else {
-            const Image* source = sources[k];
-            std::vector<Rgba8> colours = shared;
-            float weight = sharedWeight;
-            if (perLevel && k < options.givenLevelPalettes.size()) {
-                colours = options.givenLevelPalettes[k];
-                weight = kDefaultAlphaWeight;
-            } else if (perLevel) {
-                if (source != nullptr && !source->palette.empty()) {
-                    colours = source->palette;
-                    weight = kDefaultAlphaWeight;
-                } else {
-                    PaletteFit fit =
-                        FitPalette(std::span<const SrgbImage>(&level, 1), CCmap::kEntries);
-                    colours = std::move(fit.colours);
-                    weight = fit.alphaWeight;
-                }
-                palette = PaletteFromColours(colours);
-            }
-            // Indices kept exactly when the picture's own palette is the one in use.
-            const bool keepIndices =
-                source != nullptr && !source->palette.empty() && colours == source->palette;
-            const std::vector<std::uint8_t> indices =
-                keepIndices ? source->indices
-                            : MapToPalette(level, colours, options.dither, weight);
-            std::string ignored;
-            (void)IndicesToLevel(level.width, level.height, indices, palette, built, ignored);
-        }
-        if (!built.HasData() || !made.SetLevel(std::move(built), perLevel ? &palette : nullptr)) {
-            error = "a level of " + std::to_string(level.width) + " x " +
-                    std::to_string(level.height) + " could not be made";
+        if (!SharedPalette(chain, options, shared, error)) {
             return false;
         }
+        made.globalPalette = PaletteFromColours(shared.colours);
+    }
+
+    if (!AddLevels(chain, *info, options, shared, made, error)) {
+        return false;
     }
     mip = std::move(made);
     return true;

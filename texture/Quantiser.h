@@ -3,6 +3,7 @@
 // whole chain at once, and the index of each pixel into it.
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -33,9 +34,18 @@ inline constexpr float kDefaultAlphaWeight = 2.5f;
 struct PaletteFit {
     std::vector<Rgba8> colours;
     float alphaWeight = kDefaultAlphaWeight;
+    bool balanced = false;  // whether the search chose the weight (alpha could be wrong at all)
+};
+// How far a search goes beyond BuildPalette's.
+struct FitOptions {
+    // Go on with this weight instead of one balanced for the levels given.
+    std::optional<float> alphaWeight;
+    // Also search afresh from new cuts at the final weight, and keep whichever palette costs less.
+    bool freshStart = false;
 };
 // BuildPalette, with the weight it chose.
-[[nodiscard]] PaletteFit FitPalette(std::span<const SrgbImage> levels, int colours = 16);
+[[nodiscard]] PaletteFit FitPalette(std::span<const SrgbImage> levels, int colours = 16,
+                                    const FitOptions& options = {});
 
 // One index per pixel, row-major: the nearest palette entry, judged the way BuildPalette judges
 // colours with alpha weighed by alphaWeight (the one the palette was fitted with). A pixel whose

@@ -1,0 +1,155 @@
+#include "KMeans.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace korvale::quantise {
+
+KMeans::KMeans(const Points& points, std::vector<Vec4> centres, std::size_t fixed,
+               float alphaWeight)
+    : points_(&points),
+      fixed_(fixed),
+      alphaWeight_(alphaWeight),
+      centres_(std::move(centres)),
+      nearest_(points.at.size(), 0),
+      bounds_(points.at.size()),
+      groups_(centres_.size()) {}
+
+bool KMeans::Step() {
+    const Columns columns(centres_, alphaWeight_);
+    const bool changed = Assign(columns, HalfGaps());
+    ++passes_;
+    if (!changed) {
+        return false;
+    }
+    MoveCentres();
+    return true;
+}
+
+std::array<float, kMaxColours> KMeans::HalfGaps() const {
+    const std::size_t k = centres_.size();
+    std::array<float, kMaxColours> half{};
+    for (std::size_t c = 0; c < k; ++c) {
+        float closest = std::numeric_limits<float>::infinity();
+        for (std::size_t other = 0; other < k; ++other) {
+            if (other != c) {
+                closest = std::min(closest, Separation(centres_[c], centres_[other], alphaWeight_));
+            }
+        }
+        half[c] = closest / 2.0f;
+    }
+    return half;
+}
+
+bool KMeans::Assign(const Columns& columns, const std::array<float, kMaxColours>& half) {
+    const std::size_t k = centres_.size();
+    const bool first = passes_ == 0;
+    bool changed = false;
+    std::array<float, kMaxColours> distances{};
+    for (std::size_t i = 0; i < points_->at.size(); ++i) {
+        Bound& bound = bounds_[i];
+        const std::size_t own = nearest_[i];
+        if (!first) {
+            // The centres moved since the bounds were set.
+            bound.upper += moved_[own];
+            bound.lower -= own == most_ ? secondMost_ : moved_[most_];
+            const float limit = std::max(points_->rootAlpha[i] * half[own], bound.lower);
+            if (bound.upper <= limit) {
+                continue;
+            }
+            bound.upper = std::sqrt(EntryCost(points_->at[i], centres_[own], alphaWeight_));
+            if (bound.upper <= limit) {
+                continue;
+            }
+        }
+        columns.Distances(points_->at[i], distances);
+        std::size_t best = 0;
+        float closest = std::numeric_limits<float>::infinity();
+        float next = std::numeric_limits<float>::infinity();
+        // Selects rather than branches: which centre wins is close to random.
+        for (std::size_t c = 0; c < k; ++c) {
+            const float d = distances[c];
+            const bool better = d < closest;
+            next = better ? closest : std::min(next, d);
+            closest = better ? d : closest;
+            best = better ? c : best;
+        }
+        bound.upper = std::sqrt(closest);
+        bound.lower = std::sqrt(next);
+        if (first || best != own) {
+            // The sums follow each move rather than being taken again every pass: once the
+            // centres settle, few colours move and most are never looked at.
+            if (!first) {
+                groups_[own].Add(points_->at[i], -points_->weight[i]);
+            }
+            groups_[best].Add(points_->at[i], points_->weight[i]);
+            nearest_[i] = static_cast<std::uint8_t>(best);
+            changed = true;
+        }
+    }
+    return changed;
+}
+
+void KMeans::MoveCentres() {
+    const std::size_t k = centres_.size();
+    bool rescued = false;
+    for (std::size_t c = fixed_; c < k; ++c) {
+        Vec4 next = centres_[c];
+        if (groups_[c].weight > 0.0) {
+            next = groups_[c].Mean(centres_[c]);
+        } else if (!rescued) {
+            // One rescue per pass: the worst served colour is only known for the old centres.
+            next = points_->at[WorstServed()];
+            rescued = true;
+        }
+        moved_[c] = Separation(centres_[c], next, alphaWeight_);
+        centres_[c] = next;
+    }
+    most_ = 0;
+    for (std::size_t c = 1; c < k; ++c) {
+        if (moved_[c] > moved_[most_]) {
+            most_ = c;
+        }
+    }
+    secondMost_ = 0.0f;
+    for (std::size_t c = 0; c < k; ++c) {
+        if (c != most_) {
+            secondMost_ = std::max(secondMost_, moved_[c]);
+        }
+    }
+}
+
+double KMeans::Cost() const {
+    double cost = 0.0;
+    for (const Moments& group : groups_) {
+        cost += group.Error(alphaWeight_);
+    }
+    return cost;
+}
+
+std::pair<double, double> KMeans::Errors() const {
+    double colour = 0.0;
+    double alpha = 0.0;
+    for (const Moments& group : groups_) {
+        colour += group.Error(0, 1.0f) + group.Error(1, 1.0f) + group.Error(2, 1.0f);
+        alpha += group.Error(3, 1.0f);
+    }
+    return {colour, alpha};
+}
+
+std::size_t KMeans::WorstServed() const {
+    std::size_t worst = 0;
+    float worstCost = -1.0f;
+    for (std::size_t i = 0; i < points_->at.size(); ++i) {
+        const float cost =
+            points_->weight[i] * EntryCost(points_->at[i], centres_[nearest_[i]], alphaWeight_);
+        if (cost > worstCost) {
+            worstCost = cost;
+            worst = i;
+        }
+    }
+    return worst;
+}
+
+}  // namespace korvale::quantise

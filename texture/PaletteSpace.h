@@ -1,0 +1,200 @@
+#pragma once
+// The space the palette search and the mapping to a palette judge colours in, and the sums and
+// the nearest-entry search they share.
+
+#include <array>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "Image.h"
+#include "Samples.h"
+
+namespace korvale::quantise {
+
+// How colours are compared: the straight sRGB-encoded channels and alpha, each scaled to 0..1.
+// The cost of showing entry e for a pixel p is
+//     p.a * |p.rgb - e.rgb|^2 + w * (p.a - e.a)^2,
+// the way a level is judged afterwards: colour error counts in proportion to how much of the
+// pixel shows, alpha error counts alike everywhere; the alpha weight w sets the trade.
+// - The sRGB curve already spaces lightness about evenly for the eye (that is what it is for),
+//   and levels are judged on that scale afterwards.
+// - Colour is weighed by alpha, not alpha squared (premultiplied colour, the error after
+//   compositing over black), which would give the colour of a half-transparent pixel half the
+//   weight it has when the level is drawn over anything but black.
+// - The group of colours nearest one entry costs least when the entry's colour is the mean of
+//   their colours weighted by count times alpha, and its alpha the mean of their alphas
+//   weighted by count: median cut and k-means keep both sums (Moments).
+// The cost is not a distance between two colours (it depends on the pixel's own alpha), but for
+// one pixel it is a squared Euclidean distance with the axes scaled by sqrt(p.a) and sqrt(w),
+// which is all the k-means bounds need.
+using Vec4 = std::array<float, 4>;
+
+inline constexpr std::size_t kMaxColours = 16;
+
+inline std::uint32_t Pack(int r, int g, int b, int a) {
+    // Every fully transparent colour is the same colour: nobody can tell them apart.
+    if (a == 0) {
+        return 0;
+    }
+    return static_cast<std::uint32_t>(r) | (static_cast<std::uint32_t>(g) << 8) |
+           (static_cast<std::uint32_t>(b) << 16) | (static_cast<std::uint32_t>(a) << 24);
+}
+
+inline Rgba8 Unpack(std::uint32_t key) {
+    return {static_cast<std::uint8_t>(key & 0xFFu), static_cast<std::uint8_t>((key >> 8) & 0xFFu),
+            static_cast<std::uint8_t>((key >> 16) & 0xFFu),
+            static_cast<std::uint8_t>((key >> 24) & 0xFFu)};
+}
+
+inline Vec4 ToPoint(float r, float g, float b, float a) {
+    constexpr float kScale = 1.0f / 255.0f;
+    return {Clamp255(r) * kScale, Clamp255(g) * kScale, Clamp255(b) * kScale, Clamp255(a) * kScale};
+}
+
+inline Vec4 ToPoint(const Rgba8& c) {
+    return ToPoint(static_cast<float>(c[0]), static_cast<float>(c[1]), static_cast<float>(c[2]),
+                   static_cast<float>(c[3]));
+}
+
+inline Rgba8 ToColour(const Vec4& p) {
+    const int a8 = Round255(p[3] * 255.0f);
+    if (a8 == 0) {
+        return {0, 0, 0, 0};
+    }
+    return {static_cast<std::uint8_t>(Round255(p[0] * 255.0f)),
+            static_cast<std::uint8_t>(Round255(p[1] * 255.0f)),
+            static_cast<std::uint8_t>(Round255(p[2] * 255.0f)), static_cast<std::uint8_t>(a8)};
+}
+
+// The cost of entry e for pixel p (see above).
+inline float EntryCost(const Vec4& p, const Vec4& e, float alphaWeight) {
+    const float d0 = p[0] - e[0];
+    const float d1 = p[1] - e[1];
+    const float d2 = p[2] - e[2];
+    const float d3 = p[3] - e[3];
+    return p[3] * (d0 * d0 + d1 * d1 + d2 * d2) + alphaWeight * d3 * d3;
+}
+
+// The square root of the cost for a fully opaque pixel: for any pixel p, sqrt(EntryCost(p, x))
+// moves by at most Separation(x, y) when x moves to y, and sqrt(p.a) * Separation(x, y) is at most
+// the distance between x and y in p's scaled space.
+inline float Separation(const Vec4& x, const Vec4& y, float alphaWeight) {
+    const float d0 = x[0] - y[0];
+    const float d1 = x[1] - y[1];
+    const float d2 = x[2] - y[2];
+    const float d3 = x[3] - y[3];
+    return std::sqrt(d0 * d0 + d1 * d1 + d2 * d2 + alphaWeight * d3 * d3);
+}
+
+// The distinct colours a search works on, with how many pixels have each.
+struct Points {
+    std::vector<Vec4> at;
+    std::vector<float> weight;
+    std::vector<float> rootAlpha;  // sqrt(a): how the colour axes of each pixel's space scale
+};
+
+// Weighted sums over a group of colours: enough for the entry that serves them best and for
+// its cost. On the colour axes each colour counts by weight times alpha, on the alpha axis by
+// weight; sum[3], the weighted alpha, is also the total weight of the colour axes.
+struct Moments {
+    double weight = 0.0;
+    std::array<double, 4> sum{};
+    std::array<double, 4> sumSquares{};
+
+    void Add(const Vec4& p, double w) {
+        const double shown = w * p[3];
+        weight += w;
+        for (std::size_t d = 0; d < 3; ++d) {
+            sum[d] += shown * p[d];
+            sumSquares[d] += shown * p[d] * p[d];
+        }
+        sum[3] += shown;
+        sumSquares[3] += shown * p[3];
+    }
+    void Add(const Moments& other) {
+        weight += other.weight;
+        for (std::size_t d = 0; d < 4; ++d) {
+            sum[d] += other.sum[d];
+            sumSquares[d] += other.sumSquares[d];
+        }
+    }
+    [[nodiscard]] Moments Less(const Moments& part) const {
+        Moments rest;
+        rest.weight = weight - part.weight;
+        for (std::size_t d = 0; d < 4; ++d) {
+            rest.sum[d] = sum[d] - part.sum[d];
+            rest.sumSquares[d] = sumSquares[d] - part.sumSquares[d];
+        }
+        return rest;
+    }
+    [[nodiscard]] double AxisWeight(std::size_t d) const { return d < 3 ? sum[3] : weight; }
+    // The cost along one axis of serving the whole group with its best entry.
+    [[nodiscard]] double Error(std::size_t d, float alphaWeight) const {
+        const double w = AxisWeight(d);
+        if (w <= 0.0) {
+            return 0.0;
+        }
+        const double error = std::max(0.0, sumSquares[d] - sum[d] * sum[d] / w);
+        return d < 3 ? error : error * alphaWeight;
+    }
+    [[nodiscard]] double Error(float alphaWeight) const {
+        return Error(0, alphaWeight) + Error(1, alphaWeight) + Error(2, alphaWeight) +
+               Error(3, alphaWeight);
+    }
+    // The best entry; `fallback` gives the colour of a group that does not show at all.
+    [[nodiscard]] Vec4 Mean(const Vec4& fallback) const {
+        Vec4 mean = fallback;
+        for (std::size_t d = 0; d < 4; ++d) {
+            const double w = AxisWeight(d);
+            if (w > 0.0) {
+                mean[d] = static_cast<float>(sum[d] / w);
+            }
+        }
+        return mean;
+    }
+};
+
+// The centres as columns padded to the full 16 with points far outside the space, so the
+// distances to all of them are one fixed-length loop the compiler turns into vector arithmetic.
+struct Columns {
+    std::array<std::array<float, kMaxColours>, 4> axis{};
+    float alphaWeight_;
+
+    Columns(const std::vector<Vec4>& centres, float alphaWeight) : alphaWeight_(alphaWeight) {
+        for (auto& column : axis) {
+            column.fill(1.0e6f);
+        }
+        for (std::size_t k = 0; k < centres.size() && k < kMaxColours; ++k) {
+            for (std::size_t d = 0; d < 4; ++d) {
+                axis[d][k] = centres[k][d];
+            }
+        }
+    }
+
+    // The cost of every column for pixel p.
+    void Distances(const Vec4& p, std::array<float, kMaxColours>& out) const {
+        for (std::size_t k = 0; k < kMaxColours; ++k) {
+            const float d0 = p[0] - axis[0][k];
+            const float d1 = p[1] - axis[1][k];
+            const float d2 = p[2] - axis[2][k];
+            const float d3 = p[3] - axis[3][k];
+            out[k] = p[3] * (d0 * d0 + d1 * d1 + d2 * d2) + alphaWeight_ * d3 * d3;
+        }
+    }
+
+    [[nodiscard]] std::size_t Nearest(const Vec4& p) const {
+        std::array<float, kMaxColours> distances{};
+        Distances(p, distances);
+        std::size_t best = 0;
+        for (std::size_t k = 1; k < kMaxColours; ++k) {
+            if (distances[k] < distances[best]) {
+                best = k;
+            }
+        }
+        return best;
+    }
+};
+
+}  // namespace korvale::quantise
