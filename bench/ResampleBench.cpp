@@ -107,9 +107,8 @@ void BM_Import(benchmark::State& state) {
     options.dither = state.range(1) != 0;
     for (auto _ : state) {
         korvale::CMip mip;
-        std::string error;
-        if (!korvale::ImportImage(Picture(), options, mip, error)) {
-            state.SkipWithError(error.c_str());
+        if (const korvale::Status made = korvale::ImportImage(Picture(), options, mip); !made) {
+            state.SkipWithError(made.Text().c_str());
             break;
         }
         benchmark::DoNotOptimize(mip.levels[8].HasData());

@@ -204,7 +204,10 @@ bool CExternalEdit::TakeBack(int slot, const Image& picture, QString& message) {
 bool CExternalEdit::StoreInType(int slot, const Image& picture, std::string& error) {
     const auto k = static_cast<std::size_t>(slot);
     CBmap level;
-    if (!ImageToLevel(picture, mip_.levels[k].Type(), mip_.levelPalettes[k], level, error)) {
+    if (const Status stored =
+            ImageToLevel(picture, mip_.levels[k].Type(), mip_.LevelPalette(slot), level);
+        !stored) {
+        error = stored.Reason();
         return false;
     }
     mip_.levels[k] = std::move(level);
@@ -215,8 +218,11 @@ bool CExternalEdit::StoreInPalette(int slot, const Image& picture, std::string& 
     const auto k = static_cast<std::size_t>(slot);
     const CCmap& palette = mip_.levelPalettes[k];
     CBmap level;
-    if (!IndicesToLevel(picture.width, picture.height, IndicesFor(picture, PaletteColours(palette)),
-                        palette, level, error)) {
+    if (const Status stored =
+            IndicesToLevel(picture.width, picture.height,
+                           IndicesFor(picture, PaletteColours(palette)), palette, level);
+        !stored) {
+        error = stored.Reason();
         return false;
     }
     mip_.levels[k] = std::move(level);
@@ -247,8 +253,10 @@ bool CExternalEdit::StoreWithNewPalette(int slot, const Image& picture, std::str
     std::vector<CBmap> made(chain.size());
     for (std::size_t i = 0; i < chain.size(); ++i) {
         const SrgbImage& image = images[i];
-        if (!IndicesToLevel(image.width, image.height, MapToPalette(image, colours, false), palette,
-                            made[i], error)) {
+        if (const Status stored = IndicesToLevel(
+                image.width, image.height, MapToPalette(image, colours, false), palette, made[i]);
+            !stored) {
+            error = stored.Reason();
             return false;
         }
     }

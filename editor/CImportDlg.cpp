@@ -416,7 +416,9 @@ void CImportDlg::RefreshPreview() {
     {
         // A large picture with a cubic filter takes a few tenths of a second.
         const WaitCursor wait(picture_.PixelCount() > kQuickPixels);
-        previewValid_ = ImportImage(picture_, Options(), made, error);
+        const Status imported = ImportImage(picture_, Options(), made);
+        previewValid_ = imported.Ok();
+        error = imported.Reason();
     }
     previewHeld_ = previewValid_;
     previewRevision_ = revision_;
@@ -485,7 +487,9 @@ bool CImportDlg::Result(CMip& mip, std::string& error) {
         previewHeld_ = false;  // handed over; another call imports afresh
         return true;
     }
-    return ImportImage(picture_, Options(), mip, error);
+    const Status imported = ImportImage(picture_, Options(), mip);
+    error = imported.Reason();
+    return imported.Ok();
 }
 
 }  // namespace korvale

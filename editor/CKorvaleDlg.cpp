@@ -540,8 +540,8 @@ void CKorvaleDlg::ImportPicture(const QString& path, QWidget* parent, bool askOp
             refuse(error);
             return;
         }
-    } else if (!ImportImage(picture, ImportOptions{}, made, error)) {
-        refuse(error);
+    } else if (const Status imported = ImportImage(picture, ImportOptions{}, made); !imported) {
+        refuse(imported.Reason());
         return;
     }
     record_.mip = std::move(made);

@@ -62,10 +62,9 @@ TEST(Importer, SixteenColoursAreKeptExactly) {
                      33, static_cast<std::uint8_t>(x < 8 ? 255 : 90)};
     });
     CMip mip;
-    std::string error;
     ImportOptions options;
     options.levels = 1;
-    ASSERT_TRUE(ImportImage(image, options, mip, error)) << error;
+    ASSERT_TRUE(ImportImage(image, options, mip).Ok());
     EXPECT_EQ(mip.levels[4].Type(), 0);
     EXPECT_EQ(Shown(mip, 4).pixels, image.pixels);
 }
@@ -84,8 +83,7 @@ TEST(Importer, ATopLevelOfAtMostSixteenColoursStaysExactWithASharedPalette) {
         ImportOptions options;  // the defaults: pal4 chosen, one palette for the chain
         options.dither = dither;
         CMip mip;
-        std::string error;
-        ASSERT_TRUE(ImportImage(image, options, mip, error)) << error;
+        ASSERT_TRUE(ImportImage(image, options, mip).Ok());
         ASSERT_EQ(mip.numimages, 7);
         EXPECT_EQ(mip.miptype, 0);
         EXPECT_EQ(mip.levels[6].Type(), 0);
@@ -98,10 +96,9 @@ TEST(Importer, ATopLevelOfAtMostSixteenColoursStaysExactWithASharedPalette) {
 TEST(Importer, AFlatColourStaysFlatAtEveryLevel) {
     const Image image = Picture(64, 32, [](int, int) { return Rgba8{10, 200, 30, 255}; });
     CMip mip;
-    std::string error;
     ImportOptions options;
     options.type = 3;
-    ASSERT_TRUE(ImportImage(image, options, mip, error)) << error;
+    ASSERT_TRUE(ImportImage(image, options, mip).Ok());
     EXPECT_EQ(mip.FilledSlots(), (std::vector<int>{6, 5, 4, 3, 2, 1, 0}));
     EXPECT_EQ(mip.numimages, 7);
     EXPECT_EQ(mip.powerwidth, 6);
@@ -140,8 +137,7 @@ TEST(Importer, SmallerLevelsKeepTheColourUnderFullyTransparentPixels) {
                 options.filter = filter;
                 options.dither = dither;
                 CMip mip;
-                std::string error;
-                ASSERT_TRUE(ImportImage(clear, options, mip, error)) << error;
+                ASSERT_TRUE(ImportImage(clear, options, mip).Ok());
                 const std::string where = "type " + std::to_string(c.type) + " filter " +
                                           std::to_string(static_cast<int>(filter)) + " dither " +
                                           std::to_string(dither);
@@ -166,8 +162,7 @@ TEST(Importer, SmallerLevelsKeepTheColourUnderFullyTransparentPixels) {
     ImportOptions options;
     options.type = 4;
     CMip mip;
-    std::string error;
-    ASSERT_TRUE(ImportImage(half, options, mip, error)) << error;
+    ASSERT_TRUE(ImportImage(half, options, mip).Ok());
     const Image level = Shown(mip, 1);
     EXPECT_EQ(level.pixels, (std::vector<std::uint8_t>{189, 189, 41, 0, 0, 0, 255, 255}));
 }
@@ -182,8 +177,7 @@ TEST(Importer, DitheringReachesTheLevelAtThePicturesOwnSize) {
     for (const bool dither : {false, true}) {
         options.dither = dither;
         CMip mip;
-        std::string error;
-        ASSERT_TRUE(ImportImage(image, options, mip, error)) << error;
+        ASSERT_TRUE(ImportImage(image, options, mip).Ok());
         const Image shown = Shown(mip, 4);
         double red = 0;
         for (std::size_t i = 0; i < shown.PixelCount(); ++i) {
@@ -200,11 +194,10 @@ TEST(Importer, ASharedPaletteIsGlobalAndPerLevelPalettesAreEachLevelsOwn) {
     const Image image = Picture(8, 8, [](int x, int y) {
         return Rgba8{static_cast<std::uint8_t>(x * 32), static_cast<std::uint8_t>(y * 32), 90, 255};
     });
-    std::string error;
     CMip shared;
     ImportOptions options;
     options.type = 0;
-    ASSERT_TRUE(ImportImage(image, options, shared, error)) << error;
+    ASSERT_TRUE(ImportImage(image, options, shared).Ok());
     EXPECT_EQ(shared.miptype, 0);
     EXPECT_EQ(shared.loadReport.Summary(), "not loaded from a file");
     for (const int k : shared.FilledSlots()) {
@@ -212,7 +205,7 @@ TEST(Importer, ASharedPaletteIsGlobalAndPerLevelPalettesAreEachLevelsOwn) {
     }
     CMip perLevel;
     options.palette = PaletteMode::kPerLevel;
-    ASSERT_TRUE(ImportImage(image, options, perLevel, error)) << error;
+    ASSERT_TRUE(ImportImage(image, options, perLevel).Ok());
     EXPECT_EQ(perLevel.miptype, 2);
     EXPECT_NE(perLevel.levelPalettes[3], perLevel.levelPalettes[0]);
     // A 1 x 1 level with its own palette is exact.
@@ -221,7 +214,7 @@ TEST(Importer, ASharedPaletteIsGlobalAndPerLevelPalettesAreEachLevelsOwn) {
     CMip given;
     options.palette = PaletteMode::kFromFile;
     options.givenPalette = {{0, 0, 0, 255}, {255, 255, 255, 255}};
-    ASSERT_TRUE(ImportImage(image, options, given, error)) << error;
+    ASSERT_TRUE(ImportImage(image, options, given).Ok());
     for (const int k : given.FilledSlots()) {
         for (const Rgba8& c : Colours(Shown(given, k))) {
             EXPECT_TRUE(c == options.givenPalette[0] || c == options.givenPalette[1]) << k;
@@ -235,14 +228,13 @@ TEST(Importer, HandMadeLevelsReplaceTheGeneratedOnes) {
     options.type = 5;
     options.handMadeLevels.push_back(Picture(2, 2, [](int, int) { return Rgba8{0, 0, 255, 255}; }));
     CMip mip;
-    std::string error;
-    ASSERT_TRUE(ImportImage(image, options, mip, error)) << error;
+    ASSERT_TRUE(ImportImage(image, options, mip).Ok());
     EXPECT_EQ(Colours(Shown(mip, 1)), (std::set<Rgba8>{{0, 0, 255, 255}}));
     EXPECT_EQ(Colours(Shown(mip, 2)), (std::set<Rgba8>{{255, 0, 0, 255}}));
 
     options.handMadeLevels = {Picture(3, 3, [](int, int) { return Rgba8{}; })};
-    EXPECT_FALSE(ImportImage(image, options, mip, error));
-    EXPECT_EQ(error, "a level of 3 x 3 has no place in a chain from 8 x 8");
+    EXPECT_EQ(ImportImage(image, options, mip).Reason(),
+              "a level of 3 x 3 has no place in a chain from 8 x 8");
     EXPECT_EQ(Colours(Shown(mip, 1)), (std::set<Rgba8>{{0, 0, 255, 255}}));  // unchanged
 }
 

@@ -55,8 +55,7 @@ TEST(LevelImage, EachTypeShowsItsChannelsAsTextureToolsDo) {
         const Image raw = LevelToImage(level, CCmap(), LevelView::kRaw);
         EXPECT_EQ((Rgba8{raw.pixels[0], raw.pixels[1], raw.pixels[2], raw.pixels[3]}), c.raw);
         CBmap back;
-        std::string error;
-        ASSERT_TRUE(ImageToLevel(shown, c.type, CCmap(), back, error)) << error;
+        ASSERT_TRUE(ImageToLevel(shown, c.type, CCmap(), back).Ok());
         EXPECT_TRUE(SameLevel(back, level)) << c.type;
     }
 }
@@ -74,11 +73,10 @@ TEST(LevelImage, PalettisedLevelsExpandTheirIndicesThroughThePalette) {
     EXPECT_EQ(image.palette[5], (Rgba8{1, 2, 3, 4}));
     EXPECT_EQ(Bytes(image.pixels.begin(), image.pixels.begin() + 4), (Bytes{1, 2, 3, 4}));
 
-    std::string error;
     Image noIndices = image;
     noIndices.indices.clear();
-    EXPECT_FALSE(ImageToLevel(noIndices, 0, palette, level, error));
-    EXPECT_EQ(error, "a palettised level needs one index from 0 to 15 per pixel");
+    EXPECT_EQ(ImageToLevel(noIndices, 0, palette, level).Reason(),
+              "a palettised level needs one index from 0 to 15 per pixel");
 }
 
 }  // namespace

@@ -85,8 +85,7 @@ TEST(Thumbnail, ReducesInLinearLightWithAlphaKept) {
         return {255, 0, 0, 255};
     });
     CBmap level;
-    std::string error;
-    ASSERT_TRUE(ImageToLevel(picture, 5, CCmap(), level, error)) << error;
+    ASSERT_TRUE(ImageToLevel(picture, 5, CCmap(), level).Ok());
     CMip mip;
     ASSERT_TRUE(mip.SetLevel(std::move(level)));
     ASSERT_EQ(mip.Save(dir.Path("one.mip")), 1);

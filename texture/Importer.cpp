@@ -60,8 +60,7 @@ CBmap SixteenBitLevel(const SrgbImage& level, const PixelTypeInfo& info, bool di
     CBmap made;
     // Cannot fail: the picture has the level's size and only full-scale codes of the type; a
     // level left empty is caught by the caller.
-    std::string ignored;
-    (void)ImageToLevel(shown, info.code, CCmap{}, made, ignored);
+    (void)ImageToLevel(shown, info.code, CCmap{}, made);
     return made;
 }
 
@@ -143,15 +142,13 @@ struct Chain {
 };
 
 // The top size (asked for, or from the picture) and the number of levels.
-std::optional<ChainShape> ShapeOfChain(const Image& image, const ImportOptions& options,
-                                       std::string& error) {
-    ChainShape shape;
+Status ShapeOfChain(const Image& image, const ImportOptions& options, ChainShape& shape) {
     std::tie(shape.topWidth, shape.topHeight) = AutomaticTopSize(image.width, image.height);
     if (options.topWidth != 0 || options.topHeight != 0) {
         if (!IsPowerOfTwoSide(options.topWidth) || !IsPowerOfTwoSide(options.topHeight)) {
-            error = "the top size must be powers of two of at most 256, not " +
-                    std::to_string(options.topWidth) + " x " + std::to_string(options.topHeight);
-            return std::nullopt;
+            return Status::Failure("the top size must be powers of two of at most 256, not " +
+                                   std::to_string(options.topWidth) + " x " +
+                                   std::to_string(options.topHeight));
         }
         shape.topWidth = options.topWidth;
         shape.topHeight = options.topHeight;
@@ -160,13 +157,13 @@ std::optional<ChainShape> ShapeOfChain(const Image& image, const ImportOptions& 
         std::bit_width(static_cast<unsigned>(std::max(shape.topWidth, shape.topHeight)));
     shape.levels = options.levels > 0 ? std::min(options.levels, chainLength) : chainLength;
     shape.filter = options.filter;
-    return shape;
+    return {};
 }
 
 // The chain in linear light at full precision, each level from the one before, then in sRGB;
 // hand-made levels replace the generated ones of their size.
-bool MakeChain(const Image& image, const ChainShape& shape, const std::vector<Image>& handMade,
-               Chain& chain, std::string& error) {
+Status MakeChain(const Image& image, const ChainShape& shape, const std::vector<Image>& handMade,
+                 Chain& chain) {
     const bool ownSize = image.width == shape.topWidth && image.height == shape.topHeight;
     {
         const std::vector<LinearImage> linear = LinearChain(
@@ -188,15 +185,15 @@ bool MakeChain(const Image& image, const ChainShape& shape, const std::vector<Im
             ++k;
         }
         if (k == chain.levels.size()) {
-            error = "a level of " + std::to_string(hand.width) + " x " +
-                    std::to_string(hand.height) + " has no place in a chain from " +
-                    std::to_string(shape.topWidth) + " x " + std::to_string(shape.topHeight);
-            return false;
+            return Status::Failure("a level of " + std::to_string(hand.width) + " x " +
+                                   std::to_string(hand.height) + " has no place in a chain from " +
+                                   std::to_string(shape.topWidth) + " x " +
+                                   std::to_string(shape.topHeight));
         }
         chain.levels[k] = ToSrgb(hand);
         chain.sources[k] = &hand;
     }
-    return true;
+    return {};
 }
 
 // A palette's colours and the alpha weight to map to them with.
@@ -207,12 +204,10 @@ struct LevelPalette {
 
 // The shared palette: the given one, an indexed picture's own (kept as it is), or the one fitted
 // to the whole chain.
-bool SharedPalette(const Chain& chain, const ImportOptions& options, LevelPalette& shared,
-                   std::string& error) {
+Status SharedPalette(const Chain& chain, const ImportOptions& options, LevelPalette& shared) {
     if (options.palette == PaletteMode::kFromFile) {
         if (options.givenPalette.empty() || options.givenPalette.size() > CCmap::kEntries) {
-            error = "a given palette must have 1 to 16 colours";
-            return false;
+            return Status::Failure("a given palette must have 1 to 16 colours");
         }
         shared.colours = options.givenPalette;
     } else if (chain.sources[0] != nullptr && !chain.sources[0]->palette.empty()) {
@@ -222,7 +217,7 @@ bool SharedPalette(const Chain& chain, const ImportOptions& options, LevelPalett
         shared.colours = std::move(fit.colours);
         shared.alphaWeight = fit.alphaWeight;
     }
-    return true;
+    return {};
 }
 
 // Level k's own palette: the given one, an indexed source's own, or one fitted to the level
@@ -257,14 +252,13 @@ CBmap PalettisedLevel(const SrgbImage& level, const Image* source, const LevelPa
     CBmap built;
     // A failure (indices that do not fit the level) leaves the level empty, which the caller
     // reports.
-    std::string ignored;
-    (void)IndicesToLevel(level.width, level.height, indices, palette, built, ignored);
+    (void)IndicesToLevel(level.width, level.height, indices, palette, built);
     return built;
 }
 
 // Stores each level of the chain in the type, with the shared palette or (miptype 2) its own.
-bool AddLevels(const Chain& chain, const PixelTypeInfo& info, const ImportOptions& options,
-               const LevelPalette& shared, CMip& made, std::string& error) {
+Status AddLevels(const Chain& chain, const PixelTypeInfo& info, const ImportOptions& options,
+                 const LevelPalette& shared, CMip& made) {
     const bool palettised = info.kind == PixelKind::kPalettised;
     const bool perLevel = made.miptype == CodeOf(MipType::kLevelPalettes);
     std::optional<float> topWeight;  // per level: the weight balanced for the top level
@@ -283,12 +277,11 @@ bool AddLevels(const Chain& chain, const PixelTypeInfo& info, const ImportOption
             built = PalettisedLevel(level, chain.sources[k], colours, palette, options.dither);
         }
         if (!built.HasData() || !made.SetLevel(std::move(built), perLevel ? &palette : nullptr)) {
-            error = "a level of " + std::to_string(level.width) + " x " +
-                    std::to_string(level.height) + " could not be made";
-            return false;
+            return Status::Failure("a level of " + std::to_string(level.width) + " x " +
+                                   std::to_string(level.height) + " could not be made");
         }
     }
-    return true;
+    return {};
 }
 
 }  // namespace
@@ -336,33 +329,30 @@ Status PaletteOfPicture(const Image& picture, std::vector<Rgba8>& colours) {
     return {};
 }
 
-bool ImportImage(const Image& image, const ImportOptions& options, CMip& mip, std::string& error) {
+Status ImportImage(const Image& image, const ImportOptions& options, CMip& mip) {
     if (image.Empty() || image.pixels.size() != image.PixelCount() * 4) {
-        error = "the picture is empty";
-        return false;
+        return Status::Failure("the picture is empty");
     }
-    const std::optional<ChainShape> shape = ShapeOfChain(image, options, error);
-    if (!shape) {
-        return false;
+    ChainShape shape;
+    if (Status shaped = ShapeOfChain(image, options, shape); !shaped) {
+        return shaped;
     }
     // The picture is scanned for its type only when none is asked for.
     const int type = options.type ? *options.type : AutomaticType(image);
     const PixelTypeInfo* info = PixelTypeOf(type);
     if (info == nullptr) {
-        error = "unknown pixel type " + std::to_string(type);
-        return false;
+        return Status::Failure("unknown pixel type " + std::to_string(type));
     }
     if (options.repeat < 0 || options.repeat > 3) {
-        error = "the repeat code must be 0 to 3";
-        return false;
+        return Status::Failure("the repeat code must be 0 to 3");
     }
     Chain chain;
-    if (!MakeChain(image, *shape, options.handMadeLevels, chain, error)) {
-        return false;
+    if (Status made = MakeChain(image, shape, options.handMadeLevels, chain); !made) {
+        return made;
     }
     const bool palettised = info->kind == PixelKind::kPalettised;
     if (!palettised) {
-        KeepColourUnderTransparency(image, *shape, chain.sources, chain.levels);
+        KeepColourUnderTransparency(image, shape, chain.sources, chain.levels);
     }
 
     CMip made;
@@ -373,17 +363,17 @@ bool ImportImage(const Image& image, const ImportOptions& options, CMip& mip, st
     made.miptype = CodeOf(perLevel ? MipType::kLevelPalettes : MipType::kSharedPalette);
     LevelPalette shared;
     if (palettised && !perLevel) {
-        if (!SharedPalette(chain, options, shared, error)) {
-            return false;
+        if (Status palette = SharedPalette(chain, options, shared); !palette) {
+            return palette;
         }
         made.globalPalette = PaletteFromColours(shared.colours);
     }
 
-    if (!AddLevels(chain, *info, options, shared, made, error)) {
-        return false;
+    if (Status added = AddLevels(chain, *info, options, shared, made); !added) {
+        return added;
     }
     mip = std::move(made);
-    return true;
+    return {};
 }
 
 std::vector<Image> ReferenceChain(const Image& image) {

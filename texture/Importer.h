@@ -44,9 +44,9 @@ struct ImportOptions {
 [[nodiscard]] int AutomaticType(const Image& image);
 
 // Replaces mip's levels, palettes and header with the chain made from image. On failure mip is
-// unchanged and error says why.
-[[nodiscard]] bool ImportImage(const Image& image, const ImportOptions& options, CMip& mip,
-                               std::string& error);
+// unchanged and the status says why.
+Status ImportImage(const Image& image, const ImportOptions& options, CMip& mip);
+
 // The chain a default import builds from image before it stores anything: the automatic top
 // size, every level down to 1 x 1 by the exact area average, as 8-bit pictures. What an import
 // can be measured against.

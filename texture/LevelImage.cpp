@@ -106,28 +106,26 @@ Image LevelToImage(const CBmap& level, const CCmap& palette, LevelView view) {
 
 namespace {
 
-// A level of the given type and the image's size, or none with error set.
-bool Allocated(int type, int width, int height, CBmap& made, std::string& error) {
+// A level of the given type and the image's size, or a failure saying it cannot be made.
+Status Allocated(int type, int width, int height, CBmap& made) {
     if (made.Allocate(type, width, height)) {
-        return true;
+        return {};
     }
-    error = "a level of " + std::to_string(width) + " x " + std::to_string(height) +
-            " pixels cannot be made";
-    return false;
+    return Status::Failure("a level of " + std::to_string(width) + " x " + std::to_string(height) +
+                           " pixels cannot be made");
 }
 
 // A level of a palettised type from its indices.
-bool FromIndices(int type, int width, int height, std::span<const std::uint8_t> indices,
-                 const CCmap& palette, CBmap& level, std::string& error) {
+Status FromIndices(int type, int width, int height, std::span<const std::uint8_t> indices,
+                   const CCmap& palette, CBmap& level) {
     if (indices.size() != PixelCountOf(width, height) ||
         std::any_of(indices.begin(), indices.end(),
                     [](std::uint8_t k) { return k >= CCmap::kEntries; })) {
-        error = "a palettised level needs one index from 0 to 15 per pixel";
-        return false;
+        return Status::Failure("a palettised level needs one index from 0 to 15 per pixel");
     }
     CBmap made;
-    if (!Allocated(type, width, height, made, error)) {
-        return false;
+    if (Status allocated = Allocated(type, width, height, made); !allocated) {
+        return allocated;
     }
     const auto r = made.Plane(PlaneId::kR);
     const auto g = made.Plane(PlaneId::kG);
@@ -144,34 +142,31 @@ bool FromIndices(int type, int width, int height, std::span<const std::uint8_t> 
         index[i] = k;
     }
     level = std::move(made);
-    return true;
+    return {};
 }
 
 }  // namespace
 
-bool IndicesToLevel(int width, int height, std::span<const std::uint8_t> indices,
-                    const CCmap& palette, CBmap& level, std::string& error) {
-    return FromIndices(0, width, height, indices, palette, level, error);
+Status IndicesToLevel(int width, int height, std::span<const std::uint8_t> indices,
+                      const CCmap& palette, CBmap& level) {
+    return FromIndices(CodeOf(PixelCode::kPal4), width, height, indices, palette, level);
 }
 
-bool ImageToLevel(const Image& image, int type, const CCmap& palette, CBmap& level,
-                  std::string& error) {
+Status ImageToLevel(const Image& image, int type, const CCmap& palette, CBmap& level) {
     const PixelTypeInfo* info = PixelTypeOf(type);
     if (info == nullptr) {
-        error = "unknown pixel type " + std::to_string(type);
-        return false;
+        return Status::Failure("unknown pixel type " + std::to_string(type));
     }
     const std::size_t count = image.PixelCount();
     if (image.pixels.size() != count * 4) {
-        error = "the picture's pixels do not match its size";
-        return false;
+        return Status::Failure("the picture's pixels do not match its size");
     }
     if (info->kind == PixelKind::kPalettised) {
-        return FromIndices(type, image.width, image.height, image.indices, palette, level, error);
+        return FromIndices(type, image.width, image.height, image.indices, palette, level);
     }
     CBmap made;
-    if (!Allocated(type, image.width, image.height, made, error)) {
-        return false;
+    if (Status allocated = Allocated(type, image.width, image.height, made); !allocated) {
+        return allocated;
     }
     const auto r = made.Plane(PlaneId::kR);
     const auto g = made.Plane(PlaneId::kG);
@@ -188,7 +183,7 @@ bool ImageToLevel(const Image& image, int type, const CCmap& palette, CBmap& lev
         index[i] = 255;
     }
     level = std::move(made);
-    return true;
+    return {};
 }
 
 }  // namespace korvale

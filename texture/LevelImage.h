@@ -12,6 +12,7 @@
 #include "CBmap.h"
 #include "CCmap.h"
 #include "Image.h"
+#include "Status.h"
 
 namespace korvale {
 
@@ -35,16 +36,15 @@ enum class LevelView {
 
 // Makes level a level of the given type from an image of its size. For a 16-bit type each
 // channel becomes its nearest full-scale code (types without alpha ignore it); for a palettised
-// type the image's indices are used and the palette's colours give the planes. False with
-// error set when the image cannot be stored that way (a palettised type without indices, an
-// index beyond 15, a size out of range).
-[[nodiscard]] bool ImageToLevel(const Image& image, int type, const CCmap& palette, CBmap& level,
-                                std::string& error);
+// type the image's indices are used and the palette's colours give the planes. A failure when
+// the image cannot be stored that way (a palettised type without indices, an index beyond 15, a
+// size out of range).
+Status ImageToLevel(const Image& image, int type, const CCmap& palette, CBmap& level);
 // Makes level a palettised level (type 0) of width x height from one index per pixel, its
-// planes holding the palette's colours. False with error set on an index beyond 15, a count of
-// indices other than the size or a size out of range.
-[[nodiscard]] bool IndicesToLevel(int width, int height, std::span<const std::uint8_t> indices,
-                                  const CCmap& palette, CBmap& level, std::string& error);
+// planes holding the palette's colours. A failure on an index beyond 15, a count of indices
+// other than the size or a size out of range.
+Status IndicesToLevel(int width, int height, std::span<const std::uint8_t> indices,
+                      const CCmap& palette, CBmap& level);
 
 // The palette's 16 entries as RGBA bytes, and back (entries past the end of colours are opaque
 // black).

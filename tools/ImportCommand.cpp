@@ -169,8 +169,8 @@ Status ImportOne(const std::string& in, const std::vector<std::string>& handMade
         return misfit;
     }
     CSrb record;
-    if (!ImportImage(picture, options, record.mip, error)) {
-        return Status::Failure(error).In(in);
+    if (Status made = ImportImage(picture, options, record.mip); !made) {
+        return std::move(made).In(in);
     }
     const std::vector<int> slots = record.mip.FilledSlots();
     const CBmap& top = record.mip.levels[static_cast<std::size_t>(slots.front())];

@@ -70,9 +70,8 @@ CMip PaletteChain() {
     ImportOptions options;
     options.type = 0;
     CMip mip;
-    std::string error;
-    if (!ImportImage(picture, options, mip, error)) {
-        std::fprintf(stderr, "no chain: %s\n", error.c_str());
+    if (const Status made = ImportImage(picture, options, mip); !made) {
+        std::fprintf(stderr, "no chain: %s\n", made.Text().c_str());
     }
     return mip;
 }

@@ -101,14 +101,13 @@ TEST(ImagePlugin, RepeatedReadsWalkTheChainWithStraightAlpha) {
     picture.height = 1;
     picture.pixels = {255, 0, 0, 255, 0, 0, 255, 0};
     CBmap top;
-    std::string error;
-    ASSERT_TRUE(ImageToLevel(picture, 4, CCmap(), top, error)) << error;
+    ASSERT_TRUE(ImageToLevel(picture, 4, CCmap(), top).Ok());
     Image small;
     small.width = 1;
     small.height = 1;
     small.pixels = {0, 255, 0, 255};
     CBmap bottom;
-    ASSERT_TRUE(ImageToLevel(small, 4, CCmap(), bottom, error)) << error;
+    ASSERT_TRUE(ImageToLevel(small, 4, CCmap(), bottom).Ok());
     CMip mip;
     ASSERT_TRUE(mip.SetLevel(std::move(top)));
     ASSERT_TRUE(mip.SetLevel(std::move(bottom)));
