@@ -233,7 +233,7 @@ bool CExternalEdit::StoreWithNewPalette(int slot, const Image& picture, std::str
     // A new palette: for this level alone when each level has its own, else for every
     // palettised level of the chain, which all share it.
     std::vector<int> chain;
-    if (mip_.miptype == 2) {
+    if (mip_.SavesLevelPalettes()) {
         chain.push_back(slot);
     } else {
         for (const int s : mip_.FilledSlots()) {
@@ -265,7 +265,7 @@ bool CExternalEdit::StoreWithNewPalette(int slot, const Image& picture, std::str
         mip_.levels[j] = std::move(made[i]);
         mip_.levelPalettes[j].CopyFrom(palette);
     }
-    if (mip_.miptype != 2) {
+    if (!mip_.SavesLevelPalettes()) {
         mip_.globalPalette.CopyFrom(palette);
     }
     return true;

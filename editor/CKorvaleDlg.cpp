@@ -116,7 +116,7 @@ QString RecolouredLevels(const CMip& mip) {
                "Saved with other colours in slot %1: with miptype %2 the file keeps %3.")
         .arg(names.join(QStringLiteral(", ")))
         .arg(mip.miptype)
-        .arg(mip.miptype < 2
+        .arg(mip.SavesGlobalPalette()
                  ? QCoreApplication::translate("korvale::CKorvaleDlg", "only the global palette")
                  : QCoreApplication::translate("korvale::CKorvaleDlg", "no palette"));
 }

@@ -63,10 +63,9 @@ bool Palettised(const CBmap& level) {
 }
 
 QString MipHeaderText(const CMip& mip) {
-    const QString palettes = mip.miptype == 2 ? CTextureViewer::tr("a palette per level")
-                             : mip.miptype == 0 || mip.miptype == 1
-                                 ? CTextureViewer::tr("one global palette")
-                                 : CTextureViewer::tr("unknown");
+    const QString palettes = mip.SavesLevelPalettes()   ? CTextureViewer::tr("a palette per level")
+                             : mip.SavesGlobalPalette() ? CTextureViewer::tr("one global palette")
+                                                        : CTextureViewer::tr("unknown");
     return CTextureViewer::tr(
                "miptype %1 (%2)\nsize 2^%3 x 2^%4 = %5 x %6\nrepeat code %7 (h %8, v %9)\n"
                "numimages %10")
@@ -87,9 +86,11 @@ std::vector<QStringList> LevelRows(const CMip& mip, const std::vector<int>& fill
     std::vector<QStringList> rows;
     for (const int k : filled) {
         const CBmap& level = mip.levels.at(static_cast<std::size_t>(k));
+        // The palette its pixels were read with: its own where it differs from the global one.
         const QString uses = !Palettised(level) ? CTextureViewer::tr("none")
-                             : mip.miptype == 2 ? CTextureViewer::tr("own")
-                                                : CTextureViewer::tr("global");
+                             : mip.SavesLevelPalettes() || mip.HasOwnPalette(k)
+                                 ? CTextureViewer::tr("own")
+                                 : CTextureViewer::tr("global");
         rows.push_back({QString::number(k),
                         CTextureViewer::tr("%1 x %2").arg(level.Width()).arg(level.Height()),
                         QString::fromStdString(PixelTypeName(level.Type())), uses});

@@ -183,11 +183,11 @@ bool CMip::HasOwnPalette(int slot) const {
 
 std::vector<int> CMip::SlotsRecolouredBySave() const {
     std::vector<int> changed;
-    if (miptype == 2) {
+    if (SavesLevelPalettes()) {
         return changed;  // every palettised level carries its own palette
     }
     CCmap written;  // what the levels will be read back with
-    if (miptype < 2) {
+    if (SavesGlobalPalette()) {
         written = globalPalette;
     } else {
         written.SetDefault();
@@ -329,9 +329,9 @@ void CMip::ReadPalettesAndLevels(ChunkStream stream) {
 }
 
 std::int64_t CMip::SizeWord() const {
-    std::int64_t size = kHeaderBytesAfterSize + (miptype < 2 ? CCmap::kChunkSize : 0);
+    std::int64_t size = kHeaderBytesAfterSize + (SavesGlobalPalette() ? CCmap::kChunkSize : 0);
     for (const int k : FilledSlots()) {
-        size += levels[static_cast<std::size_t>(k)].ChunkSize(miptype == 2);
+        size += levels[static_cast<std::size_t>(k)].ChunkSize(SavesLevelPalettes());
     }
     return size;
 }
@@ -350,12 +350,12 @@ int CMip::Save(ChunkStream stream) {
     WriteU32(stream, static_cast<std::uint32_t>(numimages));
     WriteU8(stream, kFill);
     WriteU8(stream, kFill);
-    if (miptype < 2) {
+    if (SavesGlobalPalette()) {
         globalPalette.Save(stream);
     }
     for (const int k : FilledSlots()) {
         const auto slot = static_cast<std::size_t>(k);
-        levels[slot].Save(stream, levelPalettes[slot], miptype == 2);
+        levels[slot].Save(stream, levelPalettes[slot], SavesLevelPalettes());
     }
     return std::ferror(stream) != 0 ? 0 : 1;
 }

@@ -64,6 +64,10 @@ class CMip {
     // nothing, when the size selects no slot or is not the size the chain gives that slot (the
     // largest level halved per slot, a side that reached 1 staying 1).
     [[nodiscard]] bool SetLevel(CBmap level, const CCmap* palette = nullptr);
+    // Which palettes a save writes, by miptype: below 2 the global one, exactly 2 each level's
+    // own, above 2 none.
+    [[nodiscard]] bool SavesGlobalPalette() const { return miptype < 2; }
+    [[nodiscard]] bool SavesLevelPalettes() const { return miptype == 2; }
     // The palette a level's pixels were read with, and so the one every view and export of it
     // uses: the level's own CMAP chunk when the file gave it one, else the global palette as it
     // was when the level was read (the reader copies it into the slot).

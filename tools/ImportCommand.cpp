@@ -178,7 +178,7 @@ Status ImportOne(const std::string& in, const std::vector<std::string>& handMade
            std::to_string(top.Width()) + " x " + std::to_string(top.Height()) + ", " +
            PixelTypeName(top.Type());
     if (KindOf(top.Type()) == PixelKind::kPalettised) {
-        made += record.mip.miptype == 2 ? ", a palette per level" : ", one shared palette";
+        made += record.mip.SavesLevelPalettes() ? ", a palette per level" : ", one shared palette";
     }
     if (job.typeCode > 0) {
         Retype(record.mip, job.typeCode);
@@ -305,7 +305,8 @@ int ApplyLike(const std::string& path, const ParsedArgs& args, bool metresGiven,
     }
     const std::optional<std::string> palette = args.Value("--palette");
     if (palettised && (!palette || *palette == "keep")) {
-        job.options.palette = mip.miptype == 2 ? PaletteMode::kPerLevel : PaletteMode::kShared;
+        job.options.palette =
+            mip.SavesLevelPalettes() ? PaletteMode::kPerLevel : PaletteMode::kShared;
         job.miptype = mip.miptype;
     } else if (!palettised && !args.Has("--type")) {
         job.miptype = mip.miptype;
@@ -313,7 +314,7 @@ int ApplyLike(const std::string& path, const ParsedArgs& args, bool metresGiven,
     // A 16-bit original has no palette: keeping it keeps nothing, so one command serves a
     // folder of both kinds.
     if (palette == "keep" && palettised) {
-        if (mip.miptype == 2) {
+        if (mip.SavesLevelPalettes()) {
             for (const int k : slots) {
                 job.options.givenLevelPalettes.push_back(PaletteColours(mip.LevelPalette(k)));
             }
@@ -377,7 +378,7 @@ int ReadTypeAndPalette(const ParsedArgs& args, ImportJob& job) {
         job.options.givenPalette = colours;
     }
     if (!job.options.type) {
-        job.options.type = 0;  // asking for a palette is asking for a palettised set
+        job.options.type = CodeOf(PixelCode::kPal4);  // asking for a palette asks for pal4
     } else if (KindOf(*job.options.type) != PixelKind::kPalettised) {
         return UsageError("--palette goes with --type pal4");
     }

@@ -19,7 +19,7 @@ const char* PaletteOf(const CMip& mip, int slot) {
     if (KindOf(mip.levels[static_cast<std::size_t>(slot)].Type()) != PixelKind::kPalettised) {
         return "none";
     }
-    return mip.miptype == 2 || mip.HasOwnPalette(slot) ? "own" : "global";
+    return mip.SavesLevelPalettes() || mip.HasOwnPalette(slot) ? "own" : "global";
 }
 
 void PrintSummary(const CSrb& record, bool isSrb) {

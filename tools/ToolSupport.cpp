@@ -270,7 +270,7 @@ std::string RecolourWarning(const CMip& mip) {
         list += (list.empty() ? "" : ", ") + std::to_string(k);
     }
     const std::string why =
-        mip.miptype < 2 ? "only the global palette is saved" : "no palette is saved";
+        mip.SavesGlobalPalette() ? "only the global palette is saved" : "no palette is saved";
     return std::string(slots.size() == 1 ? "the level in slot " : "the levels in slots ") + list +
            (slots.size() == 1 ? " changes" : " change") + " colour: with miptype " +
            std::to_string(mip.miptype) + " " + why + ", and " +
