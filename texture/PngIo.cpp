@@ -165,8 +165,8 @@ bool DecodeIndexed(spng_ctx* ctx, const spng_ihdr& ihdr, Image& image, std::stri
     return true;
 }
 
-bool DecodeInto(std::span<const std::uint8_t> bytes, Image& image, std::string& error,
-                const PngLimits& limits) {
+// Whether bytes start like a PNG file, with error saying how they do not.
+bool StartsWithSignature(std::span<const std::uint8_t> bytes, std::string& error) {
     if (bytes.empty()) {
         error = "not a PNG file: it is empty";
         return false;
@@ -179,6 +179,14 @@ bool DecodeInto(std::span<const std::uint8_t> bytes, Image& image, std::string& 
     }
     if (bytes.size() < kSignature.size()) {
         error = "PNG is cut short";
+        return false;
+    }
+    return true;
+}
+
+bool DecodeInto(std::span<const std::uint8_t> bytes, Image& image, std::string& error,
+                const PngLimits& limits) {
+    if (!StartsWithSignature(bytes, error)) {
         return false;
     }
 
