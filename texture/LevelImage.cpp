@@ -115,6 +115,28 @@ Status Allocated(int type, int width, int height, CBmap& made) {
                            " pixels cannot be made");
 }
 
+// A level of the type and size whose pixel i has the plane values (R, G, B, A, index) that
+// pixel(i) gives.
+template <typename Pixel>
+Status BuildLevel(int type, int width, int height, Pixel pixel, CBmap& level) {
+    CBmap made;
+    if (Status allocated = Allocated(type, width, height, made); !allocated) {
+        return allocated;
+    }
+    const std::array<std::span<std::int32_t>, CBmap::kPlanes> planes = {
+        made.Plane(PlaneId::kR), made.Plane(PlaneId::kG), made.Plane(PlaneId::kB),
+        made.Plane(PlaneId::kA), made.Plane(PlaneId::kIndex)};
+    const std::size_t count = PixelCountOf(width, height);
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::array<std::int32_t, CBmap::kPlanes> values = pixel(i);
+        for (std::size_t p = 0; p < planes.size(); ++p) {
+            planes[p][i] = values[p];
+        }
+    }
+    level = std::move(made);
+    return {};
+}
+
 // A level of a palettised type from its indices.
 Status FromIndices(int type, int width, int height, std::span<const std::uint8_t> indices,
                    const CCmap& palette, CBmap& level) {
@@ -123,26 +145,14 @@ Status FromIndices(int type, int width, int height, std::span<const std::uint8_t
                     [](std::uint8_t k) { return k >= CCmap::kEntries; })) {
         return Status::Failure("a palettised level needs one index from 0 to 15 per pixel");
     }
-    CBmap made;
-    if (Status allocated = Allocated(type, width, height, made); !allocated) {
-        return allocated;
-    }
-    const auto r = made.Plane(PlaneId::kR);
-    const auto g = made.Plane(PlaneId::kG);
-    const auto b = made.Plane(PlaneId::kB);
-    const auto a = made.Plane(PlaneId::kA);
-    const auto index = made.Plane(PlaneId::kIndex);
-    for (std::size_t i = 0; i < indices.size(); ++i) {
-        const int k = indices[i];
-        const Colour& c = palette.Entry(k);
-        r[i] = c.r;
-        g[i] = c.g;
-        b[i] = c.b;
-        a[i] = c.a;
-        index[i] = k;
-    }
-    level = std::move(made);
-    return {};
+    return BuildLevel(
+        type, width, height,
+        [&](std::size_t i) {
+            const int k = indices[i];
+            const Colour& c = palette.Entry(k);
+            return std::array<std::int32_t, CBmap::kPlanes>{c.r, c.g, c.b, c.a, k};
+        },
+        level);
 }
 
 }  // namespace
@@ -164,26 +174,18 @@ Status ImageToLevel(const Image& image, int type, const CCmap& palette, CBmap& l
     if (info->kind == PixelKind::kPalettised) {
         return FromIndices(type, image.width, image.height, image.indices, palette, level);
     }
-    CBmap made;
-    if (Status allocated = Allocated(type, image.width, image.height, made); !allocated) {
-        return allocated;
-    }
-    const auto r = made.Plane(PlaneId::kR);
-    const auto g = made.Plane(PlaneId::kG);
-    const auto b = made.Plane(PlaneId::kB);
-    const auto a = made.Plane(PlaneId::kA);
-    const auto index = made.Plane(PlaneId::kIndex);
-    for (std::size_t i = 0; i < count; ++i) {
-        const std::uint8_t* in = image.pixels.data() + 4 * i;
-        r[i] = FullScaleToStored(in[0], info->redBits);
-        g[i] = FullScaleToStored(in[1], info->greenBits);
-        b[i] = FullScaleToStored(in[2], info->blueBits);
-        // What the loader gives a type without alpha, so a saved and reloaded level is equal.
-        a[i] = info->alphaBits == 0 ? 255 : FullScaleToStored(in[3], info->alphaBits);
-        index[i] = 255;
-    }
-    level = std::move(made);
-    return {};
+    const std::uint8_t* pixels = image.pixels.data();
+    return BuildLevel(
+        type, image.width, image.height,
+        [&](std::size_t i) {
+            const std::uint8_t* in = pixels + 4 * i;
+            // A type without alpha reads as opaque, so a saved and reloaded level is equal.
+            return std::array<std::int32_t, CBmap::kPlanes>{
+                FullScaleToStored(in[0], info->redBits), FullScaleToStored(in[1], info->greenBits),
+                FullScaleToStored(in[2], info->blueBits),
+                info->alphaBits == 0 ? 255 : FullScaleToStored(in[3], info->alphaBits), 255};
+        },
+        level);
 }
 
 }  // namespace korvale
