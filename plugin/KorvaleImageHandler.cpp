@@ -21,8 +21,18 @@ namespace {
 // More than any texture file holds; a larger device is not one of ours.
 constexpr qint64 kMaxBytes = qint64{1} << 30;
 
-constexpr char kMipTag[4] = {'P', 'I', 'M', ' '};
-constexpr char kSrbTag[4] = {' ', 'B', 'R', 'S'};
+// The tag a device starts with, read as the loaders read it (little-endian), or 0.
+std::uint32_t TagAt(QIODevice* device) {
+    const QByteArray head = device->peek(4);
+    if (head.size() != 4) {
+        return 0;
+    }
+    std::uint32_t tag = 0;
+    for (int i = 3; i >= 0; --i) {
+        tag = tag << 8 | static_cast<std::uint8_t>(head[i]);
+    }
+    return tag;
+}
 
 // The device's remaining bytes, or nothing when they are more than a texture file can be.
 std::optional<QByteArray> ReadAll(QIODevice* device) {
@@ -58,9 +68,8 @@ bool KorvaleImageHandler::StartsWithTag(QIODevice* device) {
     if (device == nullptr) {
         return false;
     }
-    const QByteArray head = device->peek(4);
-    return head.size() == 4 && (std::memcmp(head.constData(), kMipTag, 4) == 0 ||
-                                std::memcmp(head.constData(), kSrbTag, 4) == 0);
+    const std::uint32_t tag = TagAt(device);
+    return tag == tag::kMip || tag == tag::kSrb;
 }
 
 bool KorvaleImageHandler::canRead() const {
@@ -70,8 +79,7 @@ bool KorvaleImageHandler::canRead() const {
     if (!StartsWithTag(device())) {
         return false;
     }
-    const QByteArray head = device()->peek(4);
-    setFormat(std::memcmp(head.constData(), kMipTag, 4) == 0 ? "mip" : "srb");
+    setFormat(TagAt(device()) == tag::kMip ? "mip" : "srb");
     return true;
 }
 

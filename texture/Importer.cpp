@@ -19,7 +19,7 @@ namespace korvale {
 
 namespace {
 
-constexpr int kLargestSide = 256;
+constexpr int kLargestSide = CMip::kLargestSide;
 
 std::uint32_t Packed(const std::uint8_t* p) {
     return static_cast<std::uint32_t>(p[0]) << 24 | static_cast<std::uint32_t>(p[1]) << 16 |
