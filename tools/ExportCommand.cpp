@@ -282,10 +282,10 @@ int ExportMany(const std::vector<std::string>& inputs, const std::string& dir, i
 
 // --all and --sheet say what to write; where is the operand after IN (a folder, a file), or
 // -o's folder in a batch.
-constexpr OptionSpec kExportOptions[] = {{"--level", "", true},  {"--all", "", false},
+constexpr OptionRule kExportOptions[] = {{"--level", "", true},  {"--all", "", false},
                                          {"--sheet", "", false}, {"--raw", "", false},
                                          {"-o", "", true},       {"-j", "", true}};
-constexpr OptionSpec kCompareOptions[] = {{"--min-psnr", "", true}};
+constexpr OptionRule kCompareOptions[] = {{"--min-psnr", "", true}};
 
 // The export options: what to write (--level, --all, --sheet), how (--raw), and the outputs' rules.
 int ReadExportJob(const ParsedArgs& args, ExportJob& job) {

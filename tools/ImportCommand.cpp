@@ -273,7 +273,7 @@ int RunBatch(const std::vector<std::string>& inputs, const std::string& folder,
     return failed == 0 ? kOk : kFailed;
 }
 
-constexpr OptionSpec kOptions[] = {
+constexpr OptionRule kOptions[] = {
     {"--type", "", true}, {"--palette", "", true}, {"--dither", "", false}, {"--levels", "", true},
     {"--size", "", true}, {"--filter", "", true},  {"--repeat", "", true},  {"--values", "", true},
     {"-o", "", true},     {"--srb", "", false},    {"-j", "", true},        {"--like", "", true},

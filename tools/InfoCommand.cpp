@@ -148,8 +148,8 @@ int CheckConvertOutput(const std::string& out, bool toSrb, const ParsedArgs& arg
     return writable ? kOk : Fail(writable);
 }
 
-constexpr OptionSpec kInfoOptions[] = {{"--json", "", false}};
-constexpr OptionSpec kConvertOptions[] = {{"--size", "", true}};
+constexpr OptionRule kInfoOptions[] = {{"--json", "", false}};
+constexpr OptionRule kConvertOptions[] = {{"--size", "", true}};
 
 }  // namespace
 

@@ -33,7 +33,7 @@ Image FitInto(const Image& level, int size) {
     return ToImage(ToSrgb(AreaAverage(level, scaled(level.width), scaled(level.height))));
 }
 
-constexpr OptionSpec kOptions[] = {{"--size", "-s", true}};
+constexpr OptionRule kOptions[] = {{"--size", "-s", true}};
 
 }  // namespace
 

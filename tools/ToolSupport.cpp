@@ -96,7 +96,7 @@ std::optional<std::string> ParsedArgs::Value(std::string_view name) const {
 }
 
 std::optional<ParsedArgs> ParseArgs(std::span<const std::string> args,
-                                    std::span<const OptionSpec> specs, bool writes) {
+                                    std::span<const OptionRule> rules, bool writes) {
     ParsedArgs parsed;
     bool operandsOnly = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -112,15 +112,15 @@ std::optional<ParsedArgs> ParseArgs(std::span<const std::string> args,
         } else if (writes && (arg == "-f" || arg == "--force")) {
             parsed.force = true;
         } else {
-            const auto spec = std::find_if(specs.begin(), specs.end(), [&](const OptionSpec& s) {
-                return arg == s.name || (!s.alias.empty() && arg == s.alias);
+            const auto rule = std::find_if(rules.begin(), rules.end(), [&](const OptionRule& r) {
+                return arg == r.name || (!r.alias.empty() && arg == r.alias);
             });
-            if (spec == specs.end()) {
+            if (rule == rules.end()) {
                 (void)UsageError("unknown option '" + arg + "'");
                 return std::nullopt;
             }
-            std::vector<std::string>& values = parsed.values[std::string(spec->name)];
-            if (spec->takesValue) {
+            std::vector<std::string>& values = parsed.values[std::string(rule->name)];
+            if (rule->takesValue) {
                 if (i + 1 >= args.size()) {
                     (void)UsageError(arg + " needs a value");
                     return std::nullopt;

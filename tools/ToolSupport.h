@@ -38,7 +38,7 @@ int UsageError(const std::string& message);
 [[nodiscard]] bool EndsWithNoCase(const std::string& text, const std::string& suffix);
 
 // One option a command takes: its long name, an optional short one, and whether a value follows.
-struct OptionSpec {
+struct OptionRule {
     std::string_view name;
     std::string_view alias;
     bool takesValue = false;
@@ -60,7 +60,7 @@ struct ParsedArgs {
 // when the command writes). "-" alone is an operand (standard input or output) and "--" ends the
 // options. An unknown option or a missing value is a usage error, printed, and gives nothing.
 [[nodiscard]] std::optional<ParsedArgs> ParseArgs(std::span<const std::string> args,
-                                                  std::span<const OptionSpec> specs, bool writes);
+                                                  std::span<const OptionRule> rules, bool writes);
 
 // The whole of a file, or of standard input for "-", read once into bytes: a pipe can be read
 // only once, and the tag that tells an SRB file from a MIP file is at its start.
