@@ -72,47 +72,46 @@ std::string TooLarge(std::uint64_t width, std::uint64_t height, std::uint32_t ma
 // picture takes once that is what the header's size gives (expected bytes), so no buffer is
 // sized from a number not checked here.
 template <typename Sample>
-bool DecodeAs(spng_ctx* ctx, int format, int flags, std::uint64_t expected,
-              std::vector<Sample>& buffer, std::string& error) {
+Status DecodeAs(spng_ctx* ctx, int format, int flags, std::uint64_t expected,
+                std::vector<Sample>& buffer) {
     std::size_t size = 0;
     int code = spng_decoded_image_size(ctx, format, &size);
     if (code == 0 && size != expected) {
-        error = "damaged PNG: its decoded size does not match its header";
-        return false;
+        return Status::Failure("damaged PNG: its decoded size does not match its header");
     }
     if (code == 0) {
         buffer.resize(size / sizeof(Sample));
         code = spng_decode_image(ctx, buffer.data(), size, format, flags);
     }
     if (code != 0) {
-        error = ReadFailure(code);
-        return false;
+        return Status::Failure(ReadFailure(code));
     }
-    return true;
+    return {};
 }
 
 // libspng narrows 16-bit samples by dropping the low byte; rounding keeps 0x00FF from becoming 0.
-bool Decode16(spng_ctx* ctx, std::uint64_t pixelCount, Image& image, std::string& error) {
+Status Decode16(spng_ctx* ctx, std::uint64_t pixelCount, Image& image) {
     std::vector<std::uint16_t> wide;
-    if (!DecodeAs(ctx, SPNG_FMT_RGBA16, SPNG_DECODE_TRNS, pixelCount * 8, wide, error)) {
-        return false;
+    if (Status failed = DecodeAs(ctx, SPNG_FMT_RGBA16, SPNG_DECODE_TRNS, pixelCount * 8, wide);
+        !failed) {
+        return failed;
     }
     image.pixels.resize(wide.size());
     std::transform(wide.begin(), wide.end(), image.pixels.begin(), [](std::uint16_t v) {
         return static_cast<std::uint8_t>((std::uint32_t{v} * 255 + 32767) / 65535);
     });
-    return true;
+    return {};
 }
 
 // Indexed pictures are decoded as stored and looked up here, so the indices stay available and
 // an index past the palette is caught rather than shown as some colour.
-bool DecodeIndexed(spng_ctx* ctx, const spng_ihdr& ihdr, Image& image, std::string& error) {
+Status DecodeIndexed(spng_ctx* ctx, const spng_ihdr& ihdr, Image& image) {
     const std::uint64_t width = ihdr.width;
     const std::uint64_t depth = ihdr.bit_depth;
     const std::uint64_t rowBytes = (width * depth + 7) / 8;
     std::vector<std::uint8_t> packed;
-    if (!DecodeAs(ctx, SPNG_FMT_PNG, 0, rowBytes * ihdr.height, packed, error)) {
-        return false;
+    if (Status failed = DecodeAs(ctx, SPNG_FMT_PNG, 0, rowBytes * ihdr.height, packed); !failed) {
+        return failed;
     }
     spng_plte plte{};
     int code = spng_get_plte(ctx, &plte);
@@ -124,8 +123,7 @@ bool DecodeIndexed(spng_ctx* ctx, const spng_ihdr& ihdr, Image& image, std::stri
         }
     }
     if (code != 0) {
-        error = ReadFailure(code);
-        return false;
+        return Status::Failure(ReadFailure(code));
     }
     const std::uint32_t entries = std::min<std::uint32_t>(plte.n_entries, 256);
     const std::uint32_t alphas = std::min<std::uint32_t>(trns.n_type3_entries, 256);
@@ -141,9 +139,9 @@ bool DecodeIndexed(spng_ctx* ctx, const spng_ihdr& ihdr, Image& image, std::stri
             const unsigned shift = static_cast<unsigned>(8 - depth - bit % 8);
             const unsigned index = (row[bit / 8] >> shift) & mask;
             if (index >= entries) {
-                error = "damaged PNG: it uses colour " + std::to_string(index) +
-                        " of a palette with " + std::to_string(entries) + " entries";
-                return false;
+                return Status::Failure("damaged PNG: it uses colour " + std::to_string(index) +
+                                       " of a palette with " + std::to_string(entries) +
+                                       " entries");
             }
             indices[i] = static_cast<std::uint8_t>(index);
         }
@@ -162,38 +160,33 @@ bool DecodeIndexed(spng_ctx* ctx, const spng_ihdr& ihdr, Image& image, std::stri
         image.palette = std::move(palette);
         image.indices = std::move(indices);
     }
-    return true;
+    return {};
 }
 
-// Whether bytes start like a PNG file, with error saying how they do not.
-bool StartsWithSignature(std::span<const std::uint8_t> bytes, std::string& error) {
+// Whether bytes start like a PNG file, and if not, how they do not.
+Status StartsWithSignature(std::span<const std::uint8_t> bytes) {
     if (bytes.empty()) {
-        error = "not a PNG file: it is empty";
-        return false;
+        return Status::Failure("not a PNG file: it is empty");
     }
     const std::size_t head = std::min(bytes.size(), kSignature.size());
     if (!std::equal(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(head),
                     kSignature.begin())) {
-        error = "not a PNG file";
-        return false;
+        return Status::Failure("not a PNG file");
     }
     if (bytes.size() < kSignature.size()) {
-        error = "PNG is cut short";
-        return false;
+        return Status::Failure("PNG is cut short");
     }
-    return true;
+    return {};
 }
 
-bool DecodeInto(std::span<const std::uint8_t> bytes, Image& image, std::string& error,
-                const PngLimits& limits) {
-    if (!StartsWithSignature(bytes, error)) {
-        return false;
+Status DecodeInto(std::span<const std::uint8_t> bytes, Image& image, const PngLimits& limits) {
+    if (Status failed = StartsWithSignature(bytes); !failed) {
+        return failed;
     }
 
     ContextPtr ctx(spng_ctx_new(0));
     if (!ctx) {
-        error = "not enough memory to read the PNG";
-        return false;
+        return Status::Failure("not enough memory to read the PNG");
     }
     const std::uint32_t maxSide = std::min(limits.maxSide, kLargestSide);
     int code = spng_set_png_buffer(ctx.get(), bytes.data(), bytes.size());
@@ -210,43 +203,37 @@ bool DecodeInto(std::span<const std::uint8_t> bytes, Image& image, std::string& 
     // libspng refuses an oversized header without saying what it declared; the header lies at a
     // fixed place, after the signature, the chunk's length and its type.
     if ((code == SPNG_EUSER_WIDTH || code == SPNG_EUSER_HEIGHT) && bytes.size() >= 24) {
-        error = TooLarge(BigEndian32(bytes, 16), BigEndian32(bytes, 20), maxSide);
-        return false;
+        return Status::Failure(TooLarge(BigEndian32(bytes, 16), BigEndian32(bytes, 20), maxSide));
     }
     if (code != 0) {
-        error = ReadFailure(code);
-        return false;
+        return Status::Failure(ReadFailure(code));
     }
     if (ihdr.width > maxSide || ihdr.height > maxSide) {
-        error = TooLarge(ihdr.width, ihdr.height, maxSide);
-        return false;
+        return Status::Failure(TooLarge(ihdr.width, ihdr.height, maxSide));
     }
     const std::uint64_t pixelCount = std::uint64_t{ihdr.width} * ihdr.height;
     if (pixelCount > limits.maxPixels) {
-        error = "PNG has " + std::to_string(pixelCount) + " pixels; at most " +
-                std::to_string(limits.maxPixels) + " are accepted";
-        return false;
+        return Status::Failure("PNG has " + std::to_string(pixelCount) + " pixels; at most " +
+                               std::to_string(limits.maxPixels) + " are accepted");
     }
 
     image.width = static_cast<int>(ihdr.width);
     image.height = static_cast<int>(ihdr.height);
     if (ihdr.color_type == SPNG_COLOR_TYPE_INDEXED) {
-        return DecodeIndexed(ctx.get(), ihdr, image, error);
+        return DecodeIndexed(ctx.get(), ihdr, image);
     }
     if (ihdr.bit_depth == 16) {
-        return Decode16(ctx.get(), pixelCount, image, error);
+        return Decode16(ctx.get(), pixelCount, image);
     }
-    return DecodeAs(ctx.get(), SPNG_FMT_RGBA8, SPNG_DECODE_TRNS, pixelCount * 4, image.pixels,
-                    error);
+    return DecodeAs(ctx.get(), SPNG_FMT_RGBA8, SPNG_DECODE_TRNS, pixelCount * 4, image.pixels);
 }
 
-bool Encode(spng_ihdr ihdr, const spng_plte* plte, const spng_trns* trns,
-            std::span<const std::uint8_t> data, std::vector<std::uint8_t>& png, std::string& error,
-            PngEffort effort = PngEffort::kSmallest) {
+Status Encode(spng_ihdr ihdr, const spng_plte* plte, const spng_trns* trns,
+              std::span<const std::uint8_t> data, std::vector<std::uint8_t>& png,
+              PngEffort effort = PngEffort::kSmallest) {
     ContextPtr ctx(spng_ctx_new(SPNG_CTX_ENCODER));
     if (!ctx) {
-        error = "not enough memory to write the PNG";
-        return false;
+        return Status::Failure("not enough memory to write the PNG");
     }
     int code = spng_set_option(ctx.get(), SPNG_ENCODE_TO_BUFFER, 1);
     if (code == 0 && effort == PngEffort::kFast) {
@@ -273,28 +260,24 @@ bool Encode(spng_ihdr ihdr, const spng_plte* plte, const spng_trns* trns,
         buffer.reset(spng_get_png_buffer(ctx.get(), &size, &code));
     }
     if (code != 0 || !buffer) {
-        error = std::string("cannot make the PNG: ") + spng_strerror(code);
-        return false;
+        return Status::Failure(std::string("cannot make the PNG: ") + spng_strerror(code));
     }
     const auto* begin = static_cast<const std::uint8_t*>(buffer.get());
     png.assign(begin, begin + size);
-    return true;
+    return {};
 }
 
 // A picture size the PNG format can hold, with a buffer of itemBytes per pixel of that size.
-bool CheckSize(int width, int height, std::size_t bufferSize, std::size_t itemBytes,
-               std::string& error) {
+Status CheckSize(int width, int height, std::size_t bufferSize, std::size_t itemBytes) {
     if (width <= 0 || height <= 0) {
-        error = "cannot make a PNG of " + std::to_string(width) + " x " + std::to_string(height) +
-                " pixels";
-        return false;
+        return Status::Failure("cannot make a PNG of " + std::to_string(width) + " x " +
+                               std::to_string(height) + " pixels");
     }
     const auto pixelCount = static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
     if (bufferSize % itemBytes != 0 || bufferSize / itemBytes != pixelCount) {
-        error = "cannot make a PNG: the pixels do not match the size";
-        return false;
+        return Status::Failure("cannot make a PNG: the pixels do not match the size");
     }
-    return true;
+    return {};
 }
 
 spng_ihdr Header(int width, int height, std::uint8_t depth, std::uint8_t colourType) {
@@ -311,9 +294,8 @@ spng_ihdr Header(int width, int height, std::uint8_t depth, std::uint8_t colourT
 Status ReadPng(std::span<const std::uint8_t> bytes, Image& out, const PngLimits& limits) {
     out = Image{};
     Image image;
-    std::string error;
-    if (!DecodeInto(bytes, image, error, limits)) {
-        return Status::Failure(error);
+    if (Status decoded = DecodeInto(bytes, image, limits); !decoded) {
+        return decoded;
     }
     out = std::move(image);
     return {};
@@ -373,16 +355,12 @@ Status ReadPngFile(const std::string& path, Image& out, const PngLimits& limits)
 Status EncodePng(const Image& image, bool withAlpha, std::vector<std::uint8_t>& png,
                  PngEffort effort) {
     png.clear();
-    std::string error;
-    auto failed = [&] { return Status::Failure(error); };
-    if (!CheckSize(image.width, image.height, image.pixels.size(), 4, error)) {
-        return failed();
+    if (Status sized = CheckSize(image.width, image.height, image.pixels.size(), 4); !sized) {
+        return sized;
     }
     if (withAlpha) {
         return Encode(Header(image.width, image.height, 8, SPNG_COLOR_TYPE_TRUECOLOR_ALPHA),
-                      nullptr, nullptr, image.pixels, png, error, effort)
-                   ? Status()
-                   : failed();
+                      nullptr, nullptr, image.pixels, png, effort);
     }
     std::vector<std::uint8_t> rgb(image.pixels.size() / 4 * 3);
     for (std::size_t p = 0, q = 0; p < image.pixels.size(); p += 4, q += 3) {
@@ -390,29 +368,24 @@ Status EncodePng(const Image& image, bool withAlpha, std::vector<std::uint8_t>& 
                     rgb.begin() + static_cast<std::ptrdiff_t>(q));
     }
     return Encode(Header(image.width, image.height, 8, SPNG_COLOR_TYPE_TRUECOLOR), nullptr, nullptr,
-                  rgb, png, error, effort)
-               ? Status()
-               : failed();
+                  rgb, png, effort);
 }
 
 Status EncodeIndexedPng(int width, int height, std::span<const std::uint8_t> indices,
                         std::span<const Rgba8> palette, std::vector<std::uint8_t>& png) {
     png.clear();
-    std::string error;
-    auto failed = [&] { return Status::Failure(error); };
-    if (!CheckSize(width, height, indices.size(), 1, error)) {
-        return failed();
+    if (Status sized = CheckSize(width, height, indices.size(), 1); !sized) {
+        return sized;
     }
     if (palette.empty() || palette.size() > 256) {
-        error = "cannot make an indexed PNG with " + std::to_string(palette.size()) +
-                " palette entries";
-        return failed();
+        return Status::Failure("cannot make an indexed PNG with " + std::to_string(palette.size()) +
+                               " palette entries");
     }
     for (const std::uint8_t index : indices) {
         if (index >= palette.size()) {
-            error = "cannot make the PNG: colour " + std::to_string(index) +
-                    " is past the palette's " + std::to_string(palette.size()) + " entries";
-            return failed();
+            return Status::Failure("cannot make the PNG: colour " + std::to_string(index) +
+                                   " is past the palette's " + std::to_string(palette.size()) +
+                                   " entries");
         }
     }
 
@@ -444,9 +417,7 @@ Status EncodeIndexedPng(int width, int height, std::span<const std::uint8_t> ind
         }
     }
     return Encode(Header(width, height, nibbles ? 4 : 8, SPNG_COLOR_TYPE_INDEXED), &plte,
-                  trns.n_type3_entries > 0 ? &trns : nullptr, packed, png, error)
-               ? Status()
-               : failed();
+                  trns.n_type3_entries > 0 ? &trns : nullptr, packed, png);
 }
 
 bool IsPngSignature(std::span<const std::uint8_t> bytes) {
