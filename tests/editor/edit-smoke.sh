@@ -28,11 +28,7 @@ PATH="$work/bin:$PATH" xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
     fixture=$3 work=$4
     for type in pal4 argb4444; do
         start_editor "$2" "$work/$type.mip"
-        dialog=$(wait_window Korvale) || exit 1
-        focus "$dialog"
-        sleep 0.5
-        xdotool key ctrl+t
-        viewer=$(wait_window "$type.mip — Texture") || fail "Ctrl+T opened no Texture window"
+        open_texture_window "$type.mip — Texture"
         focus "$viewer"
         sleep 0.5
         xdotool key ctrl+shift+x

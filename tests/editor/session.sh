@@ -30,6 +30,16 @@ wait_window() {
     echo "$id"
 }
 
+# open_texture_window TITLE: waits for the main dialog, presses Ctrl+T in it and waits for the
+# Texture window titled TITLE (a pattern); their ids are in $dialog and $viewer.
+open_texture_window() {
+    dialog=$(wait_window Korvale) || exit 1
+    focus "$dialog"
+    sleep 0.5
+    xdotool key ctrl+t
+    viewer=$(wait_window "$1") || fail "Ctrl+T opened no Texture window"
+}
+
 # quit_with_enter DIALOG: Enter presses Quit, the default button; the exit status is the editor's.
 quit_with_enter() {
     focus "$1"

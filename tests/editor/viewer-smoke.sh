@@ -6,11 +6,7 @@ set -u
 exec xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
     source "$1"
     start_editor "$2"
-    dialog=$(wait_window Korvale) || exit 1
-    focus "$dialog"
-    sleep 0.5
-    xdotool key ctrl+t
-    viewer=$(wait_window Texture) || fail "Ctrl+T opened no Texture window"
+    open_texture_window Texture
     echo "Texture window $viewer beside Korvale window $dialog"
     if [ -n "${SCREENSHOTS:-}" ]; then
         sleep 0.5

@@ -12,11 +12,7 @@ exec xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
         xdotool getwindowgeometry --shell "$1" | awk -F= "/^(X|Y|WIDTH|HEIGHT)=/ { printf \"%s \", \$2 }"
     }
     start_editor "$editor"
-    dialog=$(wait_window Korvale) || exit 1
-    focus "$dialog"
-    sleep 0.5
-    xdotool key ctrl+t
-    viewer=$(wait_window Texture) || fail "Ctrl+T opened no Texture window"
+    open_texture_window Texture
     sleep 0.5
     read -r dx dy dw dh <<<"$(geometry "$dialog")"
     read -r vx vy vw vh <<<"$(geometry "$viewer")"

@@ -14,11 +14,7 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
     source "$1"
     fixture=$3 work=$4
     start_editor "$2" "$work/quads.mip"
-    dialog=$(wait_window Korvale) || exit 1
-    focus "$dialog"
-    sleep 0.5
-    xdotool key ctrl+t
-    viewer=$(wait_window ".* Texture") || fail "Ctrl+T opened no Texture window"
+    open_texture_window ".* Texture"
     focus "$viewer"
     sleep 0.5
     xdotool key ctrl+minus
