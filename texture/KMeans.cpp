@@ -27,6 +27,11 @@ bool KMeans::Step() {
     return true;
 }
 
+void KMeans::Run(int passes) {
+    for (int pass = 0; pass < passes && Step(); ++pass) {
+    }
+}
+
 std::array<float, kMaxColours> KMeans::HalfGaps() const {
     const std::size_t k = centres_.size();
     std::array<float, kMaxColours> half{};

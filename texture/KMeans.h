@@ -22,6 +22,8 @@ class KMeans {
 
     // One pass; false when nothing moved, so the centres are final.
     bool Step();
+    // Passes until nothing moves, at most `passes` of them.
+    void Run(int passes);
 
     // The total weighted squared distance of every colour to the centre it was last given, the
     // centres being the means of their colours: free from the sums, and never less than the
@@ -29,6 +31,7 @@ class KMeans {
     [[nodiscard]] double Cost() const;
 
     [[nodiscard]] const std::vector<Vec4>& Centres() const { return centres_; }
+    [[nodiscard]] float AlphaWeight() const { return alphaWeight_; }
 
     // The colour error and the alpha error (unweighted) of the last pass.
     [[nodiscard]] std::pair<double, double> Errors() const;

@@ -9,6 +9,7 @@
 #include "KMeans.h"
 #include "MedianCut.h"
 #include "PaletteSpace.h"
+#include "Relocation.h"
 
 namespace korvale {
 
@@ -125,11 +126,6 @@ KMeans SearchAtStartingWeight(const Search& search) {
     return run;
 }
 
-void RunToTheEnd(KMeans& run) {
-    for (int pass = 0; pass < kMaxPasses && run.Step(); ++pass) {
-    }
-}
-
 // Where the pixels show alpha error at all, the weight is balanced for this picture (or the one
 // given is taken) and the search goes on from where it got to. Going on from centres placed for
 // another weight can leave the search in a poorer fit than a start made for the weight itself: a
@@ -143,12 +139,12 @@ void Rebalance(const Search& search, const FitOptions& options, KMeans& run, Pal
                              ? *options.alphaWeight
                              : BalancedAlphaWeight(search.points, colourError, alphaError);
     run = KMeans(search.points, run.Centres(), search.held.size(), weight);
-    RunToTheEnd(run);
+    run.Run(kMaxPasses);
     fit.alphaWeight = weight;
     fit.balanced = true;
     if (options.freshStart) {
         KMeans fresh = search.Start(true, weight);
-        RunToTheEnd(fresh);
+        fresh.Run(kMaxPasses);
         if (fresh.Cost() < run.Cost()) {
             run = std::move(fresh);
         }
@@ -192,6 +188,7 @@ PaletteFit FitPalette(std::span<const SrgbImage> levels, int colours, const FitO
 
     KMeans run = SearchAtStartingWeight(search);
     Rebalance(search, options, run, fit);
+    Relocate(search.points, search.held.size(), kMaxPasses, run);
     for (std::size_t c = search.held.size(); c < run.Centres().size(); ++c) {
         const Rgba8 entry = ToColour(run.Centres()[c]);
         if (std::find(palette.begin(), palette.end(), entry) == palette.end()) {
