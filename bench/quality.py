@@ -901,8 +901,8 @@ def measure_speed(tool, sources, work, runs):
     nine, one = peer_scripts(big, d)
     res = {"load_before": os.getloadavg()}
     res["big"] = timed(
-        [("ours", f"{tool} import {big} {d}/ours.mip --type pal4 --palette shared"),
-         ("ours, rgb565 (no palette search)", f"{tool} import {big} {d}/ours.mip --type rgb565"),
+        [("ours", f"{tool} import -f {big} {d}/ours.mip --type pal4 --palette shared"),
+         ("ours, rgb565 (no palette search)", f"{tool} import -f {big} {d}/ours.mip --type rgb565"),
          ("peer, one convert", f"bash {one}"),
          ("peer, nine converts", f"bash {nine}")], runs)
     files = make_batch(sources, d)
@@ -910,7 +910,7 @@ def measure_speed(tool, sources, work, runs):
     shutil.rmtree(outd, ignore_errors=True)
     outd.mkdir()
     res["batch"] = timed(
-        [(f"jobs {j}", f"{tool} import {files[0].parent}/b*.png -o {outd} -j {j} "
+        [(f"jobs {j}", f"{tool} import -f {files[0].parent}/b*.png -o {outd} -j {j} "
           "--type pal4 --palette shared") for j in (1, 2)], runs)
     res["batch_files"] = len(list(outd.glob("*.mip")))
     res["load_after"] = os.getloadavg()

@@ -21,15 +21,29 @@ bool KMeans::Step() {
     const bool changed = Assign(columns, HalfGaps());
     ++passes_;
     if (!changed) {
+        movesPending_ = false;
         return false;
     }
     MoveCentres();
+    movesPending_ = true;
     return true;
 }
 
 void KMeans::Run(int passes) {
     for (int pass = 0; pass < passes && Step(); ++pass) {
     }
+}
+
+KMeans KMeans::MovedTo(std::vector<Vec4> centres) const {
+    KMeans moved = *this;
+    for (std::size_t c = 0; c < centres_.size(); ++c) {
+        // A pass that ended the search early moved the centres after the bounds were last set.
+        const float pending = movesPending_ ? moved_[c] : 0.0f;
+        moved.moved_[c] = pending + Separation(centres_[c], centres[c], alphaWeight_);
+    }
+    moved.centres_ = std::move(centres);
+    moved.NoteFurthest();
+    return moved;
 }
 
 std::array<float, kMaxColours> KMeans::HalfGaps() const {
@@ -111,6 +125,11 @@ void KMeans::MoveCentres() {
         moved_[c] = Separation(centres_[c], next, alphaWeight_);
         centres_[c] = next;
     }
+    NoteFurthest();
+}
+
+void KMeans::NoteFurthest() {
+    const std::size_t k = centres_.size();
     most_ = 0;
     for (std::size_t c = 1; c < k; ++c) {
         if (moved_[c] > moved_[most_]) {

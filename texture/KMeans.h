@@ -25,6 +25,11 @@ class KMeans {
     // Passes until nothing moves, at most `passes` of them.
     void Run(int passes);
 
+    // This search with its centres moved to `centres` (as many, the fixed ones where they are),
+    // going on from what it knows: the bounds allow for the moves as they do for a pass's, so
+    // only the colours near a moved centre are looked at again.
+    [[nodiscard]] KMeans MovedTo(std::vector<Vec4> centres) const;
+
     // The total weighted squared distance of every colour to the centre it was last given, the
     // centres being the means of their colours: free from the sums, and never less than the
     // distance to the nearest centre.
@@ -53,6 +58,8 @@ class KMeans {
     // Moves each free centre to the mean of its colours (one empty centre a pass to the colour
     // worst served) and notes how far each moved, for the bounds.
     void MoveCentres();
+    // Notes which centre moved furthest and how far the next one did.
+    void NoteFurthest();
     [[nodiscard]] std::size_t WorstServed() const;
 
     const Points* points_;
@@ -66,6 +73,7 @@ class KMeans {
     std::size_t most_ = 0;     // the centre that moved furthest in the last pass
     float secondMost_ = 0.0f;  // how far the next furthest moved
     int passes_ = 0;
+    bool movesPending_ = false;  // the centres moved after the last pass set the bounds
 };
 
 }  // namespace korvale::quantise

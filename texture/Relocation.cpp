@@ -45,13 +45,13 @@ Usefulness MeasureCentres(const Points& points, const std::vector<Vec4>& centres
 
 // The best entries for the two halves of centre g's group, cut at the centre along the axis the
 // group spreads most.
-std::pair<Vec4, Vec4> SplitGroup(const Points& points, const std::vector<Vec4>& centres,
-                                 std::size_t g, float weight) {
-    const Columns columns(centres, weight);
+std::pair<Vec4, Vec4> SplitGroup(const Points& points, const KMeans& run, std::size_t g) {
+    const std::vector<Vec4>& centres = run.Centres();
+    const float weight = run.AlphaWeight();
     std::vector<std::size_t> members;
     Moments all;
     for (std::size_t i = 0; i < points.at.size(); ++i) {
-        if (columns.Nearest(points.at[i]) == g) {
+        if (run.Nearest()[i] == g) {
             members.push_back(i);
             all.Add(points.at[i], points.weight[i]);
         }
@@ -101,14 +101,17 @@ bool MoveOne(const Points& points, std::size_t held, int passes, KMeans& run) {
                 continue;
             }
             std::vector<Vec4> moved = centres;
-            const auto [low, high] = SplitGroup(points, centres, group, weight);
+            const auto [low, high] = SplitGroup(points, run, group);
             moved[spare] = high;
             if (group >= held) {
                 moved[group] = low;
             }
-            KMeans trial(points, std::move(moved), held, weight);
-            trial.Run(passes);
+            KMeans trial = run.MovedTo(std::move(moved));
+            // Judged halfway: a move that has not paid by then seldom does, and most moves tried
+            // are not kept.
+            trial.Run(passes / 2);
             if (Improves(trial, run)) {
+                trial.Run(passes - passes / 2);
                 run = std::move(trial);
                 return true;
             }
