@@ -894,24 +894,33 @@ def make_batch(sources, d, count=100):
     return files
 
 
-def measure_speed(tool, sources, work, runs):
+def measure_speed(tool, sources, work, runs, against=None):
+    """With `against` (another korvale-tool), its shared-palette rows are timed in the same
+    rounds, so a change's cost is measured side by side rather than across runs."""
     d = work / "speed"
     d.mkdir(parents=True, exist_ok=True)
     big = make_big(sources, d)
     nine, one = peer_scripts(big, d)
     res = {"load_before": os.getloadavg()}
-    res["big"] = timed(
-        [("ours", f"{tool} import -f {big} {d}/ours.mip --type pal4 --palette shared"),
-         ("ours, rgb565 (no palette search)", f"{tool} import -f {big} {d}/ours.mip --type rgb565"),
-         ("peer, one convert", f"bash {one}"),
-         ("peer, nine converts", f"bash {nine}")], runs)
+    shared = "--type pal4 --palette shared"
+    big_cmds = [("ours", f"{tool} import -f {big} {d}/ours.mip {shared}"),
+                ("ours, rgb565 (no palette search)", f"{tool} import -f {big} {d}/ours.mip --type rgb565"),
+                ("peer, one convert", f"bash {one}"),
+                ("peer, nine converts", f"bash {nine}")]
+    if against:
+        big_cmds.append(("against", f"{against} import -f {big} {d}/against.mip {shared}"))
+    res["big"] = timed(big_cmds, runs)
     files = make_batch(sources, d)
     outd = d / "batch-out"
     shutil.rmtree(outd, ignore_errors=True)
     outd.mkdir()
-    res["batch"] = timed(
-        [(f"jobs {j}", f"{tool} import -f {files[0].parent}/b*.png -o {outd} -j {j} "
-          "--type pal4 --palette shared") for j in (1, 2)], runs)
+    batch_cmds = [(f"jobs {j}", f"{tool} import -f {files[0].parent}/b*.png -o {outd} -j {j} {shared}")
+                  for j in (1, 2)]
+    if against:
+        (d / "batch-against").mkdir(exist_ok=True)
+        batch_cmds.append(("against, jobs 1", f"{against} import -f {files[0].parent}/b*.png "
+                           f"-o {d}/batch-against -j 1 {shared}"))
+    res["batch"] = timed(batch_cmds, runs)
     res["batch_files"] = len(list(outd.glob("*.mip")))
     res["load_after"] = os.getloadavg()
     return res
@@ -981,6 +990,7 @@ def main():
     ap.add_argument("--parts", default="quality,speed,gradient")
     ap.add_argument("--only", default="", help="comma-separated picture names")
     ap.add_argument("--speed-runs", type=int, default=7)
+    ap.add_argument("--against", default="", help="another korvale-tool timed in the same rounds")
     ap.add_argument("--gradient-out", default=str(REPO / "docs" / "dither-gradient.png"))
     args = ap.parse_args()
     check_tools()
@@ -1013,7 +1023,8 @@ def main():
             goals += goals_quality(results)
         raw["quality"] = results
     if "speed" in parts and have_ours:
-        s = measure_speed(tool, sources, work, args.speed_runs)
+        against = str(Path(args.against).resolve()) if args.against else None
+        s = measure_speed(tool, sources, work, args.speed_runs, against)
         text, g = report_speed(s)
         report.append(text)
         goals += g
