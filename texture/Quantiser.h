@@ -24,8 +24,10 @@ namespace korvale {
 // judged on straight sRGB colour and alpha (0..1): for each pixel, alpha * (squared colour
 // difference) + w * (alpha difference)^2, so colour counts as much as the pixel shows. The search
 // starts with w = 2.5; where alpha can be wrong at all it goes on with a w balanced for the
-// picture (more for a faint glow, less where colour is the harder part to fit). The same input
-// always gives the same palette. Empty input gives an empty palette.
+// picture (more for a faint glow, less where colour is the harder part to fit). Last, entries
+// that serve little are moved where colours are served worst, wherever that lowers the cost
+// without making colour or alpha worse. The same input always gives the same palette. Empty
+// input gives an empty palette.
 [[nodiscard]] std::vector<Rgba8> BuildPalette(std::span<const SrgbImage> levels, int colours = 16);
 
 inline constexpr float kDefaultAlphaWeight = 2.5f;
