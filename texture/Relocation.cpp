@@ -94,8 +94,11 @@ bool MoveOne(const Points& points, std::size_t held, int passes, KMeans& run) {
     std::size_t tried = 0;
     for (std::size_t rank = 0; rank < spares.size() + groups.size(); ++rank) {
         for (std::size_t s = 0; s <= rank && s < spares.size(); ++s) {
+            if (rank - s >= groups.size()) {
+                continue;
+            }
             const std::size_t spare = spares[s];
-            const std::size_t group = rank - s < groups.size() ? groups[rank - s] : spare;
+            const std::size_t group = groups[rank - s];
             // Splitting a group cannot gain more than it costs now.
             if (spare == group || !(use.error[group] > use.removal[spare])) {
                 continue;
@@ -108,11 +111,14 @@ bool MoveOne(const Points& points, std::size_t held, int passes, KMeans& run) {
             }
             KMeans trial = run.MovedTo(std::move(moved));
             // Judged halfway: a move that has not paid by then seldom does, and most moves tried
-            // are not kept.
+            // are not kept. The passes after that lower the whole further but may shift the
+            // balance between colour and alpha; where they do, the search stays where it was
+            // halfway.
             trial.Run(passes / 2);
             if (Improves(trial, run)) {
+                KMeans halfway = trial;
                 trial.Run(passes - passes / 2);
-                run = std::move(trial);
+                run = Improves(trial, run) ? std::move(trial) : std::move(halfway);
                 return true;
             }
             if (++tried == kMovesPerRound) {

@@ -15,8 +15,9 @@ namespace korvale::quantise {
 // (the group split in two along the axis it spreads most), then searches on from there, up to
 // `passes` passes. A move is kept only when the whole costs less and neither the colour error
 // nor the alpha error grows: the alpha weight chose the trade between them, and a move that
-// bought colour with alpha or alpha with colour would undo that choice. A round that keeps no
-// move ends the search. The first `held` centres never move.
+// bought colour with alpha or alpha with colour would undo that choice. A move is judged
+// halfway through its passes. A round that keeps no move ends the search. The first `held`
+// centres never move.
 void Relocate(const Points& points, std::size_t held, int passes, KMeans& run);
 
 }  // namespace korvale::quantise
