@@ -26,8 +26,8 @@ class KMeans {
     void Run(int passes);
 
     // This search with its centres moved to `centres` (as many, the fixed ones where they are),
-    // going on from what it knows: the bounds allow for the moves as they do for a pass's, so
-    // only the colours near a moved centre are looked at again.
+    // going on from what it knows: the bounds allow for the moves as they do for a pass's, so a
+    // colour whose bounds rule out every moved centre is passed over without a search.
     [[nodiscard]] KMeans MovedTo(std::vector<Vec4> centres) const;
 
     // The total weighted squared distance of every colour to the centre it was last given, the

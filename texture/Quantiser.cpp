@@ -120,8 +120,8 @@ KMeans SearchAtStartingWeight(const Search& search) {
         std::swap(run, other);
         moving = otherMoving;
     }
-    for (int pass = kTrialPasses; moving && pass < kMaxPasses; ++pass) {
-        moving = run.Step();
+    if (moving) {
+        run.Run(kMaxPasses - kTrialPasses);
     }
     return run;
 }
