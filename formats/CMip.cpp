@@ -138,6 +138,23 @@ bool CMip::SetLevel(CBmap level, const CCmap* palette) {
     return true;
 }
 
+bool CMip::ReplaceLevel(int slot, CBmap level, const CCmap* palette) {
+    if (slot < 0 || slot >= kSlots) {
+        return false;
+    }
+    const auto k = static_cast<std::size_t>(slot);
+    const CBmap& old = levels[k];
+    if (!old.HasData() || !level.HasData() || level.Width() != old.Width() ||
+        level.Height() != old.Height()) {
+        return false;
+    }
+    if (palette != nullptr) {
+        levelPalettes[k].CopyFrom(*palette);
+    }
+    levels[k] = std::move(level);
+    return true;
+}
+
 const CCmap& CMip::LevelPalette(int slot) const {
     return levelPalettes.at(static_cast<std::size_t>(slot));
 }

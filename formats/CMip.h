@@ -64,6 +64,11 @@ class CMip {
     // nothing, when the size selects no slot or is not the size the chain gives that slot (the
     // largest level halved per slot, a side that reached 1 staying 1).
     [[nodiscard]] bool SetLevel(CBmap level, const CCmap* palette = nullptr);
+    // Replaces the level in slot by one of the same size (its type may differ), with palette as
+    // its level palette (the slot's own stands in when palette is null). The header is kept as
+    // it is, so a set whose header is odd but reads back the same stays so. False, changing
+    // nothing, when the slot holds no level or level is empty or of another size.
+    [[nodiscard]] bool ReplaceLevel(int slot, CBmap level, const CCmap* palette = nullptr);
     // Which palettes a save writes, by miptype: below 2 the global one, exactly 2 each level's
     // own, above 2 none.
     [[nodiscard]] bool SavesGlobalPalette() const { return miptype < 2; }

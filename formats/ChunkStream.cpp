@@ -8,10 +8,6 @@
 
 namespace korvale {
 
-FilePtr OpenForRead(const std::string& path) {
-    return FilePtr(std::fopen(path.c_str(), "rb"));
-}
-
 std::uint32_t ReadU32(ChunkStream stream) {
     std::array<std::uint8_t, 4> b{};
     if (std::fread(b.data(), 1, b.size(), stream) != b.size()) {

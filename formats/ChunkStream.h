@@ -6,26 +6,16 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <memory>
 #include <span>
 #include <string>
+
+#include "FilePtr.h"
 
 namespace korvale {
 
 // An open file of the standard library's buffered I/O, in binary mode.
 using ChunkStream = std::FILE*;
 
-struct FileCloser {
-    void operator()(std::FILE* file) const noexcept {
-        if (file != nullptr) {
-            std::fclose(file);
-        }
-    }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
-
-// Opens a file read-only, so that a file without write permission still loads.
-[[nodiscard]] FilePtr OpenForRead(const std::string& path);
 
 // Four characters packed with the first in the most significant byte. Stored little-endian,
 // they appear reversed on disk ("BMAP" is the bytes "PAMB").

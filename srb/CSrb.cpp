@@ -7,6 +7,7 @@
 
 #include "CompanionFile.h"
 #include "SafeFile.h"
+#include "SameFile.h"
 
 namespace korvale {
 

@@ -244,8 +244,7 @@ LevelPalette OwnPalette(const Chain& chain, std::size_t k,
 // kept exactly), else the level mapped to the palette.
 CBmap PalettisedLevel(const SrgbImage& level, const Image* source, const LevelPalette& colours,
                       const CCmap& palette, bool dither) {
-    const bool keepIndices =
-        source != nullptr && !source->palette.empty() && colours.colours == source->palette;
+    const bool keepIndices = source != nullptr && KeepsPictureIndices(*source, colours.colours);
     const std::vector<std::uint8_t> indices =
         keepIndices ? source->indices
                     : MapToPalette(level, colours.colours, dither, colours.alphaWeight);

@@ -188,4 +188,10 @@ Status ImageToLevel(const Image& image, int type, const CCmap& palette, CBmap& l
         level);
 }
 
+bool KeepsPictureIndices(const Image& picture, std::span<const Rgba8> palette) {
+    return picture.indices.size() == picture.PixelCount() && !picture.palette.empty() &&
+           picture.palette.size() <= palette.size() &&
+           std::equal(picture.palette.begin(), picture.palette.end(), palette.begin());
+}
+
 }  // namespace korvale

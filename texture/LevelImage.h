@@ -49,6 +49,10 @@ Status IndicesToLevel(int width, int height, std::span<const std::uint8_t> indic
 // The palette's 16 entries as RGBA bytes, and back (entries past the end of colours are opaque
 // black).
 [[nodiscard]] std::vector<Rgba8> PaletteColours(const CCmap& palette);
+// Whether an indexed picture's indices stand for the same colours in palette, so they are kept
+// as they are rather than matched by colour: its palette equals the first entries of palette
+// (an image editor may drop the entries no pixel uses from the end).
+[[nodiscard]] bool KeepsPictureIndices(const Image& picture, std::span<const Rgba8> palette);
 [[nodiscard]] CCmap PaletteFromColours(std::span<const Rgba8> colours);
 
 }  // namespace korvale

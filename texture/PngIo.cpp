@@ -1,7 +1,6 @@
 #include "PngIo.h"
 
 #include <spng.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <array>
@@ -9,12 +8,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 #include <system_error>
 
-#include "ChunkStream.h"
-#include "SafeFile.h"
 
 namespace korvale {
 
@@ -33,8 +29,6 @@ struct MallocFree {
 constexpr std::array<std::uint8_t, 8> kSignature{137, 80, 78, 71, 13, 10, 26, 10};
 // The PNG format's own bound on width and height.
 constexpr std::uint32_t kLargestSide = 0x7FFFFFFFu;
-// A PNG file is read whole into memory; anything past this is not a texture.
-constexpr std::uint64_t kLargestFile = 1ull << 30;
 
 std::string ReadFailure(int code) {
     switch (code) {
@@ -52,9 +46,6 @@ std::string ReadFailure(int code) {
     }
 }
 
-std::string SystemFailure(const char* what, int error) {
-    return error != 0 ? std::string(what) + ": " + std::strerror(error) : std::string(what);
-}
 
 std::uint32_t BigEndian32(std::span<const std::uint8_t> bytes, std::size_t at) {
     return static_cast<std::uint32_t>(bytes[at]) << 24 |
@@ -301,57 +292,6 @@ Status ReadPng(std::span<const std::uint8_t> bytes, Image& out, const PngLimits&
     return {};
 }
 
-Status ReadPngFile(const std::string& path, Image& out, const PngLimits& limits) {
-    out = Image{};
-    std::string error;
-    auto failed = [&] { return Status::Failure(error).In(path); };
-    errno = 0;
-    const FilePtr file = OpenForRead(path);
-    if (!file) {
-        error = SystemFailure("cannot open", errno);
-        return failed();
-    }
-    struct stat info {};
-    if (::fstat(::fileno(file.get()), &info) != 0) {
-        error = SystemFailure("cannot open", errno);
-        return failed();
-    }
-    if (S_ISDIR(info.st_mode)) {
-        error = "is a folder, not a file";
-        return failed();
-    }
-    if (S_ISREG(info.st_mode) && static_cast<std::uint64_t>(info.st_size) > kLargestFile) {
-        error = "file is " + std::to_string(info.st_size) + " bytes; at most " +
-                std::to_string(kLargestFile) + " are read";
-        return failed();
-    }
-
-    // Read in blocks up to the cap, so a pipe or a file that grows is bounded too.
-    std::vector<std::uint8_t> bytes;
-    if (S_ISREG(info.st_mode)) {
-        bytes.reserve(static_cast<std::size_t>(info.st_size));
-    }
-    constexpr std::size_t kBlock = 1u << 20;
-    for (;;) {
-        const std::size_t had = bytes.size();
-        if (had > kLargestFile) {
-            error = "file is larger than " + std::to_string(kLargestFile) + " bytes, the most read";
-            return failed();
-        }
-        bytes.resize(had + kBlock);
-        const std::size_t got = std::fread(bytes.data() + had, 1, kBlock, file.get());
-        bytes.resize(had + got);
-        if (got < kBlock) {
-            break;
-        }
-    }
-    if (std::ferror(file.get()) != 0) {
-        error = SystemFailure("cannot read", errno);
-        return failed();
-    }
-    return ReadPng(bytes, out, limits).In(path);
-}
-
 Status EncodePng(const Image& image, bool withAlpha, std::vector<std::uint8_t>& png,
                  PngEffort effort) {
     png.clear();
@@ -423,24 +363,6 @@ Status EncodeIndexedPng(int width, int height, std::span<const std::uint8_t> ind
 bool IsPngSignature(std::span<const std::uint8_t> bytes) {
     return bytes.size() >= kSignature.size() &&
            std::equal(kSignature.begin(), kSignature.end(), bytes.begin());
-}
-
-Status WriteFileBytes(const std::string& path, std::span<const std::uint8_t> bytes) {
-    std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) {
-        return Status::Failure("is a folder, not a file").In(path);
-    }
-    SafeFile file(path);
-    if (Status opened = file.Opened(); !opened) {
-        return opened;
-    }
-    if (!bytes.empty() &&
-        std::fwrite(bytes.data(), 1, bytes.size(), file.Stream()) != bytes.size()) {
-        const int error = errno;
-        file.Discard();
-        return Status::Failure(SystemFailure("cannot write", error)).In(path);
-    }
-    return file.Commit();
 }
 
 }  // namespace korvale

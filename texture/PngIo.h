@@ -45,8 +45,4 @@ Status EncodePng(const Image& image, bool withAlpha, std::vector<std::uint8_t>& 
 Status EncodeIndexedPng(int width, int height, std::span<const std::uint8_t> indices,
                         std::span<const Rgba8> palette, std::vector<std::uint8_t>& png);
 
-// Writes bytes to path through SafeFile, so a failed write leaves any previous file untouched.
-// A failure gives the system's reason where there is one.
-Status WriteFileBytes(const std::string& path, std::span<const std::uint8_t> bytes);
-
 }  // namespace korvale

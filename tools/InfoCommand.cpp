@@ -5,8 +5,14 @@
 #include <vector>
 
 #include "CompanionFile.h"
+#include "ExitStatus.h"
+#include "Inputs.h"
+#include "Messages.h"
+#include "Options.h"
 #include "PixelType.h"
-#include "ToolSupport.h"
+#include "Saving.h"
+#include "TextureLoad.h"
+#include "Trace.h"
 #include "ValueText.h"
 
 namespace korvale::tool {
@@ -107,13 +113,13 @@ nlohmann::ordered_json Json(const std::string& path, const CSrb& record, bool is
 
 // One file's summary (or JSON line); its exit status.
 int InfoOne(const std::string& path, bool json, bool quiet, bool many) {
-    std::vector<std::uint8_t> bytes;
-    if (const Status read = ReadInput(path, bytes); !read) {
-        return Fail(read);
-    }
     CSrb record;
-    InputKind kind = InputKind::kMip;
-    const Status loaded = LoadRecord(path, bytes, json || quiet, record, kind);
+    FileKind kind = FileKind::kUnknown;
+    Status loaded;
+    {
+        const TraceTo trace(json || quiet ? nullptr : stdout);
+        loaded = LoadTextureFile(path, record, kind);
+    }
     std::fflush(stdout);
     if (!loaded) {
         return Fail(loaded);
@@ -121,12 +127,12 @@ int InfoOne(const std::string& path, bool json, bool quiet, bool many) {
     if (json) {
         // One object per line when there are several files (JSON Lines), indented for one.
         std::printf("%s\n",
-                    Json(path, record, kind == InputKind::kSrb).dump(many ? -1 : 2).c_str());
+                    Json(path, record, kind == FileKind::kSrb).dump(many ? -1 : 2).c_str());
     } else if (!quiet) {
         if (many) {
             std::printf("file: %s\n", path.c_str());
         }
-        PrintSummary(record, kind == InputKind::kSrb);
+        PrintSummary(record, kind == FileKind::kSrb);
     }
     return record.mip.loadReport.Clean() ? kOk : kDamaged;
 }
@@ -193,13 +199,13 @@ int RunConvert(std::span<const std::string> arguments) {
         return status;
     }
 
-    std::vector<std::uint8_t> bytes;
-    if (const Status read = ReadInput(in, bytes); !read) {
-        return Fail(read);
-    }
     CSrb record;
-    InputKind kind = InputKind::kMip;
-    const Status loaded = LoadRecord(in, bytes, args->quiet, record, kind);
+    FileKind kind = FileKind::kUnknown;
+    Status loaded;
+    {
+        const TraceTo trace(args->quiet ? nullptr : stdout);
+        loaded = LoadTextureFile(in, record, kind);
+    }
     std::fflush(stdout);
     if (!loaded) {
         return Fail(loaded);

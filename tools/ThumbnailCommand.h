@@ -5,15 +5,8 @@
 #include <span>
 #include <string>
 
-#include "CMip.h"
-
 namespace korvale::tool {
 
 [[nodiscard]] int RunThumbnail(std::span<const std::string> args);
-
-// The slot a thumbnail of size pixels is drawn from: the smallest level whose larger side is at
-// least size, so the picture is only ever reduced, or the largest level when none is that big.
-// -1 when the set holds no level.
-[[nodiscard]] int ThumbnailSlot(const CMip& mip, int size);
 
 }  // namespace korvale::tool

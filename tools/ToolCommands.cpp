@@ -7,7 +7,9 @@
 #include "ImportCommand.h"
 #include "InfoCommand.h"
 #include "ThumbnailCommand.h"
-#include "ToolSupport.h"
+#include "ExitStatus.h"
+#include "Messages.h"
+#include "Options.h"
 
 namespace korvale {
 

@@ -30,7 +30,7 @@
 #include <string>
 #include <vector>
 
-#include "ChunkStream.h"
+#include "FilePtr.h"
 #include "Status.h"
 
 namespace korvale {
@@ -47,7 +47,7 @@ class SafeFile {
     // Whether the stream is open; when not, why not, of the target.
     [[nodiscard]] Status Opened() const;
     // Where the new bytes go: a stream in memory, written out by Commit.
-    [[nodiscard]] ChunkStream Stream() const { return stream_.get(); }
+    [[nodiscard]] std::FILE* Stream() const { return stream_.get(); }
 
     // Puts the new bytes in place. A failure when any step failed: a target replaced by rename
     // is then untouched, a regular file written in place has had its previous bytes written back
@@ -138,9 +138,5 @@ class SafeFile {
 // written; and a write-back or undo that fails in turn leaves the file damaged or not put back,
 // which the failure's reason then says.
 Status CommitBoth(SafeFile& first, SafeFile& second);
-
-// Whether two paths name the same file: the same text, the same path once symbolic links, "."
-// and ".." are resolved, or the same device and inode.
-[[nodiscard]] bool SameFile(const std::string& a, const std::string& b);
 
 }  // namespace korvale

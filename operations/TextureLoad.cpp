@@ -1,17 +1,22 @@
-#include "TextureFile.h"
+#include "TextureLoad.h"
 
 #include <cerrno>
+#include <vector>
 
 #include "ChunkStream.h"
+#include "Inputs.h"
 #include "Trace.h"
 
 namespace korvale {
 
 Status LoadTexture(std::span<const std::uint8_t> bytes, const std::string& name, CSrb& record,
-                   TextureKind& kind) {
+                   FileKind& kind) {
     auto failed = [&name](const char* why) { return Status::Failure(why).In(name); };
+    kind = RecogniseFile(bytes).kind;
+    if (kind == FileKind::kPng) {
+        return failed("is a PNG picture, not an SRB or MIP file");
+    }
     constexpr const char* kNotOurs = "not an SRB or MIP file (no MIP tag at its start)";
-    kind = TextureKind::kMip;
     if (bytes.size() < 4) {
         Trace("Loading mip: '%s'\n", name.c_str());
         return failed(kNotOurs);
@@ -22,16 +27,26 @@ Status LoadTexture(std::span<const std::uint8_t> bytes, const std::string& name,
     if (!stream) {
         return Status::FromErrno("cannot be read", errno).In(name);
     }
-    if (PeekTag(stream.get()) == tag::kSrb) {
-        kind = TextureKind::kSrb;
+    if (kind == FileKind::kSrb) {
         const int result = record.Load(stream.get());
         if (result < 0) {
             return failed("not a valid SRB file (its header was rejected)");
         }
         return result == 0 ? failed("SRB header is valid but no mip set follows it") : Status();
     }
+    // Anything else is read as a MIP file, as the MIP loader is the one that says what a file
+    // without either tag is not.
     Trace("Loading mip: '%s'\n", name.c_str());
     return record.mip.Load(stream.get()) > 0 ? Status() : failed(kNotOurs);
+}
+
+Status LoadTextureFile(const std::string& path, CSrb& record, FileKind& kind) {
+    kind = FileKind::kUnknown;
+    std::vector<std::uint8_t> bytes;
+    if (Status read = ReadInput(path, InputKind::kTexture, bytes); !read) {
+        return read;
+    }
+    return LoadTexture(bytes, path, record, kind);
 }
 
 }  // namespace korvale

@@ -1,0 +1,104 @@
+#include "WholeFile.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#include "FilePtr.h"
+#include "SafeFile.h"
+
+namespace korvale {
+
+namespace {
+
+constexpr std::size_t kBlock = std::size_t{1} << 20;
+
+Status TooLarge(const ReadCap& cap) {
+    return Status::Failure("is larger than " + std::to_string(cap.maxBytes) +
+                           " bytes, the most " + cap.what + " can be");
+}
+
+}  // namespace
+
+Status ReadAll(const ByteSource& source, const ReadCap& cap, std::vector<std::uint8_t>& bytes) {
+    bytes.clear();
+    for (;;) {
+        // One byte past the cap is asked for, so an input of exactly the cap is still taken.
+        const std::uint64_t room = cap.maxBytes + 1 - bytes.size();
+        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kBlock, room));
+        const std::size_t had = bytes.size();
+        bytes.resize(had + want);
+        const std::ptrdiff_t got = source(std::span(bytes.data() + had, want));
+        if (got < 0) {
+            const int error = errno;
+            bytes.clear();
+            return Status::FromErrno("cannot be read", error);
+        }
+        bytes.resize(had + static_cast<std::size_t>(got));
+        if (bytes.size() > cap.maxBytes) {
+            bytes.clear();
+            return TooLarge(cap);
+        }
+        if (got == 0) {
+            return {};
+        }
+    }
+}
+
+Status ReadWholeFile(const std::string& path, const ReadCap& cap,
+                     std::vector<std::uint8_t>& bytes) {
+    bytes.clear();
+    FilePtr owned;
+    std::FILE* file = stdin;
+    if (path != "-") {
+        errno = 0;
+        owned = OpenForRead(path);
+        if (!owned) {
+            return Status::FromErrno("cannot open", errno).In(path);
+        }
+        struct stat info {};
+        if (::fstat(::fileno(owned.get()), &info) == 0) {
+            if (S_ISDIR(info.st_mode)) {
+                return Status::Failure("is a folder, not a file").In(path);
+            }
+            // A regular file says its size: one that is too large is refused unread.
+            if (S_ISREG(info.st_mode) && static_cast<std::uint64_t>(info.st_size) > cap.maxBytes) {
+                return TooLarge(cap).In(path);
+            }
+        }
+        file = owned.get();
+    }
+    const ByteSource source = [file](std::span<std::uint8_t> buffer) -> std::ptrdiff_t {
+        const std::size_t got = std::fread(buffer.data(), 1, buffer.size(), file);
+        if (got == 0 && std::ferror(file) != 0) {
+            return -1;
+        }
+        return static_cast<std::ptrdiff_t>(got);
+    };
+    return ReadAll(source, cap, bytes).In(path == "-" ? std::string("-") : path);
+}
+
+Status WriteFileBytes(const std::string& path, std::span<const std::uint8_t> bytes) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) {
+        return Status::Failure("is a folder, not a file").In(path);
+    }
+    SafeFile file(path);
+    if (Status opened = file.Opened(); !opened) {
+        return opened;
+    }
+    if (!bytes.empty() &&
+        std::fwrite(bytes.data(), 1, bytes.size(), file.Stream()) != bytes.size()) {
+        const int error = errno;
+        file.Discard();
+        return Status::FromErrno("cannot write", error).In(path);
+    }
+    return file.Commit();
+}
+
+}  // namespace korvale

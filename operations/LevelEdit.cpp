@@ -1,0 +1,125 @@
+#include "LevelEdit.h"
+
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+#include "ColourSpace.h"
+#include "LevelImage.h"
+#include "PixelType.h"
+#include "Quantiser.h"
+
+namespace korvale {
+
+namespace {
+
+bool Palettised(const CBmap& level) {
+    return KindOf(level.Type()) == PixelKind::kPalettised;
+}
+
+std::vector<std::uint8_t> IndicesFor(const Image& picture, const std::vector<Rgba8>& palette) {
+    if (KeepsPictureIndices(picture, palette)) {
+        return picture.indices;
+    }
+    return MapToPalette(ToSrgb(picture), palette, false);
+}
+
+Status StoreInType(CMip& mip, int slot, const Image& picture) {
+    CBmap level;
+    const CCmap palette = mip.LevelPalette(slot);
+    if (Status stored = ImageToLevel(picture, mip.levels[static_cast<std::size_t>(slot)].Type(),
+                                     palette, level);
+        !stored) {
+        return stored;
+    }
+    return mip.ReplaceLevel(slot, std::move(level), &palette)
+               ? Status()
+               : Status::Failure("the level could not be replaced");
+}
+
+Status StoreInPalette(CMip& mip, int slot, const Image& picture) {
+    const CCmap palette = mip.LevelPalette(slot);
+    CBmap level;
+    if (Status stored = IndicesToLevel(picture.width, picture.height,
+                                       IndicesFor(picture, PaletteColours(palette)), palette, level);
+        !stored) {
+        return stored;
+    }
+    return mip.ReplaceLevel(slot, std::move(level), &palette)
+               ? Status()
+               : Status::Failure("the level could not be replaced");
+}
+
+Status StoreWithNewPalette(CMip& mip, int slot, const Image& picture) {
+    // A new palette: for this level alone when each level has its own, else for every
+    // palettised level of the chain, which all share it.
+    std::vector<int> chain;
+    if (mip.SavesLevelPalettes()) {
+        chain.push_back(slot);
+    } else {
+        for (const int s : mip.FilledSlots()) {
+            if (Palettised(mip.levels[static_cast<std::size_t>(s)])) {
+                chain.push_back(s);
+            }
+        }
+    }
+    std::vector<SrgbImage> images;
+    for (const int s : chain) {
+        images.push_back(s == slot ? ToSrgb(picture)
+                                   : ToSrgb(LevelToImage(mip.levels[static_cast<std::size_t>(s)],
+                                                         mip.LevelPalette(s))));
+    }
+    const std::vector<Rgba8> colours = BuildPalette(images);
+    const CCmap palette = PaletteFromColours(colours);
+    std::vector<CBmap> made(chain.size());
+    for (std::size_t i = 0; i < chain.size(); ++i) {
+        const SrgbImage& image = images[i];
+        if (Status stored = IndicesToLevel(image.width, image.height,
+                                           MapToPalette(image, colours, false), palette, made[i]);
+            !stored) {
+            return stored;
+        }
+    }
+    // Every level was made before any is replaced, so a failure leaves the set as it was.
+    for (std::size_t i = 0; i < chain.size(); ++i) {
+        (void)mip.ReplaceLevel(chain[i], std::move(made[i]), &palette);  // same sizes: taken
+    }
+    if (!mip.SavesLevelPalettes()) {
+        mip.globalPalette.CopyFrom(palette);
+    }
+    return {};
+}
+
+}  // namespace
+
+CBmap CopyLevel(const CBmap& level, int type) {
+    CBmap copy;
+    if (!level.HasData() || !copy.Allocate(type < 0 ? level.Type() : type, level.Width(),
+                                           level.Height())) {
+        return copy;
+    }
+    for (const PlaneId plane : kAllPlanes) {
+        std::ranges::copy(level.Plane(plane), copy.Plane(plane).begin());
+    }
+    return copy;
+}
+
+Status PutBackLevel(CMip& mip, int slot, const Image& picture, bool rebuildPalette) {
+    if (slot < 0 || slot >= CMip::kSlots || !mip.levels[static_cast<std::size_t>(slot)].HasData()) {
+        return Status::Failure("the level edited is no longer in the set");
+    }
+    const CBmap& old = mip.levels[static_cast<std::size_t>(slot)];
+    if (picture.width != old.Width() || picture.height != old.Height()) {
+        return Status::Failure("the picture is " + std::to_string(picture.width) + " x " +
+                               std::to_string(picture.height) + ", but the level it replaces (slot " +
+                               std::to_string(slot) + ") is " + std::to_string(old.Width()) +
+                               " x " + std::to_string(old.Height()));
+    }
+    if (!Palettised(old)) {
+        return StoreInType(mip, slot, picture);
+    }
+    return rebuildPalette ? StoreWithNewPalette(mip, slot, picture)
+                          : StoreInPalette(mip, slot, picture);
+}
+
+}  // namespace korvale

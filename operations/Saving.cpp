@@ -1,0 +1,72 @@
+#include "Saving.h"
+
+#include <filesystem>
+#include <system_error>
+#include <vector>
+
+#include "CompanionFile.h"
+
+namespace korvale {
+
+namespace {
+
+bool Exists(const std::string& path) {
+    std::error_code ec;
+    return std::filesystem::exists(std::filesystem::symlink_status(path, ec));
+}
+
+}  // namespace
+
+Status CheckOutput(const std::string& out, bool asSrb, bool force, bool& usage) {
+    usage = out == "-";
+    if (usage) {
+        return Status::Failure("- (standard output) is not an output here: name a file");
+    }
+    if (force) {
+        return {};
+    }
+    std::vector<std::string> targets = {out};
+    if (asSrb) {
+        targets.push_back(CompanionPath(out));
+    }
+    for (const std::string& target : targets) {
+        if (Exists(target)) {
+            return Status::Failure("not written: " + target + " exists; --force replaces it")
+                .In(out);
+        }
+    }
+    return {};
+}
+
+Status SaveRecord(CSrb& record, const std::string& out, bool asSrb) {
+    const bool existed = Exists(out) || (asSrb && Exists(CompanionPath(out)));
+    const Status saved = asSrb ? record.SaveFiles(out) : record.mip.SaveFile(out);
+    if (saved) {
+        return {};
+    }
+    std::string text = "could not be saved: " + saved.Reason();
+    if (existed) {
+        text += asSrb ? " (neither it nor its companion " + CompanionPath(out) + " was changed)"
+                      : " (the previous file is unchanged)";
+    }
+    return Status::Failure(text).In(out);
+}
+
+std::string RecolourWarning(const CMip& mip) {
+    const std::vector<int> slots = mip.SlotsRecolouredBySave();
+    if (slots.empty()) {
+        return {};
+    }
+    std::string list;
+    for (const int k : slots) {
+        list += (list.empty() ? "" : ", ") + std::to_string(k);
+    }
+    const std::string why =
+        mip.SavesGlobalPalette() ? "only the global palette is saved" : "no palette is saved";
+    return std::string(slots.size() == 1 ? "the level in slot " : "the levels in slots ") + list +
+           (slots.size() == 1 ? " changes" : " change") + " colour: with miptype " +
+           std::to_string(mip.miptype) + " " + why + ", and " +
+           (slots.size() == 1 ? "it uses" : "they use") + " other colours";
+}
+
+}  // namespace korvale
