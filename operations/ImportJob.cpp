@@ -129,13 +129,10 @@ Status ImportLike(const std::string& path, const LikeChoices& choices, ImportJob
     auto loaded = std::make_shared<CSrb>();
     CSrb& original = *loaded;
     FileKind kind = FileKind::kUnknown;
-    {
-        const TraceTo quiet(nullptr);
-        const Status read = LoadTextureFile(path, original, kind);
-        report = original.mip.loadReport;
-        if (!read) {
-            return read;
-        }
+    const Status read = LoadTextureFile(path, original, kind);
+    report = original.mip.loadReport;
+    if (!read) {
+        return read;
     }
     job.original = loaded;
     const CMip& mip = original.mip;

@@ -40,8 +40,9 @@ Status LoadTexture(std::span<const std::uint8_t> bytes, const std::string& name,
     return record.mip.Load(stream.get()) > 0 ? Status() : failed(kNotOurs);
 }
 
-Status LoadTextureFile(const std::string& path, CSrb& record, FileKind& kind) {
+Status LoadTextureFile(const std::string& path, CSrb& record, FileKind& kind, std::FILE* trace) {
     kind = FileKind::kUnknown;
+    const TraceTo sink(trace);
     std::vector<std::uint8_t> bytes;
     if (Status read = ReadInput(path, InputKind::kTexture, bytes); !read) {
         return read;

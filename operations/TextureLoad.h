@@ -2,6 +2,7 @@
 // Loading a texture file of either kind, told apart by its first bytes rather than its name.
 
 #include <cstdint>
+#include <cstdio>
 #include <span>
 #include <string>
 
@@ -19,8 +20,9 @@ namespace korvale {
 Status LoadTexture(std::span<const std::uint8_t> bytes, const std::string& name, CSrb& record,
                    FileKind& kind);
 
-// Reads path ("-" for standard input) once, within the texture cap, and loads it, the trace
-// going to the current sink.
-Status LoadTextureFile(const std::string& path, CSrb& record, FileKind& kind);
+// Reads path ("-" for standard input) once, within the texture cap, and loads it, the loaders'
+// trace going to trace (nowhere when null).
+Status LoadTextureFile(const std::string& path, CSrb& record, FileKind& kind,
+                       std::FILE* trace = nullptr);
 
 }  // namespace korvale

@@ -12,7 +12,6 @@
 #include "PixelType.h"
 #include "Saving.h"
 #include "TextureLoad.h"
-#include "Trace.h"
 #include "ValueText.h"
 
 namespace korvale::tool {
@@ -115,11 +114,7 @@ nlohmann::ordered_json Json(const std::string& path, const CSrb& record, bool is
 int InfoOne(const std::string& path, bool json, bool quiet, bool many) {
     CSrb record;
     FileKind kind = FileKind::kUnknown;
-    Status loaded;
-    {
-        const TraceTo trace(json || quiet ? nullptr : stdout);
-        loaded = LoadTextureFile(path, record, kind);
-    }
+    const Status loaded = LoadTextureFile(path, record, kind, json || quiet ? nullptr : stdout);
     std::fflush(stdout);
     if (!loaded) {
         return Fail(loaded);
@@ -201,11 +196,7 @@ int RunConvert(std::span<const std::string> arguments) {
 
     CSrb record;
     FileKind kind = FileKind::kUnknown;
-    Status loaded;
-    {
-        const TraceTo trace(args->quiet ? nullptr : stdout);
-        loaded = LoadTextureFile(in, record, kind);
-    }
+    const Status loaded = LoadTextureFile(in, record, kind, args->quiet ? nullptr : stdout);
     std::fflush(stdout);
     if (!loaded) {
         return Fail(loaded);
