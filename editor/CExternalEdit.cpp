@@ -6,40 +6,26 @@
 #include <algorithm>
 #include <vector>
 
-#include "ColourSpace.h"
+#include "Inputs.h"
+#include "LevelEdit.h"
 #include "LevelExport.h"
-#include "LevelImage.h"
 #include "LocalPath.h"
-#include "PixelCodec.h"
 #include "PngIo.h"
-#include "Quantiser.h"
+#include "WholeFile.h"
 
 namespace korvale {
 
 namespace {
 
+// The file's bytes as the editor left them, within a picture's cap; empty when it cannot be
+// read (gone for a moment while the editor replaces it, say).
 QByteArray FileBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool Palettised(const CBmap& level) {
-    return KindOf(level.Type()) == PixelKind::kPalettised;
-}
-
-// The picture's indices when it is an indexed PNG whose palette is the level's own (an editor
-// that kept the palette), so they are taken as they are rather than matched by colour.
-bool KeepsPalette(const Image& picture, const std::vector<Rgba8>& palette) {
-    return picture.indices.size() == picture.PixelCount() && !picture.palette.empty() &&
-           picture.palette.size() <= palette.size() &&
-           std::equal(picture.palette.begin(), picture.palette.end(), palette.begin());
-}
-
-std::vector<std::uint8_t> IndicesFor(const Image& picture, const std::vector<Rgba8>& palette) {
-    if (KeepsPalette(picture, palette)) {
-        return picture.indices;
+    std::vector<std::uint8_t> bytes;
+    if (!ReadInput(LocalPath(path), InputKind::kPicture, bytes)) {
+        return {};
     }
-    return MapToPalette(ToSrgb(picture), palette, false);
+    return QByteArray(reinterpret_cast<const char*>(bytes.data()),
+                      static_cast<qsizetype>(bytes.size()));
 }
 
 }  // namespace
@@ -190,83 +176,10 @@ bool CExternalEdit::TakeBack(int slot, const Image& picture, QString& message) {
                       .arg(old.Height());
         return false;
     }
-    std::string error;
-    const bool stored = !Palettised(old)  ? StoreInType(slot, picture, error)
-                        : rebuildPalette_ ? StoreWithNewPalette(slot, picture, error)
-                                          : StoreInPalette(slot, picture, error);
-    if (!stored) {
+    if (const Status stored = PutBackLevel(mip_, slot, picture, rebuildPalette_); !stored) {
         message = tr("The edited picture cannot be stored in the level: %1.")
-                      .arg(QString::fromStdString(error));
-    }
-    return stored;
-}
-
-bool CExternalEdit::StoreInType(int slot, const Image& picture, std::string& error) {
-    const auto k = static_cast<std::size_t>(slot);
-    CBmap level;
-    if (const Status stored =
-            ImageToLevel(picture, mip_.levels[k].Type(), mip_.LevelPalette(slot), level);
-        !stored) {
-        error = stored.Reason();
+                      .arg(QString::fromStdString(stored.Reason()));
         return false;
-    }
-    mip_.levels[k] = std::move(level);
-    return true;
-}
-
-bool CExternalEdit::StoreInPalette(int slot, const Image& picture, std::string& error) {
-    const auto k = static_cast<std::size_t>(slot);
-    const CCmap& palette = mip_.levelPalettes[k];
-    CBmap level;
-    if (const Status stored =
-            IndicesToLevel(picture.width, picture.height,
-                           IndicesFor(picture, PaletteColours(palette)), palette, level);
-        !stored) {
-        error = stored.Reason();
-        return false;
-    }
-    mip_.levels[k] = std::move(level);
-    return true;
-}
-
-bool CExternalEdit::StoreWithNewPalette(int slot, const Image& picture, std::string& error) {
-    // A new palette: for this level alone when each level has its own, else for every
-    // palettised level of the chain, which all share it.
-    std::vector<int> chain;
-    if (mip_.SavesLevelPalettes()) {
-        chain.push_back(slot);
-    } else {
-        for (const int s : mip_.FilledSlots()) {
-            if (Palettised(mip_.levels[static_cast<std::size_t>(s)])) {
-                chain.push_back(s);
-            }
-        }
-    }
-    std::vector<SrgbImage> images;
-    for (const int s : chain) {
-        const auto j = static_cast<std::size_t>(s);
-        images.push_back(s == slot ? ToSrgb(picture)
-                                   : ToSrgb(LevelToImage(mip_.levels[j], mip_.levelPalettes[j])));
-    }
-    const std::vector<Rgba8> colours = BuildPalette(images);
-    const CCmap palette = PaletteFromColours(colours);
-    std::vector<CBmap> made(chain.size());
-    for (std::size_t i = 0; i < chain.size(); ++i) {
-        const SrgbImage& image = images[i];
-        if (const Status stored = IndicesToLevel(
-                image.width, image.height, MapToPalette(image, colours, false), palette, made[i]);
-            !stored) {
-            error = stored.Reason();
-            return false;
-        }
-    }
-    for (std::size_t i = 0; i < chain.size(); ++i) {
-        const auto j = static_cast<std::size_t>(chain[i]);
-        mip_.levels[j] = std::move(made[i]);
-        mip_.levelPalettes[j].CopyFrom(palette);
-    }
-    if (!mip_.SavesLevelPalettes()) {
-        mip_.globalPalette.CopyFrom(palette);
     }
     return true;
 }

@@ -54,13 +54,6 @@ class CExternalEdit : public QObject {
     // Reads the picture back into the level in slot. False with message set when the picture
     // cannot be taken (the level gone, the wrong size); the set is then unchanged.
     [[nodiscard]] bool TakeBack(int slot, const Image& picture, QString& message);
-    // The ways a picture is stored, by the level's kind: a 16-bit level in its own type; a
-    // palettised one in its palette, or with a new palette made from the picture. False with
-    // error set, the set unchanged.
-    bool StoreInType(int slot, const Image& picture, std::string& error);
-    bool StoreInPalette(int slot, const Image& picture, std::string& error);
-    bool StoreWithNewPalette(int slot, const Image& picture, std::string& error);
-
     CMip& mip_;
     DialogServices& services_;
     std::unique_ptr<QTemporaryDir> folder_;  // made on the first edit

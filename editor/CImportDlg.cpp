@@ -31,49 +31,12 @@
 #include "PixelType.h"
 #include "PngIo.h"
 #include "Resampler.h"
-#include "TextureFile.h"
+#include "PaletteSource.h"
 #include "Trace.h"
 
 namespace korvale {
 
 namespace {
-
-// The palette a file offers: a PNG picture's own (indexed, or of at most 16 colours), or the
-// first palettised level's of an SRB or MIP file, told apart by the first bytes.
-Status PaletteOfFile(const QString& path, std::vector<Rgba8>& colours) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return Status::Failure(file.errorString().toStdString());
-    }
-    // More than any texture file or picture holds; a larger file is not one to take a palette
-    // from, and is not read into memory.
-    constexpr qint64 kLargestFile = qint64{1} << 30;
-    if (file.size() > kLargestFile) {
-        return Status::Failure("is larger than 1 GiB");
-    }
-    const QByteArray data = file.readAll();
-    const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(data.data()),
-                                              static_cast<std::size_t>(data.size()));
-    if (IsPngSignature(bytes)) {
-        Image picture;
-        if (Status read = ReadPng(bytes, picture); !read) {
-            return read;
-        }
-        return PaletteOfPicture(picture, colours);
-    }
-    const TraceTo quiet(nullptr);  // the palette is wanted, not the loaders' account of the file
-    CSrb record;
-    TextureKind kind = TextureKind::kMip;
-    if (!LoadTexture(bytes, LocalPath(path), record, kind)) {
-        return Status::Failure("is neither a PNG nor an SRB or MIP file");
-    }
-    const int slot = record.mip.FirstPalettisedSlot();
-    if (slot < 0) {
-        return Status::Failure("holds no palettised level, so no palette to reuse");
-    }
-    colours = PaletteColours(record.mip.LevelPalette(slot));
-    return {};
-}
 
 constexpr int kLongestName = 200;  // pixels of the picture's file name shown
 constexpr std::size_t kQuickPixels = std::size_t{1} << 20;  // previews at once, no wait cursor
@@ -392,7 +355,8 @@ void CImportDlg::ChoosePaletteFile() {
         return;
     }
     std::vector<Rgba8> colours;
-    const Status read = PaletteOfFile(*path, colours);
+    LoadReport report;
+    const Status read = ReadPaletteFile(LocalPath(*path), colours, report);
     if (read && !colours.empty()) {
         options_.palette = PaletteMode::kFromFile;
         options_.givenPalette = std::move(colours);

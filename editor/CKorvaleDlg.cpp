@@ -27,6 +27,8 @@
 #include "DialogUnits.h"
 #include "EditorSettings.h"
 #include "Importer.h"
+#include "FileKind.h"
+#include "Inputs.h"
 #include "LevelExport.h"
 #include "LocalPath.h"
 #include "PngIo.h"
@@ -42,10 +44,6 @@ namespace {
 const QString kSrbFilter = QStringLiteral("SRB Files (*.srb)");
 const QString kMipFilter = QStringLiteral("MIP Files (*.mip)");
 const QString kAboutEntry = QStringLiteral("&About Korvale...");
-// How a file tells what it is: an SRB file's tag as stored, or the PNG signature, both within
-// the first bytes.
-const QByteArray kSrbTag = QByteArrayLiteral(" BRS");
-constexpr qint64 kKindBytes = 16;
 constexpr float kMaxHeaderValue = 100000.0F;
 constexpr float kMaxSize = 1000.0F;
 
@@ -525,7 +523,7 @@ void CKorvaleDlg::ImportPicture(const QString& path, QWidget* parent, bool askOp
                                           .arg(path, QString::fromStdString(reason)));
     };
     Image picture;
-    if (const Status read = ReadPngFile(LocalPath(path), picture); !read) {
+    if (const Status read = ReadPicture(LocalPath(path), picture); !read) {
         refuse(read.Reason());
         return;
     }
@@ -570,13 +568,16 @@ void CKorvaleDlg::OpenFile(const QString& given) {
         cannotOpen(unreadable);
         return;
     }
-    const QByteArray start = file.read(kKindBytes);
+    const QByteArray start = file.read(static_cast<qint64>(RecognitionBytes()));
     file.close();
+    const FileKind kind =
+        RecogniseFile(std::span(reinterpret_cast<const std::uint8_t*>(start.constData()),
+                                static_cast<std::size_t>(start.size())))
+            .kind;
     bool loaded = true;
-    if (start.startsWith(kSrbTag)) {
+    if (kind == FileKind::kSrb) {
         loaded = LoadSrbFile(path);
-    } else if (IsPngSignature(std::span(reinterpret_cast<const std::uint8_t*>(start.constData()),
-                                        static_cast<std::size_t>(start.size())))) {
+    } else if (kind == FileKind::kPng) {
         ImportPicture(path, parent, false);  // says itself why a picture was refused
     } else {
         loaded = LoadMipFile(path);

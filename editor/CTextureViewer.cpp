@@ -37,6 +37,7 @@
 #include "CFileDropTarget.h"
 #include "CPaletteView.h"
 #include "EditorSettings.h"
+#include "Export.h"
 #include "LevelExport.h"
 #include "LevelImage.h"
 #include "LocalPath.h"
@@ -895,10 +896,12 @@ void CTextureViewer::SetTextureName(const QString& base) {
 }
 
 bool CTextureViewer::WriteLevel(int slot, const QString& path) {
-    std::vector<std::uint8_t> png;
-    Status written = EncodeLevelPng(mip_, slot, LevelView::kFullScale, png);
+    ExportRequest request;
+    request.slot = slot;
+    std::vector<ExportFile> files;
+    Status written = EncodeExport(mip_, std::string(), LocalPath(path), request, files);
     if (written) {
-        written = WriteFileBytes(LocalPath(path), png);
+        written = WriteExport(files, true);  // the chooser asked before replacing a file
     }
     if (!written) {
         services_.ShowMessage(this, tr("The level could not be written to '%1': %2.")
@@ -933,15 +936,15 @@ void CTextureViewer::ExportAllLevels() {
     if (!folder) {
         return;
     }
-    const QDir dir(*folder);
-    const std::string base = LocalPath(textureName_);
-    QStringList paths;
+    ExportRequest request;
+    request.mode = ExportMode::kAll;
+    std::vector<ExportFile> files;
+    Status written = EncodeExport(mip_, LocalPath(textureName_), LocalPath(*folder), request, files);
     QStringList existing;
-    for (const int k : filled) {
-        const std::string name = LevelFileName(base, mip_.levels.at(static_cast<std::size_t>(k)));
-        paths.append(dir.filePath(FromLocalPath(name)));
-        if (QFile::exists(paths.back())) {
-            existing.append(FromLocalPath(name));
+    for (const ExportFile& file : files) {
+        const QString path = FromLocalPath(file.path);
+        if (QFile::exists(path)) {
+            existing.append(QFileInfo(path).fileName());
         }
     }
     // The folder chooser cannot ask about the files, so the question comes here.
@@ -954,10 +957,13 @@ void CTextureViewer::ExportAllLevels() {
                 .arg(*folder, existing.join(QStringLiteral(", "))))) {
         return;
     }
-    for (std::size_t i = 0; i < filled.size(); ++i) {
-        if (!WriteLevel(filled[i], paths.at(static_cast<int>(i)))) {
-            return;  // the rest would most likely fail for the same reason
-        }
+    if (written) {
+        written = WriteExport(files, true);
+    }
+    if (!written) {
+        services_.ShowMessage(this, tr("The levels could not be written to '%1': %2.")
+                                        .arg(*folder, QString::fromStdString(written.Reason())));
+        return;
     }
     statusBar()->showMessage(filled.size() == 1
                                  ? tr("1 level written to '%1'").arg(*folder)

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "WholeFile.h"
 #include "PngIo.h"
 
 namespace {

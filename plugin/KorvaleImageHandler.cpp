@@ -7,46 +7,24 @@
 
 #include <cstdio>
 #include <cstring>
-#include <optional>
+#include <vector>
 
-#include "ChunkStream.h"
+#include "FileKind.h"
+#include "Inputs.h"
 #include "LevelImage.h"
-#include "TextureFile.h"
+#include "TextureLoad.h"
 #include "Trace.h"
 
 namespace korvale {
 
 namespace {
 
-// More than any texture file holds; a larger device is not one of ours.
-constexpr qint64 kMaxBytes = qint64{1} << 30;
-
-// The tag a device starts with, read as the loaders read it (little-endian), or 0.
-std::uint32_t TagAt(QIODevice* device) {
-    const QByteArray head = device->peek(4);
-    if (head.size() != 4) {
-        return 0;
-    }
-    std::uint32_t tag = 0;
-    for (int i = 3; i >= 0; --i) {
-        tag = tag << 8 | static_cast<std::uint8_t>(head[i]);
-    }
-    return tag;
-}
-
-// The device's remaining bytes, or nothing when they are more than a texture file can be.
-std::optional<QByteArray> ReadAll(QIODevice* device) {
-    QByteArray bytes;
-    for (;;) {
-        const QByteArray block = device->read(64 * 1024);
-        if (block.isEmpty()) {
-            return bytes;
-        }
-        if (bytes.size() + block.size() > kMaxBytes) {
-            return std::nullopt;
-        }
-        bytes.append(block);
-    }
+// What the device's first bytes say it is, without moving it on.
+FileKind KindAt(QIODevice* device) {
+    const QByteArray head = device->peek(static_cast<qint64>(RecognitionBytes()));
+    return RecogniseFile(std::span(reinterpret_cast<const std::uint8_t*>(head.constData()),
+                                   static_cast<std::size_t>(head.size())))
+        .kind;
 }
 
 QImage ToQImage(const Image& picture) {
@@ -68,8 +46,8 @@ bool KorvaleImageHandler::StartsWithTag(QIODevice* device) {
     if (device == nullptr) {
         return false;
     }
-    const std::uint32_t tag = TagAt(device);
-    return tag == tag::kMip || tag == tag::kSrb;
+    const FileKind kind = KindAt(device);
+    return kind == FileKind::kMip || kind == FileKind::kSrb;
 }
 
 bool KorvaleImageHandler::canRead() const {
@@ -79,7 +57,8 @@ bool KorvaleImageHandler::canRead() const {
     if (!StartsWithTag(device())) {
         return false;
     }
-    setFormat(TagAt(device()) == tag::kMip ? "mip" : "srb");
+    setFormat(QByteArray(SignatureOf(KindAt(device()))->extension.data(),
+                         static_cast<qsizetype>(SignatureOf(KindAt(device()))->extension.size())));
     return true;
 }
 
@@ -91,17 +70,21 @@ bool KorvaleImageHandler::Load() const {
     if (device() == nullptr) {
         return false;
     }
-    const std::optional<QByteArray> bytes = ReadAll(device());
-    if (!bytes || bytes->size() < 4) {
+    QIODevice* from = device();
+    const ByteSource source = [from](std::span<std::uint8_t> buffer) -> std::ptrdiff_t {
+        const qint64 got = from->read(reinterpret_cast<char*>(buffer.data()),
+                                      static_cast<qint64>(buffer.size()));
+        return got < 0 ? -1 : static_cast<std::ptrdiff_t>(got);
+    };
+    std::vector<std::uint8_t> bytes;
+    if (!ReadInputFrom(source, InputKind::kTexture, std::string(), bytes)) {
         return false;
     }
     // The loaders' trace is noise in somebody else's application; it is dropped for this thread
     // only, so the host's own output is never touched.
     const TraceTo quiet(nullptr);
-    TextureKind kind = TextureKind::kMip;
-    const std::span<const std::uint8_t> data(reinterpret_cast<const std::uint8_t*>(bytes->data()),
-                                             static_cast<std::size_t>(bytes->size()));
-    if (!LoadTexture(data, "", record_, kind)) {
+    FileKind kind = FileKind::kUnknown;
+    if (!LoadTexture(bytes, "", record_, kind)) {
         return false;
     }
     slots_ = record_.mip.FilledSlots();

@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <initializer_list>
 
-#include "SafeFile.h"
 
 namespace korvale {
 
@@ -101,20 +100,6 @@ std::optional<float> ReadCompanionSize(const std::string& srbPath) {
     }
     const float size = ReadF32(stream);
     return std::feof(stream) != 0 ? std::nullopt : std::optional<float>(size);
-}
-
-int WriteCompanionFile(const std::string& path, float sizeInMetres) {
-    SafeFile file(CompanionPath(path));
-    // The document's result has no room for a reason: a failure is its 0.
-    if (!file.Opened()) {
-        return 0;
-    }
-    const std::string name = ObjectName(path);
-    WriteCompanionTo(file.Stream(), name, sizeInMetres);
-    if (!file.Commit()) {
-        return 0;
-    }
-    return static_cast<int>(name.size());
 }
 
 }  // namespace korvale

@@ -23,8 +23,4 @@ void WriteCompanionTo(ChunkStream stream, const std::string& objectName, float s
 // file or it is not laid out as Korvale writes them.
 [[nodiscard]] std::optional<float> ReadCompanionSize(const std::string& srbPath);
 
-// Writes the companion file of srbPath. Returns the object name's length (so an empty name
-// gives 0), or 0 when the file could not be written in full.
-[[nodiscard]] int WriteCompanionFile(const std::string& path, float sizeInMetres);
-
 }  // namespace korvale

@@ -44,7 +44,9 @@ TEST(CSrb, SavesTheHeaderTheMipSetAndTheCompanion) {
 TEST(CSrb, CompanionFileIsExactlyTheseBytes) {
     ScratchDir dir;
     const std::string path = dir.Path("tree.srb");
-    EXPECT_EQ(WriteCompanionFile(path, 1.0F), 4);
+    CSrb srb;
+    srb.sizeInMetres = 1.0F;
+    ASSERT_TRUE(srb.SaveFiles(path).Ok());
     const Bytes expected = ByteBuilder()
                                .Tag("YRQ4")
                                .U32(1)
@@ -81,8 +83,9 @@ TEST(CSrb, CompanionNameLengthDecidesTheFill) {
     };
     for (const Case& c :
          {Case{"ab", 4, 0}, Case{"abc", 5, 3}, Case{"abcde", 7, 1}, Case{"tree", 6, 2}}) {
-        EXPECT_EQ(WriteCompanionFile(dir.Path(c.name + ".srb"), 2.5F),
-                  static_cast<int>(c.name.size()));
+        CSrb srb;
+        srb.sizeInMetres = 2.5F;
+        EXPECT_EQ(srb.Save(dir.Path(c.name + ".srb")), static_cast<int>(c.name.size()));
         const Bytes bytes = ReadFile(dir.Path(c.name + ".yrq"));
         ASSERT_EQ(bytes.size(), 108U + c.n + c.fill) << c.name;
         EXPECT_EQ(bytes[8], c.n + c.fill + 96) << c.name;

@@ -1,3 +1,5 @@
+#include "Inputs.h"
+#include "WholeFile.h"
 #include "PngIo.h"
 
 #include <gtest/gtest.h>
@@ -267,15 +269,15 @@ TEST(PngIo, FilesAreWrittenSafelyAndReadWithTheSystemsReason) {
     const Bytes png = SmallPng();
     ASSERT_TRUE(WriteFileBytes(dir.Path("a.png"), png).Ok());
     Image image;
-    ASSERT_TRUE(ReadPngFile(dir.Path("a.png"), image).Ok());
+    ASSERT_TRUE(ReadPicture(dir.Path("a.png"), image).Ok());
     EXPECT_EQ(image.width, 4);
 
     EXPECT_EQ(WriteFileBytes(dir.Path("missing/a.png"), png).Text(),
               dir.Path("missing/a.png") + ": cannot create a file in " + dir.Path("missing") +
                   ": No such file or directory");
-    EXPECT_EQ(ReadPngFile(dir.Path("missing.png"), image).Text(),
+    EXPECT_EQ(ReadPicture(dir.Path("missing.png"), image).Text(),
               dir.Path("missing.png") + ": cannot open: No such file or directory");
-    EXPECT_EQ(ReadPngFile(dir.Root().string(), image).Text(),
+    EXPECT_EQ(ReadPicture(dir.Root().string(), image).Text(),
               dir.Root().string() + ": is a folder, not a file");
     EXPECT_TRUE(image.Empty());
 }

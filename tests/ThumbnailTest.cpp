@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "Inputs.h"
 #include "CSrb.h"
 #include "LevelImage.h"
 #include "PictureBuilder.h"
@@ -27,7 +28,7 @@ int RunToolOn(const std::vector<std::string>& args, std::string* out = nullptr) 
 
 Image ReadBack(const std::string& path) {
     Image image;
-    EXPECT_TRUE(ReadPngFile(path, image).Ok()) << path;
+    EXPECT_TRUE(ReadPicture(path, image).Ok()) << path;
     return image;
 }
 

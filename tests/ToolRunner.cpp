@@ -1,3 +1,4 @@
+#include "WholeFile.h"
 #include "ToolRunner.h"
 
 #include <fcntl.h>

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "Inputs.h"
 #include "CSrb.h"
 #include "CompanionFile.h"
 #include "Image.h"
@@ -315,7 +316,7 @@ TEST_F(ToolTest, ExportWritesEveryLevelOrASheet) {
     r = Tool(dir_, {"export", dir_.Path("tree.mip"), "--sheet", dir_.Path("sheet.png")});
     EXPECT_EQ(r.status, 0) << r.err;
     Image sheet;
-    ASSERT_TRUE(ReadPngFile(dir_.Path("sheet.png"), sheet).Ok());
+    ASSERT_TRUE(ReadPicture(dir_.Path("sheet.png"), sheet).Ok());
     EXPECT_EQ(sheet.width, 4 + 2 + 1);
     EXPECT_EQ(sheet.height, 4);
     EXPECT_EQ(sheet.pixels[4 * (3 * 7 + 6) + 3], 0);  // below the 1 x 1 level: transparent
@@ -350,7 +351,7 @@ TEST_F(ToolTest, ImportLikeAnOriginalKeepsItsTypePaletteLevelsAndValues) {
     r = Tool(dir_, {"export", dir_.Path("orig.srb"), dir_.Path("top.png")});
     ASSERT_EQ(r.status, 0) << r.err;
     Image top;
-    ASSERT_TRUE(ReadPngFile(dir_.Path("top.png"), top).Ok());
+    ASSERT_TRUE(ReadPicture(dir_.Path("top.png"), top).Ok());
     top.palette.clear();  // as a painter saves it: plain RGBA
     top.indices.clear();
     std::copy_n(colours[3].begin(), 4, top.pixels.begin());  // pixel (0, 0) painted white
@@ -390,7 +391,7 @@ TEST_F(ToolTest, ImportLikeAnOriginalKeepsItsTypePaletteLevelsAndValues) {
         0);
     ASSERT_EQ(Tool(dir_, {"export", dir_.Path("many.mip"), dir_.Path("many-top.png")}).status, 0);
     Image painted;
-    ASSERT_TRUE(ReadPngFile(dir_.Path("many-top.png"), painted).Ok());
+    ASSERT_TRUE(ReadPicture(dir_.Path("many-top.png"), painted).Ok());
     std::copy_n(std::array<std::uint8_t, 4>{255, 0, 255, 255}.begin(), 4, painted.pixels.begin());
     WritePng(dir_.Path("many-painted.png"), painted);
     ASSERT_EQ(Tool(dir_, {"import", dir_.Path("many-painted.png"), dir_.Path("many-back.mip"),

@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 #include <regex>
 
+#include "Inputs.h"
 #include "CSrb.h"
 #include "PictureBuilder.h"
 #include "PngIo.h"
@@ -311,7 +312,7 @@ TEST_F(ToolTrust, ALevelsPaletteIsTheOneItsPixelsWereReadWith) {
     r = Tool(dir_, {"export", dir_.Path("own0.mip"), dir_.Path("top.png")});
     ASSERT_EQ(r.status, 0) << r.err;
     Image top;
-    ASSERT_TRUE(ReadPngFile(dir_.Path("top.png"), top).Ok());
+    ASSERT_TRUE(ReadPicture(dir_.Path("top.png"), top).Ok());
     const Colour first = own.levelPalettes[1].Entry(0);
     EXPECT_EQ(top.palette.at(0),
               (Rgba8{static_cast<std::uint8_t>(first.r), static_cast<std::uint8_t>(first.g),

@@ -24,9 +24,8 @@ struct PngLimits {
 // Reads a PNG held in memory. 16-bit channels are rounded to 8 bits, tRNS is honoured and
 // gamma and colour profiles are ignored (the picture is taken as sRGB). An indexed PNG with at
 // most 16 palette entries also fills out.palette and out.indices. On failure out is left empty
-// and the status says why in words for the user (naming the file, for ReadPngFile).
+// and the status says why in words for the user.
 Status ReadPng(std::span<const std::uint8_t> bytes, Image& out, const PngLimits& limits = {});
-Status ReadPngFile(const std::string& path, Image& out, const PngLimits& limits = {});
 
 // Whether bytes start with the PNG signature.
 [[nodiscard]] bool IsPngSignature(std::span<const std::uint8_t> bytes);

@@ -17,6 +17,7 @@
 #include <QUrl>
 #include <bit>
 
+#include "WholeFile.h"
 #include "AppIcon.h"
 #include "CAboutDlg.h"
 #include "CKorvaleDlg.h"

@@ -13,6 +13,7 @@
 #include <QTest>
 #include <functional>
 
+#include "WholeFile.h"
 #include "CImportDlg.h"
 #include "PictureBuilder.h"
 #include "PngIo.h"

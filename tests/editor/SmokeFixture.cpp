@@ -16,6 +16,8 @@
 #include <cstring>
 #include <string>
 
+#include "Inputs.h"
+#include "WholeFile.h"
 #include "CMip.h"
 #include "LevelImage.h"
 #include "PixelType.h"
@@ -78,7 +80,7 @@ unsigned Rgb(const Image& shot, int x, int y) {
 
 int Check(const std::string& path) {
     Image shot;
-    if (const Status read = ReadPngFile(path, shot); !read) {
+    if (const Status read = ReadPicture(path, shot); !read) {
         std::fprintf(stderr, "%s\n", read.Text().c_str());
         return 1;
     }
@@ -158,7 +160,7 @@ int MakeEdit(const std::string& type, const std::string& path) {
 
 int Edit(const std::string& path) {
     Image picture;
-    if (const Status read = ReadPngFile(path, picture); !read || picture.width < 2) {
+    if (const Status read = ReadPicture(path, picture); !read || picture.width < 2) {
         std::fprintf(stderr, "%s: %s\n", path.c_str(),
                      read ? "too small to paint" : read.Text().c_str());
         return 1;

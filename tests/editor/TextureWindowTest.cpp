@@ -23,6 +23,8 @@
 #include <QTreeWidget>
 #include <functional>
 
+#include "Inputs.h"
+#include "WholeFile.h"
 #include "CChainView.h"
 #include "CExternalEdit.h"
 #include "CImportDlg.h"
@@ -398,7 +400,7 @@ TEST_F(TextureWindowTest, CopyPutsTheLevelWithItsAlphaOnTheClipboard) {
 // save: a new file renamed over the old one.
 void Repaint(const QString& path, const std::function<void(Image&)>& change) {
     Image picture;
-    ASSERT_TRUE(ReadPngFile(path.toStdString(), picture).Ok());
+    ASSERT_TRUE(ReadPicture(path.toStdString(), picture).Ok());
     change(picture);
     picture.palette.clear();  // written back as plain RGBA, as most editors do
     picture.indices.clear();

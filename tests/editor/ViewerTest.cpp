@@ -14,6 +14,7 @@
 #include <array>
 #include <vector>
 
+#include "Inputs.h"
 #include "CChainView.h"
 #include "CKorvaleDlg.h"
 #include "CLevelCanvas.h"
@@ -271,7 +272,7 @@ TEST_F(ViewerTest, ExportLevelWritesTheSelectedLevelAsThePictureTheToolWrites) {
     EXPECT_TRUE(services_.requests[0].save);
     EXPECT_EQ(services_.requests[0].suggestedName, "wall-2x1.png");
     Image top;
-    ASSERT_TRUE(ReadPngFile(dir.Path("top.png"), top).Ok());
+    ASSERT_TRUE(ReadPicture(dir.Path("top.png"), top).Ok());
     EXPECT_EQ(top.width, 2);
     EXPECT_EQ(top.pixels, (std::vector<std::uint8_t>{10, 20, 30, 40, 255, 0, 128, 255}));
     EXPECT_EQ(top.indices, (std::vector<std::uint8_t>{3, 15}));  // indexed, as it is stored
@@ -311,7 +312,7 @@ TEST_F(ViewerTest, ExportAllLevelsNamesThemAfterTheTextureAndAsksBeforeReplacing
     viewer_.ExportAllLevels();
     EXPECT_EQ(dir.List(), (std::vector<std::string>{"wall-1x1.png", "wall-2x1.png"}));
     Image small;
-    ASSERT_TRUE(ReadPngFile(dir.Path("wall-1x1.png"), small).Ok());
+    ASSERT_TRUE(ReadPicture(dir.Path("wall-1x1.png"), small).Ok());
     EXPECT_EQ(small.pixels, (std::vector<std::uint8_t>{255, 0, 0, 255}));  // argb1555 at full scale
     EXPECT_TRUE(services_.messages.empty());
 }
