@@ -28,10 +28,10 @@
 #include "LevelImage.h"
 #include "LevelQImage.h"
 #include "LocalPath.h"
+#include "PaletteSource.h"
 #include "PixelType.h"
 #include "PngIo.h"
 #include "Resampler.h"
-#include "PaletteSource.h"
 #include "Trace.h"
 
 namespace korvale {

@@ -59,10 +59,6 @@ constexpr int kMainMinimum = 120;
 // Lines of the load report shown before it scrolls.
 constexpr int kReportLines = 6;
 
-bool Palettised(const CBmap& level) {
-    return KindOf(level.Type()) == PixelKind::kPalettised;
-}
-
 QString MipHeaderText(const CMip& mip) {
     const QString palettes = mip.SavesLevelPalettes()   ? CTextureViewer::tr("a palette per level")
                              : mip.SavesGlobalPalette() ? CTextureViewer::tr("one global palette")
@@ -88,7 +84,7 @@ std::vector<QStringList> LevelRows(const CMip& mip, const std::vector<int>& fill
     for (const int k : filled) {
         const CBmap& level = mip.levels.at(static_cast<std::size_t>(k));
         // The palette its pixels were read with: its own where it differs from the global one.
-        const QString uses = !Palettised(level) ? CTextureViewer::tr("none")
+        const QString uses = !level.Palettised() ? CTextureViewer::tr("none")
                              : mip.SavesLevelPalettes() || mip.HasOwnPalette(k)
                                  ? CTextureViewer::tr("own")
                                  : CTextureViewer::tr("global");
@@ -633,7 +629,7 @@ void CTextureViewer::ShowReport() {
 }
 
 void CTextureViewer::ShowPalette() {
-    const bool palettised = Palettised(mip_.levels.at(static_cast<std::size_t>(state_.slot)));
+    const bool palettised = mip_.levels.at(static_cast<std::size_t>(state_.slot)).Palettised();
     const int highlight = palettised ? state_.highlight : -1;
     paletteBox_->setVisible(palettised);
     palette_->Show(shown_.palette, highlight);
@@ -939,7 +935,8 @@ void CTextureViewer::ExportAllLevels() {
     ExportRequest request;
     request.mode = ExportMode::kAll;
     std::vector<ExportFile> files;
-    Status written = EncodeExport(mip_, LocalPath(textureName_), LocalPath(*folder), request, files);
+    Status written =
+        EncodeExport(mip_, LocalPath(textureName_), LocalPath(*folder), request, files);
     QStringList existing;
     for (const ExportFile& file : files) {
         const QString path = FromLocalPath(file.path);

@@ -7,6 +7,7 @@
 
 #include "CKorvaleApp.h"
 #include "EditorSettings.h"
+#include "Version.h"
 
 namespace {
 

@@ -19,8 +19,8 @@ namespace {
 constexpr std::size_t kBlock = std::size_t{1} << 20;
 
 Status TooLarge(const ReadCap& cap) {
-    return Status::Failure("is larger than " + std::to_string(cap.maxBytes) +
-                           " bytes, the most " + cap.what + " can be");
+    return Status::Failure("is larger than " + std::to_string(cap.maxBytes) + " bytes, the most " +
+                           cap.what + " can be");
 }
 
 }  // namespace

@@ -129,6 +129,10 @@ bool CBmap::AllocatePlanes() {
     return true;
 }
 
+bool CBmap::Palettised() const {
+    return HasData() && KindOf(type_) == PixelKind::kPalettised;
+}
+
 bool CBmap::Allocate(int type, int width, int height) {
     Reset();
     if (type < 0 || type > 255 || width < 0 || width > limits::kMaxSide || height < 0 ||
@@ -274,28 +278,29 @@ int CBmap::ChunkSize(bool withPalette) const {
                             (palette ? CCmap::kChunkSize : 0));
 }
 
-int CBmap::Save(ChunkStream stream, const CCmap& levelPalette, bool withPalette) {
+int CBmap::Save(ChunkStream stream, const CCmap& levelPalette, bool withPalette) const {
     if (stream == nullptr) {
         return 0;
     }
-    bpr_ = static_cast<int>(WriterBpr(type_, width_));
+    // The rows are written at the width's own BPR, whatever the file they came from said.
+    const auto bpr = static_cast<int>(WriterBpr(type_, width_));
     WriteChunkHeader(stream, tag::kBmap,
                      static_cast<std::uint32_t>(ChunkSize(withPalette) - kHeaderSize));
     WriteChunkHeader(stream, tag::kBmhd, kBmhdSize);
     WriteU8(stream, static_cast<std::uint32_t>(type_));
     WriteU32(stream, static_cast<std::uint32_t>(width_));
     WriteU32(stream, static_cast<std::uint32_t>(height_));
-    WriteU32(stream, static_cast<std::uint32_t>(bpr_));
+    WriteU32(stream, static_cast<std::uint32_t>(bpr));
     WriteU8(stream, 0);
     WriteU8(stream, kFill);
     WriteU8(stream, kFill);
     if (withPalette && KindOf(type_) == PixelKind::kPalettised) {
         levelPalette.Save(stream);
     }
-    const std::int64_t rowBytes = static_cast<std::int64_t>(bpr_) * height_;
+    const std::int64_t rowBytes = static_cast<std::int64_t>(bpr) * height_;
     WriteChunkHeader(stream, tag::kData, static_cast<std::uint32_t>(rowBytes));
-    if (bpr_ > 0 && HasData()) {
-        std::vector<std::uint8_t> row(static_cast<std::size_t>(bpr_));
+    if (bpr > 0 && HasData()) {
+        std::vector<std::uint8_t> row(static_cast<std::size_t>(bpr));
         const auto w = static_cast<std::size_t>(width_);
         for (std::size_t r = 0; r < static_cast<std::size_t>(height_); ++r) {
             const std::size_t at = r * w;

@@ -37,9 +37,9 @@ class CBmap {
     // What went wrong goes to report, when given, as a level rejected for slot.
     [[nodiscard]] int Load(ChunkStream stream, CCmap& levelPalette, const CCmap& globalPalette,
                            LoadReport* report = nullptr, int slot = -1);
-    // Writes the level as one BMAP chunk, recomputing BPR. 1 written; 0 when the stream is null
-    // or reported a write error.
-    int Save(ChunkStream stream, const CCmap& levelPalette, bool withPalette);
+    // Writes the level as one BMAP chunk, its rows at the BPR its width needs. 1 written; 0 when
+    // the stream is null or reported a write error.
+    int Save(ChunkStream stream, const CCmap& levelPalette, bool withPalette) const;
     // Total bytes Save will write, header included.
     [[nodiscard]] int ChunkSize(bool withPalette) const;
     // Releases the planes and empties the level.
@@ -51,6 +51,8 @@ class CBmap {
 
     [[nodiscard]] bool HasData() const { return block_ != nullptr; }
     [[nodiscard]] int Type() const { return type_; }
+    // Whether the level holds pixels of one of the 4-bit palettised types.
+    [[nodiscard]] bool Palettised() const;
     [[nodiscard]] int Width() const { return width_; }
     [[nodiscard]] int Height() const { return height_; }
     [[nodiscard]] int Bpr() const { return bpr_; }

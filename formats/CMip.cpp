@@ -161,11 +161,6 @@ const CCmap& CMip::LevelPalette(int slot) const {
 
 namespace {
 
-bool Palettised(const CBmap& level) {
-    const PixelTypeInfo* info = PixelTypeOf(level.Type());
-    return level.HasData() && info != nullptr && info->kind == PixelKind::kPalettised;
-}
-
 // Whether any index the level's pixels use stands for another colour in other.
 bool UsedColoursDiffer(const CBmap& level, const CCmap& mine, const CCmap& other) {
     std::array<bool, CCmap::kEntries> used{};
@@ -186,7 +181,7 @@ bool UsedColoursDiffer(const CBmap& level, const CCmap& mine, const CCmap& other
 
 int CMip::FirstPalettisedSlot() const {
     for (const int k : FilledSlots()) {
-        if (Palettised(levels[static_cast<std::size_t>(k)])) {
+        if (levels[static_cast<std::size_t>(k)].Palettised()) {
             return k;
         }
     }
@@ -195,7 +190,7 @@ int CMip::FirstPalettisedSlot() const {
 
 bool CMip::HasOwnPalette(int slot) const {
     const CBmap& level = levels.at(static_cast<std::size_t>(slot));
-    return Palettised(level) && UsedColoursDiffer(level, LevelPalette(slot), globalPalette);
+    return level.Palettised() && UsedColoursDiffer(level, LevelPalette(slot), globalPalette);
 }
 
 std::vector<int> CMip::SlotsRecolouredBySave() const {
@@ -211,7 +206,7 @@ std::vector<int> CMip::SlotsRecolouredBySave() const {
     }
     for (const int k : FilledSlots()) {
         const CBmap& level = levels[static_cast<std::size_t>(k)];
-        if (Palettised(level) && UsedColoursDiffer(level, LevelPalette(k), written)) {
+        if (level.Palettised() && UsedColoursDiffer(level, LevelPalette(k), written)) {
             changed.push_back(k);
         }
     }

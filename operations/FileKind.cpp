@@ -48,7 +48,8 @@ Recognition RecogniseFile(std::span<const std::uint8_t> head) {
     if (head.empty()) {
         return {FileKind::kUnknown, "is empty"};
     }
-    return {FileKind::kUnknown, "starts with none of the SRB tag, the MIP tag or the PNG signature"};
+    return {FileKind::kUnknown,
+            "starts with none of the SRB tag, the MIP tag or the PNG signature"};
 }
 
 }  // namespace korvale

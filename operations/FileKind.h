@@ -15,7 +15,7 @@ enum class FileKind { kSrb, kMip, kPng, kUnknown };
 // One kind of file: the bytes it starts with, and how the desktop names it.
 struct FileSignature {
     FileKind kind;
-    std::string_view description;  // "an SRB file"
+    std::string_view description;         // "an SRB file"
     std::span<const std::uint8_t> magic;  // at offset 0
     std::string_view mimeType;            // "application/x-korvale-srb"
     std::string_view extension;           // "srb", without the dot

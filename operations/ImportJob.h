@@ -32,7 +32,7 @@ struct ImportJob {
 
 // What the user chose for an import like an original; the rest is taken from the original.
 struct LikeChoices {
-    bool type = false;     // a pixel type was given
+    bool type = false;                   // a pixel type was given
     std::optional<std::string> palette;  // the palette option as given ("keep", "shared", ...)
     bool levels = false;
     bool repeat = false;

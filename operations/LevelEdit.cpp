@@ -13,10 +13,6 @@ namespace korvale {
 
 namespace {
 
-bool Palettised(const CBmap& level) {
-    return KindOf(level.Type()) == PixelKind::kPalettised;
-}
-
 std::vector<std::uint8_t> IndicesFor(const Image& picture, const std::vector<Rgba8>& palette) {
     if (KeepsPictureIndices(picture, palette)) {
         return picture.indices;
@@ -40,8 +36,9 @@ Status StoreInType(CMip& mip, int slot, const Image& picture) {
 Status StoreInPalette(CMip& mip, int slot, const Image& picture) {
     const CCmap palette = mip.LevelPalette(slot);
     CBmap level;
-    if (Status stored = IndicesToLevel(picture.width, picture.height,
-                                       IndicesFor(picture, PaletteColours(palette)), palette, level);
+    if (Status stored =
+            IndicesToLevel(picture.width, picture.height,
+                           IndicesFor(picture, PaletteColours(palette)), palette, level);
         !stored) {
         return stored;
     }
@@ -58,7 +55,7 @@ Status StoreWithNewPalette(CMip& mip, int slot, const Image& picture) {
         chain.push_back(slot);
     } else {
         for (const int s : mip.FilledSlots()) {
-            if (Palettised(mip.levels[static_cast<std::size_t>(s)])) {
+            if (mip.levels[static_cast<std::size_t>(s)].Palettised()) {
                 chain.push_back(s);
             }
         }
@@ -94,8 +91,8 @@ Status StoreWithNewPalette(CMip& mip, int slot, const Image& picture) {
 
 CBmap CopyLevel(const CBmap& level, int type) {
     CBmap copy;
-    if (!level.HasData() || !copy.Allocate(type < 0 ? level.Type() : type, level.Width(),
-                                           level.Height())) {
+    if (!level.HasData() ||
+        !copy.Allocate(type < 0 ? level.Type() : type, level.Width(), level.Height())) {
         return copy;
     }
     for (const PlaneId plane : kAllPlanes) {
@@ -111,11 +108,12 @@ Status PutBackLevel(CMip& mip, int slot, const Image& picture, bool rebuildPalet
     const CBmap& old = mip.levels[static_cast<std::size_t>(slot)];
     if (picture.width != old.Width() || picture.height != old.Height()) {
         return Status::Failure("the picture is " + std::to_string(picture.width) + " x " +
-                               std::to_string(picture.height) + ", but the level it replaces (slot " +
-                               std::to_string(slot) + ") is " + std::to_string(old.Width()) +
-                               " x " + std::to_string(old.Height()));
+                               std::to_string(picture.height) +
+                               ", but the level it replaces (slot " + std::to_string(slot) +
+                               ") is " + std::to_string(old.Width()) + " x " +
+                               std::to_string(old.Height()));
     }
-    if (!Palettised(old)) {
+    if (!old.Palettised()) {
         return StoreInType(mip, slot, picture);
     }
     return rebuildPalette ? StoreWithNewPalette(mip, slot, picture)

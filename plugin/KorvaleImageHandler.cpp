@@ -72,8 +72,8 @@ bool KorvaleImageHandler::Load() const {
     }
     QIODevice* from = device();
     const ByteSource source = [from](std::span<std::uint8_t> buffer) -> std::ptrdiff_t {
-        const qint64 got = from->read(reinterpret_cast<char*>(buffer.data()),
-                                      static_cast<qint64>(buffer.size()));
+        const qint64 got =
+            from->read(reinterpret_cast<char*>(buffer.data()), static_cast<qint64>(buffer.size()));
         return got < 0 ? -1 : static_cast<std::ptrdiff_t>(got);
     };
     std::vector<std::uint8_t> bytes;

@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <initializer_list>
 
-
 namespace korvale {
 
 namespace {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "Inputs.h"
+#include "Version.h"
 #include "CSrb.h"
 #include "LevelImage.h"
 #include "PictureBuilder.h"
@@ -129,7 +130,7 @@ TEST_F(ThumbnailTest, DamagedFileStillDrawsWhatLoadedAndExitsThree) {
 TEST(Version, ToolPrintsItsNameAndVersion) {
     std::string out;
     EXPECT_EQ(RunToolOn({"--version"}, &out), 0);
-    EXPECT_EQ(out, "korvale-tool 1.0\n");
+    EXPECT_EQ(out, "korvale-tool " KORVALE_VERSION "\n");
 }
 
 }  // namespace

@@ -11,7 +11,6 @@
 #include <memory>
 #include <system_error>
 
-
 namespace korvale {
 
 namespace {
@@ -45,7 +44,6 @@ std::string ReadFailure(int code) {
             return std::string("damaged PNG: ") + spng_strerror(code);
     }
 }
-
 
 std::uint32_t BigEndian32(std::span<const std::uint8_t> bytes, std::size_t at) {
     return static_cast<std::uint32_t>(bytes[at]) << 24 |

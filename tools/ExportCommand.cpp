@@ -97,7 +97,7 @@ int ExportMany(const std::vector<std::string>& inputs, const std::string& dir, i
     auto target = [&](const std::string& in) {
         const char* ending = job.request.mode == ExportMode::kAll     ? "-WxH.png"
                              : job.request.mode == ExportMode::kSheet ? "-sheet.png"
-                                                              : ".png";
+                                                                      : ".png";
         return (std::filesystem::path(dir) / (TextureBaseName(in) + ending)).string();
     };
     std::vector<std::vector<std::string>> keys;
@@ -118,8 +118,7 @@ int ExportMany(const std::vector<std::string>& inputs, const std::string& dir, i
             }
             damage[i] = record.mip.loadReport.Clean() ? kOk : kDamaged;
             const std::string name = TextureBaseName(inputs[i]);
-            const std::string out =
-                job.request.mode == ExportMode::kAll ? dir : target(inputs[i]);
+            const std::string out = job.request.mode == ExportMode::kAll ? dir : target(inputs[i]);
             std::vector<ExportFile> files;
             if (Status encoded = EncodeExport(record.mip, name, out, job.request, files);
                 !encoded) {
@@ -165,8 +164,8 @@ int ReadExportJob(const ParsedArgs& args, ExportJob& job) {
         return UsageError("export takes one of --level, --all and --sheet");
     }
     job.request.mode = args.Has("--all")     ? ExportMode::kAll
-               : args.Has("--sheet") ? ExportMode::kSheet
-                                     : ExportMode::kLevel;
+                       : args.Has("--sheet") ? ExportMode::kSheet
+                                             : ExportMode::kLevel;
     return kOk;
 }
 

@@ -81,8 +81,8 @@ std::optional<std::pair<int, int>> ParseSize(const std::string& text) {
     return std::make_pair(*w, *h);
 }
 
-int RunBatch(const std::vector<std::string>& inputs, const std::string& folder,
-             const ToolJob& job, int threads, const ParsedArgs& args) {
+int RunBatch(const std::vector<std::string>& inputs, const std::string& folder, const ToolJob& job,
+             int threads, const ParsedArgs& args) {
     const bool force = args.force;
     if (folder == "-") {
         return UsageError("-o takes a folder, not - (standard output)");
@@ -107,8 +107,8 @@ int RunBatch(const std::vector<std::string>& inputs, const std::string& folder,
     // Found before any work starts: which of two clashing inputs would be written last is down
     // to the threads, so neither is.
     const std::map<std::string, Status> clashes = Clashes(inputs, written);
-    const std::size_t failed =
-        RunWithProgress(inputs.size(), threads, args.quiet ? nullptr : "importing", [&](std::size_t i) {
+    const std::size_t failed = RunWithProgress(
+        inputs.size(), threads, args.quiet ? nullptr : "importing", [&](std::size_t i) {
             if (const auto clash = clashes.find(inputs[i]); clash != clashes.end()) {
                 return clash->second;
             }

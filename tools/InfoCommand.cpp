@@ -121,8 +121,7 @@ int InfoOne(const std::string& path, bool json, bool quiet, bool many) {
     }
     if (json) {
         // One object per line when there are several files (JSON Lines), indented for one.
-        std::printf("%s\n",
-                    Json(path, record, kind == FileKind::kSrb).dump(many ? -1 : 2).c_str());
+        std::printf("%s\n", Json(path, record, kind == FileKind::kSrb).dump(many ? -1 : 2).c_str());
     } else if (!quiet) {
         if (many) {
             std::printf("file: %s\n", path.c_str());

@@ -3,13 +3,14 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "ExitStatus.h"
 #include "ExportCommand.h"
 #include "ImportCommand.h"
 #include "InfoCommand.h"
-#include "ThumbnailCommand.h"
-#include "ExitStatus.h"
 #include "Messages.h"
 #include "Options.h"
+#include "ThumbnailCommand.h"
+#include "Version.h"
 
 namespace korvale {
 
