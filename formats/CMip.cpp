@@ -233,10 +233,13 @@ void CMip::SetRepeatCode(int code) {
 
 int CMip::Load(const std::string& path) {
     FilePtr file = OpenForRead(path);
+    // The trace line comes first but may itself fail and set errno, so the open's reason is
+    // kept before it is written.
+    const int openError = errno;
     Trace("Loading mip: '%s'\n", path.c_str());
     if (!file) {
         loadReport.Begin();
-        loadReport.Error(0, std::string("cannot open: ") + std::strerror(errno));
+        loadReport.Error(0, std::string("cannot open: ") + std::strerror(openError));
         return 0;
     }
     const int result = Load(file.get());

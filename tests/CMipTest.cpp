@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstdio>
 
 #include "CMip.h"
 #include "TestSupport.h"
+#include "Trace.h"
 
 namespace korvale::test {
 namespace {
@@ -350,6 +352,22 @@ TEST(CMip, PathFormsOpenReadOnlyAndReportFailures) {
     EXPECT_TRUE(loaded.levels[3].HasData());  // what it held stays
     EXPECT_EQ(mip.Save(dir.Path("no/such/folder.mip")), 0);
     EXPECT_EQ(mip.Save("/dev/full"), 0);
+}
+
+// The trace line written after the open can fail and set errno itself.
+TEST(CMip, AFailedOpenIsReportedWithItsOwnReasonWhenTheTraceFails) {
+    FilePtr full(std::fopen("/dev/full", "w"));
+    if (!full) {
+        GTEST_SKIP() << "no /dev/full";
+    }
+    std::setvbuf(full.get(), nullptr, _IONBF, 0);
+    ScratchDir dir;
+    CMip mip;
+    {
+        const TraceTo trace(full.get());
+        EXPECT_EQ(mip.Load(dir.Path("none.mip")), 0);
+    }
+    EXPECT_EQ(mip.loadReport.FirstError(), "cannot open: No such file or directory");
 }
 
 }  // namespace
