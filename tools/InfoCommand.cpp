@@ -97,10 +97,15 @@ nlohmann::ordered_json Json(const std::string& path, const CSrb& record, bool is
     for (const RejectedLevel& r : report.Rejected()) {
         rejected.push_back({{"slot", r.slot}, {"offset", r.offset}, {"reason", r.reason}});
     }
+    json unknownTypes = json::array();
+    for (const UnknownTypeLevel& u : report.UnknownTypes()) {
+        unknownTypes.push_back({{"slot", u.slot}, {"offset", u.offset}, {"type", u.type}});
+    }
     out["load"] = {{"clean", report.Clean()},
                    {"firstError", report.FirstError()},
                    {"firstErrorOffset", report.FirstErrorOffset()},
                    {"rejectedLevels", rejected},
+                   {"unknownTypeLevels", unknownTypes},
                    {"cutShort", report.WasCutShort()}};
     return out;
 }

@@ -80,8 +80,9 @@ constexpr const char* kUsageText =
     "Exit status: 0 success; 1 a file could not be loaded or saved, an output exists\n"
     "(without --force), an import or export failed, or compare found a level missing,\n"
     "of another size or below --min-psnr; 2 a usage error; 3 an input loaded with\n"
-    "damage: a level was rejected or the file is cut short (the command still did its\n"
-    "work). Over many files the status is the worst of them.\n";
+    "damage: a level was rejected or has a pixel type none of the six, or the file is\n"
+    "cut short (the command still did its work). Over many files the status is the worst\n"
+    "of them.\n";
 
 }  // namespace
 
