@@ -154,7 +154,7 @@ int CheckConvertOutput(const std::string& out, bool toSrb, const ParsedArgs& arg
 }
 
 constexpr OptionRule kInfoOptions[] = {{"--json", "", false}};
-constexpr OptionRule kConvertOptions[] = {{"--size", "", true}};
+constexpr OptionRule kConvertOptions[] = {{"--size", "", true}, {"--repair", "", false}};
 
 }  // namespace
 
@@ -210,6 +210,15 @@ int RunConvert(std::span<const std::string> arguments) {
         return Fail(loaded);
     }
     const int damage = ReportDamage(in, record.mip.loadReport);
+    if (args->Has("--repair")) {
+        // What survived, under a header that reads it back; without --repair such a set is
+        // refused by the save, which says why.
+        for (const std::string& change : record.mip.RepairHeader()) {
+            if (!args->quiet) {
+                std::printf("repaired: %s\n", change.c_str());
+            }
+        }
+    }
     record.sizeInMetres = size;
     const std::string recoloured = RecolourWarning(record.mip);
     if (const Status saved = SaveRecord(record, out, toSrb); !saved) {
