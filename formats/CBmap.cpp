@@ -10,6 +10,7 @@
 
 #include "Limits.h"
 #include "PixelCodec.h"
+#include "PixelType.h"
 #include "Trace.h"
 
 namespace korvale {
@@ -216,6 +217,11 @@ int CBmap::Load(ChunkStream stream, CCmap& levelPalette, const CCmap& globalPale
         return 0;
     }
     ReadRows(stream, levelPalette);
+    if (PixelTypeOf(type_) == nullptr && report != nullptr) {
+        // Kept for its size, as always, but nothing of its rows was decoded: the set did not
+        // load as the file holds it.
+        report->UnknownType(slot, fieldsAt, type_);
+    }
     return 1;
 }
 

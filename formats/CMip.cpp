@@ -5,8 +5,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "Limits.h"
+#include "PixelCodec.h"
 #include "PixelType.h"
 #include "SafeFile.h"
 #include "Trace.h"
@@ -245,10 +247,13 @@ void CMip::SetRepeatCode(int code) {
 
 int CMip::Load(const std::string& path) {
     FilePtr file = OpenForRead(path);
+    // The trace line comes first but may itself fail and set errno, so the open's reason is
+    // kept before it is written.
+    const int openError = errno;
     Trace("Loading mip: '%s'\n", path.c_str());
     if (!file) {
         loadReport.Begin();
-        loadReport.Error(0, std::string("cannot open: ") + std::strerror(errno));
+        loadReport.Error(0, std::string("cannot open: ") + std::strerror(openError));
         return 0;
     }
     const int result = Load(file.get());
@@ -372,11 +377,274 @@ int CMip::Save(ChunkStream stream) {
     return std::ferror(stream) != 0 ? 0 : 1;
 }
 
+namespace {
+
+std::string SlotList(const std::vector<int>& slots) {
+    std::string list;
+    for (const int k : slots) {
+        list += (list.empty() ? "" : ", ") + std::to_string(k);
+    }
+    return list;
+}
+
+// "slot 3" or "slots 3, 2".
+std::string Slots(const std::vector<int>& slots) {
+    return (slots.size() == 1 ? "slot " : "slots ") + SlotList(slots);
+}
+
+bool KnownType(const CBmap& level) {
+    return PixelTypeOf(level.Type()) != nullptr;
+}
+
+}  // namespace
+
+Status CMip::CheckReloadsAsShown() const {
+    const std::vector<int> written = FilledSlots();
+    const std::vector<int> read = SlotsToRead(powerwidth, powerheight, numimages);
+    std::vector<std::string> problems;
+
+    std::vector<int> unknown;
+    for (const int k : written) {
+        const CBmap& level = levels[static_cast<std::size_t>(k)];
+        if (!KnownType(level) && level.Width() > 0 && level.Height() > 0) {
+            unknown.push_back(k);
+        }
+    }
+    if (!unknown.empty()) {
+        problems.push_back((unknown.size() == 1 ? "the level in slot " : "the levels in slots ") +
+                           SlotList(unknown) + " " +
+                           (unknown.size() == 1 ? "has a pixel type" : "have pixel types") +
+                           " none of the six: " + (unknown.size() == 1 ? "its" : "their") +
+                           " pixels were never read, and the file would hold " +
+                           (unknown.size() == 1 ? "it" : "them") + " without any");
+    }
+
+    std::vector<int> gaps;
+    if (!written.empty()) {
+        for (int k = written.front() - 1; k > written.back(); --k) {
+            if (!levels[static_cast<std::size_t>(k)].HasData()) {
+                gaps.push_back(k);
+            }
+        }
+    }
+    if (!gaps.empty()) {
+        problems.push_back(Slots(gaps) + (gaps.size() == 1 ? " holds" : " hold") +
+                           " no level between filled ones, and a file cannot skip a slot");
+    }
+
+    // Chunk j of the file is read by pass j, into read[j].
+    const std::string header = "the header (powerwidth " + std::to_string(powerwidth) +
+                               ", powerheight " + std::to_string(powerheight) + ", numimages " +
+                               std::to_string(numimages) + ")";
+    std::vector<std::pair<int, int>> misplaced;  // (slot written from, slot read into)
+    const std::size_t both = std::min(written.size(), read.size());
+    for (std::size_t j = 0; j < both; ++j) {
+        if (written[j] != read[j]) {
+            misplaced.emplace_back(written[j], read[j]);
+        }
+    }
+    if (!misplaced.empty()) {
+        std::string text = header + " would read the level of slot " +
+                           std::to_string(misplaced.front().first) + " into slot " +
+                           std::to_string(misplaced.front().second);
+        if (misplaced.size() > 1) {
+            const std::size_t more = misplaced.size() - 1;
+            text += " and " + std::to_string(more) + (more == 1 ? " more level" : " more levels") +
+                    " into another slot than " + (more == 1 ? "its own" : "their own");
+        }
+        problems.push_back(text);
+    }
+    if (read.size() > written.size()) {
+        const std::vector<int> empty(read.begin() + static_cast<std::ptrdiff_t>(written.size()),
+                                     read.end());
+        problems.push_back((misplaced.empty() ? header : std::string("it")) +
+                           " would look for a level for " + Slots(empty) +
+                           " past the last one written, so the file would read as cut short");
+    } else if (written.size() > read.size()) {
+        const std::vector<int> unread(written.begin() + static_cast<std::ptrdiff_t>(read.size()),
+                                      written.end());
+        problems.push_back((misplaced.empty() ? header : std::string("it")) +
+                           " would never read the level of " + Slots(unread));
+    }
+
+    if (problems.empty()) {
+        return {};
+    }
+    std::string reason;
+    for (const std::string& p : problems) {
+        reason += (reason.empty() ? "" : "; ") + p;
+    }
+    reason += "; korvale-tool convert --repair writes the levels";
+    reason += unknown.empty() ? "" : " of the six types";
+    reason += " under a header made from them";
+    return Status::Failure(reason);
+}
+
+namespace {
+
+// The exponent of a side that is a power of two.
+int Exponent(int side) {
+    return std::countr_zero(static_cast<unsigned>(side));
+}
+
+// The rounded mean of four plane values.
+std::int32_t Mean(std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t d) {
+    return (a + b + c + d + 2) / 4;
+}
+
+// The value nearest value that a channel of bits bits stores (they are the top bits of the byte,
+// so the stored values are the multiples of 256 >> bits); the codec alone would truncate. A
+// channel the type does not store is left to the codec's fill.
+std::int32_t NearestStored(std::int32_t value, int bits) {
+    if (bits <= 0 || bits >= 8) {
+        return value;
+    }
+    const std::int32_t step = 256 >> bits;
+    return std::min((value + step / 2) / step * step, 256 - step);
+}
+
+// The entry of palette nearest colour (squared distance over red, green, blue and alpha), the
+// first of equally near ones.
+int NearestEntry(const CCmap& palette, const Colour& colour) {
+    int best = 0;
+    std::int64_t bestDistance = -1;
+    for (int i = 0; i < CCmap::kEntries; ++i) {
+        const Colour& e = palette.Entry(i);
+        const std::int64_t dr = e.r - colour.r;
+        const std::int64_t dg = e.g - colour.g;
+        const std::int64_t db = e.b - colour.b;
+        const std::int64_t da = e.a - colour.a;
+        const std::int64_t distance = dr * dr + dg * dg + db * db + da * da;
+        if (bestDistance < 0 || distance < bestDistance) {
+            best = i;
+            bestDistance = distance;
+        }
+    }
+    return best;
+}
+
+// The level for the slot below above's: each side halved (a side of 1 stays 1), each pixel the
+// mean of the 2 x 2 block it covers, in above's pixel type. A palettised pixel takes the entry of
+// palette nearest the mean colour; a 16-bit one the stored value nearest the mean, so the
+// level is exactly what a reload of it gives. An empty level when above cannot be halved.
+CBmap Halved(const CBmap& above, const CCmap& palette) {
+    CBmap level;
+    const int w = std::max(1, above.Width() / 2);
+    const int h = std::max(1, above.Height() / 2);
+    if (!above.HasData() || PixelTypeOf(above.Type()) == nullptr || above.Width() < 1 ||
+        above.Height() < 1 || !level.Allocate(above.Type(), w, h)) {
+        level.Reset();
+        return level;
+    }
+    const auto at = [&](int x, int y) {
+        return static_cast<std::size_t>(std::min(y, above.Height() - 1)) *
+                   static_cast<std::size_t>(above.Width()) +
+               static_cast<std::size_t>(std::min(x, above.Width() - 1));
+    };
+    const PixelTypeInfo* info = PixelTypeOf(above.Type());
+    const bool palettised = info->kind == PixelKind::kPalettised;
+    const int bits[] = {info->redBits, info->greenBits, info->blueBits, info->alphaBits};
+    const PlaneId colourPlanes[] = {PlaneId::kR, PlaneId::kG, PlaneId::kB, PlaneId::kA};
+    std::vector<std::uint8_t> stored(static_cast<std::size_t>(level.Bpr()));
+    for (int y = 0; y < h; ++y) {
+        const std::size_t row = static_cast<std::size_t>(y) * static_cast<std::size_t>(w);
+        for (int x = 0; x < w; ++x) {
+            const std::size_t i00 = at(2 * x, 2 * y);
+            const std::size_t i10 = at(2 * x + 1, 2 * y);
+            const std::size_t i01 = at(2 * x, 2 * y + 1);
+            const std::size_t i11 = at(2 * x + 1, 2 * y + 1);
+            std::array<std::int32_t, 4> mean{};
+            for (std::size_t c = 0; c < 4; ++c) {
+                const auto from = above.Plane(colourPlanes[c]);
+                mean[c] = Mean(from[i00], from[i10], from[i01], from[i11]);
+            }
+            std::int32_t index = 255;
+            if (palettised) {
+                index = NearestEntry(palette, Colour{mean[0], mean[1], mean[2], mean[3]});
+                const Colour& e = palette.Entry(index);
+                mean = {e.r, e.g, e.b, e.a};
+            } else {
+                for (std::size_t c = 0; c < 4; ++c) {
+                    mean[c] = NearestStored(mean[c], bits[c]);
+                }
+            }
+            for (std::size_t c = 0; c < 4; ++c) {
+                level.Plane(colourPlanes[c])[row + static_cast<std::size_t>(x)] = mean[c];
+            }
+            level.Plane(PlaneId::kIndex)[row + static_cast<std::size_t>(x)] = index;
+        }
+        if (!palettised) {
+            // Through the codec and back: the planes then hold what the file will.
+            const auto p = [&](PlaneId id) { return level.Plane(id).data() + row; };
+            EncodeRow(level.Type(), w,
+                      ConstPlaneRow{p(PlaneId::kR), p(PlaneId::kG), p(PlaneId::kB), p(PlaneId::kA),
+                                    p(PlaneId::kIndex)},
+                      stored);
+            DecodeRow(level.Type(), stored, w, palette,
+                      PlaneRow{p(PlaneId::kR), p(PlaneId::kG), p(PlaneId::kB), p(PlaneId::kA),
+                               p(PlaneId::kIndex)});
+        }
+    }
+    return level;
+}
+
+}  // namespace
+
+std::vector<std::string> CMip::RepairHeader() {
+    std::vector<std::string> changes;
+    if (CheckReloadsAsShown()) {
+        return changes;
+    }
+    for (const int k : FilledSlots()) {
+        CBmap& level = levels[static_cast<std::size_t>(k)];
+        if (!KnownType(level)) {
+            changes.push_back("slot " + std::to_string(k) + " dropped: its pixel type " +
+                              std::to_string(level.Type()) +
+                              " is none of the six, so its pixels were never read");
+            level.Reset();
+        }
+    }
+    const std::vector<int> filled = FilledSlots();
+    auto change = [&changes](const char* name, int& field, int value) {
+        if (field != value) {
+            changes.push_back(std::string(name) + " " + std::to_string(field) + " -> " +
+                              std::to_string(value));
+            field = value;
+        }
+    };
+    if (filled.empty()) {
+        change("numimages", numimages, 0);
+        return changes;
+    }
+    const int top = filled.front();
+    const int bottom = filled.back();
+    for (int k = top - 1; k > bottom; --k) {
+        const auto slot = static_cast<std::size_t>(k);
+        if (!levels[slot].HasData()) {
+            levels[slot] = Halved(levels[slot + 1], levelPalettes[slot + 1]);
+            levelPalettes[slot].CopyFrom(levelPalettes[slot + 1]);
+            changes.push_back("slot " + std::to_string(k) + " was missing: made from slot " +
+                              std::to_string(k + 1) + " by averaging 2 x 2 blocks");
+        }
+    }
+    // The passes read the slots from the larger exponent down. A largest level whose size is not
+    // the one its slot stands for (a file may put any size anywhere) gets the slot as both.
+    const CBmap& largest = levels[static_cast<std::size_t>(top)];
+    const bool sized = SlotForSize(largest.Width(), largest.Height()) == top;
+    change("powerwidth", powerwidth, sized ? Exponent(largest.Width()) : top);
+    change("powerheight", powerheight, sized ? Exponent(largest.Height()) : top);
+    change("numimages", numimages, top - bottom + 1);
+    return changes;
+}
+
 int CMip::Save(const std::string& path) {
     return SaveFile(path).Ok() ? 1 : 0;
 }
 
 Status CMip::SaveFile(const std::string& path) {
+    if (Status reloads = CheckReloadsAsShown(); !reloads) {
+        return std::move(reloads).In(path);
+    }
     SafeFile file(path);
     if (Status opened = file.Opened(); !opened) {
         return opened;

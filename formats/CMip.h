@@ -34,12 +34,29 @@ class CMip {
     // trace and in loadReport), 0 not a mip file (nothing changed), -1 null stream.
     [[nodiscard]] int Load(ChunkStream stream);
     // By path: 1 written, 0 when the file could not be written in full (see SafeFile for what
-    // a failed save leaves).
+    // a failed save leaves) or CheckReloadsAsShown refused it.
     [[nodiscard]] int Save(const std::string& path);
-    // The same save, saying why it failed.
+    // The same save, saying why it failed. A set that would not reload as it is held (see
+    // CheckReloadsAsShown) is refused before anything is written.
     Status SaveFile(const std::string& path);
-    // On an open stream: 1 written, 0 the stream reported a write error, -1 null stream.
+    // On an open stream: 1 written, 0 the stream reported a write error, -1 null stream. The
+    // format writer itself: it writes whatever the set holds, reloadable or not.
     [[nodiscard]] int Save(ChunkStream stream);
+
+    // Whether a save would load back into the slots that hold data. The writer puts the filled
+    // slots out largest first under the header as it is, and the loader reads chunk after chunk
+    // into the slots the header's passes select (SlotsToRead); when those disagree (a level lost
+    // on load left the header one slot off, a pass would find no chunk and the file would read as
+    // cut short, or a chunk would never be read) the failure names the slots. A level whose pixel
+    // type is none of the six would be written without its pixels, so it fails too.
+    [[nodiscard]] Status CheckReloadsAsShown() const;
+    // Makes a set that CheckReloadsAsShown refuses savable, keeping what survived: levels of an
+    // unknown pixel type are dropped (their pixels were never read), a slot missing between
+    // filled ones is made from the level above it by averaging 2 x 2 blocks in its pixel type
+    // (the loader cannot skip a slot), and the exponents and numimages are made from the levels.
+    // One line per change, for people ("powerwidth 8 -> 7"); none, changing nothing, for a set
+    // that saves as it is.
+    std::vector<std::string> RepairHeader();
 
     // Total size word of the MIP header: the bytes that follow it.
     [[nodiscard]] std::int64_t SizeWord() const;

@@ -14,6 +14,19 @@ void LoadReport::RejectLevel(int slot, long offset, std::string reason) {
     rejected_.push_back(RejectedLevel{slot, offset, std::move(reason)});
 }
 
+namespace {
+
+std::string UnknownTypeText(int type) {
+    return "pixel type " + std::to_string(type) + " is none of the six; its pixels were not read";
+}
+
+}  // namespace
+
+void LoadReport::UnknownType(int slot, long offset, int type) {
+    Error(offset, UnknownTypeText(type));
+    unknownTypes_.push_back(UnknownTypeLevel{slot, offset, type});
+}
+
 void LoadReport::CutShort(long offset) {
     Error(offset, "the file ends early");
     cutShort_ = true;
@@ -31,6 +44,13 @@ std::string LoadReport::Summary() const {
             text += " (slot " + std::to_string(level.slot) + ")";
         }
         text += " at offset " + std::to_string(level.offset) + ": " + level.reason;
+    }
+    for (const UnknownTypeLevel& level : unknownTypes_) {
+        text += "\nlevel";
+        if (level.slot >= 0) {
+            text += " in slot " + std::to_string(level.slot);
+        }
+        text += " at offset " + std::to_string(level.offset) + ": " + UnknownTypeText(level.type);
     }
     if (cutShort_) {
         text += "\nthe file is cut short";

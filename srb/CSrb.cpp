@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "CompanionFile.h"
 #include "SafeFile.h"
@@ -85,6 +86,10 @@ Status CSrb::SaveFiles(const std::string& path) {
     const std::string companionPath = CompanionPath(path);
     if (SameFile(path, companionPath)) {
         return failed("the SRB file and its companion would be the same file");
+    }
+    // Refused before either file is opened, so nothing on the disk changes.
+    if (Status reloads = mip.CheckReloadsAsShown(); !reloads) {
+        return std::move(reloads).In(path);
     }
     SafeFile srb(path);
     if (Status opened = srb.Opened(); !opened) {

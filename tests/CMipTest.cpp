@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstdio>
 
 #include "CMip.h"
 #include "TestSupport.h"
+#include "Trace.h"
 
 namespace korvale::test {
 namespace {
@@ -274,6 +276,28 @@ TEST(CMip, TheLoadReportNamesTheFirstErrorRejectedLevelsAndACutShortFile) {
               "the file is cut short");
 }
 
+// A level of a type none of the six keeps its size, as it always did, but its rows are never
+// decoded: the load is not clean.
+TEST(CMip, ALevelOfAnUnknownPixelTypeIsInTheLoadReport) {
+    ByteBuilder b = MipHead({3, 1, 1, 0, 0, 1});
+    b.Header("BMAP", 0).Header("BMHD", 14).U8(7).U32(2).U32(2).U32(4).U8(0).U8(0x20).U8(0x20);
+    b.Header("DATA", 8).U32(0xABABABAB).U32(0xABABABAB);
+    CMip mip;
+    ASSERT_EQ(LoadMip(mip, b.Data()).result, 1);
+    EXPECT_EQ(Slots(mip), "1:2x2#0 ");
+    const LoadReport& r = mip.loadReport;
+    EXPECT_FALSE(r.Clean());
+    EXPECT_TRUE(r.Rejected().empty());
+    ASSERT_EQ(r.UnknownTypes().size(), 1U);
+    EXPECT_EQ(r.UnknownTypes()[0].slot, 1);
+    EXPECT_EQ(r.UnknownTypes()[0].offset, 44 + 24);  // its type byte
+    EXPECT_EQ(r.UnknownTypes()[0].type, 7);
+    EXPECT_EQ(r.Summary(),
+              "first error at offset 68: pixel type 7 is none of the six; its pixels were not "
+              "read\nlevel in slot 1 at offset 68: pixel type 7 is none of the six; its pixels "
+              "were not read");
+}
+
 TEST(CMip, ReloadingASavedSetKeepsEveryFieldAndResetsWhatIsRecomputed) {
     for (int miptype : {0, 1, 2, 3}) {
         for (int type = 0; type <= 5; ++type) {
@@ -350,6 +374,22 @@ TEST(CMip, PathFormsOpenReadOnlyAndReportFailures) {
     EXPECT_TRUE(loaded.levels[3].HasData());  // what it held stays
     EXPECT_EQ(mip.Save(dir.Path("no/such/folder.mip")), 0);
     EXPECT_EQ(mip.Save("/dev/full"), 0);
+}
+
+// The trace line written after the open can fail and set errno itself.
+TEST(CMip, AFailedOpenIsReportedWithItsOwnReasonWhenTheTraceFails) {
+    FilePtr full(std::fopen("/dev/full", "w"));
+    if (!full) {
+        GTEST_SKIP() << "no /dev/full";
+    }
+    std::setvbuf(full.get(), nullptr, _IONBF, 0);
+    ScratchDir dir;
+    CMip mip;
+    {
+        const TraceTo trace(full.get());
+        EXPECT_EQ(mip.Load(dir.Path("none.mip")), 0);
+    }
+    EXPECT_EQ(mip.loadReport.FirstError(), "cannot open: No such file or directory");
 }
 
 }  // namespace

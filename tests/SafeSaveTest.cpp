@@ -126,9 +126,7 @@ TEST_F(SafeSave, AFullDiskLeavesThePreviousFilesAndNoTemporaryFile) {
     ExpectUntouched();
     // The SRB file (140 bytes) fits, its companion (152 bytes for a 40-letter name) does not:
     // neither is replaced.
-    for (int k = 0; k < CMip::kSlots; ++k) {
-        srb_.mip.levels[static_cast<std::size_t>(k)].Reset();
-    }
+    srb_.mip.ClearLevels();
     srb_.mip.miptype = 3;
     const std::string name(40, 'n');
     WriteFile(dir_.Path(name + ".srb"), Bytes{'s'});

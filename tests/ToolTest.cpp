@@ -82,7 +82,11 @@ TEST_F(ToolTest, InfoOfDamagedFilesExitsAsTheLoaderSays) {
     EXPECT_NE(r.out.find("load: first error at offset 120: Not a BMAP\nlevel rejected (slot 2)"),
               std::string::npos)
         << r.out;
+    // Under its header what loaded would not load back: saved only when repaired.
     r = Tool(dir_, {"convert", dir_.Path("hurt.mip"), dir_.Path("saved.mip")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_FALSE(std::filesystem::exists(dir_.Path("saved.mip")));
+    r = Tool(dir_, {"convert", "--repair", dir_.Path("hurt.mip"), dir_.Path("saved.mip")});
     EXPECT_EQ(r.status, 3);
     EXPECT_TRUE(std::filesystem::exists(dir_.Path("saved.mip")));  // what loaded is still saved
     r = Tool(dir_, {"info", dir_.Path("tree.mip")});

@@ -102,10 +102,15 @@ nlohmann::ordered_json Json(const std::string& path, const CSrb& record, bool is
     for (const RejectedLevel& r : report.Rejected()) {
         rejected.push_back({{"slot", r.slot}, {"offset", r.offset}, {"reason", r.reason}});
     }
+    json unknownTypes = json::array();
+    for (const UnknownTypeLevel& u : report.UnknownTypes()) {
+        unknownTypes.push_back({{"slot", u.slot}, {"offset", u.offset}, {"type", u.type}});
+    }
     out["load"] = {{"clean", report.Clean()},
                    {"firstError", report.FirstError()},
                    {"firstErrorOffset", report.FirstErrorOffset()},
                    {"rejectedLevels", rejected},
+                   {"unknownTypeLevels", unknownTypes},
                    {"cutShort", report.WasCutShort()}};
     return out;
 }
@@ -149,7 +154,7 @@ int CheckConvertOutput(const std::string& out, bool toSrb, const ParsedArgs& arg
 }
 
 constexpr OptionRule kInfoOptions[] = {{"--json", "", false}};
-constexpr OptionRule kConvertOptions[] = {{"--size", "", true}};
+constexpr OptionRule kConvertOptions[] = {{"--size", "", true}, {"--repair", "", false}};
 
 }  // namespace
 
@@ -201,6 +206,15 @@ int RunConvert(std::span<const std::string> arguments) {
         return Fail(loaded);
     }
     const int damage = ReportDamage(in, record.mip.loadReport);
+    if (args->Has("--repair")) {
+        // What survived, under a header that reads it back; without --repair such a set is
+        // refused by the save, which says why.
+        for (const std::string& change : record.mip.RepairHeader()) {
+            if (!args->quiet) {
+                std::printf("repaired: %s\n", change.c_str());
+            }
+        }
+    }
     record.sizeInMetres = size;
     const std::string recoloured = RecolourWarning(record.mip);
     if (const Status saved = SaveRecord(record, out, toSrb); !saved) {

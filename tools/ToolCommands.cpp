@@ -18,7 +18,7 @@ namespace {
 
 constexpr const char* kUsageText =
     "usage: korvale-tool info [--json] FILE...\n"
-    "       korvale-tool convert IN OUT [--size METRES]\n"
+    "       korvale-tool convert IN OUT [--size METRES] [--repair]\n"
     "       korvale-tool import IN.png [LEVEL.png ...] OUT.mip|OUT.srb [options]\n"
     "       korvale-tool import A.png B.png ... -o DIR [--srb] [-j N] [options]\n"
     "       korvale-tool export IN OUT.png|- [--level SLOT] [--raw]\n"
@@ -43,6 +43,11 @@ constexpr const char* kUsageText =
     "         --size sets the size in metres written to the companion file (0 to 1000,\n"
     "         default 1). From a MIP file the six SRB header values are 0. Levels whose\n"
     "         colours the save changes (a palette the file's miptype cannot keep) are named.\n"
+    "         A set that would not load back as it loaded (a level lost on load left its\n"
+    "         header one slot off, or a level's pixel type is none of the six) is refused.\n"
+    "         --repair keeps what survived: levels of an unknown type are dropped, a slot\n"
+    "         missing between others is averaged from the level above, and the header is\n"
+    "         made from the levels; each change is printed.\n"
     "import   makes a mip set from a PNG picture: the top level is the picture's size\n"
     "         rounded to powers of two and halved until it fits 256 x 256, and every level\n"
     "         below it is averaged from the one above in linear light. Extra LEVEL.png\n"
@@ -83,8 +88,9 @@ constexpr const char* kUsageText =
     "Exit status: 0 success; 1 a file could not be loaded or saved, an output exists\n"
     "(without --force), an import or export failed, or compare found a level missing,\n"
     "of another size or below --min-psnr; 2 a usage error; 3 an input loaded with\n"
-    "damage: a level was rejected or the file is cut short (the command still did its\n"
-    "work). Over many files the status is the worst of them.\n";
+    "damage: a level was rejected or has a pixel type none of the six, or the file is\n"
+    "cut short (the command still did its work). Over many files the status is the worst\n"
+    "of them.\n";
 
 }  // namespace
 
