@@ -442,12 +442,30 @@ bool CKorvaleDlg::LoadSrbFile(const QString& path) {
     return true;
 }
 
+void CKorvaleDlg::OfferRepair() {
+    const Status reloads = record_.mip.CheckReloadsAsShown();
+    if (reloads) {
+        return;
+    }
+    // Declined, the save goes ahead and is refused, its status saying why.
+    if (!services_.Ask(this, tr("The set would not load back as it is shown: %1.\n\nRepair it "
+                                "(keep the levels that hold data, under a header made from "
+                                "them) and save?")
+                                 .arg(QString::fromStdString(reloads.Reason())))) {
+        return;
+    }
+    (void)record_.mip.RepairHeader();
+    changes_ = tr("The set was repaired before it was saved.");
+    RecordChanged();
+}
+
 void CKorvaleDlg::OnSaveSrb() {
     const auto path =
         Choose(QStringLiteral("Save SRB..."), kSrbFilter, QStringLiteral("srb"), true);
     if (!path) {
         return;
     }
+    OfferRepair();
     // Every field is read; a failing one is pointed out, and the save still goes ahead with
     // the values on screen.
     (void)ExchangeFields();
@@ -493,6 +511,7 @@ void CKorvaleDlg::OnSaveMip() {
     if (!path) {
         return;
     }
+    OfferRepair();
     const QString recoloured = RecolouredLevels(record_.mip);
     const Status saved = record_.mip.SaveFile(LocalPath(*path));
     if (saved) {

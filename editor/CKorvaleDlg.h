@@ -130,6 +130,9 @@ class CKorvaleDlg : public QDialog {
     void ImportPicture(const QString& path, QWidget* parent, bool askOptions);
     // After a save: the set is now that file's.
     void Saved(const QString& path);
+    // A set that would not load back as shown (a level lost on load, an unknown pixel type) is
+    // offered a repair before it is saved.
+    void OfferRepair();
     // Remembers the file the set came from, so exported levels are named after it.
     void SetTextureFile(const QString& path);
 
