@@ -353,7 +353,7 @@ std::int64_t CMip::SizeWord() const {
     return size;
 }
 
-int CMip::Save(ChunkStream stream) {
+int CMip::Save(ChunkStream stream) const {
     if (stream == nullptr) {
         return -1;
     }
@@ -637,11 +637,11 @@ std::vector<std::string> CMip::RepairHeader() {
     return changes;
 }
 
-int CMip::Save(const std::string& path) {
+int CMip::Save(const std::string& path) const {
     return SaveFile(path).Ok() ? 1 : 0;
 }
 
-Status CMip::SaveFile(const std::string& path) {
+Status CMip::SaveFile(const std::string& path) const {
     if (Status reloads = CheckReloadsAsShown(); !reloads) {
         return std::move(reloads).In(path);
     }

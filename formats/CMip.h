@@ -35,13 +35,13 @@ class CMip {
     [[nodiscard]] int Load(ChunkStream stream);
     // By path: 1 written, 0 when the file could not be written in full (see SafeFile for what
     // a failed save leaves) or CheckReloadsAsShown refused it.
-    [[nodiscard]] int Save(const std::string& path);
+    [[nodiscard]] int Save(const std::string& path) const;
     // The same save, saying why it failed. A set that would not reload as it is held (see
     // CheckReloadsAsShown) is refused before anything is written.
-    Status SaveFile(const std::string& path);
+    Status SaveFile(const std::string& path) const;
     // On an open stream: 1 written, 0 the stream reported a write error, -1 null stream. The
     // format writer itself: it writes whatever the set holds, reloadable or not.
-    [[nodiscard]] int Save(ChunkStream stream);
+    [[nodiscard]] int Save(ChunkStream stream) const;
 
     // Whether a save would load back into the slots that hold data. The writer puts the filled
     // slots out largest first under the header as it is, and the loader reads chunk after chunk

@@ -38,7 +38,7 @@ Status CheckOutput(const std::string& out, bool asSrb, bool force, bool& usage) 
     return {};
 }
 
-Status SaveRecord(CSrb& record, const std::string& out, bool asSrb) {
+Status SaveRecord(const CSrb& record, const std::string& out, bool asSrb) {
     const bool existed = Exists(out) || (asSrb && Exists(CompanionPath(out)));
     const Status saved = asSrb ? record.SaveFiles(out) : record.mip.SaveFile(out);
     if (saved) {

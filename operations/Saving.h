@@ -17,7 +17,7 @@ Status CheckOutput(const std::string& out, bool asSrb, bool force, bool& usage);
 
 // Saves record to out: an SRB file and its companion when asSrb, else its mip set alone. A
 // failure says "could not be saved: " with the reason and what was left unchanged.
-Status SaveRecord(CSrb& record, const std::string& out, bool asSrb);
+Status SaveRecord(const CSrb& record, const std::string& out, bool asSrb);
 
 // The levels a save of mip will change the colours of, as a sentence, or empty when none.
 [[nodiscard]] std::string RecolourWarning(const CMip& mip);

@@ -77,11 +77,11 @@ int CSrb::Load(ChunkStream stream) {
     return result;
 }
 
-int CSrb::Save(const std::string& path) {
+int CSrb::Save(const std::string& path) const {
     return SaveFiles(path).Ok() ? static_cast<int>(ObjectName(path).size()) : 0;
 }
 
-Status CSrb::SaveFiles(const std::string& path) {
+Status CSrb::SaveFiles(const std::string& path) const {
     auto failed = [&path](const std::string& why) { return Status::Failure(why).In(path); };
     const std::string companionPath = CompanionPath(path);
     if (SameFile(path, companionPath)) {

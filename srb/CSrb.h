@@ -30,11 +30,11 @@ class CSrb {
     // Writes the SRB file and its companion object file as one save (see CommitBoth for what a
     // failure leaves). Returns the object name's length, so a positive value means saved; 0 when
     // either file could not be written in full, or when the SRB path names its own companion.
-    [[nodiscard]] int Save(const std::string& path);
+    [[nodiscard]] int Save(const std::string& path) const;
     // The same save, told by what was written: success when both files were written, else why
     // not. An SRB file whose name starts with its dot has an empty object name, so Save returns
     // 0 for it although both files were written; callers that report to people ask this instead.
-    Status SaveFiles(const std::string& path);
+    Status SaveFiles(const std::string& path) const;
 
     std::array<float, kHeaderValues> header{};
     float sizeInMetres = 0.0F;

@@ -358,9 +358,4 @@ Status EncodeIndexedPng(int width, int height, std::span<const std::uint8_t> ind
                   trns.n_type3_entries > 0 ? &trns : nullptr, packed, png);
 }
 
-bool IsPngSignature(std::span<const std::uint8_t> bytes) {
-    return bytes.size() >= kSignature.size() &&
-           std::equal(kSignature.begin(), kSignature.end(), bytes.begin());
-}
-
 }  // namespace korvale

@@ -27,9 +27,6 @@ struct PngLimits {
 // and the status says why in words for the user.
 Status ReadPng(std::span<const std::uint8_t> bytes, Image& out, const PngLimits& limits = {});
 
-// Whether bytes start with the PNG signature.
-[[nodiscard]] bool IsPngSignature(std::span<const std::uint8_t> bytes);
-
 // How hard the encoder compresses: kSmallest for files people keep; kFast for pictures made
 // while someone waits and thrown away later (file-manager thumbnails), about three times
 // quicker and a quarter larger.
