@@ -116,21 +116,18 @@ Status WriteExport(const std::vector<ExportFile>& files, bool force) {
 Status ReadLevelPictures(const std::string& path, LevelPictures& levels, LoadReport& report) {
     report = LoadReport();
     std::vector<std::uint8_t> bytes;
-    if (Status read = ReadInput(path, InputKind::kPicture, bytes); !read) {
+    Image picture;
+    FileKind kind = FileKind::kUnknown;
+    if (Status read = ReadTextureOrPicture(path, bytes, picture, kind); !read) {
         return read;
     }
-    if (RecogniseFile(bytes).kind == FileKind::kPng) {
-        Image picture;
-        if (Status decoded = ReadPng(bytes, picture); !decoded) {
-            return std::move(decoded).In(path);
-        }
+    if (kind == FileKind::kPng) {
         // A PNG picture decodes to one of at least 1 x 1.
         levels[CMip::SlotForSize(picture.width, picture.height)] = std::move(picture);
         return {};
     }
     const TraceTo quiet(nullptr);
     CSrb record;
-    FileKind kind = FileKind::kUnknown;
     if (Status loaded = LoadTexture(bytes, path, record, kind); !loaded) {
         return loaded;
     }

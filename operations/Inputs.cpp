@@ -37,4 +37,18 @@ Status ReadPicture(const std::string& path, Image& picture) {
     return ReadPng(bytes, picture).In(path);
 }
 
+Status ReadTextureOrPicture(const std::string& path, std::vector<std::uint8_t>& bytes,
+                            Image& picture, FileKind& kind) {
+    picture = Image{};
+    kind = FileKind::kUnknown;
+    if (Status read = ReadInput(path, InputKind::kPicture, bytes); !read) {
+        return read;
+    }
+    kind = RecogniseFile(bytes).kind;
+    if (kind != FileKind::kPng) {
+        return {};
+    }
+    return ReadPng(bytes, picture).In(path);
+}
+
 }  // namespace korvale

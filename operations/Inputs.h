@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "FileKind.h"
 #include "Image.h"
 #include "Status.h"
 #include "WholeFile.h"
@@ -29,5 +30,11 @@ Status ReadInputFrom(const ByteSource& source, InputKind kind, const std::string
 // A PNG picture from path ("-" for standard input). A failure names the path and gives the PNG
 // reader's own reason.
 Status ReadPicture(const std::string& path, Image& picture);
+
+// An input whose kind is not known before it is read (a texture or a picture will do): read
+// within the larger cap, a picture's. A PNG picture is decoded into picture (a failure gives the
+// PNG reader's reason); anything else is left in bytes for the texture loaders. kind says which.
+Status ReadTextureOrPicture(const std::string& path, std::vector<std::uint8_t>& bytes,
+                            Image& picture, FileKind& kind);
 
 }  // namespace korvale

@@ -20,26 +20,18 @@ std::vector<std::uint8_t> IndicesFor(const Image& picture, const std::vector<Rgb
     return MapToPalette(ToSrgb(picture), palette, false);
 }
 
-Status StoreInType(CMip& mip, int slot, const Image& picture) {
-    CBmap level;
+// The picture in the level's own type and palette: a 16-bit level rounds its colours, a
+// palettised one takes the picture's indices or the nearest entries.
+Status StoreAsLevel(CMip& mip, int slot, const Image& picture) {
     const CCmap palette = mip.LevelPalette(slot);
-    if (Status stored = ImageToLevel(picture, mip.levels[static_cast<std::size_t>(slot)].Type(),
-                                     palette, level);
-        !stored) {
-        return stored;
-    }
-    return mip.ReplaceLevel(slot, std::move(level), &palette)
-               ? Status()
-               : Status::Failure("the level could not be replaced");
-}
-
-Status StoreInPalette(CMip& mip, int slot, const Image& picture) {
-    const CCmap palette = mip.LevelPalette(slot);
+    const CBmap& old = mip.levels[static_cast<std::size_t>(slot)];
     CBmap level;
-    if (Status stored =
-            IndicesToLevel(picture.width, picture.height,
-                           IndicesFor(picture, PaletteColours(palette)), palette, level);
-        !stored) {
+    const Status stored =
+        old.Palettised()
+            ? IndicesToLevel(picture.width, picture.height,
+                             IndicesFor(picture, PaletteColours(palette)), palette, level)
+            : ImageToLevel(picture, old.Type(), palette, level);
+    if (!stored) {
         return stored;
     }
     return mip.ReplaceLevel(slot, std::move(level), &palette)
@@ -113,11 +105,8 @@ Status PutBackLevel(CMip& mip, int slot, const Image& picture, bool rebuildPalet
                                ") is " + std::to_string(old.Width()) + " x " +
                                std::to_string(old.Height()));
     }
-    if (!old.Palettised()) {
-        return StoreInType(mip, slot, picture);
-    }
-    return rebuildPalette ? StoreWithNewPalette(mip, slot, picture)
-                          : StoreInPalette(mip, slot, picture);
+    return old.Palettised() && rebuildPalette ? StoreWithNewPalette(mip, slot, picture)
+                                              : StoreAsLevel(mip, slot, picture);
 }
 
 }  // namespace korvale

@@ -16,20 +16,16 @@ Status ReadPaletteFile(const std::string& path, std::vector<Rgba8>& colours, Loa
     colours.clear();
     report = LoadReport();
     std::vector<std::uint8_t> bytes;
-    // Read before its kind is known, so within the larger of the two caps, a picture's.
-    if (Status read = ReadInput(path, InputKind::kPicture, bytes); !read) {
+    Image picture;
+    FileKind kind = FileKind::kUnknown;
+    if (Status read = ReadTextureOrPicture(path, bytes, picture, kind); !read) {
         return read;
     }
-    if (RecogniseFile(bytes).kind == FileKind::kPng) {
-        Image picture;
-        if (Status decoded = ReadPng(bytes, picture); !decoded) {
-            return std::move(decoded).In(path);  // the PNG reader's own reason
-        }
+    if (kind == FileKind::kPng) {
         return PaletteOfPicture(picture, colours).In(path);
     }
     const TraceTo quiet(nullptr);  // the palette is wanted, not the loaders' account of the file
     CSrb record;
-    FileKind kind = FileKind::kUnknown;
     const Status loaded = LoadTexture(bytes, path, record, kind);
     report = record.mip.loadReport;
     if (!loaded) {
