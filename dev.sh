@@ -21,6 +21,7 @@ PACKAGES=(
     libglib2.0-bin appstream               # gio mime, appstreamcli validate
     scdoc man-db bash-completion           # manual pages, shell completion and their tests
     dpkg-dev file lintian                  # the Debian package: shlibdeps, checks
+    gcovr                                  # line coverage (scripts/coverage.sh)
 )
 
 install_missing() {
@@ -41,49 +42,61 @@ install_missing() {
 
 JOBS=$(nproc)
 
-build() {  # build DIR [cmake options...] [--target T]
-    local dir=$1
-    shift
-    local options=() target=()
-    while [ $# -gt 0 ]; do
-        if [ "$1" = --target ]; then target=(--target "$2"); shift 2; else options+=("$1"); shift; fi
-    done
-    cmake -S . -B "$dir" -G Ninja "${options[@]}" >/dev/null
-    cmake --build "$dir" -j "$JOBS" "${target[@]}"
+# The builds are presets in CMakePresets.json (release, asan, tsan, fuzz, coverage), so dev.sh,
+# scripts/ and an IDE configure them alike.
+build() {  # build CONFIGURE-PRESET BUILD-PRESET [cmake --build options...]
+    cmake --preset "$1" >/dev/null
+    cmake --build --preset "$2" -j "$JOBS" "${@:3}"
 }
 
 case "${1:-}" in
 run)
     install_missing
-    build build -DCMAKE_BUILD_TYPE=Release -DKORVALE_EDITOR=ON -DKORVALE_TESTS=ON \
-        -DKORVALE_BENCH=ON --target korvale
+    build release release --target korvale
     exec build/editor/korvale "${@:2}"
     ;;
 test)
     install_missing
     # Every step runs whatever happened before it, so the closing line always comes; the exit
-    # status is non-zero when anything failed.
+    # status is non-zero when anything failed. Only a failing unit tier stops the run early:
+    # the slower steps would only repeat its failures.
     summary=$(mktemp)
     trap 'rm -f "$summary"' EXIT
     failed_steps=0
     # A ctest run that printed no count (its build failed first) counts as one failure.
-    counted() { local before=$1; [ "$(grep -c "tests failed out of" "$summary")" -gt "$before" ]; }
-    # The optimised configuration users build (-O3), with warnings as errors, so a warning that
-    # only optimisation brings out cannot slip in unseen.
-    if build build -DCMAKE_BUILD_TYPE=Release -DKORVALE_WERROR=ON -DKORVALE_EDITOR=ON \
-        -DKORVALE_TESTS=ON -DKORVALE_BENCH=ON; then
-        ctest --test-dir build -j "$JOBS" --output-on-failure | tee -a "$summary" || true
+    runs() { grep -c "tests failed out of" "$summary" || true; }
+    counted() { local before=$1; [ "$(runs)" -gt "$before" ]; }
+    unit_passed=false
+    # The unit tier first: in-process tests of the libraries and the tool's commands, built
+    # and run in about a minute, on the optimised configuration users build (-O3) with
+    # warnings as errors, so a warning that only optimisation brings out cannot slip in unseen.
+    if build release unit; then
+        ctest --preset unit -j "$JOBS" | tee -a "$summary" &&
+            grep -q "^100% tests passed" "$summary" && unit_passed=true
     fi
-    counted 0 || { echo "dev.sh: the tests did not run" >&2; failed_steps=$((failed_steps + 1)); }
-    runs=$(grep -c "tests failed out of" "$summary" || true)
-    scripts/sanitize.sh | tee -a "$summary" || true
-    counted "$runs" || { echo "dev.sh: the sanitizer run did not run" >&2; failed_steps=$((failed_steps + 1)); }
-    if ! scripts/fuzz.sh short; then
-        echo "dev.sh: fuzzing failed" >&2
-        failed_steps=$((failed_steps + 1))
+    counted 0 || { echo "dev.sh: the unit tests did not run" >&2; failed_steps=$((failed_steps + 1)); }
+    if $unit_passed; then
+        before=$(runs)
+        if build release release; then
+            ctest --preset release -j "$JOBS" | tee -a "$summary" || true
+        fi
+        counted "$before" || { echo "dev.sh: the tests did not run" >&2; failed_steps=$((failed_steps + 1)); }
+        before=$(runs)
+        scripts/sanitize.sh | tee -a "$summary" || true
+        counted "$before" || { echo "dev.sh: the sanitizer run did not run" >&2; failed_steps=$((failed_steps + 1)); }
+        before=$(runs)
+        scripts/tsan.sh | tee -a "$summary" || true
+        counted "$before" || { echo "dev.sh: the ThreadSanitizer run did not run" >&2; failed_steps=$((failed_steps + 1)); }
+        if ! scripts/fuzz.sh short; then
+            echo "dev.sh: fuzzing failed" >&2
+            failed_steps=$((failed_steps + 1))
+        fi
+    else
+        echo "dev.sh: the unit tier failed; the later steps are skipped" >&2
     fi
-    # One closing line for the whole run: both ctest runs (the sanitizer run repeats the suite),
-    # plus one failure for each step that could not run its tests (a build, the fuzzers).
+    # One closing line for the whole run: every ctest run (the unit tier, the full suite, which
+    # repeats it, the sanitizer run, which repeats the suite, and the ThreadSanitizer run), plus
+    # one failure for each step that could not run its tests (a build, the fuzzers).
     awk -v steps="$failed_steps" '/tests failed out of/ { failed += $4; total += $NF }
         END { failed += steps; total += steps
               printf "korvale: %d passed, %d failed\n", total - failed, failed
@@ -95,9 +108,12 @@ package)
     # build a package.
     export DEB_BUILD_MAINT_OPTIONS=hardening=+all
     ldflags=$(dpkg-buildflags --get LDFLAGS)
-    build build-package -DCMAKE_BUILD_TYPE=None -DKORVALE_EDITOR=ON -DKORVALE_TESTS=OFF \
+    # Not a preset: the flags come from dpkg-buildflags on the building machine.
+    cmake -S . -B build-package -G Ninja -DCMAKE_BUILD_TYPE=None -DKORVALE_EDITOR=ON \
+        -DKORVALE_TESTS=OFF \
         -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)" \
-        -DCMAKE_EXE_LINKER_FLAGS="$ldflags" -DCMAKE_MODULE_LINKER_FLAGS="$ldflags"
+        -DCMAKE_EXE_LINKER_FLAGS="$ldflags" -DCMAKE_MODULE_LINKER_FLAGS="$ldflags" >/dev/null
+    cmake --build build-package -j "$JOBS"
     rm -f build-package/korvale_*.deb
     (cd build-package && cpack -G DEB)
     deb=$(ls build-package/korvale_*.deb)

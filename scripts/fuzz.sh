@@ -12,9 +12,8 @@ short) seconds=60 ;;
 *) seconds=$1 ;;
 esac
 
-cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DKORVALE_WERROR=ON \
-    -DKORVALE_FUZZ=ON -DKORVALE_EDITOR=OFF -DKORVALE_TESTS=OFF >/dev/null
-cmake --build build-fuzz -j "$(nproc)"
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j "$(nproc)"
 build-fuzz/fuzz/korvale_make_corpus build-fuzz/seeds
 build-fuzz/fuzz/korvale_make_png_corpus build-fuzz/seeds >/dev/null
 mkdir -p build-fuzz/findings

@@ -5,10 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <fstream>
 #include <nlohmann/json.hpp>
-#include <regex>
 
 #include "Inputs.h"
 #include "CSrb.h"
@@ -39,62 +36,14 @@ class ToolTrust : public testing::Test {
     ScratchDir dir_;
 };
 
-// Every new file is on the disk before the rename that puts it in place, and its folder after.
-TEST_F(ToolTrust, SavesFlushEveryFileBeforeItsRenameAndTheFolderAfter) {
-    if (std::system("strace -V >/dev/null 2>&1") != 0) {
-        GTEST_SKIP() << "strace is not installed";
-    }
-    for (const std::string out : {"copy.mip", "copy.srb"}) {
-        const std::string log = dir_.Path("strace.log");
-        // LeakSanitizer traces the process itself, which it cannot do under strace.
-        const std::string command = "ASAN_OPTIONS=detect_leaks=0 strace -f -y -o " + log +
-                                    " -e trace=fsync,fdatasync,rename,renameat,renameat2 " +
-                                    KORVALE_TOOL + " convert -q " + dir_.Path("tree.mip") + " " +
-                                    dir_.Path(out) + " >/dev/null 2>&1";
-        ASSERT_EQ(std::system(command.c_str()), 0) << command;
-        std::ifstream lines(log);
-        std::vector<std::string> synced;  // paths flushed so far
-        std::vector<std::string> renamed;
-        std::size_t renamesBeforeFolderSync = 0;
-        const std::regex fsync(R"re(f(?:data)?sync\(\d+<([^>]*)>\) = 0)re");
-        const std::regex rename(R"re(rename(?:at2?)?\([^"]*"([^"]*)",[^"]*"([^"]*)")re");
-        for (std::string line; std::getline(lines, line);) {
-            std::smatch m;
-            if (std::regex_search(line, m, fsync)) {
-                synced.push_back(m[1]);
-                if (m[1] == dir_.Root().string()) {
-                    renamesBeforeFolderSync = renamed.size();
-                }
-            } else if (std::regex_search(line, m, rename)) {
-                const std::string from = m[1];
-                // A pair is flushed whole before either file is renamed.
-                EXPECT_EQ(std::count_if(synced.begin(), synced.end(),
-                                        [](const std::string& p) {
-                                            return p.find(".korvale-") != std::string::npos;
-                                        }),
-                          out == "copy.srb" ? 2 : 1)
-                    << line;
-                EXPECT_NE(std::find(synced.begin(), synced.end(), from), synced.end()) << line;
-                renamed.push_back(m[2]);
-            }
-        }
-        const std::vector<std::string> targets =
-            out == "copy.srb"
-                ? std::vector<std::string>{dir_.Path("copy.srb"), dir_.Path("copy.yrq")}
-                : std::vector<std::string>{dir_.Path("copy.mip")};
-        EXPECT_EQ(renamed, targets);
-        EXPECT_EQ(renamesBeforeFolderSync, targets.size()) << "the folder is flushed last";
-    }
-}
-
 TEST_F(ToolTrust, BatchInputsThatWouldWriteOneOutputAreAllRefused) {
     std::filesystem::create_directories(dir_.Path("a"));
     std::filesystem::create_directories(dir_.Path("b"));
     std::filesystem::copy_file(dir_.Path("wall.png"), dir_.Path("a/wall.png"));
     std::filesystem::copy_file(dir_.Path("wall.png"), dir_.Path("b/wall.png"));
     std::filesystem::copy_file(dir_.Path("wall.png"), dir_.Path("road.day.png"));
-    const ToolRun r = Tool(dir_, {"import", dir_.Path("a/wall.png"), dir_.Path("b/wall.png"),
-                                  dir_.Path("road.day.png"), "-o", dir_.Path("out"), "-j", "2"});
+    const ToolRun r = InProcess({"import", dir_.Path("a/wall.png"), dir_.Path("b/wall.png"),
+                                 dir_.Path("road.day.png"), "-o", dir_.Path("out"), "-j", "2"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "1 imported, 2 failed\n");
     for (const char* name : {"a/wall.png", "b/wall.png"}) {
@@ -111,13 +60,13 @@ TEST_F(ToolTrust, BatchInputsThatWouldWriteOneOutputAreAllRefused) {
 
     // An SRB file's companion is named up to the first dot: two outputs can share one.
     std::filesystem::copy_file(dir_.Path("wall.png"), dir_.Path("road.night.png"));
-    const ToolRun srb = Tool(dir_, {"import", dir_.Path("road.day.png"),
-                                    dir_.Path("road.night.png"), "-o", dir_.Path("srb"), "--srb"});
+    const ToolRun srb = InProcess({"import", dir_.Path("road.day.png"), dir_.Path("road.night.png"),
+                                   "-o", dir_.Path("srb"), "--srb"});
     EXPECT_EQ(srb.status, 1);
     EXPECT_EQ(srb.out, "0 imported, 2 failed\n");
     EXPECT_NE(srb.err.find(dir_.Path("srb/road.yrq")), std::string::npos) << srb.err;
 
-    const ToolRun all = Tool(dir_, {"export", dir_.Path("tree.mip"), "--all", dir_.Path("lv")});
+    const ToolRun all = InProcess({"export", dir_.Path("tree.mip"), "--all", dir_.Path("lv")});
     EXPECT_EQ(all.status, 0) << all.err;
     EXPECT_TRUE(std::filesystem::exists(dir_.Path("lv/tree-8x8.png")));
 }
@@ -145,7 +94,7 @@ TEST_F(ToolTrust, ExistingOutputsAreReplacedOnlyWhenForced) {
     const Bytes old = {'o', 'l', 'd'};
     for (const Case& c : cases) {
         WriteFile(dir_.Path(c.existing), old);
-        ToolRun r = Tool(dir_, c.args);
+        ToolRun r = InProcess(c.args);
         EXPECT_EQ(r.status, 1) << c.existing;
         EXPECT_NE(r.err.find(dir_.Path(c.existing) + " exists; --force replaces it"),
                   std::string::npos)
@@ -153,7 +102,7 @@ TEST_F(ToolTrust, ExistingOutputsAreReplacedOnlyWhenForced) {
         EXPECT_EQ(ReadFile(dir_.Path(c.existing)), old) << c.existing;
         std::vector<std::string> forced = c.args;
         forced.push_back("--force");
-        r = Tool(dir_, forced);
+        r = InProcess(forced);
         EXPECT_EQ(r.status, 0) << r.err;
         EXPECT_NE(ReadFile(dir_.Path(c.existing)), old) << c.existing;
         std::filesystem::remove(dir_.Path(c.existing));
@@ -161,7 +110,7 @@ TEST_F(ToolTrust, ExistingOutputsAreReplacedOnlyWhenForced) {
 }
 
 TEST_F(ToolTrust, DashIsStandardOutputOnlyForOneExportedLevel) {
-    ToolRun r = Tool(dir_, {"export", dir_.Path("tree.mip"), "-", "--level", "1"});
+    ToolRun r = InProcess({"export", dir_.Path("tree.mip"), "-", "--level", "1"});
     ASSERT_EQ(r.status, 0) << r.err;
     Image level;
     ASSERT_TRUE(ReadPng(Bytes(r.out.begin(), r.out.end()), level).Ok());
@@ -176,7 +125,7 @@ TEST_F(ToolTrust, DashIsStandardOutputOnlyForOneExportedLevel) {
                                                {"export", dir_.Path("tree.mip"), "--all", "-"},
                                                {"export", dir_.Path("tree.mip"), "--sheet", "-"},
                                                {"export", dir_.Path("tree.mip"), "-o", "-"}}) {
-        r = Tool(dir_, args);
+        r = InProcess(args);
         EXPECT_EQ(r.status, 2) << args.back() << r.err;
     }
     EXPECT_FALSE(std::filesystem::exists(dir_.Path("-")));
@@ -186,13 +135,13 @@ TEST_F(ToolTrust, AFileCutShortInsideItsHeaderIsReportedSo) {
     Bytes head = ReadFile(dir_.Path("tree.mip"));
     head.resize(40);  // inside numimages
     WriteFile(dir_.Path("head.mip"), head);
-    ToolRun r = Tool(dir_, {"info", dir_.Path("head.mip")});
+    ToolRun r = InProcess({"info", dir_.Path("head.mip")});
     EXPECT_EQ(r.status, 3);
     EXPECT_NE(r.out.find("col: 7\nrepeat: 1 (h=1, v=0)\nnumimages: (not in the file)\n"),
               std::string::npos)
         << r.out;
     EXPECT_NE(r.out.find("the file is cut short"), std::string::npos) << r.out;
-    r = Tool(dir_, {"info", "--json", dir_.Path("head.mip")});
+    r = InProcess({"info", "--json", dir_.Path("head.mip")});
     EXPECT_EQ(r.status, 3);
     const auto json = nlohmann::json::parse(r.out);
     EXPECT_EQ(json["mip"]["col"], 7);
@@ -217,7 +166,7 @@ TEST_F(ToolTrust, EveryCommandThatLoadsReportsDamage) {
         {{"convert", dir_.Path("cut.mip"), dir_.Path("saved.mip"), "--repair"}, "saved.mip"},
     };
     for (const Case& c : cases) {
-        const ToolRun r = Tool(dir_, c.args);
+        const ToolRun r = InProcess(c.args);
         EXPECT_EQ(r.status, 3) << c.args[0] << r.err;
         EXPECT_NE(r.err.find(dir_.Path("cut.mip")), std::string::npos) << r.err;
         if (!c.written.empty()) {
@@ -225,14 +174,14 @@ TEST_F(ToolTrust, EveryCommandThatLoadsReportsDamage) {
         }
     }
     // A palette file says what is wrong with it: its damage, or the PNG reader's reason.
-    ToolRun r = Tool(dir_, {"import", dir_.Path("wall.png"), dir_.Path("p.mip"), "--palette",
-                            dir_.Path("cut.mip")});
+    ToolRun r = InProcess(
+        {"import", dir_.Path("wall.png"), dir_.Path("p.mip"), "--palette", dir_.Path("cut.mip")});
     EXPECT_NE(r.err.find(dir_.Path("cut.mip") + ": first error"), std::string::npos) << r.err;
     Bytes png = ReadFile(dir_.Path("wall.png"));
     png.resize(30);
     WriteFile(dir_.Path("short.png"), png);
-    r = Tool(dir_, {"import", dir_.Path("wall.png"), dir_.Path("q.mip"), "--palette",
-                    dir_.Path("short.png")});
+    r = InProcess(
+        {"import", dir_.Path("wall.png"), dir_.Path("q.mip"), "--palette", dir_.Path("short.png")});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err.find("is neither a PNG"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find(dir_.Path("short.png") + ": "), std::string::npos) << r.err;
@@ -246,7 +195,7 @@ TEST_F(ToolTrust, ConvertRefusesASetThatWouldNotReloadAsItLoadedAndRepairsItWhen
     bytes[kTopLevel + 26] = 0x50;  // a width past the limit: the top level is rejected
     WriteFile(dir_.Path("top.mip"), bytes);
     for (const std::string out : {"out.mip", "out.srb"}) {
-        const ToolRun r = Tool(dir_, {"convert", dir_.Path("top.mip"), dir_.Path(out)});
+        const ToolRun r = InProcess({"convert", dir_.Path("top.mip"), dir_.Path(out)});
         EXPECT_EQ(r.status, 1);
         EXPECT_NE(r.err.find(dir_.Path(out) +
                              ": could not be saved: the header (powerwidth 3, powerheight 3, "
@@ -260,17 +209,17 @@ TEST_F(ToolTrust, ConvertRefusesASetThatWouldNotReloadAsItLoadedAndRepairsItWhen
         EXPECT_EQ(r.out.find("saved"), std::string::npos) << r.out;
         EXPECT_FALSE(std::filesystem::exists(dir_.Path(out)));
     }
-    ToolRun r = Tool(dir_, {"convert", dir_.Path("top.mip"), dir_.Path("out.mip"), "--repair"});
+    ToolRun r = InProcess({"convert", dir_.Path("top.mip"), dir_.Path("out.mip"), "--repair"});
     EXPECT_EQ(r.status, 3) << "the damage is still reported";
     EXPECT_NE(r.out.find("repaired: powerwidth 3 -> 2\nrepaired: powerheight 3 -> 2\n"
                          "repaired: numimages 4 -> 3\nsaved MIP: '" +
                          dir_.Path("out.mip") + "'\n"),
               std::string::npos)
         << r.out;
-    r = Tool(dir_, {"info", dir_.Path("out.mip")});
+    r = InProcess({"info", dir_.Path("out.mip")});
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_NE(r.out.find("slot 2: type 5, 4 x 4\n"), std::string::npos) << r.out;
-    r = Tool(dir_, {"convert", "-q", "--repair", dir_.Path("top.mip"), dir_.Path("q.srb")});
+    r = InProcess({"convert", "-q", "--repair", dir_.Path("top.mip"), dir_.Path("q.srb")});
     EXPECT_EQ(r.status, 3);
     EXPECT_EQ(r.out, "");
 }
@@ -281,18 +230,18 @@ TEST_F(ToolTrust, ALevelOfAnUnknownPixelTypeIsDamage) {
     WriteFile(dir_.Path("seven.mip"), bytes);
     const std::string finding =
         "level in slot 3 at offset 144: pixel type 7 is none of the six; its pixels were not read";
-    ToolRun r = Tool(dir_, {"info", dir_.Path("seven.mip")});
+    ToolRun r = InProcess({"info", dir_.Path("seven.mip")});
     EXPECT_EQ(r.status, 3);
     EXPECT_NE(r.out.find("slot 3: type 7, 8 x 8\n"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find(finding), std::string::npos) << r.out;
-    r = Tool(dir_, {"info", "--json", dir_.Path("seven.mip")});
+    r = InProcess({"info", "--json", dir_.Path("seven.mip")});
     EXPECT_EQ(r.status, 3);
     const auto json = nlohmann::json::parse(r.out);
     EXPECT_EQ(json["load"]["clean"], false);
     EXPECT_EQ(json["load"]["unknownTypeLevels"],
               nlohmann::json::parse(R"([{"slot": 3, "offset": 144, "type": 7}])"));
 
-    r = Tool(dir_, {"convert", dir_.Path("seven.mip"), dir_.Path("out.mip")});
+    r = InProcess({"convert", dir_.Path("seven.mip"), dir_.Path("out.mip")});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find(dir_.Path("seven.mip") + ": " + finding), std::string::npos) << r.err;
     EXPECT_NE(r.err.find(dir_.Path("out.mip") +
@@ -300,18 +249,17 @@ TEST_F(ToolTrust, ALevelOfAnUnknownPixelTypeIsDamage) {
                          "the six"),
               std::string::npos)
         << r.err;
-    r = Tool(dir_, {"convert", dir_.Path("seven.mip"), dir_.Path("out.mip"), "--repair"});
+    r = InProcess({"convert", dir_.Path("seven.mip"), dir_.Path("out.mip"), "--repair"});
     EXPECT_EQ(r.status, 3);
     EXPECT_NE(r.out.find("repaired: slot 3 dropped: its pixel type 7 is none of the six, so its "
                          "pixels were never read\nrepaired: powerwidth 3 -> 2\n"),
               std::string::npos)
         << r.out;
-    EXPECT_EQ(Tool(dir_, {"info", dir_.Path("out.mip")}).status, 0);
+    EXPECT_EQ(InProcess({"info", dir_.Path("out.mip")}).status, 0);
 }
 
 TEST_F(ToolTrust, AnSrbFileWithAnEmptyObjectNameIsSavedAndSaidSo) {
-    const ToolRun r =
-        Tool(dir_, {"convert", "-q", dir_.Path("tree.mip"), dir_.Path(".hidden.srb")});
+    const ToolRun r = InProcess({"convert", "-q", dir_.Path("tree.mip"), dir_.Path(".hidden.srb")});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "");
     EXPECT_TRUE(std::filesystem::exists(dir_.Path(".hidden.srb")));
@@ -321,12 +269,12 @@ TEST_F(ToolTrust, AnSrbFileWithAnEmptyObjectNameIsSavedAndSaidSo) {
 TEST_F(ToolTrust, MessagesNameTheRightFileAndCause) {
     WritePng(dir_.Path("odd.png"), Picture(5, 5, [](int, int) { return Rgba8{1, 2, 3, 255}; }));
     ToolRun r =
-        Tool(dir_, {"import", dir_.Path("wall.png"), dir_.Path("odd.png"), dir_.Path("x.mip")});
+        InProcess({"import", dir_.Path("wall.png"), dir_.Path("odd.png"), dir_.Path("x.mip")});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "korvale-tool: " + dir_.Path("odd.png") +
                          ": a level of 5 x 5 has no place in a chain from 8 x 8\n");
 
-    r = Tool(dir_, {"convert", dir_.Path("tree.mip"), dir_.Path("no/x.mip")});
+    r = InProcess({"convert", dir_.Path("tree.mip"), dir_.Path("no/x.mip")});
     EXPECT_EQ(r.err.find("previous"), std::string::npos) << r.err;
 
     const std::string png = dir_.Path("wall.png");
@@ -346,7 +294,7 @@ TEST_F(ToolTrust, MessagesNameTheRightFileAndCause) {
         {{"import", png, dir_.Path("c.srb"), "--values", "1e-50,+2,0,0,0,100000"}, 0},
     };
     for (const Case& c : cases) {
-        r = Tool(dir_, c.args);
+        r = InProcess(c.args);
         EXPECT_EQ(r.status, c.status) << c.args.back() << r.err;
     }
     CSrb back;
@@ -359,8 +307,8 @@ TEST_F(ToolTrust, APaletteFileWithoutAPalettisedLevelIsRefused) {
     CMip sixteen;
     ASSERT_TRUE(MakeMipSet(sixteen, 3, 3, 2));
     ASSERT_EQ(sixteen.Save(dir_.Path("rgb.mip")), 1);
-    const ToolRun r = Tool(dir_, {"import", dir_.Path("wall.png"), dir_.Path("x.mip"), "--palette",
-                                  dir_.Path("rgb.mip")});
+    const ToolRun r = InProcess(
+        {"import", dir_.Path("wall.png"), dir_.Path("x.mip"), "--palette", dir_.Path("rgb.mip")});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "korvale-tool: " + dir_.Path("rgb.mip") +
                          ": holds no palettised level, so no palette to reuse\n");
@@ -377,11 +325,11 @@ TEST_F(ToolTrust, ALevelsPaletteIsTheOneItsPixelsWereReadWith) {
     bytes[24] = 0;  // miptype 0, each level still carrying its CMAP chunk
     WriteFile(dir_.Path("own0.mip"), bytes);
 
-    ToolRun r = Tool(dir_, {"info", "--json", dir_.Path("own0.mip")});
+    ToolRun r = InProcess({"info", "--json", dir_.Path("own0.mip")});
     const auto json = nlohmann::json::parse(r.out);
     EXPECT_EQ(json["levels"][0]["palette"], "own");
 
-    r = Tool(dir_, {"export", dir_.Path("own0.mip"), dir_.Path("top.png")});
+    r = InProcess({"export", dir_.Path("own0.mip"), dir_.Path("top.png")});
     ASSERT_EQ(r.status, 0) << r.err;
     Image top;
     ASSERT_TRUE(ReadPicture(dir_.Path("top.png"), top).Ok());
@@ -390,14 +338,14 @@ TEST_F(ToolTrust, ALevelsPaletteIsTheOneItsPixelsWereReadWith) {
               (Rgba8{static_cast<std::uint8_t>(first.r), static_cast<std::uint8_t>(first.g),
                      static_cast<std::uint8_t>(first.b), static_cast<std::uint8_t>(first.a)}));
 
-    r = Tool(dir_, {"convert", dir_.Path("own0.mip"), dir_.Path("saved.mip")});
+    r = InProcess({"convert", dir_.Path("own0.mip"), dir_.Path("saved.mip")});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.err.find(dir_.Path("saved.mip") +
                          ": the levels in slots 1, 0 change colour: with miptype 0 only the "
                          "global palette is saved"),
               std::string::npos)
         << r.err;
-    r = Tool(dir_, {"convert", dir_.Path("own.mip"), dir_.Path("kept.mip")});
+    r = InProcess({"convert", dir_.Path("own.mip"), dir_.Path("kept.mip")});
     EXPECT_EQ(r.err, "");
 }
 
