@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Line coverage of the libraries (formats/, srb/, common/, texture/, tools/; not the tests, the
-# editor or the fuzz targets) by the unit and tool tests, measured with gcovr from an
+# Line coverage of the libraries (fileio/, formats/, srb/, common/, texture/, operations/,
+# tools/; not the tests, the editor or the fuzz targets) by the unit and tool tests, measured with gcovr from an
 # unoptimised gcc build with coverage counters (the coverage presets).
 #   scripts/coverage.sh    prints the summary; the report is build-coverage/coverage/
 set -euo pipefail
@@ -14,7 +14,7 @@ ctest --preset coverage -j "$(nproc)"
 report=build-coverage/coverage
 mkdir -p "$report"
 gcovr --root . --object-directory build-coverage \
-    --filter '(formats|srb|common|texture|tools)/' \
+    --filter '(fileio|formats|srb|common|texture|operations|tools)/' \
     --txt "$report/files.txt" --html-details "$report/index.html" --print-summary |
     tee "$report/summary.txt"
 echo "coverage: per file in $report/files.txt, annotated source in $report/index.html"

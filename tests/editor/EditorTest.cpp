@@ -17,7 +17,6 @@
 #include <QUrl>
 #include <bit>
 
-#include "WholeFile.h"
 #include "AppIcon.h"
 #include "CAboutDlg.h"
 #include "CKorvaleDlg.h"
@@ -28,6 +27,7 @@
 #include "PngIo.h"
 #include "ScriptedServices.h"
 #include "TestSupport.h"
+#include "WholeFile.h"
 #include "WidgetProbe.h"
 
 namespace korvale::test {
@@ -337,6 +337,34 @@ TEST_F(EditorTest, SaveMipBeforeAnyLoadWritesAnEmptySet) {
     Answer(Path("no/such/folder/x.mip"));
     dialog_.OnSaveMip();
     EXPECT_EQ(StatusText(dialog_, kMipLine), "MIP not saved!");
+}
+
+// A set that lost its top level on load would come back one slot off: Save MIP refuses it
+// unless the offered repair is taken, and the repaired file loads back cleanly.
+TEST_F(EditorTest, SaveMipRefusesASetThatWouldNotLoadBackUnlessRepaired) {
+    WriteMip("hurt.mip", 2);
+    Bytes bytes = ReadFile(Path("hurt.mip"));
+    std::fill_n(bytes.begin() + 120, 4, std::uint8_t{'X'});  // the top level's BMAP tag
+    WriteFile(Path("hurt.mip"), bytes);
+    Answer(Path("hurt.mip"));
+    dialog_.OnLoadMip();
+
+    services_.yes = false;
+    Answer(Path("out.mip"));
+    dialog_.OnSaveMip();
+    ASSERT_EQ(services_.questions.size(), 1U);
+    EXPECT_EQ(StatusText(dialog_, kMipLine), "MIP not saved!");
+    EXPECT_NE(StatusTip(dialog_, kMipLine).indexOf("slot"), -1)
+        << StatusTip(dialog_, kMipLine).toStdString();
+    EXPECT_FALSE(std::filesystem::exists(Path("out.mip")));
+
+    services_.yes = true;
+    Answer(Path("out.mip"));
+    dialog_.OnSaveMip();
+    EXPECT_EQ(StatusText(dialog_, kMipLine), Quoted("MIP saved: ", "out.mip"));
+    CMip back;
+    ASSERT_EQ(back.Load(Path("out.mip")), 1);
+    EXPECT_TRUE(back.loadReport.Clean()) << back.loadReport.Summary();
 }
 
 TEST_F(EditorTest, HeaderValuesRoundTripBitForBitThroughTheFields) {
