@@ -4,6 +4,8 @@
 # A change that must not alter any output bytes compares this list before and after:
 #   bench/identity.sh OLD/korvale-tool > before.txt
 #   bench/identity.sh NEW/korvale-tool > after.txt && diff before.txt after.txt
+# bench/identity.md5 is the list as it stands (Debian 12's picture packages, gcc 12, x86-64):
+#   bench/identity.sh build/tools/korvale-tool | diff bench/identity.md5 -
 set -euo pipefail
 tool=$(realpath "$1")
 here=$(cd "$(dirname "$0")" && pwd)

@@ -23,8 +23,6 @@
 #include <QTreeWidget>
 #include <functional>
 
-#include "Inputs.h"
-#include "WholeFile.h"
 #include "CChainView.h"
 #include "CExternalEdit.h"
 #include "CImportDlg.h"
@@ -32,10 +30,12 @@
 #include "CLevelCanvas.h"
 #include "CTextureViewer.h"
 #include "EditorSettings.h"
+#include "Inputs.h"
 #include "LevelImage.h"
 #include "PngIo.h"
 #include "ScriptedServices.h"
 #include "TestSupport.h"
+#include "WholeFile.h"
 #include "WidgetProbe.h"
 #include "WindowPlacement.h"
 
@@ -166,6 +166,20 @@ TEST_F(TextureWindowTest, ADamagedLoadShowsTheMarkAndTheWholeReport) {
     // A clean load takes the mark away.
     dialog_.OpenFile(whole);
     EXPECT_FALSE(dialog_.MipWarning()->isVisibleTo(&dialog_));
+
+    // A level whose pixel type is none of the six loads, but its pixels cannot be shown: damage.
+    Bytes odd = bytes;
+    const std::string text(odd.begin(), odd.end());
+    // Tags are stored reversed; the second header chunk is the second level's.
+    const std::size_t second = text.find("DHMB", text.find("DHMB") + 4);
+    ASSERT_NE(second, std::string::npos);
+    odd[second + 12] = 7;  // the type byte follows the chunk's tag and two sizes
+    WriteFile(dir_.Path("odd.mip"), odd);
+    dialog_.OpenFile(Path("odd.mip"));
+    EXPECT_TRUE(dialog_.MipWarning()->isVisibleTo(&dialog_));
+    EXPECT_NE(dialog_.MipWarning()->toolTip().indexOf("type 7"), -1)
+        << dialog_.MipWarning()->toolTip().toStdString();
+    dialog_.OpenFile(whole);
 
     // Nothing left to show: the empty page gives the report.
     WriteFile(dir_.Path("tag.mip"), ByteBuilder().Tag(" MIP").Data());
