@@ -16,7 +16,6 @@ namespace korvale {
 // An open file of the standard library's buffered I/O, in binary mode.
 using ChunkStream = std::FILE*;
 
-
 // Four characters packed with the first in the most significant byte. Stored little-endian,
 // they appear reversed on disk ("BMAP" is the bytes "PAMB").
 constexpr std::uint32_t MakeTag(char a, char b, char c, char d) {

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "WholeFile.h"
 #include "PngIo.h"
+#include "WholeFile.h"
 
 namespace {
 

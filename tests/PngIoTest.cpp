@@ -1,6 +1,6 @@
 #include "Inputs.h"
-#include "WholeFile.h"
 #include "PngIo.h"
+#include "WholeFile.h"
 
 #include <gtest/gtest.h>
 #include <spng.h>

@@ -6,14 +6,14 @@
 #include <string>
 #include <vector>
 
-#include "Inputs.h"
-#include "Version.h"
 #include "CSrb.h"
+#include "Inputs.h"
 #include "LevelImage.h"
 #include "PictureBuilder.h"
 #include "PngIo.h"
 #include "TestSupport.h"
 #include "ToolCommands.h"
+#include "Version.h"
 
 namespace korvale::test {
 namespace {

@@ -1,5 +1,5 @@
-#include "WholeFile.h"
 #include "ToolRunner.h"
+#include "WholeFile.h"
 
 #include <fcntl.h>
 #include <sys/wait.h>

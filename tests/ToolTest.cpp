@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "Inputs.h"
 #include "CSrb.h"
 #include "CompanionFile.h"
 #include "Image.h"
+#include "Inputs.h"
 #include "PictureBuilder.h"
 #include "PngIo.h"
 #include "TestSupport.h"

@@ -7,8 +7,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "Inputs.h"
 #include "CSrb.h"
+#include "Inputs.h"
 #include "PictureBuilder.h"
 #include "PngIo.h"
 #include "SetBuilder.h"

@@ -13,11 +13,11 @@
 #include <QTest>
 #include <functional>
 
-#include "WholeFile.h"
 #include "CImportDlg.h"
 #include "PictureBuilder.h"
 #include "PngIo.h"
 #include "ScriptedServices.h"
+#include "WholeFile.h"
 #include "WidgetProbe.h"
 
 namespace korvale::test {

@@ -16,12 +16,12 @@
 #include <cstring>
 #include <string>
 
-#include "Inputs.h"
-#include "WholeFile.h"
 #include "CMip.h"
+#include "Inputs.h"
 #include "LevelImage.h"
 #include "PixelType.h"
 #include "PngIo.h"
+#include "WholeFile.h"
 
 namespace {
 

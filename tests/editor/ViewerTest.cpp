@@ -14,12 +14,12 @@
 #include <array>
 #include <vector>
 
-#include "Inputs.h"
 #include "CChainView.h"
 #include "CKorvaleDlg.h"
 #include "CLevelCanvas.h"
 #include "CPaletteView.h"
 #include "CTextureViewer.h"
+#include "Inputs.h"
 #include "LevelImage.h"
 #include "LevelQImage.h"
 #include "PngIo.h"

@@ -2,8 +2,8 @@
 // Pictures for tests, built from a function of x and y. Header-only, for the targets that link
 // the texture library.
 
-#include <array>
 #include <algorithm>
+#include <array>
 #include <functional>
 #include <vector>
 
