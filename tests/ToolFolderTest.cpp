@@ -124,5 +124,57 @@ TEST_F(ToolFolder, ConvertRefusesToChangeColoursUnlessAsked) {
     EXPECT_TRUE(std::filesystem::exists(dir_.Path("saved.mip")));
 }
 
+// A picture whose size is a power of two is the source of its import too: its chain is compared,
+// over the levels the set holds.
+TEST_F(ToolFolder, ComparePictureAgainstItsImportOfAnySize) {
+    WritePng(dir_.Path("square.png"), Picture(64, 64, [](int x, int y) {
+                 return Rgba8{static_cast<std::uint8_t>(x * 4), static_cast<std::uint8_t>(y * 4),
+                              static_cast<std::uint8_t>((x ^ y) * 4), 255};
+             }));
+    struct Case {
+        std::vector<std::string> importOptions;
+        std::vector<std::string> slots;  // the lines compare prints, in order
+    };
+    const std::vector<Case> cases = {
+        {{},
+         {"slot 6: 64 x 64", "slot 5: 32 x 32", "slot 4: 16 x 16", "slot 3: 8 x 8", "slot 2: 4 x 4",
+          "slot 1: 2 x 2", "slot 0: 1 x 1"}},
+        {{"--levels", "3"}, {"slot 6: 64 x 64", "slot 5: 32 x 32", "slot 4: 16 x 16"}},
+        {{"--levels", "1"}, {"slot 6: 64 x 64"}},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = {
+            "import", dir_.Path("square.png"), dir_.Path("sq.mip"), "-f", "--type", "rgb565"};
+        args.insert(args.end(), c.importOptions.begin(), c.importOptions.end());
+        ASSERT_EQ(InProcess(args).status, 0);
+        const ToolRun r = InProcess(
+            {"compare", dir_.Path("square.png"), dir_.Path("sq.mip"), "--min-psnr", "30"});
+        EXPECT_EQ(r.status, 0) << r.out << r.err;
+        std::istringstream lines(r.out);
+        std::vector<std::string> seen;
+        for (std::string line; std::getline(lines, line);) {
+            seen.push_back(line.substr(0, line.find(',')));
+        }
+        EXPECT_EQ(seen, c.slots) << r.out;
+    }
+}
+
+// 161 x 161 stripes of two colours become 128 x 128 of many greys: the type is chosen for the
+// level as it is stored, not for the picture before it was reduced.
+TEST_F(ToolFolder, TheAutomaticTypeIsJudgedOnTheStoredTopLevel) {
+    auto stripes = [](int x, int) {
+        return x % 2 == 0 ? Rgba8{0, 0, 0, 255} : Rgba8{255, 255, 255, 255};
+    };
+    WritePng(dir_.Path("wide.png"), Picture(161, 161, stripes));
+    WritePng(dir_.Path("own.png"), Picture(64, 64, stripes));  // stored at its own size
+    for (const auto& [name, type] :
+         std::vector<std::pair<std::string, std::string>>{{"wide", "rgb565"}, {"own", "pal4"}}) {
+        ASSERT_EQ(InProcess({"import", dir_.Path(name + ".png"), dir_.Path(name + ".mip")}).status,
+                  0);
+        const ToolRun r = InProcess({"info", "--json", dir_.Path(name + ".mip")});
+        EXPECT_EQ(JsonLines(r.out).at(0)["levels"][0]["typeName"], type) << name;
+    }
+}
+
 }  // namespace
 }  // namespace korvale::test
