@@ -176,5 +176,93 @@ TEST_F(ToolFolder, TheAutomaticTypeIsJudgedOnTheStoredTopLevel) {
     }
 }
 
+TEST_F(ToolFolder, ThumbnailWritesToStandardOutputAndSaysWhatTheLoadFound) {
+    ToolRun r = InProcess({"thumbnail", "-s", "4", dir_.Path("tree.mip"), "-"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    Image thumb;
+    ASSERT_TRUE(ReadPng(Bytes(r.out.begin(), r.out.end()), thumb).Ok()) << r.err;
+    EXPECT_EQ(thumb.width, 4);
+    EXPECT_FALSE(std::filesystem::exists(dir_.Path("-")));
+
+    Bytes cut = ReadFile(dir_.Path("tree.mip"));
+    cut.resize(cut.size() - 3);  // inside the last level's rows
+    WriteFile(dir_.Path("cut.mip"), cut);
+    r = InProcess({"thumbnail", dir_.Path("cut.mip"), dir_.Path("cut.png")});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_NE(r.err.find(dir_.Path("cut.mip") + ": first error at offset"), std::string::npos)
+        << r.err;
+
+    // Only the top level, and it rejected (a width past the limit): nothing to draw, and why.
+    CMip one;
+    ASSERT_TRUE(MakeMipSet(one, 5, 0, 1));
+    ASSERT_EQ(one.Save(dir_.Path("one.mip")), 1);
+    Bytes bytes = ReadFile(dir_.Path("one.mip"));
+    bytes[44 + 76 + 26] = 0x50;
+    WriteFile(dir_.Path("gone.mip"), bytes);
+    r = InProcess({"thumbnail", dir_.Path("gone.mip"), dir_.Path("gone.png")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find(dir_.Path("gone.mip") +
+                         ": holds no level to draw: the load rejected every level it found\n"),
+              std::string::npos)
+        << r.err;
+}
+
+TEST_F(ToolFolder, ImportLikeADamagedOriginalExitsThree) {
+    Bytes cut = ReadFile(dir_.Path("tree.mip"));
+    cut.resize(cut.size() - 3);
+    WriteFile(dir_.Path("cut.mip"), cut);
+    WritePng(dir_.Path("wall.png"), Picture(8, 8, [](int x, int y) {
+                 return Rgba8{static_cast<std::uint8_t>(x * 30), static_cast<std::uint8_t>(y * 30),
+                              90, 255};
+             }));
+    const ToolRun r = InProcess(
+        {"import", dir_.Path("wall.png"), dir_.Path("out.mip"), "--like", dir_.Path("cut.mip")});
+    EXPECT_EQ(r.status, 3) << r.err;
+    EXPECT_NE(r.err.find(dir_.Path("cut.mip") + ": first error"), std::string::npos) << r.err;
+    EXPECT_TRUE(std::filesystem::exists(dir_.Path("out.mip")));  // the work is still done
+}
+
+// An SRB file cut short or without its mip set is damage, said as fully as a MIP file's.
+TEST_F(ToolFolder, SrbDamageIsReportedWithItsOffset) {
+    const Bytes srb = ReadFile(dir_.Path("bush.srb"));
+    WriteFile(dir_.Path("cut.srb"), Bytes(srb.begin(), srb.begin() + 50));   // inside SRH2's tag
+    WriteFile(dir_.Path("bare.srb"), Bytes(srb.begin(), srb.begin() + 96));  // no mip set
+    Bytes wrong = srb;
+    wrong[8] = 96;  // the SRB size word
+    WriteFile(dir_.Path("wrong.srb"), wrong);
+
+    ToolRun r = InProcess({"info", dir_.Path("cut.srb")});
+    EXPECT_EQ(r.status, 3) << r.err;
+    EXPECT_NE(r.out.find("miptype: (not in the file)\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("load: first error at offset 48: SRH2 header rejected\n"
+                         "the file is cut short\n"),
+              std::string::npos)
+        << r.out;
+
+    r = InProcess({"info", dir_.Path("bare.srb")});
+    EXPECT_EQ(r.status, 3) << r.err;
+    EXPECT_NE(r.out.find("SRB header values: 1 2 3 4 5 6\nmiptype: (not in the file)\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("no levels\nload: first error at offset 96: no mip set follows the SRB "
+                         "header\nthe file is cut short\n"),
+              std::string::npos)
+        << r.out;
+    r = InProcess({"info", "--json", dir_.Path("bare.srb")});
+    EXPECT_EQ(r.status, 3);
+    const nlohmann::json bare = JsonLines(r.out).at(0);
+    EXPECT_EQ(bare["header"][5], 6.0);
+    EXPECT_TRUE(bare["mip"]["miptype"].is_null());
+    EXPECT_EQ(bare["load"]["firstErrorOffset"], 96);
+
+    r = InProcess({"info", dir_.Path("wrong.srb")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find(dir_.Path("wrong.srb") +
+                         ": not a valid SRB file (its header was rejected at offset 8: not an "
+                         "SRB header)\n"),
+              std::string::npos)
+        << r.err;
+}
+
 }  // namespace
 }  // namespace korvale::test

@@ -1,6 +1,7 @@
 #include "ToolCommands.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 
 #include "ExitStatus.h"
@@ -97,7 +98,30 @@ constexpr const char* kUsageText =
 
 }  // namespace
 
+namespace {
+
+int RunCommand(std::span<const std::string> args);
+
+}  // namespace
+
+// Every command's result is what it prints: one that cannot be written (a full disk, a closed
+// pipe) fails the command.
 int RunTool(std::span<const std::string> args) {
+    std::clearerr(stdout);
+    const int status = RunCommand(args);
+    errno = 0;
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+        const int error = errno != 0 ? errno : EIO;
+        std::clearerr(stdout);
+        return tool::Worse(
+            status, tool::Fail(Status::FromErrno("cannot write", error).In("standard output")));
+    }
+    return status;
+}
+
+namespace {
+
+int RunCommand(std::span<const std::string> args) {
     if (args.empty()) {
         std::fputs(kUsageText, stderr);
         return tool::kUsage;
@@ -140,5 +164,7 @@ int RunTool(std::span<const std::string> args) {
     }
     return tool::UsageError("unknown command '" + command + "'");
 }
+
+}  // namespace
 
 }  // namespace korvale
