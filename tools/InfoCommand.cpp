@@ -7,6 +7,7 @@
 #include "CompanionFile.h"
 #include "ExitStatus.h"
 #include "Inputs.h"
+#include "JsonText.h"
 #include "Messages.h"
 #include "Options.h"
 #include "PixelType.h"
@@ -66,12 +67,46 @@ void PrintSummary(const CSrb& record, bool isSrb) {
     std::printf("load: %s\n", report.c_str());
 }
 
-nlohmann::ordered_json Json(const std::string& path, const CSrb& record, bool isSrb) {
-    using json = nlohmann::ordered_json;
-    const CMip& mip = record.mip;
+using json = nlohmann::ordered_json;
+
+// The name as given, in a JSON string: each byte that is not UTF-8 becomes U+FFFD when it is
+// written, and such a name's exact bytes go into "fileBase64" as well.
+json FileFields(const std::string& path) {
     json out;
     out["file"] = path;
+    if (!IsUtf8(path)) {
+        out["fileBase64"] = Base64(path);
+    }
+    return out;
+}
+
+// One JSON Lines line: one object whatever it holds, even for a single file.
+std::string Line(const json& object) {
+    return object.dump(-1, ' ', false, json::error_handler_t::replace) + "\n";
+}
+
+// The line of a file that did not load: the same fields, with the reason, so a script that asks
+// for .load.clean finds it too.
+json FailureJson(const std::string& path, const Status& failure) {
+    json out = FileFields(path);
+    out["kind"] = nullptr;
+    out["error"] = failure.Reason();
+    out["mip"] = nullptr;
+    out["levels"] = json::array();
+    out["load"] = {{"clean", false},
+                   {"firstError", failure.Reason()},
+                   {"firstErrorOffset", nullptr},
+                   {"rejectedLevels", json::array()},
+                   {"unknownTypeLevels", json::array()},
+                   {"cutShort", false}};
+    return out;
+}
+
+json Json(const std::string& path, const CSrb& record, bool isSrb) {
+    const CMip& mip = record.mip;
+    json out = FileFields(path);
     out["kind"] = isSrb ? "srb" : "mip";
+    out["error"] = nullptr;
     if (isSrb) {
         out["header"] = json::array();
         for (const float v : record.header) {
@@ -116,17 +151,19 @@ nlohmann::ordered_json Json(const std::string& path, const CSrb& record, bool is
 }
 
 // One file's summary (or JSON line); its exit status.
-int InfoOne(const std::string& path, bool json, bool quiet, bool many) {
+int InfoOne(const std::string& path, bool asJson, bool quiet, bool many) {
     CSrb record;
     FileKind kind = FileKind::kUnknown;
-    const Status loaded = LoadTextureFile(path, record, kind, json || quiet ? nullptr : stdout);
+    const Status loaded = LoadTextureFile(path, record, kind, asJson || quiet ? nullptr : stdout);
     std::fflush(stdout);
     if (!loaded) {
+        if (asJson) {
+            std::fputs(Line(FailureJson(path, loaded)).c_str(), stdout);
+        }
         return Fail(loaded);
     }
-    if (json) {
-        // One object per line when there are several files (JSON Lines), indented for one.
-        std::printf("%s\n", Json(path, record, kind == FileKind::kSrb).dump(many ? -1 : 2).c_str());
+    if (asJson) {
+        std::fputs(Line(Json(path, record, kind == FileKind::kSrb)).c_str(), stdout);
     } else if (!quiet) {
         if (many) {
             std::printf("file: %s\n", path.c_str());
@@ -154,7 +191,8 @@ int CheckConvertOutput(const std::string& out, bool toSrb, const ParsedArgs& arg
 }
 
 constexpr OptionRule kInfoOptions[] = {{"--json", "", false}};
-constexpr OptionRule kConvertOptions[] = {{"--size", "", true}, {"--repair", "", false}};
+constexpr OptionRule kConvertOptions[] = {
+    {"--size", "", true}, {"--repair", "", false}, {"--recolour", "", false}};
 
 }  // namespace
 
@@ -217,6 +255,12 @@ int RunConvert(std::span<const std::string> arguments) {
     }
     record.sizeInMetres = size;
     const std::string recoloured = RecolourWarning(record.mip);
+    // A command whose job is to keep a texture changes its colours only when asked.
+    if (!recoloured.empty() && !args->Has("--recolour")) {
+        return Fail(Status::Failure(RecolourRefusal(record.mip) +
+                                    ", --recolour saves them with the colours changed")
+                        .In(out));
+    }
     if (const Status saved = SaveRecord(record, out, toSrb); !saved) {
         return Fail(saved);
     }
