@@ -13,7 +13,6 @@ PACKAGES=(
     clang libclang-rt-14-dev               # sanitizers and fuzzing
     libspng-dev libstb-dev                 # pictures: PNG, resampling
     libdeflate-dev                         # the quick PNG reader's inflate
-    libgimp2.0-dev                         # the GIMP 2.10 plug-in
     nlohmann-json3-dev                     # korvale-tool info --json
     qt6-base-dev qt6-svg-dev               # the editor; its icons are drawn from SVG
     fonts-dejavu-core                      # a font for the editor
