@@ -4,7 +4,7 @@
 #include <bit>
 #include <utility>
 
-#include "CompanionFile.h"
+#include "CompanionSize.h"
 #include "Inputs.h"
 #include "LevelEdit.h"
 #include "LevelImage.h"
@@ -179,8 +179,10 @@ Status ImportLike(const std::string& path, const LikeChoices& choices, ImportJob
     if (kind == FileKind::kSrb && !choices.values) {
         job.values = original.header;
     }
-    if (!choices.metres && path != "-") {
-        job.metres = ReadCompanionSize(path).value_or(job.metres);
+    if (kind == FileKind::kSrb && !choices.metres && path != "-") {
+        if (const CompanionSize companion = ReadCompanionSize(path); companion.Read()) {
+            job.metres = companion.metres;
+        }
     }
     return {};
 }
