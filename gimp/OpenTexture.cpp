@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "CompanionFile.h"
+#include "CompanionSize.h"
 #include "LayerPixels.h"
 #include "LevelImage.h"
 #include "TextureLoad.h"
@@ -93,7 +93,7 @@ gint32 OpenTexture(const std::string& path, bool topOnly, std::string& error, st
         }
     }
     const float metres =
-        kind == FileKind::kSrb ? ReadCompanionSize(path).value_or(kDefaultMetres) : kDefaultMetres;
+        kind == FileKind::kSrb ? ReadCompanionSize(path).metres : kDefaultMetres;
     KeepShape(image, ShapeOf(record, kind, metres));
     gimp_image_undo_enable(image);
     return image;

@@ -4,7 +4,7 @@
 #include <bit>
 #include <utility>
 
-#include "CompanionFile.h"
+#include "CompanionSize.h"
 #include "Inputs.h"
 #include "LevelEdit.h"
 #include "LevelImage.h"
@@ -143,8 +143,10 @@ Status ImportLike(const std::string& path, const LikeChoices& choices, ImportJob
         return read;
     }
     std::optional<float> metres;
-    if (!choices.metres && path != "-") {
-        metres = ReadCompanionSize(path);
+    if (kind == FileKind::kSrb && !choices.metres && path != "-") {
+        if (const CompanionSize companion = ReadCompanionSize(path); companion.Read()) {
+            metres = companion.metres;
+        }
     }
     Status like = ImportLikeRecord(std::move(loaded), kind, metres, choices, job);
     return like ? like : std::move(like).In(path);
