@@ -92,8 +92,7 @@ gint32 OpenTexture(const std::string& path, bool topOnly, std::string& error, st
             break;
         }
     }
-    const float metres =
-        kind == FileKind::kSrb ? ReadCompanionSize(path).metres : kDefaultMetres;
+    const float metres = kind == FileKind::kSrb ? ReadCompanionSize(path).metres : kDefaultMetres;
     KeepShape(image, ShapeOf(record, kind, metres));
     gimp_image_undo_enable(image);
     return image;

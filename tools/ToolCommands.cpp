@@ -41,16 +41,11 @@ constexpr const char* kUsageText =
     "         a file that does not load (with its \"error\").\n"
     "convert  loads IN the same way and saves OUT: an SRB file and its companion .yrq\n"
     "         object file when OUT ends in .srb, a MIP file when it ends in .mip.\n"
-    "         --size sets the size in metres written to the companion file (0 to 1000;
-"
-    "         default: an SRB input's companion's size, else 1). From a MIP file the six
-"
-    "         SRB header values are 0. A set whose levels the save would recolour (a
-"
-    "         palette the miptype cannot keep) is refused and the levels named;
-"
-    "         --recolour saves it with the colours changed.
-"
+    "         --size sets the size in metres written to the companion file (0 to 1000;\n"
+    "         default: an SRB input's companion's size, else 1). From a MIP file the six\n"
+    "         SRB header values are 0. A set whose levels the save would recolour (a\n"
+    "         palette the miptype cannot keep) is refused and the levels named;\n"
+    "         --recolour saves it with the colours changed.\n"
     "         A set that would not load back as it loaded (a level lost on load left its\n"
     "         header one slot off, or a level's pixel type is none of the six) is refused.\n"
     "         --repair keeps what survived: levels of an unknown type are dropped, a slot\n"
