@@ -33,11 +33,16 @@ class ToolEndToEnd : public testing::Test {
 };
 
 TEST_F(ToolEndToEnd, StandardInputIsReadOnceFromAPipe) {
-    const ToolRun byPath = Tool(dir_, {"info", dir_.Path("tree.srb")});
+    // The same summary, less the companion's size: a pipe has no file beside it.
+    std::string byPath = Tool(dir_, {"info", dir_.Path("tree.srb")}).out;
+    const std::string sizeLine =
+        "size in metres: 1 (from the companion '" + dir_.Path("tree.yrq") + "')\n";
+    ASSERT_NE(byPath.find(sizeLine), std::string::npos) << byPath;
+    byPath.erase(byPath.find(sizeLine), sizeLine.size());
     for (const std::string name : {"-", "/dev/stdin"}) {
         const ToolRun r = Tool(dir_, {"info", name}, dir_.Path("tree.srb"));
         EXPECT_EQ(r.status, 0) << name << r.err;
-        EXPECT_EQ(r.out, byPath.out) << name;
+        EXPECT_EQ(r.out, byPath) << name;
     }
     ToolRun r = Tool(dir_, {"convert", "-", dir_.Path("piped.mip")}, dir_.Path("tree.mip"));
     EXPECT_EQ(r.status, 0) << r.err;

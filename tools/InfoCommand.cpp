@@ -1,10 +1,14 @@
 #include "InfoCommand.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <nlohmann/json.hpp>
+#include <optional>
+#include <system_error>
 #include <vector>
 
 #include "CompanionFile.h"
+#include "CompanionSize.h"
 #include "ExitStatus.h"
 #include "Inputs.h"
 #include "JsonText.h"
@@ -28,13 +32,40 @@ const char* PaletteOf(const CMip& mip, int slot) {
     return mip.SavesLevelPalettes() || mip.HasOwnPalette(slot) ? "own" : "global";
 }
 
-void PrintSummary(const CSrb& record, bool isSrb) {
+// The size in metres an SRB file is loaded with; standard input, a pipe or a device has no
+// companion.
+std::optional<CompanionSize> SizeOf(const std::string& path, bool isSrb) {
+    std::error_code error;
+    return isSrb && path != "-" && std::filesystem::is_regular_file(path, error)
+               ? std::optional(ReadCompanionSize(path))
+               : std::nullopt;
+}
+
+const char* FoundName(CompanionSize::From from) {
+    switch (from) {
+        case CompanionSize::From::kCompanion:
+            return "read";
+        case CompanionSize::From::kNoCompanion:
+            return "missing";
+        case CompanionSize::From::kNotCompanion:
+            return "not a companion";
+        case CompanionSize::From::kOtherObject:
+            return "other object";
+    }
+    return "";
+}
+
+void PrintSummary(const std::string& path, const CSrb& record, bool isSrb) {
     if (isSrb) {
         std::printf("SRB header values:");
         for (const float v : record.header) {
             std::printf(" %s", FloatToText(v).c_str());
         }
         std::printf("\n");
+    }
+    if (const auto size = SizeOf(path, isSrb)) {
+        std::printf("size in metres: %s (%s)\n", FloatToText(size->metres).c_str(),
+                    size->Describe().c_str());
     }
     const CMip& mip = record.mip;
     const int read = mip.loadReport.HeaderFieldsRead();
@@ -113,6 +144,10 @@ json Json(const std::string& path, const CSrb& record, bool isSrb) {
             out["header"].push_back(v);
         }
     }
+    if (const auto size = SizeOf(path, isSrb)) {
+        out["companion"] = {
+            {"path", size->path}, {"found", FoundName(size->from)}, {"sizeInMetres", size->metres}};
+    }
     // Fields the file did not hold are null: they were never read.
     const int read = mip.loadReport.HeaderFieldsRead();
     auto field = [read](int index, int value) { return index < read ? json(value) : json(); };
@@ -168,7 +203,7 @@ int InfoOne(const std::string& path, bool asJson, bool quiet, bool many) {
         if (many) {
             std::printf("file: %s\n", path.c_str());
         }
-        PrintSummary(record, kind == FileKind::kSrb);
+        PrintSummary(path, record, kind == FileKind::kSrb);
     }
     return record.mip.loadReport.Clean() ? kOk : kDamaged;
 }
@@ -221,7 +256,7 @@ int RunConvert(std::span<const std::string> arguments) {
     if (!args) {
         return kUsage;
     }
-    float size = 1.0F;
+    float size = 1.0F;  // unless given, an SRB input's companion's
     if (const int status = NumberOption(*args, "--size", 0.0F, 1000.0F, size); status != kOk) {
         return status;
     }
@@ -253,7 +288,8 @@ int RunConvert(std::span<const std::string> arguments) {
             }
         }
     }
-    record.sizeInMetres = size;
+    const auto companion = SizeOf(in, kind == FileKind::kSrb);
+    record.sizeInMetres = !args->Has("--size") && companion ? companion->metres : size;
     const std::string recoloured = RecolourWarning(record.mip);
     // A command whose job is to keep a texture changes its colours only when asked.
     if (!recoloured.empty() && !args->Has("--recolour")) {
