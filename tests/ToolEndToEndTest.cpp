@@ -84,9 +84,10 @@ TEST_F(ToolEndToEnd, TheExitStatusIsTheCommandsStatus) {
 // A result that cannot be written is a failure, whatever the command: a full disk under standard
 // output is said, and the status is 1.
 TEST_F(ToolEndToEnd, AFullStandardOutputFailsTheCommand) {
-    for (const std::string command :
+    for (const std::string& command :
          {"info " + dir_.Path("tree.mip"), "info --json " + dir_.Path("tree.srb"),
-          "compare " + dir_.Path("tree.mip") + " " + dir_.Path("tree.srb"), "--version"}) {
+          "compare " + dir_.Path("tree.mip") + " " + dir_.Path("tree.srb"),
+          std::string("--version")}) {
         const std::string run =
             std::string(KORVALE_TOOL) + " " + command + " >/dev/full 2>" + dir_.Path("err.txt");
         const int status = std::system(run.c_str());

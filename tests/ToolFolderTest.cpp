@@ -194,7 +194,7 @@ TEST_F(ToolFolder, ThumbnailWritesToStandardOutputAndSaysWhatTheLoadFound) {
 
     // Only the top level, and it rejected (a width past the limit): nothing to draw, and why.
     CMip one;
-    ASSERT_TRUE(MakeMipSet(one, 5, 0, 1));
+    ASSERT_TRUE(MakeMipSet(one, 5, 0, 0));
     ASSERT_EQ(one.Save(dir_.Path("one.mip")), 1);
     Bytes bytes = ReadFile(dir_.Path("one.mip"));
     bytes[44 + 76 + 26] = 0x50;
@@ -241,7 +241,8 @@ TEST_F(ToolFolder, SrbDamageIsReportedWithItsOffset) {
 
     r = InProcess({"info", dir_.Path("bare.srb")});
     EXPECT_EQ(r.status, 3) << r.err;
-    EXPECT_NE(r.out.find("SRB header values: 1 2 3 4 5 6\nmiptype: (not in the file)\n"),
+    EXPECT_NE(r.out.find("SRB header values: 1 2 3 4 5 6\nsize in metres: 1 (no companion '" +
+                         dir_.Path("bare.yrq") + "')\nmiptype: (not in the file)\n"),
               std::string::npos)
         << r.out;
     EXPECT_NE(r.out.find("no levels\nload: first error at offset 96: no mip set follows the SRB "
