@@ -27,27 +27,45 @@ Status TooLarge(const ReadCap& cap) {
 
 Status ReadAll(const ByteSource& source, const ReadCap& cap, std::vector<std::uint8_t>& bytes) {
     bytes.clear();
+    // Read in blocks and joined once at the end: a vector grown as it goes would double its
+    // capacity past the cap (1 GiB resident to refuse a 600 MB cap), and copy on every growth.
+    std::vector<std::vector<std::uint8_t>> blocks;
+    std::uint64_t total = 0;
     for (;;) {
         // One byte past the cap is asked for, so an input of exactly the cap is still taken.
-        const std::uint64_t room = cap.maxBytes + 1 - bytes.size();
-        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kBlock, room));
-        const std::size_t had = bytes.size();
-        bytes.resize(had + want);
-        const std::ptrdiff_t got = source(std::span(bytes.data() + had, want));
-        if (got < 0) {
-            const int error = errno;
-            bytes.clear();
-            return Status::FromErrno("cannot be read", error);
+        const std::uint64_t room = cap.maxBytes + 1 - total;
+        std::vector<std::uint8_t> block(
+            static_cast<std::size_t>(std::min<std::uint64_t>(kBlock, room)));
+        std::size_t filled = 0;
+        while (filled < block.size()) {
+            const std::ptrdiff_t got =
+                source(std::span(block.data() + filled, block.size() - filled));
+            if (got < 0) {
+                return Status::FromErrno("cannot be read", errno);
+            }
+            if (got == 0) {
+                break;
+            }
+            filled += static_cast<std::size_t>(got);
         }
-        bytes.resize(had + static_cast<std::size_t>(got));
-        if (bytes.size() > cap.maxBytes) {
-            bytes.clear();
+        total += filled;
+        if (total > cap.maxBytes) {
             return TooLarge(cap);
         }
-        if (got == 0) {
-            return {};
+        const bool ended = filled < block.size();
+        block.resize(filled);
+        blocks.push_back(std::move(block));
+        if (ended) {
+            break;
         }
     }
+    // Each block is released as it is copied, so the join costs one block more than the input.
+    bytes.reserve(static_cast<std::size_t>(total));
+    for (std::vector<std::uint8_t>& block : blocks) {
+        bytes.insert(bytes.end(), block.begin(), block.end());
+        std::vector<std::uint8_t>().swap(block);
+    }
+    return {};
 }
 
 Status ReadWholeFile(const std::string& path, const ReadCap& cap,

@@ -224,6 +224,17 @@ Status ImportFiles(const std::string& in, const std::vector<std::string>& handMa
         misfit < levels.size()) {
         return MisfitStatus(picture, job.options, levels[misfit]).In(handMade[misfit]);
     }
+    // Two pictures for one level: which the user meant cannot be guessed.
+    for (std::size_t j = 1; j < levels.size(); ++j) {
+        for (std::size_t i = 0; i < j; ++i) {
+            if (levels[i].width == levels[j].width && levels[i].height == levels[j].height) {
+                return Status::Failure("is a second picture of " + std::to_string(levels[j].width) +
+                                       " x " + std::to_string(levels[j].height) + ", as is " +
+                                       handMade[i] + ": give one picture per level")
+                    .In(handMade[j]);
+            }
+        }
+    }
     Status imported = ImportPictures(picture, std::move(levels), job, record, made);
     return imported ? imported : std::move(imported).In(in);
 }

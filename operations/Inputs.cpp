@@ -6,15 +6,23 @@ namespace korvale {
 
 namespace {
 
-// More than any texture file or picture Korvale takes: a larger input is a mistake, and is not
-// read into memory.
-constexpr std::uint64_t kLargestInput = std::uint64_t{1} << 30;
+// The largest texture file whose every byte the loaders use: an SRB header (96 bytes), a MIP
+// header (44) and its global palette (76), then the at most 18 level passes the loader makes,
+// each a level of 4096 x 4096 16-bit pixels (33,554,432 bytes of rows) with its own palette and
+// chunk headers (128 bytes). Anything larger is not a texture, and is not read into memory.
+constexpr std::uint64_t kLevelPass = 4096ULL * 4096ULL * 2ULL + 128ULL;
+constexpr std::uint64_t kLargestTexture = 96ULL + 44ULL + 76ULL + 18ULL * kLevelPass;
+static_assert(kLargestTexture == 603'982'296ULL);
+
+// More than any picture Korvale takes (the PNG reader's limit of 67,108,864 pixels, compressed):
+// a larger input is a mistake.
+constexpr std::uint64_t kLargestPicture = std::uint64_t{1} << 30;
 
 }  // namespace
 
 const ReadCap& CapFor(InputKind kind) {
-    static const ReadCap texture{kLargestInput, "a texture file"};
-    static const ReadCap picture{kLargestInput, "a picture"};
+    static const ReadCap texture{kLargestTexture, "a texture file"};
+    static const ReadCap picture{kLargestPicture, "a picture"};
     return kind == InputKind::kTexture ? texture : picture;
 }
 

@@ -1,5 +1,6 @@
 #include "Saving.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 #include <vector>
@@ -22,12 +23,27 @@ Status CheckOutput(const std::string& out, bool asSrb, bool force, bool& usage) 
     if (usage) {
         return Status::Failure("- (standard output) is not an output here: name a file");
     }
-    if (force) {
-        return {};
-    }
     std::vector<std::string> targets = {out};
     if (asSrb) {
         targets.push_back(CompanionPath(out));
+    }
+    // What no --force can mean: a folder is not replaced by a file, and a link to nothing would
+    // become a file where the link was, not the file it names.
+    for (const std::string& target : targets) {
+        std::error_code ec;
+        if (std::filesystem::is_directory(target, ec)) {
+            return Status::Failure("not written: " + target + " is a folder; name a file").In(out);
+        }
+        const std::filesystem::file_status link = std::filesystem::symlink_status(target, ec);
+        if (std::filesystem::is_symlink(link) && !std::filesystem::exists(target, ec)) {
+            const std::filesystem::path to = std::filesystem::read_symlink(target, ec);
+            return Status::Failure("not written: " + target + " is a symbolic link to '" +
+                                   to.string() + "', which does not exist")
+                .In(out);
+        }
+    }
+    if (force) {
+        return {};
     }
     for (const std::string& target : targets) {
         if (Exists(target)) {
@@ -83,6 +99,41 @@ std::string RecolourRefusal(const CMip& mip) {
     // Every palettised level carries its own palette under miptype 2, whatever it holds.
     return "not saved: " + Recolouring(mip, slots, true) + "; miptype 2 keeps each level's own " +
            "palette";
+}
+
+std::vector<std::string> SharersOfCompanion(const std::string& srbPath) {
+    namespace fs = std::filesystem;
+    const fs::path self(srbPath);
+    const std::string companion = CompanionPath(self.filename().string());
+    std::vector<std::string> sharers;
+    std::error_code ec;
+    const fs::path folder = self.has_parent_path() ? self.parent_path() : fs::path(".");
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        const fs::path ending = it->path().extension();
+        if (name == self.filename().string() || CompanionPath(name) != companion ||
+            (ending != ".srb" && ending != ".SRB")) {
+            continue;
+        }
+        sharers.push_back(name);
+    }
+    std::sort(sharers.begin(), sharers.end());
+    return sharers;
+}
+
+std::string SharedCompanionWarning(const std::string& srbPath) {
+    const std::vector<std::string> sharers = SharersOfCompanion(srbPath);
+    if (sharers.empty()) {
+        return {};
+    }
+    std::string names;
+    for (const std::string& name : sharers) {
+        names += (names.empty() ? "" : ", ") + name;
+    }
+    return std::filesystem::path(CompanionPath(srbPath)).filename().string() +
+           " is also the companion of " + names +
+           " (a companion is named after the SRB file's name up to its first dot), and this save "
+           "replaced it";
 }
 
 }  // namespace korvale

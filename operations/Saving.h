@@ -4,6 +4,7 @@
 // existing file unless asked).
 
 #include <string>
+#include <vector>
 
 #include "CMip.h"
 #include "CSrb.h"
@@ -11,8 +12,9 @@
 
 namespace korvale {
 
-// Whether out may be written: not "-" (usage is set then: standard output is not a file), nor
-// an existing file without force. For an SRB output its companion counts too.
+// Whether out may be written: not "-" (usage is set then: standard output is not a file), not a
+// folder or a symbolic link to nothing (even with force), nor an existing file without force.
+// For an SRB output its companion counts too.
 Status CheckOutput(const std::string& out, bool asSrb, bool force, bool& usage);
 
 // Saves record to out: an SRB file and its companion when asSrb, else its mip set alone. A
@@ -24,5 +26,12 @@ Status SaveRecord(const CSrb& record, const std::string& out, bool asSrb);
 // Why a save that keeps colours refuses mip: "not saved: the levels in slots 1, 0 would change
 // colour: ...; miptype 2 keeps each level's own palette". Empty when no colour changes.
 [[nodiscard]] std::string RecolourRefusal(const CMip& mip);
+
+// The companion's name is the SRB file's up to its first dot, so "road.day.srb" and
+// "road.night.srb" share "road.yrq" and each save replaces the other's. The other SRB files in
+// srbPath's folder with the same companion, in name order (empty when none).
+[[nodiscard]] std::vector<std::string> SharersOfCompanion(const std::string& srbPath);
+// "road.yrq is also the companion of road.night.srb: ..." for a warning, or empty when none.
+[[nodiscard]] std::string SharedCompanionWarning(const std::string& srbPath);
 
 }  // namespace korvale

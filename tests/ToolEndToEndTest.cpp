@@ -76,7 +76,7 @@ TEST_F(ToolEndToEnd, TheExitStatusIsTheCommandsStatus) {
         const ToolRun r = Tool(dir_, c.args);
         EXPECT_EQ(r.status, c.status) << r.err;
     }
-    const ToolRun r = Tool(dir_, {"info", dir_.Path("tree.mip")});
+    const ToolRun r = Tool(dir_, {"info", "--trace", dir_.Path("tree.mip")});
     EXPECT_EQ(r.out.rfind("Loading mip: '" + dir_.Path("tree.mip") + "'\ndatasize: 18\n", 0), 0U)
         << r.out;
 }

@@ -29,21 +29,25 @@ class ToolTest : public testing::Test {
     ScratchDir dir_;
 };
 
-TEST_F(ToolTest, InfoPrintsTheLoaderTraceThenASummary) {
+// The summary alone by default, as every command; with --trace (-v) the loader's account first.
+TEST_F(ToolTest, InfoPrintsASummaryAndWithTraceTheLoadersTraceFirst) {
     ToolRun r = InProcess({"info", dir_.Path("tree.mip")});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out.rfind("miptype: 0\n", 0), 0U) << r.out;
+    r = InProcess({"info", "-v", dir_.Path("tree.mip")});
     EXPECT_EQ(r.out.rfind("Loading mip: '" + dir_.Path("tree.mip") + "'\ndatasize: 18\n", 0), 0U)
         << r.out;
     EXPECT_NE(r.out.find("CBmap::Load\nBMAP. Type=5, Size=(4*4), BPR=8, unknown=0\n"),
               std::string::npos);
     EXPECT_NE(
         r.out.find(
-            "numimages: 3\nslot 2: type 5, 4 x 4\nslot 1: type 5, 2 x 2\nslot 0: type 5, 1 x 1\n"),
+            "numimages: 3\nslot 2: type 5 (argb4444), 4 x 4\nslot 1: type 5 (argb4444), 2 x 2\n"
+            "slot 0: type 5 (argb4444), 1 x 1\n"),
         std::string::npos)
         << r.out;
 
-    r = InProcess({"info", dir_.Path("tree.srb")});
+    r = InProcess({"info", "--trace", dir_.Path("tree.srb")});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out.rfind("datasize: 18\n", 0), 0U) << r.out;
     EXPECT_NE(r.out.find("SRB header values: 1 0.1 64 32 0.5 3\nsize in metres: 1 (from the "
@@ -55,7 +59,7 @@ TEST_F(ToolTest, InfoPrintsTheLoaderTraceThenASummary) {
 
 TEST_F(ToolTest, InfoOfDamagedFilesExitsAsTheLoaderSays) {
     WriteFile(dir_.Path("junk.mip"), Bytes{'j', 'u', 'n', 'k'});
-    ToolRun r = InProcess({"info", dir_.Path("junk.mip")});
+    ToolRun r = InProcess({"info", "--trace", dir_.Path("junk.mip")});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "Loading mip: '" + dir_.Path("junk.mip") + "'\n");
     EXPECT_EQ(r.err, "korvale-tool: " + dir_.Path("junk.mip") +
@@ -64,7 +68,7 @@ TEST_F(ToolTest, InfoOfDamagedFilesExitsAsTheLoaderSays) {
     Bytes srb = ReadFile(dir_.Path("tree.srb"));
     srb[8] = 96;  // the SRB size word
     WriteFile(dir_.Path("bad.srb"), srb);
-    r = InProcess({"info", dir_.Path("bad.srb")});
+    r = InProcess({"info", "--trace", dir_.Path("bad.srb")});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");
     EXPECT_NE(r.err.find("header was rejected"), std::string::npos) << r.err;
@@ -72,7 +76,7 @@ TEST_F(ToolTest, InfoOfDamagedFilesExitsAsTheLoaderSays) {
     srb.resize(96);
     srb[8] = 84;
     WriteFile(dir_.Path("short.srb"), srb);
-    r = InProcess({"info", dir_.Path("short.srb")});
+    r = InProcess({"info", "--trace", dir_.Path("short.srb")});
     EXPECT_EQ(r.status, 3);  // the six values are shown, and the missing set is damage
     EXPECT_NE(r.out.find("no mip set follows"), std::string::npos) << r.out;
 
@@ -80,7 +84,7 @@ TEST_F(ToolTest, InfoOfDamagedFilesExitsAsTheLoaderSays) {
     Bytes mip = ReadFile(dir_.Path("tree.mip"));
     mip[120] = 'X';  // the first level's tag
     WriteFile(dir_.Path("hurt.mip"), mip);
-    r = InProcess({"info", dir_.Path("hurt.mip")});
+    r = InProcess({"info", "--trace", dir_.Path("hurt.mip")});
     EXPECT_EQ(r.status, 3);
     EXPECT_NE(r.out.find("CBmap::Load\nNot a BMAP\n"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("load: first error at offset 120: Not a BMAP\nlevel rejected (slot 2)"),
@@ -266,6 +270,7 @@ TEST_F(ToolTest, ImportReusesThePaletteOfAnotherFile) {
                    dir_.Path("pal.mip"), "--values", "1,2,3,4,5,6", "--size", "2.5"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "imported '" + dir_.Path("picture.png") + "' into '" + dir_.Path("out.srb") +
+                         "' with companion '" + dir_.Path("out.yrq") +
                          "': 6 levels from 32 x 32, pal4, one shared palette\n");
     CSrb srb;
     (void)CaptureStdout([&] { ASSERT_EQ(srb.Load(dir_.Path("out.srb")), 1); });

@@ -218,7 +218,7 @@ TEST_F(ToolTrust, ConvertRefusesASetThatWouldNotReloadAsItLoadedAndRepairsItWhen
         << r.out;
     r = InProcess({"info", dir_.Path("out.mip")});
     EXPECT_EQ(r.status, 0) << r.out;
-    EXPECT_NE(r.out.find("slot 2: type 5, 4 x 4\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("slot 2: type 5 (argb4444), 4 x 4\n"), std::string::npos) << r.out;
     r = InProcess({"convert", "-q", "--repair", dir_.Path("top.mip"), dir_.Path("q.srb")});
     EXPECT_EQ(r.status, 3);
     EXPECT_EQ(r.out, "");
@@ -232,7 +232,7 @@ TEST_F(ToolTrust, ALevelOfAnUnknownPixelTypeIsDamage) {
         "level in slot 3 at offset 144: pixel type 7 is none of the six; its pixels were not read";
     ToolRun r = InProcess({"info", dir_.Path("seven.mip")});
     EXPECT_EQ(r.status, 3);
-    EXPECT_NE(r.out.find("slot 3: type 7, 8 x 8\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("slot 3: type 7 (none of the six), 8 x 8\n"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find(finding), std::string::npos) << r.out;
     r = InProcess({"info", "--json", dir_.Path("seven.mip")});
     EXPECT_EQ(r.status, 3);

@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "BatchInputs.h"
 #include "BatchOutputs.h"
 #include "Comparison.h"
 #include "ExitStatus.h"
@@ -45,13 +46,18 @@ struct ExportJob {
     ExportRequest request;
     bool force = false;
     bool quiet = false;
+    bool trace = false;  // the loader's trace on standard output (never with a picture there)
 };
 
 // Loads in and writes its export to out; the status, having printed what went wrong.
 int ExportOne(const std::string& in, const std::string& out, const ExportJob& job) {
+    if (const int status = RefusePictureToTerminal(out, job.force); status != kOk) {
+        return status;
+    }
     CSrb record;
     FileKind kind = FileKind::kUnknown;
-    if (const Status loaded = LoadTextureFile(in, record, kind); !loaded) {
+    if (const Status loaded = LoadTextureFile(in, record, kind, job.trace ? stdout : nullptr);
+        !loaded) {
         return Fail(loaded);
     }
     if (job.request.mode == ExportMode::kAll) {
@@ -80,11 +86,16 @@ int ExportOne(const std::string& in, const std::string& out, const ExportJob& jo
 }
 
 // Every input into the folder dir, on every core: the same export as for one input, named after
-// the input (NAME.png, NAME-sheet.png, or NAME-WxH.png for --all).
-int ExportMany(const std::vector<std::string>& inputs, const std::string& dir, int threads,
-               const ExportJob& job) {
+// the input (NAME.png, NAME-sheet.png, or NAME-WxH.png for --all), in its subfolder with -r.
+int ExportMany(const ParsedArgs& args, const std::string& dir, int threads, const ExportJob& job) {
     if (dir == "-") {
         return UsageError("-o takes a folder, not - (standard output)");
+    }
+    constexpr std::string_view kTextures[] = {"srb", "mip"};
+    std::size_t problems = 0;
+    const std::vector<BatchInput> given = BatchInputsOf(args, kTextures, problems);
+    if (given.empty() && problems == 0) {
+        return UsageError("export -o DIR found no SRB or MIP file to export");
     }
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
@@ -94,18 +105,20 @@ int ExportMany(const std::vector<std::string>& inputs, const std::string& dir, i
     }
     // Where an input's export goes: one file, or for --all the files NAME-WxH.png, which inputs
     // with one base name share whatever their sizes.
-    auto target = [&](const std::string& in) {
+    auto target = [&](const BatchInput& in) {
         const char* ending = job.request.mode == ExportMode::kAll     ? "-WxH.png"
                              : job.request.mode == ExportMode::kSheet ? "-sheet.png"
                                                                       : ".png";
-        return (std::filesystem::path(dir) / (TextureBaseName(in) + ending)).string();
+        return MirroredPath(dir, in, TextureBaseName(in.path) + ending);
     };
+    std::vector<std::string> inputs;
     std::vector<std::vector<std::string>> keys;
-    for (const std::string& in : inputs) {
+    for (const BatchInput& in : given) {
+        inputs.push_back(in.path);
         keys.push_back({target(in)});
     }
     const std::map<std::string, Status> clashes = Clashes(inputs, keys);
-    std::vector<int> damage(inputs.size(), kOk);
+    std::vector<LoadReport> damage(inputs.size());
     const std::size_t failed = RunWithProgress(
         inputs.size(), threads, job.quiet ? nullptr : "exporting", [&](std::size_t i) -> Status {
             if (const auto clash = clashes.find(inputs[i]); clash != clashes.end()) {
@@ -116,9 +129,17 @@ int ExportMany(const std::vector<std::string>& inputs, const std::string& dir, i
             if (Status loaded = LoadTextureFile(inputs[i], record, kind); !loaded) {
                 return loaded;
             }
-            damage[i] = record.mip.loadReport.Clean() ? kOk : kDamaged;
+            damage[i] = record.mip.loadReport;
             const std::string name = TextureBaseName(inputs[i]);
-            const std::string out = job.request.mode == ExportMode::kAll ? dir : target(inputs[i]);
+            // --all writes into the input's own folder under dir.
+            const std::string out =
+                job.request.mode != ExportMode::kAll ? target(given[i])
+                : given[i].subfolder.empty()
+                    ? dir
+                    : (std::filesystem::path(dir) / given[i].subfolder).string();
+            if (Status made = MakeFolderFor(MirroredPath(dir, given[i], name)); !made) {
+                return made;
+            }
             std::vector<ExportFile> files;
             if (Status encoded = EncodeExport(record.mip, name, out, job.request, files);
                 !encoded) {
@@ -126,30 +147,29 @@ int ExportMany(const std::vector<std::string>& inputs, const std::string& dir, i
             }
             return WriteExport(files, job.force);
         });
-    int status = failed == 0 ? kOk : kFailed;
+    // What each damaged input's load found, said once the progress line is gone, in input order.
+    int status = failed + problems == 0 ? kOk : kFailed;
     for (std::size_t i = 0; i < inputs.size(); ++i) {
-        if (damage[i] == kDamaged) {
-            Warn(inputs[i], "loaded with damage (korvale-tool info says what)");
-            status = Worse(status, kDamaged);
-        }
+        status = Worse(status, ReportDamage(inputs[i], damage[i]));
     }
     if (!job.quiet) {
-        std::printf("%zu exported, %zu failed\n", inputs.size() - failed, failed);
+        std::printf("%zu exported, %zu failed\n", inputs.size() - failed, failed + problems);
     }
     return status;
 }
 
 // --all and --sheet say what to write; where is the operand after IN (a folder, a file), or
 // -o's folder in a batch.
-constexpr OptionRule kExportOptions[] = {{"--level", "", true},  {"--all", "", false},
-                                         {"--sheet", "", false}, {"--raw", "", false},
-                                         {"-o", "", true},       {"-j", "", true}};
+constexpr OptionRule kExportOptions[] = {
+    {"--level", "", true}, {"--all", "", false}, {"--sheet", "", false},      {"--raw", "", false},
+    {"-o", "", true},      {"-j", "", true},     {"--recursive", "-r", false}};
 constexpr OptionRule kCompareOptions[] = {{"--min-psnr", "", true}};
 
 // The export options: what to write (--level, --all, --sheet), how (--raw), and the outputs' rules.
 int ReadExportJob(const ParsedArgs& args, ExportJob& job) {
     job.force = args.force;
     job.quiet = args.quiet;
+    job.trace = args.Has("--trace") && !args.quiet;
     job.request.view = args.Has("--raw") ? LevelView::kRaw : LevelView::kFullScale;
     if (args.Has("--level")) {
         int slot = 0;
@@ -193,7 +213,10 @@ int RunExport(std::span<const std::string> arguments) {
         if (files.empty()) {
             return UsageError("export -o DIR needs at least one input");
         }
-        return ExportMany(files, *args->Value("-o"), threads, job);
+        return ExportMany(*args, *args->Value("-o"), threads, job);
+    }
+    if (args->Has("--recursive")) {
+        return UsageError("--recursive goes with -o DIR, the folder the tree is mirrored in");
     }
     if (files.size() != 2) {
         return UsageError(
@@ -202,6 +225,13 @@ int RunExport(std::span<const std::string> arguments) {
     const std::string& out = files[1];
     if (out == "-" && job.request.mode != ExportMode::kLevel) {
         return UsageError("only one level can go to standard output (-)");
+    }
+    // A picture named .jpg would still be a PNG: say so rather than write it.
+    if (out != "-" && job.request.mode != ExportMode::kAll && !EndsWithNoCase(out, ".png")) {
+        return UsageError("export writes PNG pictures: OUT must end in .png, not '" + out + "'");
+    }
+    if (out == "-") {
+        job.trace = false;  // the picture is what standard output carries
     }
     return ExportOne(files[0], out, job);
 }
@@ -277,7 +307,9 @@ int RunCompare(std::span<const std::string> arguments) {
     }
     const std::vector<std::string>& files = args->positional;
     if (files.size() != 2) {
-        return UsageError("compare needs A and B");
+        return UsageError(files.size() < 2 ? "compare needs A and B"
+                                           : "compare takes two files, A and B; '" + files[2] +
+                                                 "' is one too many");
     }
     Levels a;
     Levels b;

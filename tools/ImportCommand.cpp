@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "BatchInputs.h"
 #include "BatchOutputs.h"
 #include "CompanionFile.h"
 #include "ExitStatus.h"
@@ -43,7 +44,14 @@ Status ImportOne(const std::string& in, const std::vector<std::string>& handMade
     if (Status imported = ImportFiles(in, handMade, job.import, record, made); !imported) {
         return imported;
     }
-    return SaveRecord(record, out, job.srb);
+    if (Status saved = SaveRecord(record, out, job.srb); !saved) {
+        return saved;
+    }
+    if (const std::string shared = job.srb ? SharedCompanionWarning(out) : std::string();
+        !shared.empty()) {
+        Warn(out, shared);
+    }
+    return {};
 }
 
 std::optional<std::array<float, CSrb::kHeaderValues>> ParseValues(const std::string& text) {
@@ -81,11 +89,16 @@ std::optional<std::pair<int, int>> ParseSize(const std::string& text) {
     return std::make_pair(*w, *h);
 }
 
-int RunBatch(const std::vector<std::string>& inputs, const std::string& folder, const ToolJob& job,
-             int threads, const ParsedArgs& args) {
+int RunBatch(const std::string& folder, const ToolJob& job, int threads, const ParsedArgs& args) {
     const bool force = args.force;
     if (folder == "-") {
         return UsageError("-o takes a folder, not - (standard output)");
+    }
+    constexpr std::string_view kPictures[] = {"png"};
+    std::size_t problems = 0;
+    const std::vector<BatchInput> given = BatchInputsOf(args, kPictures, problems);
+    if (given.empty() && problems == 0) {
+        return UsageError("import -o DIR found no picture to import");
     }
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
@@ -93,12 +106,13 @@ int RunBatch(const std::vector<std::string>& inputs, const std::string& folder, 
         return Fail(folder,
                     "cannot make the output folder" + (ec ? ": " + ec.message() : std::string()));
     }
+    std::vector<std::string> inputs;
     std::vector<std::string> outs;
     std::vector<std::vector<std::string>> written;
-    for (const std::string& in : inputs) {
+    for (const BatchInput& in : given) {
+        inputs.push_back(in.path);
         outs.push_back(
-            (std::filesystem::path(folder) / (TextureBaseName(in) + (job.srb ? ".srb" : ".mip")))
-                .string());
+            MirroredPath(folder, in, TextureBaseName(in.path) + (job.srb ? ".srb" : ".mip")));
         written.push_back({outs.back()});
         if (job.srb) {
             written.back().push_back(CompanionPath(outs.back()));
@@ -112,6 +126,9 @@ int RunBatch(const std::vector<std::string>& inputs, const std::string& folder, 
             if (const auto clash = clashes.find(inputs[i]); clash != clashes.end()) {
                 return clash->second;
             }
+            if (Status made = MakeFolderFor(outs[i]); !made) {
+                return made;
+            }
             bool usage = false;
             if (Status writable = CheckOutput(outs[i], job.srb, force, usage); !writable) {
                 return writable;
@@ -120,15 +137,17 @@ int RunBatch(const std::vector<std::string>& inputs, const std::string& folder, 
             return ImportOne(inputs[i], {}, outs[i], job, made);
         });
     if (!args.quiet) {
-        std::printf("%zu imported, %zu failed\n", inputs.size() - failed, failed);
+        std::printf("%zu imported, %zu failed\n", inputs.size() - failed, failed + problems);
     }
-    return failed == 0 ? kOk : kFailed;
+    return failed + problems == 0 ? kOk : kFailed;
 }
 
 constexpr OptionRule kOptions[] = {
-    {"--type", "", true}, {"--palette", "", true}, {"--dither", "", false}, {"--levels", "", true},
-    {"--size", "", true}, {"--filter", "", true},  {"--repeat", "", true},  {"--values", "", true},
-    {"-o", "", true},     {"--srb", "", false},    {"-j", "", true},        {"--like", "", true},
+    {"--type", "", true},         {"--palette", "", true},    {"--dither", "", false},
+    {"--levels", "", true},       {"--size", "", true, true}, {"--filter", "", true},
+    {"--repeat", "", true},       {"--values", "", true},     {"-o", "", true},
+    {"--srb", "", false},         {"-j", "", true},           {"--like", "", true},
+    {"--recursive", "-r", false},
 };
 
 // Takes from the file at path what the options did not choose. kOk, or the status of the
@@ -145,7 +164,19 @@ int ApplyLike(const std::string& path, const ParsedArgs& args, bool metresGiven,
     LoadReport report;
     const Status like = ImportLike(path, choices, job.import, report);
     damage = ReportDamage(path, report);  // what loaded is still a good model, but damaged
-    return like ? kOk : Fail(like);
+    if (!like) {
+        return Fail(like);
+    }
+    if (choices.palette == "keep" && job.import.original) {
+        const CMip& mip = job.import.original->mip;
+        const std::vector<int> slots = mip.FilledSlots();
+        const int type = mip.levels[static_cast<std::size_t>(slots.front())].Type();
+        if (KindOf(type) != PixelKind::kPalettised) {
+            Warn(path, std::string("has no palette to keep (its levels are ") +
+                           PixelTypeName(type) + "): --palette keep changes nothing");
+        }
+    }
+    return kOk;
 }
 
 // The pixel type and palette options; kOk, or the status of the error it printed.
@@ -194,8 +225,15 @@ int ReadTypeAndPalette(const ParsedArgs& args, ToolJob& job) {
 // --size, given as the top level's WxH or as the companion's metres (or both, twice).
 int ReadSizes(const ParsedArgs& args, ToolJob& job, bool& metresGiven) {
     const auto given = args.values.find("--size");
+    bool sideGiven = false;
     for (const std::string& value :
          given == args.values.end() ? std::vector<std::string>{} : given->second) {
+        // Once each: a second size of the same kind would silently win over the first.
+        if (value.find('x') != std::string::npos ? std::exchange(sideGiven, true) : metresGiven) {
+            return UsageError("--size given twice as " +
+                              std::string(value.find('x') != std::string::npos ? "WxH" : "METRES") +
+                              " ('" + value + "' is the second)");
+        }
         if (value.find('x') != std::string::npos) {
             const auto size = ParseSize(value);
             if (!size) {
@@ -260,6 +298,9 @@ int ImportSingle(const std::vector<std::string>& files, ToolJob& job, const Pars
     if (args.Has("--srb")) {
         return UsageError("--srb goes with -o DIR; otherwise OUT's ending decides");
     }
+    if (args.Has("--recursive")) {
+        return UsageError("--recursive goes with -o DIR, the folder the tree is mirrored in");
+    }
     if (files.size() < 2) {
         return UsageError("import needs IN.png and OUT.mip or OUT.srb");
     }
@@ -282,7 +323,12 @@ int ImportSingle(const std::vector<std::string>& files, ToolJob& job, const Pars
         return Fail(imported);
     }
     if (!args.quiet) {
-        std::printf("imported '%s' into '%s': %s\n", in.c_str(), out.c_str(), made.c_str());
+        if (job.srb) {
+            std::printf("imported '%s' into '%s' with companion '%s': %s\n", in.c_str(),
+                        out.c_str(), CompanionPath(out).c_str(), made.c_str());
+        } else {
+            std::printf("imported '%s' into '%s': %s\n", in.c_str(), out.c_str(), made.c_str());
+        }
     }
     return kOk;
 }
@@ -325,7 +371,7 @@ int RunImport(std::span<const std::string> arguments) {
     if (files.empty()) {
         return UsageError("import -o DIR needs at least one picture");
     }
-    return Worse(RunBatch(files, *args->Value("-o"), job, threads, *args), likeDamage);
+    return Worse(RunBatch(*args->Value("-o"), job, threads, *args), likeDamage);
 }
 
 }  // namespace korvale::tool

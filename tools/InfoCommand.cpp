@@ -7,6 +7,7 @@
 #include <system_error>
 #include <vector>
 
+#include "BatchInputs.h"
 #include "CompanionFile.h"
 #include "CompanionSize.h"
 #include "ExitStatus.h"
@@ -55,6 +56,11 @@ const char* FoundName(CompanionSize::From from) {
     return "";
 }
 
+// A type's name beside its code; a code that is none of the six is said to be so.
+std::string TypeText(int type) {
+    return PixelTypeOf(type) != nullptr ? PixelTypeName(type) : std::string("none of the six");
+}
+
 void PrintSummary(const std::string& path, const CSrb& record, bool isSrb) {
     if (isSrb) {
         std::printf("SRB header values:");
@@ -89,7 +95,8 @@ void PrintSummary(const std::string& path, const CSrb& record, bool isSrb) {
     const std::vector<int> slots = mip.FilledSlots();
     for (const int k : slots) {
         const CBmap& level = mip.levels[static_cast<std::size_t>(k)];
-        std::printf("slot %d: type %d, %d x %d\n", k, level.Type(), level.Width(), level.Height());
+        std::printf("slot %d: type %d (%s), %d x %d\n", k, level.Type(),
+                    TypeText(level.Type()).c_str(), level.Width(), level.Height());
     }
     if (slots.empty()) {
         std::printf("no levels\n");
@@ -186,10 +193,12 @@ json Json(const std::string& path, const CSrb& record, bool isSrb) {
 }
 
 // One file's summary (or JSON line); its exit status.
-int InfoOne(const std::string& path, bool asJson, bool quiet, bool many) {
+int InfoOne(const std::string& path, bool asJson, bool quiet, bool trace, bool many) {
     CSrb record;
     FileKind kind = FileKind::kUnknown;
-    const Status loaded = LoadTextureFile(path, record, kind, asJson || quiet ? nullptr : stdout);
+    // The loader's trace would break the JSON lines a script reads.
+    const Status loaded =
+        LoadTextureFile(path, record, kind, trace && !asJson && !quiet ? stdout : nullptr);
     std::fflush(stdout);
     if (!loaded) {
         if (asJson) {
@@ -225,9 +234,11 @@ int CheckConvertOutput(const std::string& out, bool toSrb, const ParsedArgs& arg
     return writable ? kOk : Fail(writable);
 }
 
-constexpr OptionRule kInfoOptions[] = {{"--json", "", false}};
-constexpr OptionRule kConvertOptions[] = {
-    {"--size", "", true}, {"--repair", "", false}, {"--recolour", "", false}};
+constexpr OptionRule kInfoOptions[] = {{"--json", "", false}, {"--trace", "-v", false}};
+constexpr OptionRule kConvertOptions[] = {{"--size", "", true},
+                                          {"--repair", "", false},
+                                          {"--recolour", "", false},
+                                          {"--trace", "-v", false}};
 
 }  // namespace
 
@@ -236,17 +247,19 @@ int RunInfo(std::span<const std::string> arguments) {
     if (!args) {
         return kUsage;
     }
-    const std::vector<std::string>& files = args->positional;
-    if (files.empty()) {
+    if (args->positional.empty()) {
         return UsageError("info needs a FILE");
     }
+    // A file named twice (or by two paths) is one file: one summary, one JSON line.
+    const std::vector<BatchInput> files = CollectInputs(args->positional, false, {}).inputs;
     const bool many = files.size() > 1;
     int status = kOk;
     for (std::size_t i = 0; i < files.size(); ++i) {
         if (many && i > 0 && !args->Has("--json") && !args->quiet) {
             std::printf("\n");
         }
-        status = Worse(status, InfoOne(files[i], args->Has("--json"), args->quiet, many));
+        status = Worse(status, InfoOne(files[i].path, args->Has("--json"), args->quiet,
+                                       args->Has("--trace"), many));
     }
     return status;
 }
@@ -273,7 +286,8 @@ int RunConvert(std::span<const std::string> arguments) {
 
     CSrb record;
     FileKind kind = FileKind::kUnknown;
-    const Status loaded = LoadTextureFile(in, record, kind, args->quiet ? nullptr : stdout);
+    const Status loaded =
+        LoadTextureFile(in, record, kind, args->Has("--trace") && !args->quiet ? stdout : nullptr);
     std::fflush(stdout);
     if (!loaded) {
         return Fail(loaded);
@@ -302,6 +316,10 @@ int RunConvert(std::span<const std::string> arguments) {
     }
     if (!recoloured.empty()) {
         Warn(out, recoloured);
+    }
+    if (const std::string shared = toSrb ? SharedCompanionWarning(out) : std::string();
+        !shared.empty()) {
+        Warn(out, shared);
     }
     if (!args->quiet) {
         if (toSrb) {

@@ -1,5 +1,7 @@
 #include "Messages.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 
@@ -39,6 +41,15 @@ int ReportDamage(const std::string& path, const LoadReport& report) {
         at = end + 1;
     }
     return kDamaged;
+}
+
+int RefusePictureToTerminal(const std::string& out, bool force) {
+    if (out != "-" || force || ::isatty(STDOUT_FILENO) == 0) {
+        return kOk;
+    }
+    return Fail("standard output",
+                "is a terminal: a PNG is not written to it (redirect it to a file or a pipe, or "
+                "--force)");
 }
 
 }  // namespace korvale::tool

@@ -21,4 +21,8 @@ int UsageError(const std::string& message);
 // returns kDamaged; returns kOk, saying nothing, when it loaded cleanly.
 int ReportDamage(const std::string& path, const LoadReport& report);
 
+// A PNG for out "-" when standard output is a terminal is refused, as compressors refuse, unless
+// forced: it would fill the screen with bytes. kOk, or kFailed after saying so.
+int RefusePictureToTerminal(const std::string& out, bool force);
+
 }  // namespace korvale::tool

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <filesystem>
 #include <sstream>
 #include <system_error>
 #include <thread>
@@ -63,11 +64,38 @@ std::optional<ParsedArgs> ParseArgs(std::span<const std::string> args,
                     (void)UsageError(arg + " needs a value");
                     return std::nullopt;
                 }
+                if (!values.empty() && !rule->repeatable) {
+                    (void)UsageError(std::string(rule->name) + " given twice ('" + values.back() +
+                                     "' and '" + args[i + 1] + "')");
+                    return std::nullopt;
+                }
                 values.push_back(args[++i]);
             }
         }
     }
     return parsed;
+}
+
+std::vector<BatchInput> BatchInputsOf(const ParsedArgs& args,
+                                      std::span<const std::string_view> extensions,
+                                      std::size_t& failed) {
+    const bool recursive = args.Has("--recursive");
+    BatchInputs collected = CollectInputs(args.positional, recursive, extensions);
+    for (const Status& problem : collected.problems) {
+        (void)Fail(problem);
+        ++failed;
+    }
+    std::vector<BatchInput> inputs;
+    for (BatchInput& input : collected.inputs) {
+        std::error_code ec;
+        if (!recursive && input.path != "-" && std::filesystem::is_directory(input.path, ec)) {
+            (void)Fail(input.path, "is a folder; -r (--recursive) takes the files in it");
+            ++failed;
+            continue;
+        }
+        inputs.push_back(std::move(input));
+    }
+    return inputs;
 }
 
 namespace {

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "BatchInputs.h"
+
 namespace korvale::tool {
 
 [[nodiscard]] bool EndsWithNoCase(const std::string& text, const std::string& suffix);
@@ -19,6 +21,7 @@ struct OptionRule {
     std::string_view name;
     std::string_view alias;
     bool takesValue = false;
+    bool repeatable = false;  // may be given more than once (otherwise a second one is refused)
 };
 
 // A command line taken apart by ParseArgs.
@@ -50,6 +53,13 @@ int NumberOption(const ParsedArgs& args, std::string_view name, float low, float
 // -j N: how many threads a batch runs on (default: every core); a usage error, printed, when
 // the number is bad or there is no batch. kOk or kUsage.
 int ReadThreads(const ParsedArgs& args, bool batch, int& threads);
+
+// A batch's inputs (the operands, each file once; with -r/--recursive the files of the given
+// extensions under the folders given). Each folder that cannot be walked, and without -r each
+// folder given, is printed as a failure and counted in failed.
+[[nodiscard]] std::vector<BatchInput> BatchInputsOf(const ParsedArgs& args,
+                                                    std::span<const std::string_view> extensions,
+                                                    std::size_t& failed);
 
 // A number option: the text, read as the editor reads its fields, from low to high; or nothing.
 [[nodiscard]] std::optional<float> ParseNumber(const std::string& text, float low, float high);

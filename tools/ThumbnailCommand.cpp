@@ -22,7 +22,7 @@ namespace {
 constexpr int kDefaultSize = 256;
 constexpr int kLargestSize = 4096;
 
-constexpr OptionRule kOptions[] = {{"--size", "-s", true}};
+constexpr OptionRule kOptions[] = {{"--size", "-s", true}, {"--trace", "-v", false}};
 
 }  // namespace
 
@@ -44,9 +44,14 @@ int RunThumbnail(std::span<const std::string> arguments) {
     }
     const std::string& in = files[0];
     const std::string& out = files[1];
+    if (const int status = RefusePictureToTerminal(out, args->force); status != kOk) {
+        return status;
+    }
     CSrb record;
     FileKind kind = FileKind::kUnknown;
-    if (const Status loaded = LoadTextureFile(in, record, kind); !loaded) {
+    const bool trace = args->Has("--trace") && !args->quiet && out != "-";
+    if (const Status loaded = LoadTextureFile(in, record, kind, trace ? stdout : nullptr);
+        !loaded) {
         return Fail(loaded);
     }
     const CMip& mip = record.mip;

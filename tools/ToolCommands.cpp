@@ -137,8 +137,14 @@ int RunCommand(std::span<const std::string> args) {
         return tool::kOk;
     }
     const auto rest = args.subspan(1);
-    if (std::find(rest.begin(), rest.end(), "--help") != rest.end()) {
+    // Operands after "--" are names, even "--help".
+    const auto options = std::find(rest.begin(), rest.end(), "--");
+    if (std::find(rest.begin(), options, "--help") != options) {
         std::fputs(kUsageText, stdout);
+        return tool::kOk;
+    }
+    if (std::find(rest.begin(), options, "--version") != options) {
+        std::puts("korvale-tool " KORVALE_VERSION);
         return tool::kOk;
     }
     // export may also write to standard output, so it counts its inputs itself.
