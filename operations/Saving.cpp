@@ -47,7 +47,15 @@ Status CheckOutput(const std::string& out, bool asSrb, bool force, bool& usage) 
     }
     for (const std::string& target : targets) {
         if (Exists(target)) {
-            return Status::Failure("not written: " + target + " exists; --force replaces it")
+            // A companion another SRB file shares is not this file's to replace unasked.
+            const std::vector<std::string> sharers =
+                target == out ? std::vector<std::string>{} : SharersOfCompanion(out);
+            std::string whose;
+            for (const std::string& name : sharers) {
+                whose += (whose.empty() ? " (the companion of " : ", ") + name;
+            }
+            return Status::Failure("not written: " + target + " exists" +
+                                   (whose.empty() ? "" : whose + ")") + "; --force replaces it")
                 .In(out);
         }
     }

@@ -138,6 +138,21 @@ TEST(WholeFile, ReadingStopsAtTheCap) {
     EXPECT_EQ(ReadAll(broken, cap, bytes).Reason(), "cannot be read: Input/output error");
 }
 
+// A texture input is refused past the largest file the loaders can use (an SRB header, a MIP
+// header and palette, then 18 level passes of 4096 x 4096 16-bit levels with their palettes and
+// chunk headers); a picture may be larger. What is kept costs its own size, not a doubled buffer.
+TEST(WholeFile, TheTextureCapIsTheLargestTextureAndNothingIsDoubled) {
+    EXPECT_EQ(CapFor(InputKind::kTexture).maxBytes, 96U + 44U + 76U + 18U * 33'554'560U);
+    EXPECT_EQ(CapFor(InputKind::kTexture).maxBytes, 603'982'296U);
+    EXPECT_EQ(CapFor(InputKind::kPicture).maxBytes, 1U << 30);
+    std::uint64_t pulled = 0;
+    Bytes bytes;
+    const long long offered = (3LL << 20) + 1;  // three blocks and a byte
+    ASSERT_TRUE(ReadAll(Bytes7(offered, pulled), ReadCap{1U << 30, "a picture"}, bytes).Ok());
+    EXPECT_EQ(bytes.size(), static_cast<std::size_t>(offered));
+    EXPECT_EQ(bytes.capacity(), bytes.size());
+}
+
 TEST(WholeFile, AFileIsNamedInEveryRefusal) {
     test::ScratchDir dir;
     const std::string big = dir.Path("big.png");

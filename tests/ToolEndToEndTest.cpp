@@ -100,6 +100,30 @@ TEST_F(ToolEndToEnd, AFullStandardOutputFailsTheCommand) {
     }
 }
 
+// A PNG is not poured onto a terminal, as compressors refuse; a pipe or a file takes it.
+TEST_F(ToolEndToEnd, APictureIsNotWrittenToATerminal) {
+    if (std::system("python3 -c 'import pty' >/dev/null 2>&1") != 0) {
+        GTEST_SKIP() << "python3 is not installed";
+    }
+    for (const std::string command : {"export", "thumbnail"}) {
+        // pty.spawn gives the tool a terminal on all three streams and copies what it writes.
+        const std::string run =
+            "python3 -c 'import os, pty, sys; "
+            "sys.exit(os.waitstatus_to_exitcode(pty.spawn(sys.argv[1:])))' " +
+            std::string(KORVALE_TOOL) + " " + command + " " + dir_.Path("tree.mip") + " - >" +
+            dir_.Path("seen.txt");
+        const int status = std::system(run.c_str());
+        ASSERT_TRUE(WIFEXITED(status)) << run;
+        EXPECT_EQ(WEXITSTATUS(status), 1) << run;
+        const Bytes seen = ReadFile(dir_.Path("seen.txt"));
+        EXPECT_NE(std::string(seen.begin(), seen.end())
+                      .find("korvale-tool: standard output: is a terminal: a PNG is not written "
+                            "to it"),
+                  std::string::npos)
+            << run;
+    }
+}
+
 // Every new file is on the disk before the rename that puts it in place, and its folder after.
 TEST_F(ToolEndToEnd, SavesFlushEveryFileBeforeItsRenameAndTheFolderAfter) {
     if (std::system("strace -V >/dev/null 2>&1") != 0) {
