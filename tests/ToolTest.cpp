@@ -198,7 +198,7 @@ TEST_F(ToolTest, UsageErrorsAndFailuresAreClearMessages) {
     };
     const std::string mip = dir_.Path("tree.mip");
     const std::vector<Case> cases = {
-        {{}, 2, "usage: korvale-tool info [--json] FILE..."},
+        {{}, 2, "usage: korvale-tool info [--json] [--trace] FILE..."},
         {{"frobnicate"}, 2, "korvale-tool: unknown command 'frobnicate'"},
         {{"info"}, 2, "korvale-tool: info needs a FILE"},
         {{"convert", mip}, 2, "korvale-tool: convert needs IN and OUT"},
@@ -227,7 +227,7 @@ TEST_F(ToolTest, UsageErrorsAndFailuresAreClearMessages) {
     }
     const ToolRun help = InProcess({"--help"});
     EXPECT_EQ(help.status, 0);
-    EXPECT_EQ(help.out.rfind("usage: korvale-tool info [--json] FILE...\n", 0), 0U);
+    EXPECT_EQ(help.out.rfind("usage: korvale-tool info [--json] [--trace] FILE...\n", 0), 0U);
     EXPECT_EQ(help.err, "");
     EXPECT_EQ(dir_.List(), (std::vector<std::string>{"tree.mip", "tree.srb", "tree.yrq"}));
 }
