@@ -117,8 +117,7 @@ std::string MirroredPath(const std::string& folder, const BatchInput& input,
     return (fs::path(folder) / input.subfolder / name).string();
 }
 
-Status MakeFolderFor(const std::string& path) {
-    const fs::path folder = fs::path(path).parent_path();
+Status MakeFolder(const std::string& folder) {
     std::error_code ec;
     if (folder.empty() || fs::is_directory(folder, ec)) {
         return {};
@@ -127,9 +126,13 @@ Status MakeFolderFor(const std::string& path) {
     if (!fs::is_directory(folder)) {
         return Status::Failure("cannot make the output folder" +
                                (ec ? ": " + ec.message() : std::string()))
-            .In(folder.string());
+            .In(folder);
     }
     return {};
+}
+
+Status MakeFolderFor(const std::string& path) {
+    return MakeFolder(fs::path(path).parent_path().string());
 }
 
 }  // namespace korvale

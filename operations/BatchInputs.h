@@ -34,6 +34,8 @@ struct BatchInputs {
 [[nodiscard]] std::string MirroredPath(const std::string& folder, const BatchInput& input,
                                        const std::string& name);
 
+// Makes folder, and those above it, when missing; a failure names the folder and the reason.
+[[nodiscard]] Status MakeFolder(const std::string& folder);
 // Makes the folder path will be written in, and those above it, when missing.
 [[nodiscard]] Status MakeFolderFor(const std::string& path);
 

@@ -60,13 +60,9 @@ int ExportOne(const std::string& in, const std::string& out, const ExportJob& jo
         !loaded) {
         return Fail(loaded);
     }
-    if (job.request.mode == ExportMode::kAll) {
-        std::error_code ec;
-        std::filesystem::create_directories(out, ec);
-        if (!std::filesystem::is_directory(out)) {
-            return Fail(
-                out, "cannot make the output folder" + (ec ? ": " + ec.message() : std::string()));
-        }
+    if (const Status made = job.request.mode == ExportMode::kAll ? MakeFolder(out) : Status();
+        !made) {
+        return Fail(made);
     }
     std::vector<ExportFile> files;
     if (Status encoded = EncodeExport(record.mip, TextureBaseName(in), out, job.request, files);
@@ -97,11 +93,8 @@ int ExportMany(const ParsedArgs& args, const std::string& dir, int threads, cons
     if (given.empty() && problems == 0) {
         return UsageError("export -o DIR found no SRB or MIP file to export");
     }
-    std::error_code ec;
-    std::filesystem::create_directories(dir, ec);
-    if (!std::filesystem::is_directory(dir)) {
-        return Fail(dir,
-                    "cannot make the output folder" + (ec ? ": " + ec.message() : std::string()));
+    if (const Status made = MakeFolder(dir); !made) {
+        return Fail(made);
     }
     // Where an input's export goes: one file, or for --all the files NAME-WxH.png, which inputs
     // with one base name share whatever their sizes.

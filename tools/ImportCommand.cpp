@@ -100,11 +100,8 @@ int RunBatch(const std::string& folder, const ToolJob& job, int threads, const P
     if (given.empty() && problems == 0) {
         return UsageError("import -o DIR found no picture to import");
     }
-    std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
-    if (!std::filesystem::is_directory(folder)) {
-        return Fail(folder,
-                    "cannot make the output folder" + (ec ? ": " + ec.message() : std::string()));
+    if (const Status made = MakeFolder(folder); !made) {
+        return Fail(made);
     }
     std::vector<std::string> inputs;
     std::vector<std::string> outs;
