@@ -294,9 +294,10 @@ void CKorvaleDlg::OnTexture() {
                 &CKorvaleDlg::EditExternally);
         connect(viewer_, &CTextureViewer::RebuildPaletteToggled, externalEdit_,
                 &CExternalEdit::SetRebuildPalette);
-        if (!viewer_->RestoreGeometry()) {
-            PlaceViewer();
-        }
+        // Placed anew when nothing was remembered, or what was would cover the dialog or lie
+        // off the screen.
+        const bool restored = viewer_->RestoreGeometry();
+        PlaceViewer(restored);
         viewer_->show();
         // A set loaded before the window opened is new to it; its size is known once shown.
         if (!document_.Mip().FilledSlots().empty()) {
@@ -309,7 +310,7 @@ void CKorvaleDlg::OnTexture() {
     viewer_->activateWindow();
 }
 
-void CKorvaleDlg::PlaceViewer() {
+void CKorvaleDlg::PlaceViewer(bool restored) {
     const QScreen* display = screen();
     if (display == nullptr) {
         return;
@@ -319,10 +320,23 @@ void CKorvaleDlg::PlaceViewer() {
                          geometry().top() - frameGeometry().top(),
                          frameGeometry().right() - geometry().right(),
                          frameGeometry().bottom() - geometry().bottom());
-    const QRect placed =
-        PlaceBeside(frameGeometry(), viewer_->size().grownBy(frame),
-                    viewer_->minimumSizeHint().grownBy(frame), display->availableGeometry());
-    viewer_->setGeometry(placed.marginsRemoved(frame));
+    const QRect screenRect = display->availableGeometry();
+    if (restored &&
+        !NeedsPlacing(viewer_->geometry().marginsAdded(frame), frameGeometry(), screenRect)) {
+        return;
+    }
+    // A picture area of 256 x 256 screen pixels; on a low screen (600 lines) 200 lines of it.
+    const double ratio = std::max(1.0, display->devicePixelRatio());
+    const int side = static_cast<int>(256 / ratio);
+    const QSize picture(side, screenRect.height() < 700 ? std::min(side, 200) : side);
+    const QSize least = viewer_->LeastSize(picture).expandedTo(viewer_->minimumSizeHint());
+    const PairPlacement placed =
+        PlacePair(frameGeometry(), viewer_->size().expandedTo(least).grownBy(frame),
+                  least.grownBy(frame), screenRect);
+    if (placed.dialog != frameGeometry()) {
+        move(placed.dialog.topLeft());
+    }
+    viewer_->setGeometry(placed.window.marginsRemoved(frame));
 }
 
 void CKorvaleDlg::RestoreWindows() {

@@ -147,8 +147,10 @@ class CKorvaleDlg : public QDialog {
     // Each returns whether the file was loaded.
     bool LoadSrbFile(const QString& path);
     bool LoadMipFile(const QString& path);
-    // Places a new texture window beside the dialog, leaving its buttons uncovered.
-    void PlaceViewer();
+    // Places the texture window beside or below the dialog, wholly on the screen and covering
+    // none of it (the dialog moves to the screen's corner when no side has the room); a
+    // remembered placement (restored) stays when it is on the screen and clear of the dialog.
+    void PlaceViewer(bool restored);
     // Import Image with its choosers and messages over parent (the dialog or the viewer).
     void ImportInto(QWidget* parent);
     // Reads the picture and replaces the mip set, asking for the options or taking the automatic

@@ -45,12 +45,12 @@
 #include "PixelCodec.h"
 #include "PixelType.h"
 #include "PngIo.h"
+#include "ZoomModel.h"
 
 namespace korvale {
 
 namespace {
 
-constexpr double kSameScale = 1e-9;
 // How long the status bar says what an export wrote.
 constexpr int kNoticeMs = 8000;
 // The side panel's width, and the least the level's own area keeps beside it.
@@ -349,6 +349,15 @@ void CTextureViewer::BuildToolBar() {
     tools->addWidget(zoom_);
     tools->addSeparator();
     tools->addAction(chainAction_);
+    // The two toggles keep their button's frame when off, so they look like buttons rather
+    // than labels.
+    for (QAction* toggle : {checkerAction_, chainAction_}) {
+        if (auto* button = qobject_cast<QToolButton*>(tools->widgetForAction(toggle))) {
+            button->setAutoRaise(false);
+            button->setObjectName(toggle == chainAction_ ? QStringLiteral("chainToggle")
+                                                         : QStringLiteral("checkerToggle"));
+        }
+    }
 }
 
 void CTextureViewer::BuildWidgets() {
@@ -806,16 +815,7 @@ QSize CTextureViewer::ContentSize() const {
 
 int CTextureViewer::AutoZoom(QSize content) const {
     const QSize room = ScrollArea()->maximumViewportSize();
-    if (content.isEmpty() || content.width() > room.width() || content.height() > room.height()) {
-        return kFit;
-    }
-    int best = kZoomSteps.front();
-    for (const int step : kZoomSteps) {
-        if (content.width() * step <= room.width() && content.height() * step <= room.height()) {
-            best = step;
-        }
-    }
-    return best;
+    return zoom::AutoZoom({content.width(), content.height()}, {room.width(), room.height()});
 }
 
 void CTextureViewer::SelectSlot(int slot) {
@@ -878,14 +878,7 @@ void CTextureViewer::SetZoom(int zoom) {
 }
 
 int CTextureViewer::StepFrom(double scale, int direction) const {
-    if (direction > 0) {
-        const auto* next = std::find_if(kZoomSteps.begin(), kZoomSteps.end(),
-                                        [scale](int step) { return step > scale + kSameScale; });
-        return next != kZoomSteps.end() ? *next : kZoomSteps.back();
-    }
-    const auto next = std::find_if(kZoomSteps.rbegin(), kZoomSteps.rend(),
-                                   [scale](int step) { return step < scale - kSameScale; });
-    return next != kZoomSteps.rend() ? *next : kZoomSteps.front();
+    return zoom::StepFrom(scale, direction);
 }
 
 void CTextureViewer::ZoomIn() {
@@ -1019,16 +1012,10 @@ void CTextureViewer::CopyLevel() {
 }
 
 double CTextureViewer::Scale() const {
-    if (state_.zoom != kFit) {
-        return state_.zoom;
-    }
-    const QSize content = ContentSize();
+    const QSize content = state_.zoom == kFit ? ContentSize() : QSize();
     const QSize room = ScrollArea()->maximumViewportSize();
-    if (content.isEmpty() || room.isEmpty()) {
-        return 1.0;
-    }
-    return std::min(static_cast<double>(room.width()) / content.width(),
-                    static_cast<double>(room.height()) / content.height());
+    return zoom::ScaleOf(state_.zoom, {content.width(), content.height()},
+                         {room.width(), room.height()});
 }
 
 bool CTextureViewer::ShowsTexture() const {
@@ -1055,7 +1042,7 @@ void CTextureViewer::RestoreSettings() {
         state_.view = static_cast<ChannelView>(view);
     }
     const int zoom = settings.value(settings::kViewerZoom, state_.zoom).toInt();
-    if (zoom == kFit || std::find(kZoomSteps.begin(), kZoomSteps.end(), zoom) != kZoomSteps.end()) {
+    if (zoom::IsZoom(zoom)) {
         state_.zoom = zoom;
     }
     state_.checker = settings.value(settings::kViewerChecker, state_.checker).toBool();
@@ -1064,6 +1051,25 @@ void CTextureViewer::RestoreSettings() {
         state_.backdrop = static_cast<Backdrop>(backdrop);
     }
     Refresh();
+}
+
+QSize CTextureViewer::LeastSize(QSize picture) const {
+    const auto* tools = findChild<QToolBar*>(QStringLiteral("viewToolBar"));
+    const auto* splitter = static_cast<const QSplitter*>(content_);
+    const int frame = 2 * scroll_->frameWidth();
+    // The longest read-out there is: four three-digit codes and values, the longest type name.
+    const QString longest = tr("x %1, y %1: stored %2, %2, %2, %2 \u2192 shown %2, %2, %2, %2 (%3)")
+                                .arg(255)
+                                .arg(255)
+                                .arg(QStringLiteral("argb4444"));
+    const int readout = readout_->fontMetrics().horizontalAdvance(longest) + 24;
+    const int toolbar = tools != nullptr ? tools->sizeHint().width() + 8 : 0;
+    const int width = std::max(
+        {kSideWidth + splitter->handleWidth() + picture.width() + frame, toolbar, readout});
+    const int height = menuBar()->sizeHint().height() +
+                       (tools != nullptr ? tools->sizeHint().height() : 0) +
+                       statusBar()->sizeHint().height() + picture.height() + frame;
+    return {width, height};
 }
 
 bool CTextureViewer::RestoreGeometry() {

@@ -20,6 +20,7 @@
 #include "DialogServices.h"
 #include "Image.h"
 #include "LevelQImage.h"
+#include "ZoomModel.h"
 
 class QAction;
 class QActionGroup;
@@ -43,8 +44,8 @@ class CTextureViewer : public QMainWindow {
     Q_OBJECT
 
   public:
-    static constexpr std::array<int, 5> kZoomSteps = {1, 2, 4, 8, 16};
-    static constexpr int kFit = 0;  // the zoom that fits the level (or the chain) to the window
+    static constexpr std::array<int, 5> kZoomSteps = zoom::kSteps;
+    static constexpr int kFit = zoom::kFit;  // fits the level (or the chain) to the window
     static constexpr int kDefaultWidth = 900;
     static constexpr int kDefaultHeight = 640;
 
@@ -98,6 +99,9 @@ class CTextureViewer : public QMainWindow {
     void RestoreSettings();
     // False when no geometry was stored.
     bool RestoreGeometry();
+    // The least size of the window (without its frame) that shows a picture area of picture
+    // pixels beside the side panel, the whole tool bar and the longest pixel read-out.
+    [[nodiscard]] QSize LeastSize(QSize picture) const;
 
     [[nodiscard]] const State& ViewState() const { return state_; }
     // Screen pixels per texel.

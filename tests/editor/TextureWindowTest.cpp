@@ -563,7 +563,7 @@ TEST_F(TextureWindowTest, TheWindowAndItsViewComeBackAfterARestart) {
     dialog_.OpenFile(WriteMip("wall.mip", 3));
     ShowViewer();
     CTextureViewer* viewer = dialog_.TextureViewer();
-    viewer->setGeometry(QRect(120, 90, 700, 520));
+    viewer->setGeometry(QRect(120, 380, 600, 200));  // clear of a dialog at the top left
     viewer->SetView(ChannelView::kAlpha);
     viewer->SetZoom(4);
     viewer->SetChecker(false);
@@ -577,7 +577,7 @@ TEST_F(TextureWindowTest, TheWindowAndItsViewComeBackAfterARestart) {
     CTextureViewer* restored = again.TextureViewer();
     ASSERT_NE(restored, nullptr);
     EXPECT_TRUE(restored->isVisible());
-    EXPECT_EQ(restored->geometry(), QRect(120, 90, 700, 520));
+    EXPECT_EQ(restored->geometry(), QRect(120, 380, 600, 200));
     EXPECT_EQ(restored->ViewState().view, ChannelView::kAlpha);
     EXPECT_EQ(restored->ViewState().zoom, 4);
     EXPECT_FALSE(restored->ViewState().checker);
