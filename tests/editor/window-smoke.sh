@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # On a 1280 x 800 screen under Xvfb: Ctrl+T opens the Texture window without covering the
-# dialog; the window is then moved and resized, the program quits, and started again it
+# dialog; the window is then moved (clear of the dialog) and resized, the program quits, and started again it
 # reopens the window where it was left. The settings live in a folder of the test's own.
 #   window-smoke.sh EDITOR
 set -u
@@ -21,7 +21,9 @@ exec xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
         fail "the Texture window covers the dialog"
     fi
     [ $((vx >= 0 && vy >= 0 && vx + vw <= 1280 && vy + vh <= 800)) = 1 ] || fail "the Texture window is off the screen"
-    xdotool windowmove "$viewer" 20 30 windowsize "$viewer" 700 450
+    # Clear of the dialog where it opens (the middle of the screen): a placement over it would
+    # be moved aside at the next start.
+    xdotool windowmove "$viewer" 930 40 windowsize "$viewer" 340 700
     sleep 0.5
     read -r mx my mw mh <<<"$(geometry "$viewer")"
     echo "moved to $mx,$my ${mw}x$mh"
