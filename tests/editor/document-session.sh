@@ -19,21 +19,11 @@ for screen in ${KORVALE_SCREENS:-1366x768 1920x1080}; do
         openbox >/dev/null 2>&1 &
         wm=$!
         sleep 1
-        geometry() {
-            xdotool getwindowgeometry --shell "$1" | awk -F= "/^(X|Y|WIDTH|HEIGHT)=/ { printf \"%s \", \$2 }"
-        }
         korvale_windows() { xdotool search --onlyvisible --name "^Korvale\$" | wc -l; }
         start_editor "$editor" "$picture"
         open_texture_window "imported: leaf.png\\* — Texture"
         sleep 1
-        read -r dx dy dw dh <<<"$(geometry "$dialog")"
-        read -r vx vy vw vh <<<"$(geometry "$viewer")"
-        echo "$screen: dialog $dx,$dy ${dw}x$dh, Texture window $vx,$vy ${vw}x$vh"
-        if [ $((vx < dx + dw && dx < vx + vw && vy < dy + dh && dy < vy + vh)) = 1 ]; then
-            fail "$screen: the Texture window covers the dialog"
-        fi
-        [ $((vx >= 0 && vy >= 0 && vx + vw <= w && vy + vh <= h)) = 1 ] ||
-            fail "$screen: the Texture window is off the screen"
+        check_placement "$screen" "$w" "$h"
         [ -n "${KORVALE_SHOTS:-}" ] && import -window root "$KORVALE_SHOTS/session-$screen.png"
         focus "$dialog"
         sleep 0.3
