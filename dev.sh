@@ -17,6 +17,7 @@ PACKAGES=(
     qt6-base-dev qt6-svg-dev               # the editor; its icons are drawn from SVG
     fonts-dejavu-core                      # a font for the editor
     xvfb xauth xdotool imagemagick         # the editor's end-to-end tests, screenshots
+    openbox                                # a window manager for the editor's document session
     strace                                 # the test that saves reach the disk in order
     desktop-file-utils shared-mime-info    # the desktop install test
     libglib2.0-bin appstream               # gio mime, appstreamcli validate

@@ -4,14 +4,14 @@
 #include <QPushButton>
 
 #include "AppIcon.h"
+#include "CKorvaleDlg.h"
 #include "DialogUnits.h"
 
 namespace korvale {
 
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("About Korvale"));
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(CKorvaleDlg::kFrameFlags);
     const DialogUnits units(font());
     setFixedSize(units.X(235), units.Y(55));
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "CTextureDocument.h"
 #include "Inputs.h"
 #include "LevelEdit.h"
 #include "LevelExport.h"
@@ -30,8 +31,9 @@ QByteArray FileBytes(const QString& path) {
 
 }  // namespace
 
-CExternalEdit::CExternalEdit(CMip& mip, DialogServices& services, QObject* parent)
-    : QObject(parent), mip_(mip), services_(services) {
+CExternalEdit::CExternalEdit(CTextureDocument& document, DialogServices& services, QObject* parent)
+    : QObject(parent), document_(document), services_(services) {
+    connect(&document_, &CTextureDocument::SetReplaced, this, &CExternalEdit::StopAll);
     settle_.setSingleShot(true);
     settle_.setInterval(kSettleMs);
     connect(&settle_, &QTimer::timeout, this, &CExternalEdit::ReadSettled);
@@ -51,8 +53,8 @@ void CExternalEdit::Start(int slot, const QString& base, QWidget* parent) {
     const auto refuse = [&](const QString& reason) {
         services_.ShowMessage(parent, tr("The level cannot be edited externally: %1.").arg(reason));
     };
-    if (slot < 0 || slot >= CMip::kSlots ||
-        !mip_.levels[static_cast<std::size_t>(slot)].HasData()) {
+    const CMip& mip = document_.Mip();
+    if (slot < 0 || slot >= CMip::kSlots || !mip.levels[static_cast<std::size_t>(slot)].HasData()) {
         return;  // the menu offers no level to edit then
     }
     if (!folder_ || !folder_->isValid()) {
@@ -65,11 +67,11 @@ void CExternalEdit::Start(int slot, const QString& base, QWidget* parent) {
             return;
         }
     }
-    const CBmap& level = mip_.levels[static_cast<std::size_t>(slot)];
+    const CBmap& level = mip.levels[static_cast<std::size_t>(slot)];
     const QString path =
         QDir(folder_->path()).filePath(FromLocalPath(LevelFileName(LocalPath(base), level)));
     std::vector<std::uint8_t> png;
-    Status written = EncodeLevelPng(mip_, slot, LevelView::kFullScale, png);
+    Status written = EncodeLevelPng(mip, slot, LevelView::kFullScale, png);
     if (written) {
         written = WriteFileBytes(LocalPath(path), png);
     }
@@ -160,12 +162,12 @@ void CExternalEdit::ReadSettled() {
 }
 
 bool CExternalEdit::TakeBack(int slot, const Image& picture, QString& message) {
-    if (slot < 0 || slot >= CMip::kSlots ||
-        !mip_.levels[static_cast<std::size_t>(slot)].HasData()) {
+    const CMip& mip = document_.Mip();
+    if (slot < 0 || slot >= CMip::kSlots || !mip.levels[static_cast<std::size_t>(slot)].HasData()) {
         message = tr("The level edited is no longer in the set.");
         return false;
     }
-    const CBmap& old = mip_.levels[static_cast<std::size_t>(slot)];
+    const CBmap& old = mip.levels[static_cast<std::size_t>(slot)];
     if (picture.width != old.Width() || picture.height != old.Height()) {
         message = tr("The edited picture is %1 x %2, but the level it replaces (slot %3) is "
                      "%4 x %5: it was not taken.")
@@ -176,7 +178,15 @@ bool CExternalEdit::TakeBack(int slot, const Image& picture, QString& message) {
                       .arg(old.Height());
         return false;
     }
-    if (const Status stored = PutBackLevel(mip_, slot, picture, rebuildPalette_); !stored) {
+    const QString what = tr("The set has changed: level %1 x %2 (slot %3) was edited in another "
+                            "program. Save MIP or Save SRB writes it.")
+                             .arg(old.Width())
+                             .arg(old.Height())
+                             .arg(slot);
+    const bool rebuild = rebuildPalette_;
+    const Status stored =
+        document_.Edit([&](CMip& set) { return PutBackLevel(set, slot, picture, rebuild); }, what);
+    if (!stored) {
         message = tr("The edited picture cannot be stored in the level: %1.")
                       .arg(QString::fromStdString(stored.Reason()));
         return false;

@@ -1,8 +1,10 @@
 #pragma once
 // A level edited in the desktop's image editor: the level is written as a PNG into a private
 // temporary folder and opened there, and every time the editor saves the file the picture is
-// read back into the level. The level keeps its pixel type; a palettised level keeps its palette
-// (the picture's colours are mapped to it) unless rebuilding the palette was asked for.
+// read back into the level, as a change of the document (so Undo takes it back). When the
+// document shows another set, the watches stop: the levels being edited belonged to the old one.
+// The level keeps its pixel type; a palettised level keeps its palette (the picture's colours are
+// mapped to it) unless rebuilding the palette was asked for.
 
 #include <QFileSystemWatcher>
 #include <QObject>
@@ -14,13 +16,14 @@
 #include <set>
 #include <string>
 
-#include "CMip.h"
 #include "DialogServices.h"
 #include "Image.h"
 
 class QWidget;
 
 namespace korvale {
+
+class CTextureDocument;
 
 class CExternalEdit : public QObject {
     Q_OBJECT
@@ -29,12 +32,12 @@ class CExternalEdit : public QObject {
     // How long a file must rest after a change before it is read: editors write in pieces.
     static constexpr int kSettleMs = 250;
 
-    CExternalEdit(CMip& mip, DialogServices& services, QObject* parent = nullptr);
+    CExternalEdit(CTextureDocument& document, DialogServices& services, QObject* parent = nullptr);
 
     // Writes the level in slot as <base>-<w>x<h>.png into the private folder, opens it in the
     // desktop's editor and watches it; what fails is told to the user (over parent).
     void Start(int slot, const QString& base, QWidget* parent);
-    // Stops watching every file: the set they came from is gone (a load or an import).
+    // Stops watching every file: the set they came from is gone (a load, an import, an undo).
     void StopAll();
     // Whether a palettised level gets a new palette made from the edited picture (for a set with
     // a shared palette, one for every palettised level) instead of keeping its own.
@@ -54,7 +57,7 @@ class CExternalEdit : public QObject {
     // Reads the picture back into the level in slot. False with message set when the picture
     // cannot be taken (the level gone, the wrong size); the set is then unchanged.
     [[nodiscard]] bool TakeBack(int slot, const Image& picture, QString& message);
-    CMip& mip_;
+    CTextureDocument& document_;
     DialogServices& services_;
     std::unique_ptr<QTemporaryDir> folder_;  // made on the first edit
     QFileSystemWatcher watcher_;

@@ -3,6 +3,7 @@
 #include <QTimer>
 
 #include "CKorvaleDlg.h"
+#include "CTextureDocument.h"
 #include "QtDialogServices.h"
 
 namespace korvale {
@@ -11,7 +12,8 @@ CKorvaleApp theApp;
 
 bool CKorvaleApp::InitInstance() {
     QtDialogServices services;
-    CKorvaleDlg dialog(record_, services);
+    CTextureDocument document;
+    CKorvaleDlg dialog(document, services);
     // Once the dialog is up: the texture window where it was when the program last ended.
     QTimer::singleShot(0, &dialog, [&dialog] { dialog.RestoreWindows(); });
     if (!startFile_.isEmpty()) {

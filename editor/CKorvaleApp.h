@@ -1,9 +1,8 @@
 #pragma once
-// The application object: owns the one SRB record every command works on, for the whole run.
+// The application object: runs the main dialog over the one document (and its SRB record) every
+// command works on, for the whole run.
 
 #include <QString>
-
-#include "CSrb.h"
 
 namespace korvale {
 
@@ -22,7 +21,6 @@ class CKorvaleApp {
     void SetStartFile(const QString& path) { startFile_ = path; }
 
   private:
-    CSrb record_;
     QString startFile_;
 };
 

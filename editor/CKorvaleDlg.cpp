@@ -48,9 +48,13 @@ const QString kAboutEntry = QStringLiteral("&About Korvale...");
 constexpr float kMaxHeaderValue = 100000.0F;
 constexpr float kMaxSize = 1000.0F;
 
-// The warning mark beside the MIP status line (x, y, w, h in dialog units): in the margin right
-// of the line, so nothing of the dialog's own layout moves.
-constexpr int kWarningMark[] = {297, 33, 9, 10};
+// The warning marks beside the status lines (x, w, h in dialog units, and the line's y): in the
+// margin right of the lines, so nothing of the dialog's own layout moves.
+constexpr int kWarningX = 297;
+constexpr int kWarningW = 9;
+constexpr int kWarningH = 10;
+constexpr int kSrbLineY = 13;
+constexpr int kMipLineY = 33;
 
 // The dialog's layout in dialog units, in tab order.
 enum class Kind { kDefaultButton, kButton, kEdit, kLabel, kStatus };
@@ -94,9 +98,20 @@ QString RangeMessage(float max) {
         .arg(QString::fromStdString(FloatToText(max)));
 }
 
-// What the last load found wrong, when it found anything.
-QString LoadFindings(const CMip& mip) {
-    return mip.loadReport.Clean() ? QString() : QString::fromStdString(mip.loadReport.Summary());
+// What a load found wrong, when it found anything.
+QString Findings(const LoadReport& report) {
+    return report.Clean() ? QString() : QString::fromStdString(report.Summary());
+}
+
+// The lines of a tooltip below its text, the empty ones left out.
+QString Lines(const QStringList& lines) {
+    QStringList kept;
+    for (const QString& line : lines) {
+        if (!line.isEmpty()) {
+            kept << line;
+        }
+    }
+    return kept.join(QLatin1Char('\n'));
 }
 
 // Which levels a save of mip changes the colours of (a palette its miptype cannot keep), for the
@@ -149,16 +164,23 @@ QWidget* MakeControl(const Control& c, QWidget* parent) {
 
 }  // namespace
 
-CKorvaleDlg::CKorvaleDlg(CSrb& record, DialogServices& services, QWidget* parent)
-    : QDialog(parent), record_(record), services_(services) {
+const QString CKorvaleDlg::kSaveChanges = QStringLiteral("Save changes?");
+
+CKorvaleDlg::CKorvaleDlg(CTextureDocument& document, DialogServices& services, QWidget* parent)
+    : QDialog(parent), document_(document), services_(services) {
     setWindowTitle(QStringLiteral("Korvale"));
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(kFrameFlags);
     setWindowIcon(KorvaleIcon());
     BuildControls();
     BuildWindowMenu();
-    externalEdit_ = new CExternalEdit(record_.mip, services_, this);
-    connect(externalEdit_, &CExternalEdit::LevelReplaced, this, &CKorvaleDlg::LevelEdited);
+    connect(&document_, &CTextureDocument::ValuesLoaded, this, &CKorvaleDlg::TakeValues);
+    connect(&document_, &CTextureDocument::SetReplaced, this, &CKorvaleDlg::ShowMipLine);
+    connect(&document_, &CTextureDocument::SetEdited, this, &CKorvaleDlg::ShowChanges);
+    connect(&document_, &CTextureDocument::LoadFinished, this, &CKorvaleDlg::ShowMarks);
+    for (QLineEdit* field : fields_) {
+        connect(field, &QLineEdit::textEdited, &document_, &CTextureDocument::ValuesTyped);
+    }
+    externalEdit_ = new CExternalEdit(document_, services_, this);
     connect(externalEdit_, &CExternalEdit::Refused, this, [this](const QString& message) {
         services_.ShowMessage(viewer_ != nullptr && viewer_->isVisible()
                                   ? static_cast<QWidget*>(viewer_)
@@ -201,7 +223,8 @@ void CKorvaleDlg::BuildControls() {
             previous = widget;
         }
     }
-    BuildWarningMark(units);
+    srbWarning_ = BuildWarningMark(units, kSrbLineY, QStringLiteral("srbWarning"));
+    mipWarning_ = BuildWarningMark(units, kMipLineY, QStringLiteral("mipWarning"));
 
     quit_ = findChild<QPushButton*>(QStringLiteral("control%1").arg(kIdQuit));
     connect(quit_, &QPushButton::clicked, this, &CKorvaleDlg::accept);
@@ -215,16 +238,16 @@ void CKorvaleDlg::BuildControls() {
     command(kIdSaveMip, &CKorvaleDlg::OnSaveMip);
 }
 
-void CKorvaleDlg::BuildWarningMark(const DialogUnits& units) {
-    mipWarning_ = new QLabel(this);
-    mipWarning_->setObjectName(QStringLiteral("mipWarning"));
-    const QRect mark =
-        units.Rect(kWarningMark[0], kWarningMark[1], kWarningMark[2], kWarningMark[3]);
-    mipWarning_->setGeometry(mark);
+QLabel* CKorvaleDlg::BuildWarningMark(const DialogUnits& units, int y, const QString& name) {
+    auto* warning = new QLabel(this);
+    warning->setObjectName(name);
+    const QRect mark = units.Rect(kWarningX, y, kWarningW, kWarningH);
+    warning->setGeometry(mark);
     const int side = std::min(mark.width(), mark.height());
-    mipWarning_->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(side, side));
-    mipWarning_->setAlignment(Qt::AlignCenter);
-    mipWarning_->hide();
+    warning->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(side, side));
+    warning->setAlignment(Qt::AlignCenter);
+    warning->hide();
+    return warning;
 }
 
 void CKorvaleDlg::BuildWindowMenu() {
@@ -262,10 +285,7 @@ void CKorvaleDlg::BuildWindowMenu() {
 void CKorvaleDlg::OnTexture() {
     if (viewer_ == nullptr) {
         // A child window of the dialog, so it takes input while the dialog runs modally.
-        viewer_ = new CTextureViewer(record_.mip, services_, this);
-        viewer_->SetTextureName(textureName_);
-        viewer_->SetSource({setName_, lastLoad_, lastLoadFailed_});
-        viewer_->SetChanged(!changes_.isEmpty());
+        viewer_ = new CTextureViewer(document_, services_, this);
         viewer_->RestoreSettings();
         connect(viewer_, &CTextureViewer::ImportRequested, this, [this] { ImportInto(viewer_); });
         connect(viewer_, &CTextureViewer::FileDropped, this, &CKorvaleDlg::OpenFile);
@@ -274,12 +294,13 @@ void CKorvaleDlg::OnTexture() {
                 &CKorvaleDlg::EditExternally);
         connect(viewer_, &CTextureViewer::RebuildPaletteToggled, externalEdit_,
                 &CExternalEdit::SetRebuildPalette);
-        if (!viewer_->RestoreGeometry()) {
-            PlaceViewer();
-        }
+        // Placed anew when nothing was remembered, or what was would cover the dialog or lie
+        // off the screen.
+        const bool restored = viewer_->RestoreGeometry();
+        PlaceViewer(restored);
         viewer_->show();
         // A set loaded before the window opened is new to it; its size is known once shown.
-        if (!record_.mip.FilledSlots().empty()) {
+        if (!document_.Mip().FilledSlots().empty()) {
             viewer_->ShowNewSet();
         }
     }
@@ -289,7 +310,7 @@ void CKorvaleDlg::OnTexture() {
     viewer_->activateWindow();
 }
 
-void CKorvaleDlg::PlaceViewer() {
+void CKorvaleDlg::PlaceViewer(bool restored) {
     const QScreen* display = screen();
     if (display == nullptr) {
         return;
@@ -299,10 +320,23 @@ void CKorvaleDlg::PlaceViewer() {
                          geometry().top() - frameGeometry().top(),
                          frameGeometry().right() - geometry().right(),
                          frameGeometry().bottom() - geometry().bottom());
-    const QRect placed =
-        PlaceBeside(frameGeometry(), viewer_->size().grownBy(frame),
-                    viewer_->minimumSizeHint().grownBy(frame), display->availableGeometry());
-    viewer_->setGeometry(placed.marginsRemoved(frame));
+    const QRect screenRect = display->availableGeometry();
+    if (restored &&
+        !NeedsPlacing(viewer_->geometry().marginsAdded(frame), frameGeometry(), screenRect)) {
+        return;
+    }
+    // A picture area of 256 x 256 screen pixels; on a low screen (600 lines) 200 lines of it.
+    const double ratio = std::max(1.0, display->devicePixelRatio());
+    const int side = static_cast<int>(256 / ratio);
+    const QSize picture(side, screenRect.height() < 700 ? std::min(side, 200) : side);
+    const QSize least = viewer_->LeastSize(picture).expandedTo(viewer_->minimumSizeHint());
+    const PairPlacement placed =
+        PlacePair(frameGeometry(), viewer_->size().expandedTo(least).grownBy(frame),
+                  least.grownBy(frame), screenRect);
+    if (placed.dialog != frameGeometry()) {
+        move(placed.dialog.topLeft());
+    }
+    viewer_->setGeometry(placed.window.marginsRemoved(frame));
 }
 
 void CKorvaleDlg::RestoreWindows() {
@@ -319,53 +353,9 @@ void CKorvaleDlg::SaveWindows() const {
     }
 }
 
-void CKorvaleDlg::RecordChanged() {
-    if (viewer_ != nullptr) {
-        viewer_->Refresh();
-    }
-}
-
-void CKorvaleDlg::Loaded(const QString& path, bool ok, const QString& shown) {
-    lastLoad_ = path;
-    lastLoadFailed_ = !ok;
-    const LoadReport& report = record_.mip.loadReport;
-    mipWarning_->setVisible(!report.Clean());
-    mipWarning_->setToolTip(report.Clean() ? QString() : QString::fromStdString(report.Summary()));
-    if (ok) {
-        setName_ = shown;
-        changes_.clear();
-        externalEdit_->StopAll();  // the levels being edited belonged to the set replaced
-        AddRecentFile(path);
-    }
-    if (viewer_ != nullptr) {
-        viewer_->SetSource({setName_, lastLoad_, lastLoadFailed_});
-        viewer_->SetChanged(!changes_.isEmpty());
-        if (ok) {
-            viewer_->ShowNewSet();
-        }
-    }
-}
-
 void CKorvaleDlg::EditExternally(int slot) {
     QWidget* parent = viewer_ != nullptr ? static_cast<QWidget*>(viewer_) : this;
-    externalEdit_->Start(slot, textureName_.isEmpty() ? QStringLiteral("texture") : textureName_,
-                         parent);
-}
-
-void CKorvaleDlg::LevelEdited(int slot) {
-    const CBmap& level = record_.mip.levels.at(static_cast<std::size_t>(slot));
-    changes_ = tr("The set has changed: level %1 x %2 (slot %3) was edited in another program. "
-                  "Save MIP or Save SRB writes it.")
-                   .arg(level.Width())
-                   .arg(level.Height())
-                   .arg(slot);
-    const QString findings = LoadFindings(record_.mip);
-    SetStatus(mipStatus_, mipStatus_->text(),
-              findings.isEmpty() ? changes_ : findings + QLatin1Char('\n') + changes_);
-    if (viewer_ != nullptr) {
-        viewer_->SetChanged(true);
-    }
-    RecordChanged();
+    externalEdit_->Start(slot, document_.TextureName(), parent);
 }
 
 void CKorvaleDlg::PopUpWindowMenu(const QPoint& globalPos) {
@@ -378,9 +368,72 @@ void CKorvaleDlg::contextMenuEvent(QContextMenuEvent* event) {
     event->accept();
 }
 
-void CKorvaleDlg::SetStatus(QLabel* line, const QString& text, const QString& reason) {
-    line->setText(text);
-    line->setToolTip(reason.isEmpty() ? text : text + QLatin1Char('\n') + reason);
+void CKorvaleDlg::SetStatus(QLabel* line, const QString& format, const QString& path,
+                            const QString& reason) {
+    const QString full = format.contains(QStringLiteral("%1")) ? format.arg(path) : format;
+    QString shown = full;
+    if (full != format) {
+        const QFontMetrics metrics(line->font());
+        const int room = line->width() - metrics.horizontalAdvance(format.arg(QString()));
+        shown = format.arg(metrics.elidedText(path, Qt::ElideMiddle, std::max(room, 0)));
+    }
+    line->setText(shown);
+    line->setProperty("fullText", full);
+    line->setToolTip(reason.isEmpty() ? full : full + QLatin1Char('\n') + reason);
+}
+
+void CKorvaleDlg::ShowMipLine() {
+    const QString& path = document_.SetPath();
+    switch (document_.SetFrom()) {
+        case CTextureDocument::From::kNothing:
+            SetStatus(mipStatus_, QStringLiteral("no Mip loaded"), QString(), QString());
+            return;
+        case CTextureDocument::From::kImport:
+            SetStatus(mipStatus_, tr("Mip imported: '%1'"), path, document_.Changes());
+            return;
+        case CTextureDocument::From::kSrb:
+        case CTextureDocument::From::kMip:
+            break;
+    }
+    const CTextureDocument::LastLoad& last = document_.Last();
+    const bool fromLoad = !last.failed && last.path == path;
+    SetStatus(mipStatus_, QStringLiteral("Mip loaded: '%1'"), path,
+              Lines({fromLoad ? Findings(last.report) : QString(), document_.Changes()}));
+}
+
+void CKorvaleDlg::ShowChanges() {
+    // The line keeps what it says (loaded, saved); the tooltip adds what changed since.
+    const QString full = mipStatus_->property("fullText").toString();
+    const QString text = full.isEmpty() ? mipStatus_->text() : full;
+    const CTextureDocument::LastLoad& last = document_.Last();
+    const bool fromLoad = !last.failed && last.path == document_.SetPath();
+    mipStatus_->setToolTip(
+        Lines({text, fromLoad ? Findings(last.report) : QString(), document_.Changes()}));
+}
+
+void CKorvaleDlg::ShowMarks() {
+    const CTextureDocument::LastLoad& last = document_.Last();
+    const QString findings = Findings(last.report);
+    const bool srb = last.kind == CTextureDocument::From::kSrb;
+    for (QLabel* mark : {srbWarning_, mipWarning_}) {
+        const bool beside = (mark == srbWarning_) == srb && !findings.isEmpty();
+        mark->setVisible(beside);
+        mark->setToolTip(beside ? findings : QString());
+    }
+}
+
+QString CKorvaleDlg::FailedLoad() const {
+    const QString still = document_.Mip().FilledSlots().empty() || document_.SetPath().isEmpty()
+                              ? tr("No set is loaded.")
+                              : tr("Still loaded and shown: '%1'.").arg(document_.SetPath());
+    return Lines({Findings(document_.Last().report), still});
+}
+
+void CKorvaleDlg::TakeValues() {
+    const CSrb& record = document_.Record();
+    std::copy(record.header.begin(), record.header.end(), values_.begin());
+    values_[kFields - 1] = record.sizeInMetres;
+    ShowValues();
 }
 
 void CKorvaleDlg::ShowValues() {
@@ -419,39 +472,49 @@ std::optional<QString> CKorvaleDlg::Choose(const QString& title, const QString& 
     return services_.ChooseFile(this, FileRequest{title, filter, suffix, save});
 }
 
+bool CKorvaleDlg::SaveBeforeLosing(bool unsaved) {
+    if (!unsaved) {
+        return true;
+    }
+    QWidget* parent = viewer_ != nullptr && viewer_->isActiveWindow()
+                          ? static_cast<QWidget*>(viewer_)
+                          : static_cast<QWidget*>(this);
+    switch (services_.AskToSave(parent, kSaveChanges)) {
+        case SaveChoice::kDiscard:
+            return true;
+        case SaveChoice::kCancel:
+            return false;
+        case SaveChoice::kSave:
+            break;
+    }
+    // A set from a MIP file whose values nobody typed goes back into a MIP file.
+    if (!document_.ValuesUnsaved() && document_.SetFrom() == CTextureDocument::From::kMip) {
+        return SaveMip();
+    }
+    return SaveSrb();
+}
+
 void CKorvaleDlg::OnLoadSrb() {
     const auto path =
         Choose(QStringLiteral("Choose SRB file to load"), kSrbFilter, QStringLiteral("srb"), false);
-    if (path) {
+    if (path && SaveBeforeLosing(document_.AnythingUnsaved())) {
         LoadSrbFile(*path);
     }
 }
 
 bool CKorvaleDlg::LoadSrbFile(const QString& path) {
-    const int loaded = record_.Load(LocalPath(path));
-    if (loaded <= 0) {
-        SetStatus(srbStatus_, QStringLiteral("no Srb loaded"), LoadFindings(record_.mip));
-        Loaded(path, false, QString());  // a failed load can still have changed the report
+    if (!document_.LoadSrb(path)) {
+        SetStatus(srbStatus_, QStringLiteral("no Srb loaded"), QString(), FailedLoad());
         return false;
     }
-    // The SRB file holds no size; a save wrote it into the companion beside it.
-    const CompanionSize size = ReadCompanionSize(LocalPath(path));
-    const QString sizeFrom = tr("Size (Metres) %1: %2")
-                                 .arg(QString::fromStdString(FloatToText(size.metres)),
-                                      QString::fromStdString(size.Describe()));
-    const QString findings = LoadFindings(record_.mip);
-    SetStatus(srbStatus_, QStringLiteral("Srb loaded: '%1'").arg(path),
-              findings.isEmpty() ? sizeFrom : findings + QLatin1Char('\n') + sizeFrom);
-    SetTextureFile(path);
-    std::copy(record_.header.begin(), record_.header.end(), values_.begin());
-    values_[kFields - 1] = size.metres;
-    ShowValues();
-    Loaded(path, true, QFileInfo(path).fileName());
+    SetStatus(srbStatus_, QStringLiteral("Srb loaded: '%1'"), path,
+              Lines({Findings(document_.Last().report), document_.SizeFrom()}));
+    AddRecentFile(path);
     return true;
 }
 
 void CKorvaleDlg::OfferRepair() {
-    const Status reloads = record_.mip.CheckReloadsAsShown();
+    const Status reloads = document_.Mip().CheckReloadsAsShown();
     if (reloads) {
         return;
     }
@@ -462,73 +525,83 @@ void CKorvaleDlg::OfferRepair() {
                                  .arg(QString::fromStdString(reloads.Reason())))) {
         return;
     }
-    (void)record_.mip.RepairHeader();
-    changes_ = tr("The set was repaired before it was saved.");
-    RecordChanged();
+    (void)document_.Edit(
+        [](CMip& set) {
+            (void)set.RepairHeader();
+            return Status();
+        },
+        tr("The set was repaired before it was saved."));
 }
 
 void CKorvaleDlg::OnSaveSrb() {
+    (void)SaveSrb();
+}
+
+bool CKorvaleDlg::SaveSrb() {
     const auto path =
         Choose(QStringLiteral("Save SRB..."), kSrbFilter, QStringLiteral("srb"), true);
     if (!path) {
-        return;
+        return false;
     }
     OfferRepair();
     // Every field is read; a failing one is pointed out, and the save still goes ahead with
     // the values on screen.
     (void)ExchangeFields();
-    std::copy(values_.begin(), values_.begin() + CSrb::kHeaderValues, record_.header.begin());
-    record_.sizeInMetres = values_[kFields - 1];
+    std::array<float, CSrb::kHeaderValues> header{};
+    std::copy(values_.begin(), values_.begin() + CSrb::kHeaderValues, header.begin());
+    document_.SetValues(header, values_[kFields - 1]);
     // Told by what was written: an SRB file whose name starts with its dot has an empty object
     // name, and the integer result of such a save is 0 although both files were written.
-    const QString recoloured = RecolouredLevels(record_.mip);
-    const Status saved = record_.SaveFiles(LocalPath(*path));
+    const QString recoloured = RecolouredLevels(document_.Mip());
+    const Status saved = document_.Record().SaveFiles(LocalPath(*path));
     if (saved) {
-        Saved(*path);
+        document_.SavedSrb(*path);
+        SetStatus(srbStatus_, QStringLiteral("Srb saved: '%1'"), *path, recoloured);
+    } else {
+        SetStatus(srbStatus_, QStringLiteral("Srb not saved!"), QString(),
+                  QString::fromStdString(saved.Reason()));
     }
-    SetStatus(
-        srbStatus_,
-        saved ? QStringLiteral("Srb saved: '%1'").arg(*path) : QStringLiteral("Srb not saved!"),
-        saved ? recoloured : QString::fromStdString(saved.Reason()));
+    return saved.Ok();
 }
 
 void CKorvaleDlg::OnLoadMip() {
     const auto path =
         Choose(QStringLiteral("Choose MIP file to load"), kMipFilter, QStringLiteral("mip"), false);
-    if (path) {
+    if (path && SaveBeforeLosing(document_.TextureUnsaved())) {
         LoadMipFile(*path);
     }
 }
 
 bool CKorvaleDlg::LoadMipFile(const QString& path) {
-    const bool loaded = record_.mip.Load(LocalPath(path)) > 0;
-    SetStatus(
-        mipStatus_,
-        loaded ? QStringLiteral("Mip loaded: '%1'").arg(path) : QStringLiteral("no Mip loaded"),
-        LoadFindings(record_.mip));
-    if (loaded) {
-        SetTextureFile(path);
+    if (!document_.LoadMip(path)) {
+        SetStatus(mipStatus_, QStringLiteral("no Mip loaded"), QString(), FailedLoad());
+        return false;
     }
-    Loaded(path, loaded, QFileInfo(path).fileName());
-    return loaded;
+    AddRecentFile(path);
+    return true;
 }
 
 void CKorvaleDlg::OnSaveMip() {
+    (void)SaveMip();
+}
+
+bool CKorvaleDlg::SaveMip() {
     const auto path =
         Choose(QStringLiteral("Save MIP..."), kMipFilter, QStringLiteral("mip"), true);
     if (!path) {
-        return;
+        return false;
     }
     OfferRepair();
-    const QString recoloured = RecolouredLevels(record_.mip);
-    const Status saved = record_.mip.SaveFile(LocalPath(*path));
+    const QString recoloured = RecolouredLevels(document_.Mip());
+    const Status saved = document_.Mip().SaveFile(LocalPath(*path));
     if (saved) {
-        Saved(*path);
+        document_.SavedMip(*path);
+        SetStatus(mipStatus_, QStringLiteral("MIP saved: '%1'"), *path, recoloured);
+    } else {
+        SetStatus(mipStatus_, QStringLiteral("MIP not saved!"), QString(),
+                  QString::fromStdString(saved.Reason()));
     }
-    SetStatus(
-        mipStatus_,
-        saved ? QStringLiteral("MIP saved: '%1'").arg(*path) : QStringLiteral("MIP not saved!"),
-        saved ? recoloured : QString::fromStdString(saved.Reason()));
+    return saved.Ok();
 }
 
 void CKorvaleDlg::OnImportImage() {
@@ -569,10 +642,8 @@ void CKorvaleDlg::ImportPicture(const QString& path, QWidget* parent, bool askOp
         refuse(imported.Reason());
         return;
     }
-    record_.mip = std::move(made);
-    SetStatus(mipStatus_, tr("Image imported: '%1'").arg(path));
-    SetTextureFile(path);
-    Loaded(path, true, tr("imported: %1").arg(QFileInfo(path).fileName()));
+    document_.Import(std::move(made), path);
+    AddRecentFile(path);
 }
 
 void CKorvaleDlg::OpenFile(const QString& given) {
@@ -601,6 +672,14 @@ void CKorvaleDlg::OpenFile(const QString& given) {
         RecogniseFile(std::span(reinterpret_cast<const std::uint8_t*>(start.constData()),
                                 static_cast<std::size_t>(start.size())))
             .kind;
+    // An SRB file brings its values too; anything else only a set. A file that is no texture
+    // at all fails to load and replaces nothing, so there is nothing to ask.
+    const bool unsaved = kind == FileKind::kSrb       ? document_.AnythingUnsaved()
+                         : kind == FileKind::kUnknown ? false
+                                                      : document_.TextureUnsaved();
+    if (!SaveBeforeLosing(unsaved)) {
+        return;
+    }
     bool loaded = true;
     if (kind == FileKind::kSrb) {
         loaded = LoadSrbFile(path);
@@ -610,27 +689,9 @@ void CKorvaleDlg::OpenFile(const QString& given) {
         loaded = LoadMipFile(path);
     }
     if (!loaded) {
-        const std::string& reason = record_.mip.loadReport.FirstError();
+        const std::string& reason = document_.Last().report.FirstError();
         cannotOpen(reason.empty() ? tr("it is not a texture file")
                                   : QString::fromStdString(reason));
-    }
-}
-
-void CKorvaleDlg::Saved(const QString& path) {
-    // The set shown is now that file's.
-    setName_ = QFileInfo(path).fileName();
-    changes_.clear();
-    SetTextureFile(path);
-    if (viewer_ != nullptr) {
-        viewer_->SetSource({setName_, lastLoad_, lastLoadFailed_});
-        viewer_->SetChanged(false);
-    }
-}
-
-void CKorvaleDlg::SetTextureFile(const QString& path) {
-    textureName_ = FromLocalPath(TextureBaseName(LocalPath(path)));
-    if (viewer_ != nullptr) {
-        viewer_->SetTextureName(textureName_);
     }
 }
 
@@ -647,9 +708,10 @@ bool CKorvaleDlg::ExchangeFields() {
 }
 
 void CKorvaleDlg::accept() {
-    if (ExchangeFields()) {
+    // Stays open until a failing field is corrected, and when a save asked for did not happen.
+    if (ExchangeFields() && SaveBeforeLosing(document_.AnythingUnsaved())) {
         QDialog::accept();
-    }  // otherwise stays open until the field is corrected
+    }
 }
 
 void CKorvaleDlg::reject() {

@@ -1,16 +1,17 @@
 #pragma once
 // The main dialog: four file commands, seven numeric fields, two status lines and Quit, and the
-// texture window it opens from its window menu. The numbers live in the dialog's variables
-// (values_); the edit boxes only show them, and ShowValues()/ReadFields() exchange the two.
-// Besides the commands, a file reaches the record by name (the command line, the texture
-// window's Open), by a drop, or back from the desktop's image editor.
+// texture window it opens from its window menu. The record is the document's; the numbers being
+// typed live in the dialog's variables (values_), the edit boxes only show them, and
+// ShowValues()/ReadFields() exchange the two. Besides the commands, a file reaches the document
+// by name (the command line, the texture window's Open), by a drop, or back from the desktop's
+// image editor. Nothing unsaved is dropped without asking.
 
 #include <QDialog>
 #include <QString>
 #include <array>
 #include <optional>
 
-#include "CSrb.h"
+#include "CTextureDocument.h"
 #include "DialogServices.h"
 
 class QLabel;
@@ -47,7 +48,14 @@ class CKorvaleDlg : public QDialog {
     };
     static constexpr int kFields = 7;  // six header values, then the size in metres
 
-    CKorvaleDlg(CSrb& record, DialogServices& services, QWidget* parent = nullptr);
+    // The window flags of the dialog and the About box: a fixed modal frame with a caption, the
+    // system menu and the close box, and no minimise or maximise button.
+    static constexpr Qt::WindowFlags kFrameFlags =
+        Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+    // The question asked before unsaved work would be lost.
+    static const QString kSaveChanges;
+
+    CKorvaleDlg(CTextureDocument& document, DialogServices& services, QWidget* parent = nullptr);
 
     // The four commands.
     void OnLoadSrb();
@@ -72,14 +80,17 @@ class CKorvaleDlg : public QDialog {
     void RestoreWindows();
     // Remembers the texture window (geometry, whether it is open, its view).
     void SaveWindows() const;
-    // Called after every change of the record: whatever shows it draws it again.
-    void RecordChanged();
 
     // The window menu (right-click on the background, the menu key, Shift+F10).
     [[nodiscard]] QMenu* WindowMenu() const { return windowMenu_; }
 
-    // The mark beside the MIP status line, shown while the last load found damage.
+    // The marks beside the status lines, shown beside the line of the last load when it found
+    // damage.
     [[nodiscard]] QLabel* MipWarning() const { return mipWarning_; }
+    [[nodiscard]] QLabel* SrbWarning() const { return srbWarning_; }
+    [[nodiscard]] QLabel* MipStatus() const { return mipStatus_; }
+    [[nodiscard]] QLabel* SrbStatus() const { return srbStatus_; }
+    [[nodiscard]] CTextureDocument& Document() const { return document_; }
     [[nodiscard]] QLineEdit* Field(int index) const {
         return fields_.at(static_cast<std::size_t>(index));
     }
@@ -98,9 +109,27 @@ class CKorvaleDlg : public QDialog {
   private:
     // Fills the edit boxes from the variables.
     void ShowValues();
-    // The tooltip carries the text in full (a long path is cut off by the line's width) and
-    // the reason below it.
-    static void SetStatus(QLabel* line, const QString& text, const QString& reason = QString());
+    // After Load SRB: the variables from the record.
+    void TakeValues();
+    // A status line's text: format with path in it (format holds no "%1" for a fixed text). A
+    // path too long for the line loses its middle, so the file name stays in view; the tooltip
+    // carries the text in full and the reason below it.
+    static void SetStatus(QLabel* line, const QString& format, const QString& path,
+                          const QString& reason);
+    // The MIP line for the set shown: where it came from, what its load found and what changed
+    // since; after an edit only the tooltip changes.
+    void ShowMipLine();
+    void ShowChanges();
+    // The warning marks, from the last load.
+    void ShowMarks();
+    // A failed load's tooltip: what it found and which set is still loaded and shown.
+    [[nodiscard]] QString FailedLoad() const;
+    // Before something unsaved (when unsaved says so) is replaced or the program ends: asks
+    // whether to save it. True when the caller may go on (saved, discarded, or nothing to lose).
+    bool SaveBeforeLosing(bool unsaved);
+    // The two saves; each returns whether the file was written (a cancelled chooser is not).
+    bool SaveSrb();
+    bool SaveMip();
     // Reads every edit box into the variables, in binding order. Returns the index of the
     // first field that failed (not a number, or out of range) and its message, if any.
     std::optional<std::pair<int, QString>> ReadFields();
@@ -108,8 +137,9 @@ class CKorvaleDlg : public QDialog {
     // True when every field was valid.
     bool ExchangeFields();
     void BuildControls();
-    // The mark beside the MIP status line that shows when the last load found damage.
-    void BuildWarningMark(const DialogUnits& units);
+    // A mark beside a status line (at y in dialog units) that shows when the last load found
+    // damage.
+    QLabel* BuildWarningMark(const DialogUnits& units, int y, const QString& name);
     void BuildWindowMenu();
     void PopUpWindowMenu(const QPoint& globalPos);
     std::optional<QString> Choose(const QString& title, const QString& filter,
@@ -117,26 +147,19 @@ class CKorvaleDlg : public QDialog {
     // Each returns whether the file was loaded.
     bool LoadSrbFile(const QString& path);
     bool LoadMipFile(const QString& path);
-    // After a load or an import: the warning mark, the viewer's source and the new set shown.
-    void Loaded(const QString& path, bool ok, const QString& shown);
-    // The level in slot was replaced by its edited picture.
-    void LevelEdited(int slot);
-    // Places a new texture window beside the dialog, leaving its buttons uncovered.
-    void PlaceViewer();
+    // Places the texture window beside or below the dialog, wholly on the screen and covering
+    // none of it (the dialog moves to the screen's corner when no side has the room); a
+    // remembered placement (restored) stays when it is on the screen and clear of the dialog.
+    void PlaceViewer(bool restored);
     // Import Image with its choosers and messages over parent (the dialog or the viewer).
     void ImportInto(QWidget* parent);
     // Reads the picture and replaces the mip set, asking for the options or taking the automatic
     // ones. On any failure the user is told why and the record is left as it was.
     void ImportPicture(const QString& path, QWidget* parent, bool askOptions);
-    // After a save: the set is now that file's.
-    void Saved(const QString& path);
     // A set that would not load back as shown (a level lost on load, an unknown pixel type) is
     // offered a repair before it is saved.
     void OfferRepair();
-    // Remembers the file the set came from, so exported levels are named after it.
-    void SetTextureFile(const QString& path);
-
-    CSrb& record_;
+    CTextureDocument& document_;
     DialogServices& services_;
     std::array<float, kFields> values_{};
     // The text each variable last came from (filled in, or read and accepted), so a field
@@ -146,15 +169,11 @@ class CKorvaleDlg : public QDialog {
     QLabel* srbStatus_ = nullptr;
     QLabel* mipStatus_ = nullptr;
     QLabel* mipWarning_ = nullptr;
+    QLabel* srbWarning_ = nullptr;
     QPushButton* quit_ = nullptr;
     QMenu* windowMenu_ = nullptr;
     CTextureViewer* viewer_ = nullptr;  // made when first opened, owned as a child
     CExternalEdit* externalEdit_ = nullptr;
-    QString textureName_;  // the base name of the file the set came from
-    QString setName_;      // what the title names: "plant.mip", "imported: plant.png"
-    QString lastLoad_;     // the file of the last load or import
-    bool lastLoadFailed_ = false;
-    QString changes_;  // what changed in the set since it was loaded, for the status tooltip
 };
 
 }  // namespace korvale

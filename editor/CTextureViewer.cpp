@@ -36,6 +36,7 @@
 #include "CChainView.h"
 #include "CFileDropTarget.h"
 #include "CPaletteView.h"
+#include "CTextureDocument.h"
 #include "EditorSettings.h"
 #include "Export.h"
 #include "LevelExport.h"
@@ -44,12 +45,12 @@
 #include "PixelCodec.h"
 #include "PixelType.h"
 #include "PngIo.h"
+#include "ZoomModel.h"
 
 namespace korvale {
 
 namespace {
 
-constexpr double kSameScale = 1e-9;
 // How long the status bar says what an export wrote.
 constexpr int kNoticeMs = 8000;
 // The side panel's width, and the least the level's own area keeps beside it.
@@ -145,8 +146,12 @@ QString Percent(double scale) {
 
 }  // namespace
 
-CTextureViewer::CTextureViewer(const CMip& mip, DialogServices& services, QWidget* parent)
-    : QMainWindow(parent, Qt::Window), mip_(mip), services_(services) {
+CTextureViewer::CTextureViewer(CTextureDocument& document, DialogServices& services,
+                               QWidget* parent)
+    : QMainWindow(parent, Qt::Window),
+      document_(document),
+      mip_(document.Mip()),
+      services_(services) {
     setObjectName(QStringLiteral("textureViewer"));
     BuildWidgets();
     BuildMenus();
@@ -154,8 +159,28 @@ CTextureViewer::CTextureViewer(const CMip& mip, DialogServices& services, QWidge
     drops->Watch(this);
     connect(drops, &CFileDropTarget::FileDropped, this, &CTextureViewer::FileDropped);
     resize(kDefaultWidth, kDefaultHeight);
+    connect(&document_, &CTextureDocument::SetReplaced, this, &CTextureViewer::SetReplaced);
+    connect(&document_, &CTextureDocument::SetEdited, this, &CTextureViewer::Refresh);
+    connect(&document_, &CTextureDocument::LoadFinished, this, &CTextureViewer::Refresh);
+    connect(&document_, &CTextureDocument::UnsavedChanged, this, &CTextureViewer::UpdateTitle);
+    connect(&document_, &CTextureDocument::UndoChanged, this, [this] {
+        undo_->setEnabled(document_.CanUndo());
+        redo_->setEnabled(document_.CanRedo());
+    });
+    undo_->setEnabled(document_.CanUndo());
+    redo_->setEnabled(document_.CanRedo());
     UpdateTitle();
     Refresh();
+}
+
+void CTextureViewer::SetReplaced(bool otherFile) {
+    // What was picked out belonged to the colours of the set before.
+    state_.highlight = -1;
+    if (otherFile) {
+        ShowNewSet();
+    } else {
+        Refresh();
+    }
 }
 
 void CTextureViewer::BuildMenus() {
@@ -197,6 +222,14 @@ void CTextureViewer::BuildMenus() {
     connect(close, &QAction::triggered, this, &QWidget::close);
 
     QMenu* edit = menuBar()->addMenu(tr("&Edit"));
+    // Changes of the set: an import, a level edited in another program, a palette rebuilt.
+    undo_ = edit->addAction(tr("&Undo"));
+    undo_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    connect(undo_, &QAction::triggered, &document_, &CTextureDocument::Undo);
+    redo_ = edit->addAction(tr("&Redo"));
+    redo_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
+    connect(redo_, &QAction::triggered, &document_, &CTextureDocument::Redo);
+    edit->addSeparator();
     copy_ = edit->addAction(tr("&Copy Level"));
     copy_->setShortcut(QKeySequence::Copy);
     connect(copy_, &QAction::triggered, this, &CTextureViewer::CopyLevel);
@@ -291,12 +324,16 @@ void CTextureViewer::AddBackdropActions() {
 }
 
 void CTextureViewer::AddHighlightActions() {
-    QAction* next = viewMenu_->addAction(tr("Highlight &Next Palette Colour"));
-    next->setShortcut(QKeySequence(Qt::Key_BracketRight));
-    connect(next, &QAction::triggered, this, &CTextureViewer::HighlightNext);
-    QAction* previous = viewMenu_->addAction(tr("Highlight &Previous Palette Colour"));
-    previous->setShortcut(QKeySequence(Qt::Key_BracketLeft));
-    connect(previous, &QAction::triggered, this, &CTextureViewer::HighlightPrevious);
+    highlightNext_ = viewMenu_->addAction(tr("Highlight &Next Palette Colour"));
+    highlightNext_->setShortcut(QKeySequence(Qt::Key_BracketRight));
+    connect(highlightNext_, &QAction::triggered, this, &CTextureViewer::HighlightNext);
+    highlightPrevious_ = viewMenu_->addAction(tr("Highlight &Previous Palette Colour"));
+    highlightPrevious_->setShortcut(QKeySequence(Qt::Key_BracketLeft));
+    connect(highlightPrevious_, &QAction::triggered, this, &CTextureViewer::HighlightPrevious);
+    QAction* clear = viewMenu_->addAction(tr("&Clear Highlight"));
+    clear->setObjectName(QStringLiteral("clearHighlight"));
+    clear->setShortcut(QKeySequence(Qt::Key_Escape));
+    connect(clear, &QAction::triggered, this, [this] { SetHighlight(-1); });
 }
 
 void CTextureViewer::BuildToolBar() {
@@ -312,6 +349,15 @@ void CTextureViewer::BuildToolBar() {
     tools->addWidget(zoom_);
     tools->addSeparator();
     tools->addAction(chainAction_);
+    // The two toggles keep their button's frame when off, so they look like buttons rather
+    // than labels.
+    for (QAction* toggle : {checkerAction_, chainAction_}) {
+        if (auto* button = qobject_cast<QToolButton*>(tools->widgetForAction(toggle))) {
+            button->setAutoRaise(false);
+            button->setObjectName(toggle == chainAction_ ? QStringLiteral("chainToggle")
+                                                         : QStringLiteral("checkerToggle"));
+        }
+    }
 }
 
 void CTextureViewer::BuildWidgets() {
@@ -526,36 +572,34 @@ void CTextureViewer::ChooseAndOpen() {
     }
 }
 
-void CTextureViewer::SetSource(const Source& source) {
-    source_ = source;
-    UpdateTitle();
-    Refresh();
-}
-
-void CTextureViewer::SetChanged(bool changed) {
-    setWindowModified(changed);
-}
-
 void CTextureViewer::UpdateTitle() {
     // "[*]" is where Qt puts the mark of a changed set.
-    if (mip_.FilledSlots().empty() || source_.shown.isEmpty()) {
+    const QString shown = document_.ShownName();
+    if (mip_.FilledSlots().empty() || shown.isEmpty()) {
         setWindowTitle(tr("Texture") + QStringLiteral("[*]"));
     } else {
-        setWindowTitle(tr("%1[*] \u2014 Texture").arg(source_.shown));
+        setWindowTitle(tr("%1[*] \u2014 Texture").arg(shown));
     }
+    setWindowModified(document_.TextureUnsaved());
 }
 
 QString CTextureViewer::ReportText() const {
-    if (source_.lastLoad.isEmpty()) {
+    const CTextureDocument::LastLoad& last = document_.Last();
+    QStringList lines;
+    if (document_.SetFrom() == CTextureDocument::From::kImport) {
+        lines << tr("Imported from '%1'").arg(document_.SetPath());
+    } else if (last.path.isEmpty()) {
         return QString::fromStdString(mip_.loadReport.Summary());
     }
-    QString text = source_.lastLoadFailed ? tr("Last load failed: '%1'").arg(source_.lastLoad)
-                                          : tr("Last load: '%1'").arg(source_.lastLoad);
-    text += QLatin1Char('\n') + QString::fromStdString(mip_.loadReport.Summary());
-    if (source_.lastLoadFailed && !mip_.FilledSlots().empty() && !source_.shown.isEmpty()) {
-        text += QLatin1Char('\n') + tr("Still shown: %1").arg(source_.shown);
+    if (!last.path.isEmpty()) {
+        lines << (last.failed ? tr("Last load failed: '%1'").arg(last.path)
+                              : tr("Last load: '%1'").arg(last.path))
+              << QString::fromStdString(last.report.Summary());
     }
-    return text;
+    if (last.failed && !mip_.FilledSlots().empty() && !document_.ShownName().isEmpty()) {
+        lines << tr("Still shown: %1").arg(document_.ShownName());
+    }
+    return lines.join(QLatin1Char('\n'));
 }
 
 void CTextureViewer::Refresh() {
@@ -593,13 +637,16 @@ void CTextureViewer::Refresh() {
 void CTextureViewer::ShowEmpty() {
     pages_->setCurrentWidget(empty_);
     statusBar()->hide();
+    for (QAction* action : {highlightNext_, highlightPrevious_}) {
+        action->setEnabled(false);
+    }
     shown_ = Image();
     pictures_.clear();
     chainShown_.fill(Image());
     canvas_->Show(QImage(), 1.0, state_.backdrop);
     // Only a load has something to say here; an empty window before any load says nothing.
-    emptyReport_->setText(source_.lastLoad.isEmpty() && mip_.loadReport.Clean() ? QString()
-                                                                                : ReportText());
+    emptyReport_->setText(
+        document_.Last().path.isEmpty() && mip_.loadReport.Clean() ? QString() : ReportText());
     readout_->clear();
 }
 
@@ -632,6 +679,10 @@ void CTextureViewer::ShowPalette() {
     const bool palettised = mip_.levels.at(static_cast<std::size_t>(state_.slot)).Palettised();
     const int highlight = palettised ? state_.highlight : -1;
     paletteBox_->setVisible(palettised);
+    // Without a palette there is no colour to pick out.
+    for (QAction* action : {highlightNext_, highlightPrevious_}) {
+        action->setEnabled(palettised);
+    }
     palette_->Show(shown_.palette, highlight);
     swatchText_->setText(palette_->SwatchText(highlight));
 }
@@ -739,8 +790,7 @@ void CTextureViewer::UpdateReadout() {
 void CTextureViewer::ShowNewSet() {
     const std::vector<int> filled = mip_.FilledSlots();
     if (!filled.empty()) {
-        const bool kept = std::find(filled.begin(), filled.end(), userSlot_) != filled.end();
-        state_.slot = kept ? userSlot_ : filled.front();
+        state_.slot = filled.front();
         // The size the view gets once the new set is shown decides the zoom.
         Refresh();
         state_.zoom = AutoZoom(ContentSize());
@@ -765,21 +815,14 @@ QSize CTextureViewer::ContentSize() const {
 
 int CTextureViewer::AutoZoom(QSize content) const {
     const QSize room = ScrollArea()->maximumViewportSize();
-    if (content.isEmpty() || content.width() > room.width() || content.height() > room.height()) {
-        return kFit;
-    }
-    int best = kZoomSteps.front();
-    for (const int step : kZoomSteps) {
-        if (content.width() * step <= room.width() && content.height() * step <= room.height()) {
-            best = step;
-        }
-    }
-    return best;
+    return zoom::AutoZoom({content.width(), content.height()}, {room.width(), room.height()});
 }
 
 void CTextureViewer::SelectSlot(int slot) {
+    if (slot != state_.slot) {
+        state_.highlight = -1;  // another level, another palette
+    }
     state_.slot = slot;
-    userSlot_ = slot;
     Refresh();
 }
 
@@ -835,14 +878,7 @@ void CTextureViewer::SetZoom(int zoom) {
 }
 
 int CTextureViewer::StepFrom(double scale, int direction) const {
-    if (direction > 0) {
-        const auto* next = std::find_if(kZoomSteps.begin(), kZoomSteps.end(),
-                                        [scale](int step) { return step > scale + kSameScale; });
-        return next != kZoomSteps.end() ? *next : kZoomSteps.back();
-    }
-    const auto next = std::find_if(kZoomSteps.rbegin(), kZoomSteps.rend(),
-                                   [scale](int step) { return step < scale - kSameScale; });
-    return next != kZoomSteps.rend() ? *next : kZoomSteps.front();
+    return zoom::StepFrom(scale, direction);
 }
 
 void CTextureViewer::ZoomIn() {
@@ -887,10 +923,6 @@ void CTextureViewer::ZoomAround(int steps, QPointF texel, QPoint where) {
     UpdateReadout();
 }
 
-void CTextureViewer::SetTextureName(const QString& base) {
-    textureName_ = base.isEmpty() ? QStringLiteral("texture") : base;
-}
-
 bool CTextureViewer::WriteLevel(int slot, const QString& path) {
     ExportRequest request;
     request.slot = slot;
@@ -912,7 +944,7 @@ void CTextureViewer::ExportLevel() {
         return;
     }
     const CBmap& level = mip_.levels.at(static_cast<std::size_t>(state_.slot));
-    const QString name = FromLocalPath(LevelFileName(LocalPath(textureName_), level));
+    const QString name = FromLocalPath(LevelFileName(LocalPath(document_.TextureName()), level));
     const auto path =
         services_.ChooseFile(this, FileRequest{tr("Export Level..."), tr("PNG Images (*.png)"),
                                                QStringLiteral("png"), true, name});
@@ -936,7 +968,7 @@ void CTextureViewer::ExportAllLevels() {
     request.mode = ExportMode::kAll;
     std::vector<ExportFile> files;
     Status written =
-        EncodeExport(mip_, LocalPath(textureName_), LocalPath(*folder), request, files);
+        EncodeExport(mip_, LocalPath(document_.TextureName()), LocalPath(*folder), request, files);
     QStringList existing;
     for (const ExportFile& file : files) {
         const QString path = FromLocalPath(file.path);
@@ -980,16 +1012,10 @@ void CTextureViewer::CopyLevel() {
 }
 
 double CTextureViewer::Scale() const {
-    if (state_.zoom != kFit) {
-        return state_.zoom;
-    }
-    const QSize content = ContentSize();
+    const QSize content = state_.zoom == kFit ? ContentSize() : QSize();
     const QSize room = ScrollArea()->maximumViewportSize();
-    if (content.isEmpty() || room.isEmpty()) {
-        return 1.0;
-    }
-    return std::min(static_cast<double>(room.width()) / content.width(),
-                    static_cast<double>(room.height()) / content.height());
+    return zoom::ScaleOf(state_.zoom, {content.width(), content.height()},
+                         {room.width(), room.height()});
 }
 
 bool CTextureViewer::ShowsTexture() const {
@@ -1016,7 +1042,7 @@ void CTextureViewer::RestoreSettings() {
         state_.view = static_cast<ChannelView>(view);
     }
     const int zoom = settings.value(settings::kViewerZoom, state_.zoom).toInt();
-    if (zoom == kFit || std::find(kZoomSteps.begin(), kZoomSteps.end(), zoom) != kZoomSteps.end()) {
+    if (zoom::IsZoom(zoom)) {
         state_.zoom = zoom;
     }
     state_.checker = settings.value(settings::kViewerChecker, state_.checker).toBool();
@@ -1025,6 +1051,25 @@ void CTextureViewer::RestoreSettings() {
         state_.backdrop = static_cast<Backdrop>(backdrop);
     }
     Refresh();
+}
+
+QSize CTextureViewer::LeastSize(QSize picture) const {
+    const auto* tools = findChild<QToolBar*>(QStringLiteral("viewToolBar"));
+    const auto* splitter = static_cast<const QSplitter*>(content_);
+    const int frame = 2 * scroll_->frameWidth();
+    // The longest read-out there is: four three-digit codes and values, the longest type name.
+    const QString longest = tr("x %1, y %1: stored %2, %2, %2, %2 \u2192 shown %2, %2, %2, %2 (%3)")
+                                .arg(255)
+                                .arg(255)
+                                .arg(QStringLiteral("argb4444"));
+    const int readout = readout_->fontMetrics().horizontalAdvance(longest) + 24;
+    const int toolbar = tools != nullptr ? tools->sizeHint().width() + 8 : 0;
+    const int width = std::max(
+        {kSideWidth + splitter->handleWidth() + picture.width() + frame, toolbar, readout});
+    const int height = menuBar()->sizeHint().height() +
+                       (tools != nullptr ? tools->sizeHint().height() : 0) +
+                       statusBar()->sizeHint().height() + picture.height() + frame;
+    return {width, height};
 }
 
 bool CTextureViewer::RestoreGeometry() {

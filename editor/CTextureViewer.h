@@ -1,10 +1,11 @@
 #pragma once
 // The texture window: the record's mip set as a list of its levels, the selected level drawn at
 // a zoom (or every level side by side), its palette, the mip header and what the last load
-// found. Non-modal, owned by the main dialog, and only ever reads the record: one Refresh()
-// draws everything from it and from the view state below. Its File menu writes levels out as
-// pictures; what changes the record (opening a file, importing a picture, a dropped file, a
-// level edited in another program) it asks of the dialog.
+// found. Non-modal, owned by the main dialog, and only ever reads the document: one Refresh()
+// draws everything from it and from the view state below, and the document's signals say when.
+// Its File menu writes levels out as pictures; what loads or imports (opening a file, importing
+// a picture, a dropped file, a level edited in another program) it asks of the dialog, and its
+// Edit menu takes changes of the set back through the document.
 
 #include <QImage>
 #include <QMainWindow>
@@ -19,6 +20,7 @@
 #include "DialogServices.h"
 #include "Image.h"
 #include "LevelQImage.h"
+#include "ZoomModel.h"
 
 class QAction;
 class QActionGroup;
@@ -36,13 +38,14 @@ namespace korvale {
 
 class CChainView;
 class CPaletteView;
+class CTextureDocument;
 
 class CTextureViewer : public QMainWindow {
     Q_OBJECT
 
   public:
-    static constexpr std::array<int, 5> kZoomSteps = {1, 2, 4, 8, 16};
-    static constexpr int kFit = 0;  // the zoom that fits the level (or the chain) to the window
+    static constexpr std::array<int, 5> kZoomSteps = zoom::kSteps;
+    static constexpr int kFit = zoom::kFit;  // fits the level (or the chain) to the window
     static constexpr int kDefaultWidth = 900;
     static constexpr int kDefaultHeight = 640;
 
@@ -58,19 +61,12 @@ class CTextureViewer : public QMainWindow {
         int highlight = -1;  // the palette index picked out (hovering its swatch, or [ and ])
     };
 
-    // Where the shown set came from, for the title and the load report.
-    struct Source {
-        QString shown;     // "plant.mip", "imported: plant.png"; empty when not known
-        QString lastLoad;  // the file of the last load, empty when nothing was loaded
-        bool lastLoadFailed = false;
-    };
-
-    CTextureViewer(const CMip& mip, DialogServices& services, QWidget* parent = nullptr);
+    CTextureViewer(CTextureDocument& document, DialogServices& services, QWidget* parent = nullptr);
 
     // Draws everything again from the record: after every change of the record or the view.
     void Refresh();
-    // After a load or an import: the top level (or the slot the user chose, when the new set
-    // has it), fitted to the window when larger, else at the largest zoom step that fits.
+    // A set from another file: its top level, fitted to the window when larger, else at the
+    // largest zoom step that fits.
     void ShowNewSet();
 
     // A level picked by the user (the list, the chain view); kept across loads when it exists.
@@ -91,12 +87,6 @@ class CTextureViewer : public QMainWindow {
     void ZoomIn();
     void ZoomOut();
 
-    // The name exported and externally edited levels are called after (see LevelFileName): the
-    // base name of the file the set came from.
-    void SetTextureName(const QString& base);
-    void SetSource(const Source& source);
-    // Marks the title while the set differs from what was loaded or saved.
-    void SetChanged(bool changed);
     // Export Level: the selected level to a PNG file the user names.
     void ExportLevel();
     // Export All Levels: every level into a folder the user picks, as <name>-<w>x<h>.png.
@@ -109,6 +99,9 @@ class CTextureViewer : public QMainWindow {
     void RestoreSettings();
     // False when no geometry was stored.
     bool RestoreGeometry();
+    // The least size of the window (without its frame) that shows a picture area of picture
+    // pixels beside the side panel, the whole tool bar and the longest pixel read-out.
+    [[nodiscard]] QSize LeastSize(QSize picture) const;
 
     [[nodiscard]] const State& ViewState() const { return state_; }
     // Screen pixels per texel.
@@ -131,6 +124,9 @@ class CTextureViewer : public QMainWindow {
     [[nodiscard]] QAction* RebuildPaletteAction() const { return rebuildPalette_; }
     [[nodiscard]] QAction* OpenAction() const { return open_; }
     [[nodiscard]] QMenu* RecentMenu() const { return recent_; }
+    [[nodiscard]] QAction* UndoAction() const { return undo_; }
+    [[nodiscard]] QAction* RedoAction() const { return redo_; }
+    [[nodiscard]] QAction* HighlightNextAction() const { return highlightNext_; }
 
   signals:
     // File > Import Image...
@@ -193,14 +189,14 @@ class CTextureViewer : public QMainWindow {
     [[nodiscard]] int AutoZoom(QSize content) const;
     [[nodiscard]] QSize ContentSize() const;
     void UpdateTitle();
+    // After the document showed another set (otherFile: from another file).
+    void SetReplaced(bool otherFile);
 
-    const CMip& mip_;
+    CTextureDocument& document_;
+    const CMip& mip_;  // the document's set
     DialogServices& services_;
-    QString textureName_ = QStringLiteral("texture");
-    Source source_;
     State state_;
-    int userSlot_ = -1;  // the slot the user last picked, or -1
-    Image shown_;        // the selected level as LevelToImage gives it, for the pixel read-out
+    Image shown_;  // the selected level as LevelToImage gives it, for the pixel read-out
     std::array<Image, CMip::kSlots> chainShown_;          // every level, while the chain is shown
     std::vector<std::pair<int, LevelPicture>> pictures_;  // (slot, picture) as last drawn
     Backdrop backdrop_ = Backdrop::kChecker;              // under them
@@ -237,6 +233,10 @@ class CTextureViewer : public QMainWindow {
     QAction* editExternally_ = nullptr;
     QAction* rebuildPalette_ = nullptr;
     QAction* copy_ = nullptr;
+    QAction* undo_ = nullptr;
+    QAction* redo_ = nullptr;
+    QAction* highlightNext_ = nullptr;
+    QAction* highlightPrevious_ = nullptr;
     QAction* chainAction_ = nullptr;
     QAction* checkerAction_ = nullptr;
     QAction* gridAction_ = nullptr;

@@ -19,6 +19,9 @@ struct FileRequest {
     QString suggestedName = {};  // a save chooser starts with this file name
 };
 
+// The answers to "Save changes?".
+enum class SaveChoice { kSave, kDiscard, kCancel };
+
 class DialogServices {
   public:
     virtual ~DialogServices() = default;
@@ -29,6 +32,8 @@ class DialogServices {
     virtual void ShowMessage(QWidget* parent, const QString& text) = 0;
     // A yes-or-no question; true for yes.
     virtual bool Ask(QWidget* parent, const QString& question) = 0;
+    // Whether to save unsaved work before it is lost: Save, Discard or Cancel.
+    virtual SaveChoice AskToSave(QWidget* parent, const QString& question) = 0;
     virtual void ShowAbout(QWidget* parent) = 0;
     // Runs a modal dialog the caller made; true when the user accepted it.
     virtual bool RunModal(QDialog& dialog) = 0;

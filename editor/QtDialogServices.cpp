@@ -69,6 +69,20 @@ bool QtDialogServices::Ask(QWidget* parent, const QString& question) {
                                  QMessageBox::No) == QMessageBox::Yes;
 }
 
+SaveChoice QtDialogServices::AskToSave(QWidget* parent, const QString& question) {
+    // Enter saves, Escape cancels: neither loses anything.
+    switch (QMessageBox::question(parent, tr("Korvale"), question,
+                                  QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
+                                  QMessageBox::Save)) {
+        case QMessageBox::Save:
+            return SaveChoice::kSave;
+        case QMessageBox::Discard:
+            return SaveChoice::kDiscard;
+        default:
+            return SaveChoice::kCancel;
+    }
+}
+
 void QtDialogServices::ShowAbout(QWidget* parent) {
     CAboutDlg about(parent);
     about.exec();

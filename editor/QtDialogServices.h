@@ -16,6 +16,7 @@ class QtDialogServices : public DialogServices {
     std::optional<QString> ChooseFolder(QWidget* parent, const QString& title) override;
     void ShowMessage(QWidget* parent, const QString& text) override;
     bool Ask(QWidget* parent, const QString& question) override;
+    SaveChoice AskToSave(QWidget* parent, const QString& question) override;
     void ShowAbout(QWidget* parent) override;
     bool RunModal(QDialog& dialog) override;
     bool OpenWithDesktop(const QString& path) override;

@@ -40,4 +40,27 @@ QRect PlaceBeside(const QRect& anchor, const QSize& preferred, const QSize& mini
     return {QPoint(x, y), size};
 }
 
+namespace {
+
+bool Fits(const QRect& window, const QRect& dialog, const QSize& minimum, const QRect& screen) {
+    return screen.contains(window) && !window.intersects(dialog) &&
+           window.width() >= minimum.width() && window.height() >= minimum.height();
+}
+
+}  // namespace
+
+PairPlacement PlacePair(const QRect& dialog, const QSize& preferred, const QSize& minimum,
+                        const QRect& screen) {
+    const QRect here = PlaceBeside(dialog, preferred, minimum, screen);
+    if (Fits(here, dialog, minimum, screen)) {
+        return {dialog, here};
+    }
+    const QRect corner(screen.topLeft(), dialog.size());
+    return {corner, PlaceBeside(corner, preferred, minimum, screen)};
+}
+
+bool NeedsPlacing(const QRect& remembered, const QRect& dialog, const QRect& screen) {
+    return !screen.contains(remembered) || remembered.intersects(dialog);
+}
+
 }  // namespace korvale

@@ -13,4 +13,20 @@ namespace korvale {
 [[nodiscard]] QRect PlaceBeside(const QRect& anchor, const QSize& preferred, const QSize& minimum,
                                 const QRect& screen);
 
+// A dialog and a second window placed together (frame rectangles).
+struct PairPlacement {
+    QRect dialog;
+    QRect window;
+};
+// Where the dialog (its frame; it keeps its size) and a second window of the preferred size go
+// on screen: the window beside or below the dialog as PlaceBeside puts it, wholly on the screen,
+// covering none of the dialog and at least minimum. When no side of the dialog where it stands
+// has that room, the dialog moves to the screen's top left corner first, which leaves the most
+// room beside and below it. A screen too small even then gets PlaceBeside's best.
+[[nodiscard]] PairPlacement PlacePair(const QRect& dialog, const QSize& preferred,
+                                      const QSize& minimum, const QRect& screen);
+// Whether a window placed at remembered (a frame rectangle from an earlier run) must be placed
+// anew: not wholly on the screen, or covering part of the dialog.
+[[nodiscard]] bool NeedsPlacing(const QRect& remembered, const QRect& dialog, const QRect& screen);
+
 }  // namespace korvale

@@ -93,6 +93,24 @@ CBmap CopyLevel(const CBmap& level, int type) {
     return copy;
 }
 
+CMip CopySet(const CMip& mip) {
+    CMip copy;
+    copy.miptype = mip.miptype;
+    copy.powerwidth = mip.powerwidth;
+    copy.powerheight = mip.powerheight;
+    copy.col = mip.col;
+    copy.vrepeat = mip.vrepeat;
+    copy.hrepeat = mip.hrepeat;
+    copy.numimages = mip.numimages;
+    copy.loadReport = mip.loadReport;
+    copy.globalPalette = mip.globalPalette;
+    copy.levelPalettes = mip.levelPalettes;
+    for (std::size_t k = 0; k < mip.levels.size(); ++k) {
+        copy.levels[k] = CopyLevel(mip.levels[k]);
+    }
+    return copy;
+}
+
 Image PictureOfIndexed(int width, int height, std::span<const std::uint8_t> indices,
                        std::span<const std::uint8_t> alpha, std::span<const std::uint8_t> colourMap,
                        const CCmap& palette) {

@@ -21,6 +21,10 @@ inline constexpr std::array kAllPlanes{PlaneId::kR, PlaneId::kG, PlaneId::kB, Pl
 // when level holds none.
 [[nodiscard]] CBmap CopyLevel(const CBmap& level, int type = -1);
 
+// A copy of the whole set: header, palettes, every level and the last load's report (a set is
+// only moved otherwise, so taking a change back needs one made on purpose).
+[[nodiscard]] CMip CopySet(const CMip& mip);
+
 // Puts picture back into the level in slot. A 16-bit level keeps its type; a palettised one
 // keeps its palette (an indexed picture's indices are kept when its palette is the first
 // entries of the level's, otherwise its colours are mapped to the nearest entries), unless

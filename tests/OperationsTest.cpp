@@ -217,6 +217,27 @@ TEST(LevelEdit, AnIndexedPictureKeepsItsIndicesOnlyWhenItsPaletteIsThePrefix) {
     }
 }
 
+// Taking a change back needs a copy of the set that shares nothing with it.
+TEST(LevelEdit, ACopyOfTheSetHoldsEverythingAndSharesNothing) {
+    CMip mip = RedGreenSet();
+    mip.col = 7;
+    mip.loadReport.Begin();
+    mip.loadReport.Error(12, "cut");
+    CMip copy = CopySet(mip);
+    EXPECT_EQ(copy.FilledSlots(), mip.FilledSlots());
+    EXPECT_EQ(copy.miptype, mip.miptype);
+    EXPECT_EQ(copy.powerwidth, mip.powerwidth);
+    EXPECT_EQ(copy.numimages, mip.numimages);
+    EXPECT_EQ(copy.col, 7);
+    EXPECT_EQ(copy.loadReport.FirstError(), mip.loadReport.FirstError());
+    EXPECT_EQ(copy.LevelPalette(1), mip.LevelPalette(1));
+    EXPECT_EQ(Indices(copy, 1), (std::vector<std::int32_t>{0, 1}));
+    copy.levels[1].Plane(PlaneId::kIndex)[0] = 1;
+    copy.levelPalettes[1].Entry(0) = Colour{1, 2, 3, 4};
+    EXPECT_EQ(Indices(mip, 1), (std::vector<std::int32_t>{0, 1}));  // the original unchanged
+    EXPECT_NE(mip.levelPalettes[1].Entry(0), (Colour{1, 2, 3, 4}));
+}
+
 TEST(LevelEdit, APictureThatCannotBeTakenLeavesTheSetAsItWas) {
     CMip mip = RedGreenSet();
     Image wrong;

@@ -20,6 +20,7 @@
 #include "AppIcon.h"
 #include "CAboutDlg.h"
 #include "CKorvaleDlg.h"
+#include "CTextureDocument.h"
 #include "CTextureViewer.h"
 #include "DialogUnits.h"
 #include "LevelImage.h"
@@ -35,7 +36,7 @@ namespace {
 
 class EditorTest : public testing::Test {
   protected:
-    EditorTest() : dialog_(record_, services_) {}
+    EditorTest() : dialog_(document_, services_) {}
 
     std::string Path(const std::string& name) const { return dir_.Path(name); }
     void Answer(const std::string& path) {
@@ -73,7 +74,8 @@ class EditorTest : public testing::Test {
     }
 
     ScratchDir dir_;
-    CSrb record_;
+    CTextureDocument document_;
+    CSrb& record_ = document_.RecordForWriting();
     ScriptedServices services_;
     CKorvaleDlg dialog_;
 };
@@ -116,8 +118,9 @@ TEST_F(EditorTest, LayoutFollowsTheDialogTemplate) {
         controls += qobject_cast<QPushButton*>(w) || qobject_cast<QLineEdit*>(w) ||
                     qobject_cast<QLabel*>(w);
     }
-    EXPECT_EQ(controls, 22);  // the template's 21 and the warning mark, hidden until a damaged load
+    EXPECT_EQ(controls, 23);  // the template's 21 and two warning marks, hidden until damage
     EXPECT_FALSE(dialog_.MipWarning()->isVisibleTo(&dialog_));
+    EXPECT_FALSE(dialog_.SrbWarning()->isVisibleTo(&dialog_));
 
     auto* quit = dialog_.findChild<QPushButton*>("control1");
     ASSERT_NE(quit, nullptr);
@@ -466,7 +469,7 @@ TEST_F(EditorTest, ImportImageReplacesTheSetAndKeepsTheValues) {
     EXPECT_EQ(services_.requests.back().filter, "PNG Images (*.png)");
     EXPECT_FALSE(services_.requests.back().save);
     EXPECT_EQ(services_.modals, 1);
-    EXPECT_EQ(StatusText(dialog_, kMipLine), Quoted("Image imported: ", "leaf.png"));
+    EXPECT_EQ(StatusText(dialog_, kMipLine), Quoted("Mip imported: ", "leaf.png"));
     EXPECT_EQ(StatusText(dialog_, kSrbLine), Quoted("Srb loaded: ", "tree.srb"));
     EXPECT_EQ(record_.mip.FilledSlots(), (std::vector<int>{3, 2, 1, 0}));
     EXPECT_EQ(record_.mip.levels[3].Type(), 3);
@@ -523,13 +526,15 @@ TEST_F(EditorTest, OpenFileTellsSrbMipAndPngApartByTheirFirstBytes) {
     EXPECT_EQ(StatusText(dialog_, kMipLine), Quoted("Mip loaded: ", "wall.dat"));
     EXPECT_EQ(record_.mip.FilledSlots(), (std::vector<int>{2, 1, 0}));
     dialog_.OpenFile(QString::fromStdString(Path("leaf.dat")));
-    EXPECT_EQ(StatusText(dialog_, kMipLine), Quoted("Image imported: ", "leaf.dat"));
+    EXPECT_EQ(StatusText(dialog_, kMipLine), Quoted("Mip imported: ", "leaf.dat"));
     EXPECT_EQ(services_.modals, 0);              // the automatic options, no dialog
     EXPECT_EQ(record_.mip.levels[1].Type(), 0);  // two colours: pal4
     dialog_.OpenFile(QString::fromStdString(Path("junk.mip")));
     EXPECT_EQ(StatusText(dialog_, kMipLine), "no Mip loaded");
     EXPECT_EQ(StatusTip(dialog_, kMipLine),
-              "no Mip loaded\nfirst error at offset 0: not a MIP file: no MIP tag at its start");
+              "no Mip loaded\nfirst error at offset 0: not a MIP file: no MIP tag at its start\n" +
+                  Quoted("Still loaded and shown: ", "leaf.dat") + ".");
+    EXPECT_TRUE(services_.saveQuestions.empty());  // nothing to lose to a file that is no texture
     EXPECT_EQ(StatusText(dialog_, kSrbLine), Quoted("Srb loaded: ", "tree.dat"));
     // Nobody pressed a button, so a file that cannot be opened is named in a message.
     ASSERT_EQ(services_.messages.size(), 1U);
@@ -557,9 +562,11 @@ TEST_F(EditorTest, ADroppedFileOpensOnTheDialogItsFieldsAndTheViewer) {
 
     dialog_.OnTexture();
     ASSERT_TRUE(DragAndDrop(dialog_.TextureViewer(), {url("leaf.png")}));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return StatusText(dialog_, kMipLine) != "no Mip Loaded"; }));
-    EXPECT_EQ(StatusText(dialog_, kMipLine), Quoted("Image imported: ", "leaf.png"));
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return StatusText(dialog_, kMipLine).startsWith("Mip imported"); }));
+    EXPECT_EQ(StatusText(dialog_, kMipLine), Quoted("Mip imported: ", "leaf.png"));
 
+    services_.saveChoices = {SaveChoice::kDiscard};  // the import is not kept
     ASSERT_TRUE(DragAndDrop(dialog_.Field(2), {url("wall.mip")}));
     EXPECT_TRUE(
         QTest::qWaitFor([&] { return StatusText(dialog_, kMipLine).startsWith("Mip loaded"); }));

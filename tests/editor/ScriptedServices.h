@@ -35,6 +35,15 @@ class ScriptedServices : public DialogServices {
         questions.push_back(question);
         return yes;
     }
+    SaveChoice AskToSave(QWidget*, const QString& question) override {
+        saveQuestions.push_back(question);
+        if (saveChoices.empty()) {
+            return SaveChoice::kCancel;  // unscripted: nothing is lost
+        }
+        const SaveChoice choice = saveChoices.front();
+        saveChoices.pop_front();
+        return choice;
+    }
     void ShowAbout(QWidget*) override { ++abouts; }
     bool RunModal(QDialog& dialog) override {
         ++modals;
@@ -54,6 +63,9 @@ class ScriptedServices : public DialogServices {
     std::vector<QString> messages;
     std::vector<QString> questions;
     bool yes = true;
+    // "Save changes?" asked, and the answers in turn (none left: Cancel).
+    std::vector<QString> saveQuestions;
+    std::deque<SaveChoice> saveChoices;
     int abouts = 0;
     int modals = 0;
     std::function<bool(QDialog&)> run;

@@ -28,6 +28,7 @@
 #include "CImportDlg.h"
 #include "CKorvaleDlg.h"
 #include "CLevelCanvas.h"
+#include "CTextureDocument.h"
 #include "CTextureViewer.h"
 #include "EditorSettings.h"
 #include "Inputs.h"
@@ -62,7 +63,7 @@ CBmap Ramp(int type, int width, int height) {
 
 class TextureWindowTest : public testing::Test {
   protected:
-    TextureWindowTest() : dialog_(record_, services_) {}
+    TextureWindowTest() : dialog_(document_, services_) {}
 
     QString Path(const std::string& name) const { return QString::fromStdString(dir_.Path(name)); }
     // A MIP file of argb1555 levels from 2^power down to 1.
@@ -95,7 +96,8 @@ class TextureWindowTest : public testing::Test {
     }
 
     ScratchDir dir_;
-    CSrb record_;
+    CTextureDocument document_;
+    CSrb& record_ = document_.RecordForWriting();
     ScriptedServices services_;
     CKorvaleDlg dialog_;
 };
@@ -121,10 +123,11 @@ TEST_F(TextureWindowTest, TheTitleNamesTheSetShownAndAFailedLoadSaysSo) {
     std::vector<std::uint8_t> png;
     ASSERT_TRUE(EncodePng(picture, true, png).Ok());
     ASSERT_TRUE(WriteFileBytes(dir_.Path("leaf.png"), png).Ok());
-    dialog_.OpenFile(Path("leaf.png"));
-    EXPECT_EQ(TitleShown(*viewer), QString::fromUtf8("imported: leaf.png \u2014 Texture"));
+    dialog_.OpenFile(Path("leaf.png"));  // imported: not saved yet
+    EXPECT_EQ(TitleShown(*viewer), QString::fromUtf8("imported: leaf.png* \u2014 Texture"));
 
     WriteFile(dir_.Path("tag.mip"), ByteBuilder().Tag(" MIP").Data());
+    services_.saveChoices = {SaveChoice::kDiscard};
     dialog_.OpenFile(Path("tag.mip"));  // loaded, with no level left
     EXPECT_EQ(TitleShown(*viewer), "Texture");
 }
@@ -217,7 +220,7 @@ TEST_F(TextureWindowTest, AFileOpenedByNameThatCannotBeOpenedIsNamedInAMessage) 
     EXPECT_TRUE(services_.messages.empty());
 }
 
-TEST_F(TextureWindowTest, ANewSetOpensAtItsTopLevelFittedUnlessTheChosenSlotIsThere) {
+TEST_F(TextureWindowTest, AnotherFileOpensAtItsTopLevelFittedAndTheSameFileKeepsTheView) {
     ShowViewer(QSize(800, 300));
     CTextureViewer* viewer = dialog_.TextureViewer();
     dialog_.OpenFile(WriteMip("big.mip", 8));  // 256 x 256: larger than the view
@@ -232,12 +235,17 @@ TEST_F(TextureWindowTest, ANewSetOpensAtItsTopLevelFittedUnlessTheChosenSlotIsTh
     EXPECT_EQ(viewer->ZoomBox()->currentText(), QStringLiteral("Fit (%1%)").arg(percent));
 
     viewer->SelectSlot(4);  // 16 x 16, chosen by the user
-    viewer->SetZoom(1);
-    dialog_.OpenFile(WriteMip("small.mip", 5));  // has slot 4
-    EXPECT_EQ(viewer->ViewState().slot, 4);
-    // The largest whole step that fits: 16 x 16 at 16x is 256, which the view does not hold.
-    const int expected = room.height() >= 256 ? 16 : 8;
-    EXPECT_EQ(viewer->ViewState().zoom, expected);
+    viewer->SetZoom(16);
+    dialog_.OpenFile(WriteMip("small.mip", 5));  // another file, though it has slot 4
+    EXPECT_EQ(viewer->ViewState().slot, 5);
+    // The largest whole step that fits: 32 x 32 at 8x is 256, which the view does not hold.
+    EXPECT_EQ(viewer->ViewState().zoom, room.height() >= 128 ? 4 : 2);
+
+    viewer->SelectSlot(3);
+    viewer->SetZoom(2);
+    dialog_.OpenFile(Path("small.mip"));  // the same file again: the level and zoom stay
+    EXPECT_EQ(viewer->ViewState().slot, 3);
+    EXPECT_EQ(viewer->ViewState().zoom, 2);
 
     dialog_.OpenFile(WriteMip("tiny.mip", 2));  // no slot 4: the top level, 4 x 4 at 16x
     EXPECT_EQ(viewer->ViewState().slot, 2);
@@ -307,6 +315,7 @@ TEST_F(TextureWindowTest, TheViewMenuListsViewsZoomsBackgroundGridAndHighlight) 
         {"Pixel &Grid (from 8x)", QKeySequence("Ctrl+G")},
         {"Highlight &Next Palette Colour", QKeySequence("]")},
         {"Highlight &Previous Palette Colour", QKeySequence("[")},
+        {"&Clear Highlight", QKeySequence("Esc")},
     };
     QStringList texts;
     for (QAction* action : viewer->ViewMenu()->actions()) {
@@ -554,21 +563,21 @@ TEST_F(TextureWindowTest, TheWindowAndItsViewComeBackAfterARestart) {
     dialog_.OpenFile(WriteMip("wall.mip", 3));
     ShowViewer();
     CTextureViewer* viewer = dialog_.TextureViewer();
-    viewer->setGeometry(QRect(120, 90, 700, 520));
+    viewer->setGeometry(QRect(120, 380, 600, 200));  // clear of a dialog at the top left
     viewer->SetView(ChannelView::kAlpha);
     viewer->SetZoom(4);
     viewer->SetChecker(false);
     viewer->SetBackdrop(Backdrop::kWhite);
     dialog_.done(QDialog::Accepted);  // Quit
 
-    CSrb record;
+    CTextureDocument record;
     ScriptedServices services;
     CKorvaleDlg again(record, services);
     again.RestoreWindows();
     CTextureViewer* restored = again.TextureViewer();
     ASSERT_NE(restored, nullptr);
     EXPECT_TRUE(restored->isVisible());
-    EXPECT_EQ(restored->geometry(), QRect(120, 90, 700, 520));
+    EXPECT_EQ(restored->geometry(), QRect(120, 380, 600, 200));
     EXPECT_EQ(restored->ViewState().view, ChannelView::kAlpha);
     EXPECT_EQ(restored->ViewState().zoom, 4);
     EXPECT_FALSE(restored->ViewState().checker);
@@ -576,7 +585,7 @@ TEST_F(TextureWindowTest, TheWindowAndItsViewComeBackAfterARestart) {
 
     restored->close();
     again.done(QDialog::Accepted);
-    CSrb third;
+    CTextureDocument third;
     CKorvaleDlg closed(third, services);
     closed.RestoreWindows();
     EXPECT_EQ(closed.TextureViewer(), nullptr);  // it was closed at the end
@@ -655,10 +664,10 @@ class MarkingTranslator : public QTranslator {
 TEST(Translation, EveryStringOfTheTextureWindowGoesThroughTr) {
     MarkingTranslator marks;
     QCoreApplication::installTranslator(&marks);
-    CMip mip;
-    ASSERT_TRUE(MakeMipSet(mip, 0, 2, 2));
+    CTextureDocument document;
+    ASSERT_TRUE(MakeMipSet(document.RecordForWriting().mip, 0, 2, 2));
     ScriptedServices services;
-    CTextureViewer viewer(mip, services);
+    CTextureViewer viewer(document, services);
     std::vector<std::pair<QString, QString>> texts;  // where, what
     const auto marked = [](const QString& text) {
         return text.isEmpty() || text.contains(QStringLiteral("\u00ab"));

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "CLevelCanvas.h"
+#include "CTextureDocument.h"
 #include "CTextureViewer.h"
 #include "Importer.h"
 #include "LevelQImage.h"
@@ -139,9 +140,11 @@ int main(int argc, char** argv) {
     // The texture window showing the chain's top level at 1x, and the same with every level
     // side by side, while the mouse moves over the palette's swatches: each step picks out
     // another index and the window paints what changed.
-    const CMip mip = PaletteChain();
+    CTextureDocument document;
+    document.RecordForWriting().mip = PaletteChain();
     QtDialogServices services;
-    CTextureViewer viewer(mip, services);
+    CTextureViewer viewer(document, services);
+    document.SetReplacedByHand();
     viewer.SetZoom(1);
     viewer.show();
     if (!QTest::qWaitForWindowExposed(&viewer) || !viewer.ShowsTexture()) {

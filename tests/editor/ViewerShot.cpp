@@ -28,6 +28,7 @@ class OnePathServices : public DialogServices {
     std::optional<QString> ChooseFolder(QWidget*, const QString&) override { return {}; }
     void ShowMessage(QWidget*, const QString&) override {}
     bool Ask(QWidget*, const QString&) override { return false; }
+    SaveChoice AskToSave(QWidget*, const QString&) override { return SaveChoice::kCancel; }
     void ShowAbout(QWidget*) override {}
     bool RunModal(QDialog&) override { return false; }
     bool OpenWithDesktop(const QString&) override { return false; }
@@ -117,10 +118,10 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    CSrb record;
+    CTextureDocument document;
     OnePathServices services;
     services.path = folder + QStringLiteral("/shot.mip");
-    CKorvaleDlg dialog(record, services);
+    CKorvaleDlg dialog(document, services);
     dialog.show();
     if (!QTest::qWaitForWindowExposed(&dialog)) {
         return 1;

@@ -18,6 +18,7 @@
 #include "CKorvaleDlg.h"
 #include "CLevelCanvas.h"
 #include "CPaletteView.h"
+#include "CTextureDocument.h"
 #include "CTextureViewer.h"
 #include "Inputs.h"
 #include "LevelImage.h"
@@ -163,7 +164,7 @@ TEST(WindowPlacement, BesideTheDialogWhereTheRoomIsLargest) {
 // A mip set with a palettised 2 x 1 level (own palette) and a 1 x 1 argb1555 level.
 class ViewerTest : public testing::Test {
   protected:
-    ViewerTest() : viewer_(mip_, services_) {
+    ViewerTest() : viewer_(document_, services_) {
         mip_.miptype = 2;
         mip_.SetRepeatCode(1);
         const CCmap palette = TwoColourPalette();
@@ -172,7 +173,8 @@ class ViewerTest : public testing::Test {
         viewer_.Refresh();
     }
 
-    CMip mip_;
+    CTextureDocument document_;
+    CMip& mip_ = document_.RecordForWriting().mip;
     ScriptedServices services_;
     CTextureViewer viewer_;
 };
@@ -263,7 +265,7 @@ TEST_F(ViewerTest, HoveringASwatchPicksOutItsPixels) {
 
 TEST_F(ViewerTest, ExportLevelWritesTheSelectedLevelAsThePictureTheToolWrites) {
     ScratchDir dir;
-    viewer_.SetTextureName("wall");
+    document_.SavedMip("wall.mip");  // exports are named after the file
     services_.answers.emplace_back(QString::fromStdString(dir.Path("top.png")));
     viewer_.ExportLevelAction()->trigger();
     ASSERT_EQ(services_.requests.size(), 1U);
@@ -285,7 +287,7 @@ TEST_F(ViewerTest, ExportLevelWritesTheSelectedLevelAsThePictureTheToolWrites) {
                   "': cannot create a file in " + dir.Path("gone") +
                   ": No such file or directory.");
 
-    CMip empty;
+    CTextureDocument empty;
     const CTextureViewer nothing(empty, services_);
     EXPECT_FALSE(nothing.ExportLevelAction()->isEnabled());
     EXPECT_FALSE(nothing.ExportAllAction()->isEnabled());
@@ -294,7 +296,7 @@ TEST_F(ViewerTest, ExportLevelWritesTheSelectedLevelAsThePictureTheToolWrites) {
 TEST_F(ViewerTest, ExportAllLevelsNamesThemAfterTheTextureAndAsksBeforeReplacing) {
     ScratchDir dir;
     const QString folder = QString::fromStdString(dir.Root().string());
-    viewer_.SetTextureName("wall");
+    document_.SavedMip("wall.mip");  // exports are named after the file
     WriteFile(dir.Path("wall-1x1.png"), Bytes{'o', 'l', 'd'});
     services_.yes = false;
     services_.answers.emplace_back(folder);
@@ -319,7 +321,7 @@ TEST_F(ViewerTest, ExportAllLevelsNamesThemAfterTheTextureAndAsksBeforeReplacing
 
 class ViewerInDialogTest : public testing::Test {
   protected:
-    ViewerInDialogTest() : dialog_(record_, services_) {}
+    ViewerInDialogTest() : dialog_(document_, services_) {}
 
     void Load(void (CKorvaleDlg::*command)(), const std::string& path) {
         services_.answers.emplace_back(QString::fromStdString(path));
@@ -334,7 +336,8 @@ class ViewerInDialogTest : public testing::Test {
     }
 
     ScratchDir dir_;
-    CSrb record_;
+    CTextureDocument document_;
+    CSrb& record_ = document_.RecordForWriting();
     ScriptedServices services_;
     CKorvaleDlg dialog_;
 };

@@ -24,7 +24,12 @@ inline QString LabelText(const QWidget& window, const char* objectName) {
 // The main dialog's status lines, by their control ids, and what they show.
 constexpr int kSrbLine = CKorvaleDlg::kIdSrbStatus;
 constexpr int kMipLine = CKorvaleDlg::kIdMipStatus;
+// The text in full: a path too long for the line is shown with its middle left out.
 inline QString StatusText(const QWidget& dialog, int line) {
+    const auto* label = dialog.findChild<QLabel*>(QStringLiteral("control%1").arg(line));
+    if (label != nullptr && label->property("fullText").isValid()) {
+        return label->property("fullText").toString();
+    }
     return LabelText(dialog, QStringLiteral("control%1").arg(line).toLatin1().constData());
 }
 inline QString StatusTip(const QWidget& dialog, int line) {

@@ -56,3 +56,20 @@ quit_with_enter() {
     done
     fail "editor still running after Enter"
 }
+
+# check_placement LABEL SCREEN-WIDTH SCREEN-HEIGHT: prints where the dialog ($dialog) and the
+# Texture window ($viewer) are, and fails unless the window is wholly on the screen and covers
+# none of the dialog.
+check_placement() {
+    local dx dy dw dh vx vy vw vh
+    read -r dx dy dw dh <<<"$(xdotool getwindowgeometry --shell "$dialog" |
+        awk -F= '/^(X|Y|WIDTH|HEIGHT)=/ { printf "%s ", $2 }')"
+    read -r vx vy vw vh <<<"$(xdotool getwindowgeometry --shell "$viewer" |
+        awk -F= '/^(X|Y|WIDTH|HEIGHT)=/ { printf "%s ", $2 }')"
+    echo "$1: dialog $dx,$dy ${dw}x$dh, Texture window $vx,$vy ${vw}x$vh"
+    if [ $((vx < dx + dw && dx < vx + vw && vy < dy + dh && dy < vy + vh)) = 1 ]; then
+        fail "$1: the Texture window covers the dialog"
+    fi
+    [ $((vx >= 0 && vy >= 0 && vx + vw <= $2 && vy + vh <= $3)) = 1 ] ||
+        fail "$1: the Texture window is off the screen"
+}
