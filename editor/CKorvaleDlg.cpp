@@ -33,6 +33,7 @@
 #include "LevelExport.h"
 #include "LocalPath.h"
 #include "PngIo.h"
+#include "Saving.h"
 #include "ValueText.h"
 #include "WindowPlacement.h"
 
@@ -556,7 +557,16 @@ bool CKorvaleDlg::SaveSrb() {
     const Status saved = document_.Record().SaveFiles(LocalPath(*path));
     if (saved) {
         document_.SavedSrb(*path);
-        SetStatus(srbStatus_, QStringLiteral("Srb saved: '%1'"), *path, recoloured);
+        // Another SRB file in the folder whose companion this save just replaced is said
+        // beside the line, not only in its tooltip: that file's object is now this one's.
+        const QString shared = QString::fromStdString(SharedCompanionWarning(LocalPath(*path)));
+        SetStatus(srbStatus_, QStringLiteral("Srb saved: '%1'"), *path,
+                  Lines({recoloured, shared}));
+        ShowMarks();
+        if (!shared.isEmpty()) {
+            srbWarning_->setToolTip(Lines({srbWarning_->toolTip(), shared}));
+            srbWarning_->setVisible(true);
+        }
     } else {
         SetStatus(srbStatus_, QStringLiteral("Srb not saved!"), QString(),
                   QString::fromStdString(saved.Reason()));

@@ -273,6 +273,25 @@ TEST_F(EditorTest, SaveSrbReportsABadFieldButSavesEveryVisibleValue) {
     EXPECT_EQ(StatusText(dialog_, kSrbLine), "Srb not saved!");
 }
 
+TEST_F(EditorTest, SaveSrbWarnsWhenItsCompanionBelongsToAnotherSrbFile) {
+    WriteSrb("road.night.srb", {1, 1, 1, 1, 1, 1});
+    const auto* mark = dialog_.findChild<QLabel*>(QStringLiteral("srbWarning"));
+    ASSERT_NE(mark, nullptr);
+    Answer(Path("road.day.srb"));
+    dialog_.OnSaveSrb();
+    EXPECT_EQ(StatusText(dialog_, kSrbLine),
+              QString::fromStdString("Srb saved: '" + Path("road.day.srb") + "'"));
+    EXPECT_TRUE(
+        StatusTip(dialog_, kSrbLine).contains("road.yrq is also the companion of road.night.srb"));
+    EXPECT_FALSE(mark->isHidden());
+    EXPECT_TRUE(mark->toolTip().contains("road.night.srb"));
+
+    Answer(Path("lane.srb"));  // a companion of its own: no warning, and the mark goes
+    dialog_.OnSaveSrb();
+    EXPECT_FALSE(StatusTip(dialog_, kSrbLine).contains("companion"));
+    EXPECT_TRUE(mark->isHidden());
+}
+
 TEST_F(EditorTest, QuitStaysOpenUntilEveryFieldIsValid) {
     WriteSrb("neg.srb", {-3.0F, 1, 1, 1, 1, 1});
     Answer(Path("neg.srb"));
