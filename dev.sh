@@ -22,6 +22,8 @@ PACKAGES=(
     scdoc man-db bash-completion           # manual pages, shell completion and their tests
     dpkg-dev file lintian                  # the Debian package: shlibdeps, checks
     gcovr                                  # line coverage (scripts/coverage.sh)
+    libgdk-pixbuf-2.0-dev                  # the gdk-pixbuf loader (GTK viewers)
+    python3-gi gir1.2-gdkpixbuf-2.0        # its test loads files as a GTK application does
 )
 
 install_missing() {

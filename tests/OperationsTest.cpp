@@ -135,6 +135,27 @@ TEST(WholeFile, ReadingStopsAtTheCap) {
     EXPECT_EQ(ReadAll(broken, cap, bytes).Reason(), "cannot be read: Input/output error");
 }
 
+// A loader handed its input in pieces keeps them up to the cap, and nothing past it.
+TEST(WholeFile, PiecesAreKeptUpToTheCap) {
+    const ReadCap cap{10, "a texture file"};
+    struct Case {
+        std::size_t had, more;
+        bool taken;
+    };
+    for (const Case c : {Case{0, 0, true}, Case{4, 6, true}, Case{10, 0, true}, Case{4, 7, false},
+                         Case{0, 11, false}}) {
+        Bytes bytes(c.had, 1);
+        const Status kept = AppendWithinCap(Bytes(c.more, 2), cap, bytes);
+        EXPECT_EQ(kept.Ok(), c.taken) << c.had << " + " << c.more;
+        if (c.taken) {
+            EXPECT_EQ(bytes.size(), c.had + c.more);
+        } else {
+            EXPECT_EQ(kept.Reason(), "is larger than 10 bytes, the most a texture file can be");
+            EXPECT_TRUE(bytes.empty());
+        }
+    }
+}
+
 TEST(WholeFile, AFileIsNamedInEveryRefusal) {
     test::ScratchDir dir;
     const std::string big = dir.Path("big.png");
