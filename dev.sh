@@ -12,6 +12,7 @@ PACKAGES=(
     libgtest-dev libbenchmark-dev          # tests and benchmarks
     clang libclang-rt-14-dev               # sanitizers and fuzzing
     libspng-dev libstb-dev                 # pictures: PNG, resampling
+    libdeflate-dev                         # the quick PNG reader's inflate
     nlohmann-json3-dev                     # korvale-tool info --json
     qt6-base-dev qt6-svg-dev               # the editor; its icons are drawn from SVG
     fonts-dejavu-core                      # a font for the editor

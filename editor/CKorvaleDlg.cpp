@@ -24,6 +24,7 @@
 #include "CFileDropTarget.h"
 #include "CImportDlg.h"
 #include "CTextureViewer.h"
+#include "CompanionSize.h"
 #include "DialogUnits.h"
 #include "EditorSettings.h"
 #include "FileKind.h"
@@ -433,10 +434,17 @@ bool CKorvaleDlg::LoadSrbFile(const QString& path) {
         Loaded(path, false, QString());  // a failed load can still have changed the report
         return false;
     }
-    SetStatus(srbStatus_, QStringLiteral("Srb loaded: '%1'").arg(path), LoadFindings(record_.mip));
+    // The SRB file holds no size; a save wrote it into the companion beside it.
+    const CompanionSize size = ReadCompanionSize(LocalPath(path));
+    const QString sizeFrom = tr("Size (Metres) %1: %2")
+                                 .arg(QString::fromStdString(FloatToText(size.metres)),
+                                      QString::fromStdString(size.Describe()));
+    const QString findings = LoadFindings(record_.mip);
+    SetStatus(srbStatus_, QStringLiteral("Srb loaded: '%1'").arg(path),
+              findings.isEmpty() ? sizeFrom : findings + QLatin1Char('\n') + sizeFrom);
     SetTextureFile(path);
     std::copy(record_.header.begin(), record_.header.end(), values_.begin());
-    values_[kFields - 1] = 1.0F;
+    values_[kFields - 1] = size.metres;
     ShowValues();
     Loaded(path, true, QFileInfo(path).fileName());
     return true;

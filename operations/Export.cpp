@@ -113,17 +113,20 @@ Status WriteExport(const std::vector<ExportFile>& files, bool force) {
     return {};
 }
 
-Status ReadLevelPictures(const std::string& path, LevelPictures& levels, LoadReport& report) {
+Status ReadLevelPictures(const std::string& path, LevelPictures& levels, LoadReport& report,
+                         bool& picture) {
     report = LoadReport();
+    picture = false;
     std::vector<std::uint8_t> bytes;
-    Image picture;
+    Image decoded;
     FileKind kind = FileKind::kUnknown;
-    if (Status read = ReadTextureOrPicture(path, bytes, picture, kind); !read) {
+    if (Status read = ReadTextureOrPicture(path, bytes, decoded, kind); !read) {
         return read;
     }
     if (kind == FileKind::kPng) {
         // A PNG picture decodes to one of at least 1 x 1.
-        levels[CMip::SlotForSize(picture.width, picture.height)] = std::move(picture);
+        picture = true;
+        levels[CMip::SlotForSize(decoded.width, decoded.height)] = std::move(decoded);
         return {};
     }
     const TraceTo quiet(nullptr);
@@ -139,17 +142,23 @@ Status ReadLevelPictures(const std::string& path, LevelPictures& levels, LoadRep
     return {};
 }
 
-void MatchSourceToTexture(LevelPictures& a, LevelPictures& b) {
-    const bool sourceA = a.size() == 1 && a.begin()->first < 0;
-    const bool sourceB = b.size() == 1 && b.begin()->first < 0;
-    if (sourceA != sourceB) {
-        LevelPictures& source = sourceA ? a : b;
+void MatchSourceToTexture(LevelPictures& a, bool aPicture, LevelPictures& b, bool bPicture) {
+    if (aPicture != bPicture) {
+        LevelPictures& source = aPicture ? a : b;
+        const LevelPictures& texture = aPicture ? b : a;
+        if (source.begin()->first >= 0 && texture.size() <= 1) {
+            return;  // one level against one level: compared as they are
+        }
         const std::vector<Image> chain = ReferenceChain(source.begin()->second);
         source.clear();
         for (const Image& level : chain) {
-            source[CMip::SlotForSize(level.width, level.height)] = level;
+            const int slot = CMip::SlotForSize(level.width, level.height);
+            // An empty texture keeps the whole chain, so the missing levels are said.
+            if (texture.empty() || texture.contains(slot)) {
+                source[slot] = level;
+            }
         }
-    } else if (a.size() == 1 && b.size() == 1 && (a.begin()->first < 0 || b.begin()->first < 0)) {
+    } else if (aPicture && a.begin()->first < 0 && b.begin()->first < 0) {
         b = {{a.begin()->first, std::move(b.begin()->second)}};
     }
 }

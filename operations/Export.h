@@ -47,14 +47,16 @@ Status EncodeExport(const CMip& mip, const std::string& name, const std::string&
 Status WriteExport(const std::vector<ExportFile>& files, bool force);
 
 // A file's levels as pictures by slot, largest first; a PNG picture is one level, in the slot
-// its size selects (or slot -1 when its size selects none). A texture's load report goes to
-// report.
+// its size selects (or slot -1 when its size selects none), and sets picture. A texture's load
+// report goes to report.
 using LevelPictures = std::map<int, Image, std::greater<>>;
-Status ReadLevelPictures(const std::string& path, LevelPictures& levels, LoadReport& report);
+Status ReadLevelPictures(const std::string& path, LevelPictures& levels, LoadReport& report,
+                         bool& picture);
 
-// Makes two sets of levels comparable: a picture whose size no slot takes, against a texture,
-// is its source, and stands for the chain a default import builds from it. Two such pictures
-// are compared with each other.
-void MatchSourceToTexture(LevelPictures& a, LevelPictures& b);
+// Makes two sets of levels comparable. A picture against a texture of more than one level, or
+// whose size no slot takes, is its source, and stands for the chain a default import builds from
+// it, over the slots the texture holds (a set made with fewer levels is not a mismatch). Two
+// pictures of sizes no slot takes are compared with each other.
+void MatchSourceToTexture(LevelPictures& a, bool aPicture, LevelPictures& b, bool bPicture);
 
 }  // namespace korvale

@@ -4,7 +4,7 @@
 #include <bit>
 #include <utility>
 
-#include "CompanionFile.h"
+#include "CompanionSize.h"
 #include "Inputs.h"
 #include "LevelEdit.h"
 #include "LevelImage.h"
@@ -83,31 +83,40 @@ void Retype(CMip& mip, int code) {
     }
 }
 
-// Hand-made levels must have a size the chain has; the failure names the picture that does not.
-Status CheckHandMadeSizes(const Image& picture, const ImportOptions& options,
-                          const std::vector<std::string>& paths) {
+// The top level's size and the number of levels an import of picture makes.
+std::pair<std::pair<int, int>, int> Chain(const Image& picture, const ImportOptions& options) {
     auto [w, h] = AutomaticTopSize(picture.width, picture.height);
     if (options.topWidth != 0) {
         w = options.topWidth;
         h = options.topHeight;
     }
     const int chain = std::bit_width(static_cast<unsigned>(std::max(w, h)));
-    const int count = options.levels > 0 ? std::min(options.levels, chain) : chain;
-    for (std::size_t i = 0; i < paths.size(); ++i) {
-        const Image& level = options.handMadeLevels[i];
+    return {{w, h}, options.levels > 0 ? std::min(options.levels, chain) : chain};
+}
+
+// Hand-made levels must have a size the chain has: the first that has none, or levels.size().
+std::size_t FirstMisfit(const Image& picture, const ImportOptions& options,
+                        const std::vector<Image>& levels) {
+    const auto [top, count] = Chain(picture, options);
+    const auto [w, h] = top;
+    for (std::size_t i = 0; i < levels.size(); ++i) {
         bool fits = false;
         for (int k = 0; k < count; ++k) {
-            fits =
-                fits || (level.width == std::max(1, w >> k) && level.height == std::max(1, h >> k));
+            fits = fits || (levels[i].width == std::max(1, w >> k) &&
+                            levels[i].height == std::max(1, h >> k));
         }
         if (!fits) {
-            return Status::Failure("a level of " + std::to_string(level.width) + " x " +
-                                   std::to_string(level.height) + " has no place in a chain from " +
-                                   std::to_string(w) + " x " + std::to_string(h))
-                .In(paths[i]);
+            return i;
         }
     }
-    return {};
+    return levels.size();
+}
+
+Status MisfitStatus(const Image& picture, const ImportOptions& options, const Image& level) {
+    const auto [w, h] = Chain(picture, options).first;
+    return Status::Failure("a level of " + std::to_string(level.width) + " x " +
+                           std::to_string(level.height) + " has no place in a chain from " +
+                           std::to_string(w) + " x " + std::to_string(h));
 }
 
 std::string Made(const CMip& mip) {
@@ -127,18 +136,30 @@ std::string Made(const CMip& mip) {
 Status ImportLike(const std::string& path, const LikeChoices& choices, ImportJob& job,
                   LoadReport& report) {
     auto loaded = std::make_shared<CSrb>();
-    CSrb& original = *loaded;
     FileKind kind = FileKind::kUnknown;
-    const Status read = LoadTextureFile(path, original, kind);
-    report = original.mip.loadReport;
+    const Status read = LoadTextureFile(path, *loaded, kind);
+    report = loaded->mip.loadReport;
     if (!read) {
         return read;
     }
+    std::optional<float> metres;
+    if (kind == FileKind::kSrb && !choices.metres && path != "-") {
+        if (const CompanionSize companion = ReadCompanionSize(path); companion.Read()) {
+            metres = companion.metres;
+        }
+    }
+    Status like = ImportLikeRecord(std::move(loaded), kind, metres, choices, job);
+    return like ? like : std::move(like).In(path);
+}
+
+Status ImportLikeRecord(std::shared_ptr<const CSrb> loaded, FileKind kind,
+                        std::optional<float> metres, const LikeChoices& choices, ImportJob& job) {
+    const CSrb& original = *loaded;
     job.original = loaded;
     const CMip& mip = original.mip;
     const std::vector<int> slots = mip.FilledSlots();
     if (slots.empty()) {
-        return Status::Failure("holds no levels to import like").In(path);
+        return Status::Failure("holds no levels to import like");
     }
     const CBmap& top = mip.levels[static_cast<std::size_t>(slots.front())];
     const bool palettised = KindOf(top.Type()) == PixelKind::kPalettised;
@@ -179,8 +200,8 @@ Status ImportLike(const std::string& path, const LikeChoices& choices, ImportJob
     if (kind == FileKind::kSrb && !choices.values) {
         job.values = original.header;
     }
-    if (!choices.metres && path != "-") {
-        job.metres = ReadCompanionSize(path).value_or(job.metres);
+    if (!choices.metres) {
+        job.metres = metres.value_or(job.metres);
     }
     return {};
 }
@@ -191,20 +212,36 @@ Status ImportFiles(const std::string& in, const std::vector<std::string>& handMa
     if (Status read = ReadPicture(in, picture); !read) {
         return read;
     }
-    ImportOptions options = job.options;
+    std::vector<Image> levels;
     for (const std::string& path : handMade) {
         Image level;
         if (Status read = ReadPicture(path, level); !read) {
             return read;
         }
-        options.handMadeLevels.push_back(std::move(level));
+        levels.push_back(std::move(level));
     }
-    if (Status misfit = CheckHandMadeSizes(picture, options, handMade); !misfit) {
-        return misfit;
+    if (const std::size_t misfit = FirstMisfit(picture, job.options, levels);
+        misfit < levels.size()) {
+        return MisfitStatus(picture, job.options, levels[misfit]).In(handMade[misfit]);
+    }
+    Status imported = ImportPictures(picture, std::move(levels), job, record, made);
+    return imported ? imported : std::move(imported).In(in);
+}
+
+Status ImportPictures(const Image& picture, std::vector<Image> handMade, const ImportJob& job,
+                      CSrb& record, std::string& made) {
+    if (const std::size_t misfit = FirstMisfit(picture, job.options, handMade);
+        misfit < handMade.size()) {
+        return MisfitStatus(picture, job.options, handMade[misfit]);
+    }
+    const bool painted = handMade.empty();
+    ImportOptions options = job.options;
+    for (Image& level : handMade) {
+        options.handMadeLevels.push_back(std::move(level));
     }
     CSrb result;
     if (Status imported = ImportImage(picture, options, result.mip); !imported) {
-        return std::move(imported).In(in);
+        return imported;
     }
     made = Made(result.mip);
     if (job.typeCode > 0) {
@@ -213,7 +250,7 @@ Status ImportFiles(const std::string& in, const std::vector<std::string>& handMa
     if (job.miptype) {
         result.mip.miptype = *job.miptype;
     }
-    if (job.original && handMade.empty()) {
+    if (job.original && painted) {
         KeepUnpainted(job.original->mip, picture, result.mip);
     }
     result.header = job.values;

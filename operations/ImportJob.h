@@ -47,6 +47,10 @@ struct LikeChoices {
 // failure when it cannot be loaded or holds no level.
 Status ImportLike(const std::string& path, const LikeChoices& choices, ImportJob& job,
                   LoadReport& report);
+// The same from an original in memory, loaded from a file of kind, its companion's size metres
+// when known. A failure when it holds no level.
+Status ImportLikeRecord(std::shared_ptr<const CSrb> original, FileKind kind,
+                        std::optional<float> metres, const LikeChoices& choices, ImportJob& job);
 
 // Reads the picture in (and the hand-made levels, each replacing the generated level of its
 // size) and makes record from them by job: its mip set, six values and size. made says what
@@ -54,5 +58,8 @@ Status ImportLike(const std::string& path, const LikeChoices& choices, ImportJob
 // concerns; record is then as it was.
 Status ImportFiles(const std::string& in, const std::vector<std::string>& handMade,
                    const ImportJob& job, CSrb& record, std::string& made);
+// The same from pictures in memory (an image editor's layers); a failure names no file.
+Status ImportPictures(const Image& picture, std::vector<Image> handMade, const ImportJob& job,
+                      CSrb& record, std::string& made);
 
 }  // namespace korvale

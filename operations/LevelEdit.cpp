@@ -93,6 +93,44 @@ CBmap CopyLevel(const CBmap& level, int type) {
     return copy;
 }
 
+Image PictureOfIndexed(int width, int height, std::span<const std::uint8_t> indices,
+                       std::span<const std::uint8_t> alpha, std::span<const std::uint8_t> colourMap,
+                       const CCmap& palette) {
+    Image picture;
+    const std::size_t count = PixelCountOf(width, height);
+    if (indices.size() != count || (!alpha.empty() && alpha.size() != count)) {
+        return picture;
+    }
+    picture.width = width;
+    picture.height = height;
+    picture.pixels.resize(4 * count);
+    const std::vector<Rgba8> entries = PaletteColours(palette);
+    std::vector<std::uint8_t> kept(count);
+    bool exact = true;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::size_t index = indices[i];
+        Rgba8 colour{0, 0, 0, alpha.empty() ? std::uint8_t{255} : alpha[i]};
+        if (3 * index + 2 < colourMap.size()) {
+            std::copy_n(colourMap.begin() + static_cast<std::ptrdiff_t>(3 * index), 3,
+                        colour.begin());
+        }
+        std::copy(colour.begin(), colour.end(),
+                  picture.pixels.begin() + static_cast<std::ptrdiff_t>(4 * i));
+        if (index < entries.size() && entries[index] == colour) {
+            kept[i] = static_cast<std::uint8_t>(index);
+            continue;
+        }
+        const auto found = std::ranges::find(entries, colour);
+        exact = exact && found != entries.end();
+        kept[i] = static_cast<std::uint8_t>(found - entries.begin());
+    }
+    if (exact) {
+        picture.palette = entries;
+        picture.indices = std::move(kept);
+    }
+    return picture;
+}
+
 Status PutBackLevel(CMip& mip, int slot, const Image& picture, bool rebuildPalette) {
     if (slot < 0 || slot >= CMip::kSlots || !mip.levels[static_cast<std::size_t>(slot)].HasData()) {
         return Status::Failure("the level edited is no longer in the set");

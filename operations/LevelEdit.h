@@ -4,6 +4,8 @@
 // back), or with a palette made anew from it.
 
 #include <array>
+#include <cstdint>
+#include <span>
 
 #include "CBmap.h"
 #include "CMip.h"
@@ -26,5 +28,14 @@ inline constexpr std::array kAllPlanes{PlaneId::kR, PlaneId::kG, PlaneId::kB, Pl
 // palettised level, which all take it). A failure (no level in the slot, a picture of another
 // size, one that cannot be stored) leaves mip unchanged and says why.
 Status PutBackLevel(CMip& mip, int slot, const Image& picture, bool rebuildPalette);
+
+// A picture from an image editor's indexed pixels: an index per pixel into colourMap (three
+// bytes an entry, no alpha, as image editors keep one) with alpha beside it (empty: opaque).
+// Its pixels are the map's colours with that alpha; where every pixel's colour and alpha are
+// those of an entry of palette (its own index first, so entries alike stay apart), the picture
+// carries palette and those indices, which a put-back keeps as they are.
+[[nodiscard]] Image PictureOfIndexed(int width, int height, std::span<const std::uint8_t> indices,
+                                     std::span<const std::uint8_t> alpha,
+                                     std::span<const std::uint8_t> colourMap, const CCmap& palette);
 
 }  // namespace korvale

@@ -52,21 +52,37 @@ Status SaveRecord(const CSrb& record, const std::string& out, bool asSrb) {
     return Status::Failure(text).In(out);
 }
 
-std::string RecolourWarning(const CMip& mip) {
-    const std::vector<int> slots = mip.SlotsRecolouredBySave();
-    if (slots.empty()) {
-        return {};
-    }
+namespace {
+
+// "the levels in slots 1, 0 change colour: ..." with "change" as verb says (would change).
+std::string Recolouring(const CMip& mip, const std::vector<int>& slots, bool would) {
     std::string list;
     for (const int k : slots) {
         list += (list.empty() ? "" : ", ") + std::to_string(k);
     }
     const std::string why =
         mip.SavesGlobalPalette() ? "only the global palette is saved" : "no palette is saved";
+    const char* verb = would ? " would change" : slots.size() == 1 ? " changes" : " change";
     return std::string(slots.size() == 1 ? "the level in slot " : "the levels in slots ") + list +
-           (slots.size() == 1 ? " changes" : " change") + " colour: with miptype " +
-           std::to_string(mip.miptype) + " " + why + ", and " +
+           verb + " colour: with miptype " + std::to_string(mip.miptype) + " " + why + ", and " +
            (slots.size() == 1 ? "it uses" : "they use") + " other colours";
+}
+
+}  // namespace
+
+std::string RecolourWarning(const CMip& mip) {
+    const std::vector<int> slots = mip.SlotsRecolouredBySave();
+    return slots.empty() ? std::string() : Recolouring(mip, slots, false);
+}
+
+std::string RecolourRefusal(const CMip& mip) {
+    const std::vector<int> slots = mip.SlotsRecolouredBySave();
+    if (slots.empty()) {
+        return {};
+    }
+    // Every palettised level carries its own palette under miptype 2, whatever it holds.
+    return "not saved: " + Recolouring(mip, slots, true) + "; miptype 2 keeps each level's own " +
+           "palette";
 }
 
 }  // namespace korvale

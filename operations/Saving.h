@@ -21,5 +21,8 @@ Status SaveRecord(const CSrb& record, const std::string& out, bool asSrb);
 
 // The levels a save of mip will change the colours of, as a sentence, or empty when none.
 [[nodiscard]] std::string RecolourWarning(const CMip& mip);
+// Why a save that keeps colours refuses mip: "not saved: the levels in slots 1, 0 would change
+// colour: ...; miptype 2 keeps each level's own palette". Empty when no colour changes.
+[[nodiscard]] std::string RecolourRefusal(const CMip& mip);
 
 }  // namespace korvale

@@ -1,6 +1,7 @@
 #include "TextureLoad.h"
 
 #include <cerrno>
+#include <string>
 #include <vector>
 
 #include "ChunkStream.h"
@@ -29,10 +30,20 @@ Status LoadTexture(std::span<const std::uint8_t> bytes, const std::string& name,
     }
     if (kind == FileKind::kSrb) {
         const int result = record.Load(stream.get());
-        if (result < 0) {
-            return failed("not a valid SRB file (its header was rejected)");
+        LoadReport& report = record.mip.loadReport;
+        if (result < 0 && !report.WasCutShort()) {
+            return Status::Failure("not a valid SRB file (its header was rejected at offset " +
+                                   std::to_string(report.FirstErrorOffset()) + ": " +
+                                   report.FirstError() + ")")
+                .In(name);
         }
-        return result == 0 ? failed("SRB header is valid but no mip set follows it") : Status();
+        if (result <= 0) {
+            // Cut short, or a good header with no mip set after it: damage, said as fully as a
+            // MIP file's, with what was read (the six values) still shown. No mip header field
+            // was read.
+            report.SetHeaderFieldsRead(0);
+        }
+        return {};
     }
     // Anything else is read as a MIP file, as the MIP loader is the one that says what a file
     // without either tag is not.

@@ -1,6 +1,7 @@
 #include "Thumbnail.h"
 
 #include <algorithm>
+#include <string>
 #include <vector>
 
 #include "ColourSpace.h"
@@ -45,7 +46,11 @@ int ThumbnailSlot(const CMip& mip, int size) {
 Status MakeThumbnail(const CMip& mip, int size, Image& thumbnail) {
     const int slot = ThumbnailSlot(mip, size);
     if (slot < 0) {
-        return Status::Failure("holds no level to draw");
+        return Status::Failure(
+            mip.loadReport.Rejected().empty()
+                ? "holds no level to draw: its header announces " + std::to_string(mip.numimages) +
+                      " and none was read"
+                : std::string("holds no level to draw: the load rejected every level it found"));
     }
     thumbnail = FitInto(
         LevelToImage(mip.levels[static_cast<std::size_t>(slot)], mip.LevelPalette(slot)), size);

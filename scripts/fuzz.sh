@@ -18,14 +18,16 @@ build-fuzz/fuzz/korvale_make_corpus build-fuzz/seeds
 build-fuzz/fuzz/korvale_make_png_corpus build-fuzz/seeds >/dev/null
 mkdir -p build-fuzz/findings
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-for target in mip srb level png; do
+for target in mip srb level png pngpaths; do
+    seeds=$target
     case $target in
     png) dict=fuzz/png.dict ;;
+    pngpaths) dict=fuzz/png.dict seeds=png ;;  # the quick PNG reader against libspng alone
     *) dict=fuzz/chunks.dict ;;
     esac
     mkdir -p "build-fuzz/corpus/$target"
     echo "fuzz: $target for ${seconds}s"
-    build-fuzz/fuzz/fuzz_$target "build-fuzz/corpus/$target" "build-fuzz/seeds/$target" \
+    build-fuzz/fuzz/fuzz_$target "build-fuzz/corpus/$target" "build-fuzz/seeds/$seeds" \
         -dict="$dict" -max_total_time="$seconds" -timeout=5 -rss_limit_mb=1024 -malloc_limit_mb=96 \
         -artifact_prefix="build-fuzz/findings/$target-" -print_final_stats=1 2>"build-fuzz/$target.log" ||
         { tail -n 40 "build-fuzz/$target.log" >&2; exit 1; }

@@ -19,9 +19,11 @@ constexpr std::uint32_t kSrhdSize = 24;
 constexpr std::uint32_t kSrh2Size = 36;
 constexpr int kSrh2Words = 9;
 
-// Reads words and compares each as soon as it is read, stopping at the first mismatch.
-bool Expect(ChunkStream stream, std::initializer_list<std::uint32_t> words) {
+// Reads words and compares each as soon as it is read, stopping at the first mismatch; failedAt
+// is where that word starts (a word cut short by the end of the file included).
+bool Expect(ChunkStream stream, std::initializer_list<std::uint32_t> words, long& failedAt) {
     for (const std::uint32_t expected : words) {
+        failedAt = Offset(stream);
         if (ReadU32(stream) != expected) {
             return false;
         }
@@ -47,20 +49,21 @@ int CSrb::Load(ChunkStream stream) {
     if (stream == nullptr) {
         return -1;
     }
+    long failedAt = 0;
     auto rejected = [&](const char* what) {
-        mip.loadReport.Error(Offset(stream) - 4, what);
+        mip.loadReport.Error(failedAt, what);
         if (std::feof(stream) != 0) {
             mip.loadReport.CutShort(Offset(stream));
         }
         return -1;
     };
-    if (!Expect(stream, {tag::kSrb, 0, kSrbSize, tag::kSrhd, 0, kSrhdSize})) {
+    if (!Expect(stream, {tag::kSrb, 0, kSrbSize, tag::kSrhd, 0, kSrhdSize}, failedAt)) {
         return rejected("not an SRB header");
     }
     for (float& value : header) {
         value = ReadF32(stream);
     }
-    if (!Expect(stream, {tag::kSrh2, 0, kSrh2Size})) {
+    if (!Expect(stream, {tag::kSrh2, 0, kSrh2Size}, failedAt)) {
         return rejected("SRH2 header rejected");
     }
     for (int i = 0; i < kSrh2Words; ++i) {

@@ -1,8 +1,8 @@
 #include "CompanionFile.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstdint>
-#include <cstdio>
 #include <initializer_list>
 
 namespace korvale {
@@ -35,70 +35,68 @@ std::string ObjectName(const std::string& srbPath) {
     return srbPath.substr(start, dot == std::string::npos ? std::string::npos : dot - start);
 }
 
-void WriteCompanionTo(ChunkStream stream, const std::string& objectName, float sizeInMetres) {
+std::vector<std::uint8_t> CompanionBytes(const std::string& objectName, float sizeInMetres) {
     const auto n = static_cast<std::uint32_t>(objectName.size() + 2);
     const std::uint32_t fill = (4 - n % 4) % 4;
+    std::vector<std::uint8_t> bytes;
+    bytes.reserve(std::size_t{n} + fill + kSizeAfterName + 12);
+    const auto word = [&bytes](std::uint32_t value) {
+        for (int shift = 0; shift < 32; shift += 8) {
+            bytes.push_back(static_cast<std::uint8_t>(value >> shift));
+        }
+    };
     // The size is known before anything is written, so it goes out directly rather than as a
     // placeholder patched by a seek (which a pipe or device could not honour).
-    WriteU32(stream, tag::kYrq4);
-    WriteU32(stream, 1);
-    WriteU32(stream, n + fill + kSizeAfterName);
-    WriteChunkHeader(stream, tag::kXyzs, kXyzsSize);
-    for (int i = 0; i < 4; ++i) {
-        WriteU32(stream, 0);
+    for (const std::uint32_t w : {tag::kYrq4, 1U, n + fill + kSizeAfterName, tag::kXyzs, 0U,
+                                  kXyzsSize, 0U, 0U, 0U, 0U, tag::kStrn, 0U, n}) {
+        word(w);
     }
-    WriteChunkHeader(stream, tag::kStrn, n);
-    for (const char c : objectName) {
-        WriteU8(stream, static_cast<unsigned char>(c));
+    bytes.insert(bytes.end(), objectName.begin(), objectName.end());
+    bytes.push_back(0x00);
+    bytes.push_back(0xFF);
+    bytes.insert(bytes.end(), fill, kFill);
+    for (const std::uint32_t w :
+         {tag::kPrim, 0U, kPrimSize, 28U, 3U, 0U, 0xFFFFFFFFU, 0U,
+          std::bit_cast<std::uint32_t>(sizeInMetres), 0x00010000U, 5U, 4U, 4U, 10U}) {
+        word(w);
     }
-    WriteU8(stream, 0x00);
-    WriteU8(stream, 0xFF);
-    for (std::uint32_t i = 0; i < fill; ++i) {
-        WriteU8(stream, kFill);
-    }
-    WriteChunkHeader(stream, tag::kPrim, kPrimSize);
-    const std::uint32_t prim[] = {
-        28,          3, 0, 0xFFFFFFFFU, 0, std::bit_cast<std::uint32_t>(sizeInMetres),
-        0x00010000U, 5, 4, 4,           10};
-    for (const std::uint32_t word : prim) {
-        WriteU32(stream, word);
-    }
+    return bytes;
 }
 
-std::optional<float> ReadCompanionSize(const std::string& srbPath) {
-    FilePtr file = OpenForRead(CompanionPath(srbPath));
-    if (!file) {
-        return std::nullopt;
-    }
-    ChunkStream stream = file.get();
-    // Each word is checked as it is read; the name's length is bounded before it moves the
-    // reader, and the size word must be in the file.
-    auto expect = [&](std::initializer_list<std::uint32_t> words) {
-        for (const std::uint32_t word : words) {
-            if (ReadU32(stream) != word || std::feof(stream) != 0) {
-                return false;
-            }
+void WriteCompanionTo(ChunkStream stream, const std::string& objectName, float sizeInMetres) {
+    WriteBytes(stream, CompanionBytes(objectName, sizeInMetres));
+}
+
+std::optional<CompanionContents> ParseCompanion(std::span<const std::uint8_t> bytes) {
+    const auto wordAt = [&bytes](std::size_t at) {
+        std::uint32_t value = 0;
+        for (std::size_t i = 0; i < 4; ++i) {
+            value |= std::uint32_t{bytes[at + i]} << (8 * i);
         }
-        return true;
+        return value;
     };
-    if (!expect({tag::kYrq4, 1})) {
+    // The name's length is read first and bounded by the file's own length (108 + n + f bytes)
+    // before it places anything; then the whole file must be what the writer gives.
+    constexpr std::size_t kNameAt = 52;
+    constexpr std::size_t kFixedBytes = 108;
+    if (bytes.size() < kFixedBytes) {
         return std::nullopt;
     }
-    (void)ReadU32(stream);  // the size word, recomputed on every save
-    if (!expect({tag::kXyzs, 0, kXyzsSize, 0, 0, 0, 0, tag::kStrn, 0})) {
+    const std::uint64_t n = wordAt(48);
+    const std::uint64_t fill = (4 - n % 4) % 4;
+    if (n < 2 || kFixedBytes + n + fill != bytes.size()) {
         return std::nullopt;
     }
-    const std::uint32_t n = ReadU32(stream);
-    if (n < 2 || n > RemainingBytes(stream)) {
+    CompanionContents contents;
+    contents.objectName.assign(bytes.begin() + kNameAt,
+                               bytes.begin() + static_cast<std::ptrdiff_t>(kNameAt + n - 2));
+    contents.sizeInMetres = std::bit_cast<float>(wordAt(kNameAt + n + fill + 32));
+    const std::vector<std::uint8_t> expected =
+        CompanionBytes(contents.objectName, contents.sizeInMetres);
+    if (!std::equal(bytes.begin(), bytes.end(), expected.begin(), expected.end())) {
         return std::nullopt;
     }
-    const std::uint32_t fill = (4 - n % 4) % 4;
-    if (std::fseek(stream, static_cast<long>(n + fill), SEEK_CUR) != 0 ||
-        !expect({tag::kPrim, 0, kPrimSize, 28, 3, 0, 0xFFFFFFFFU, 0})) {
-        return std::nullopt;
-    }
-    const float size = ReadF32(stream);
-    return std::feof(stream) != 0 ? std::nullopt : std::optional<float>(size);
+    return contents;
 }
 
 }  // namespace korvale

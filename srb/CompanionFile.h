@@ -2,8 +2,11 @@
 // The companion object file written beside every saved SRB file: it names the object after
 // the SRB file and records the size in metres.
 
+#include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "ChunkStream.h"
 
@@ -16,11 +19,21 @@ namespace korvale {
 // The file name (after the last '/' or '\') up to its first '.'.
 [[nodiscard]] std::string ObjectName(const std::string& srbPath);
 
+// The companion object's bytes for objectName and sizeInMetres, exactly as a save writes them.
+[[nodiscard]] std::vector<std::uint8_t> CompanionBytes(const std::string& objectName,
+                                                       float sizeInMetres);
+
 // Writes the companion object's bytes for objectName at the current position of stream.
 void WriteCompanionTo(ChunkStream stream, const std::string& objectName, float sizeInMetres);
 
-// The size in metres recorded in srbPath's companion file, or nothing when there is no such
-// file or it is not laid out as Korvale writes them.
-[[nodiscard]] std::optional<float> ReadCompanionSize(const std::string& srbPath);
+// What a companion file holds: the object it names and its size in metres.
+struct CompanionContents {
+    std::string objectName;
+    float sizeInMetres = 0.0F;
+};
+
+// The object name and size in bytes, when they are byte for byte what CompanionBytes gives for
+// that name and size (every fixed word, the fill, the size word); nothing otherwise.
+[[nodiscard]] std::optional<CompanionContents> ParseCompanion(std::span<const std::uint8_t> bytes);
 
 }  // namespace korvale

@@ -75,6 +75,69 @@ TEST(CSrb, CompanionFileIsExactlyTheseBytes) {
     EXPECT_EQ(ReadFile(dir.Path("tree.yrq")), expected);
 }
 
+// Only a file exactly as a save writes it gives its name and size back: a byte changed
+// anywhere, a file cut short or grown, or a name length that runs past the end is no companion.
+TEST(CSrb, ACompanionIsReadBackOnlyWhenItIsExactlyWhatASaveWrites) {
+    // "ab" at 2.5 metres, built by hand: n = 4, no fill, 104 bytes.
+    const Bytes ab = ByteBuilder()
+                         .Tag("YRQ4")
+                         .U32(1)
+                         .U32(100)
+                         .Header("XYZS", 16)
+                         .U32(0)
+                         .U32(0)
+                         .U32(0)
+                         .U32(0)
+                         .Header("STRN", 4)
+                         .Append({0x61, 0x62, 0x00, 0xFF})
+                         .Header("PRIM", 44)
+                         .U32(28)
+                         .U32(3)
+                         .U32(0)
+                         .U32(0xFFFFFFFF)
+                         .U32(0)
+                         .F32(2.5F)
+                         .U32(0x00010000)
+                         .U32(5)
+                         .U32(4)
+                         .U32(4)
+                         .U32(10)
+                         .Data();
+    ASSERT_EQ(ab.size(), 112U);
+    EXPECT_EQ(CompanionBytes("ab", 2.5F), ab);
+    const auto read = ParseCompanion(ab);
+    ASSERT_TRUE(read.has_value());
+    EXPECT_EQ(read->objectName, "ab");
+    EXPECT_EQ(read->sizeInMetres, 2.5F);
+
+    struct Case {
+        const char* what;
+        std::size_t at;  // the byte changed
+        std::uint8_t to;
+    };
+    for (const Case& c :
+         {Case{"the tag", 0, 'X'}, Case{"the size word", 8, 101}, Case{"an XYZS word", 24, 1},
+          Case{"the name's end mark", 55, 0xFE}, Case{"the name length, past the end", 48, 200},
+          Case{"the name length, shorter", 48, 3}, Case{"a PRIM word", 68, 29},
+          Case{"the last PRIM word", 108, 11}}) {
+        Bytes changed = ab;
+        changed[c.at] = c.to;
+        EXPECT_FALSE(ParseCompanion(changed).has_value()) << c.what;
+    }
+    EXPECT_FALSE(ParseCompanion(Bytes(ab.begin(), ab.end() - 1)).has_value()) << "cut short";
+    Bytes longer = ab;
+    longer.push_back(0);
+    EXPECT_FALSE(ParseCompanion(longer).has_value()) << "grown";
+    EXPECT_FALSE(ParseCompanion(Bytes{}).has_value()) << "empty";
+
+    // A fill byte that is not a space ("abc": n = 5, fill 3 at 57..59).
+    Bytes abc = CompanionBytes("abc", 1.0F);
+    ASSERT_EQ(abc.size(), 116U);
+    EXPECT_TRUE(ParseCompanion(abc).has_value());
+    abc[58] = 0;
+    EXPECT_FALSE(ParseCompanion(abc).has_value());
+}
+
 TEST(CSrb, CompanionNameLengthDecidesTheFill) {
     ScratchDir dir;
     struct Case {

@@ -10,6 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "CSrb.h"
+#include "CompanionFile.h"
+#include "CompanionSize.h"
 #include "FileKind.h"
 #include "Inputs.h"
 #include "LevelEdit.h"
@@ -265,6 +268,45 @@ TEST(LevelEdit, ALevelExportedAndPutBackUnchangedIsTheSameSet) {
         EXPECT_EQ(mip.numimages, 5);
         EXPECT_EQ(mip.powerwidth, 3);
     }
+}
+
+// The size an SRB file loads with: its companion's, only when the companion is one a save of
+// that very SRB path would write; 1 otherwise, with the reason.
+TEST(CompanionSize, TheSizeIsTheCompanionsOnlyWhenItNamesThisSrbFile) {
+    test::ScratchDir dir;
+    CSrb record;
+    record.sizeInMetres = 2.5F;
+    ASSERT_TRUE(record.SaveFiles(dir.Path("tree.srb")).Ok());
+    test::WriteFile(dir.Path("bush.yrq"), test::ReadFile(dir.Path("tree.yrq")));  // renamed by hand
+    test::WriteFile(dir.Path("junk.yrq"), Bytes{'Y', 'R', 'Q', '4'});
+    std::filesystem::create_directory(dir.Path("folder.yrq"));
+    using From = CompanionSize::From;
+    struct Case {
+        const char* srb;
+        From from;
+        float metres;
+        const char* describe;  // after the scratch folder
+    };
+    for (const Case& c : {
+             Case{"tree.srb", From::kCompanion, 2.5F, "from the companion '@tree.yrq'"},
+             Case{"tree.old.srb", From::kCompanion, 2.5F, "from the companion '@tree.yrq'"},
+             Case{"bush.srb", From::kOtherObject, 1.0F,
+                  "the companion '@bush.yrq' is for the object 'tree'"},
+             Case{"none.srb", From::kNoCompanion, 1.0F, "no companion '@none.yrq'"},
+             Case{"junk.srb", From::kNotCompanion, 1.0F,
+                  "'@junk.yrq' is not a companion object file as Korvale saves them"},
+         }) {
+        const CompanionSize size = ReadCompanionSize(dir.Path(c.srb));
+        EXPECT_EQ(size.from, c.from) << c.srb;
+        EXPECT_EQ(size.metres, c.metres) << c.srb;
+        std::string describe = c.describe;
+        describe.replace(describe.find('@'), 1, dir.Path(""));
+        EXPECT_EQ(size.Describe(), describe) << c.srb;
+    }
+    // A companion that is there but cannot be read says why.
+    const CompanionSize folder = ReadCompanionSize(dir.Path("folder.srb"));
+    EXPECT_EQ(folder.from, From::kNoCompanion);
+    EXPECT_NE(folder.reason.find("folder"), std::string::npos) << folder.reason;
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include "CSrb.h"
 #include "CompanionFile.h"
+#include "CompanionSize.h"
 #include "Image.h"
 #include "Inputs.h"
 #include "PictureBuilder.h"
@@ -45,7 +46,10 @@ TEST_F(ToolTest, InfoPrintsTheLoaderTraceThenASummary) {
     r = InProcess({"info", dir_.Path("tree.srb")});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out.rfind("datasize: 18\n", 0), 0U) << r.out;
-    EXPECT_NE(r.out.find("SRB header values: 1 0.1 64 32 0.5 3\nmiptype: 0\n"), std::string::npos)
+    EXPECT_NE(r.out.find("SRB header values: 1 0.1 64 32 0.5 3\nsize in metres: 1 (from the "
+                         "companion '" +
+                         dir_.Path("tree.yrq") + "')\nmiptype: 0\n"),
+              std::string::npos)
         << r.out;
 }
 
@@ -69,8 +73,8 @@ TEST_F(ToolTest, InfoOfDamagedFilesExitsAsTheLoaderSays) {
     srb[8] = 84;
     WriteFile(dir_.Path("short.srb"), srb);
     r = InProcess({"info", dir_.Path("short.srb")});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("no mip set follows"), std::string::npos) << r.err;
+    EXPECT_EQ(r.status, 3);  // the six values are shown, and the missing set is damage
+    EXPECT_NE(r.out.find("no mip set follows"), std::string::npos) << r.out;
 
     // Damage inside the levels: the load goes on, and the summary and the exit status say so.
     Bytes mip = ReadFile(dir_.Path("tree.mip"));
@@ -118,6 +122,50 @@ TEST_F(ToolTest, ConvertReproducesFilesByteForByte) {
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(ReadFile(dir_.Path("out/tree.srb")), ReadFile(dir_.Path("tree.srb")));
     EXPECT_EQ(ReadFile(dir_.Path("out/tree.yrq")), ReadFile(dir_.Path("tree.yrq")));
+}
+
+// An SRB file's size in metres lives in its companion: info shows it and where it came from,
+// and convert keeps it unless --size says otherwise.
+TEST_F(ToolTest, TheCompanionsSizeIsShownAndKeptByConvert) {
+    ToolRun r =
+        InProcess({"convert", "--size", "2.5", dir_.Path("tree.srb"), dir_.Path("big.srb")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = InProcess({"info", dir_.Path("big.srb")});
+    EXPECT_NE(r.out.find("SRB header values: 1 0.1 64 32 0.5 3\nsize in metres: 2.5 (from the "
+                         "companion '" +
+                         dir_.Path("big.yrq") + "')\n"),
+              std::string::npos)
+        << r.out;
+    r = InProcess({"info", "--json", dir_.Path("big.srb")});
+    const auto json = nlohmann::json::parse(r.out);
+    EXPECT_EQ(json["companion"]["path"], dir_.Path("big.yrq"));
+    EXPECT_EQ(json["companion"]["found"], "read");
+    EXPECT_EQ(json["companion"]["sizeInMetres"], 2.5);
+
+    r = InProcess({"convert", dir_.Path("big.srb"), dir_.Path("again.srb")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(ReadFile(dir_.Path("again.yrq")), CompanionBytes("again", 2.5F));
+    r = InProcess({"convert", dir_.Path("big.srb"), dir_.Path("given.srb"), "--size", "7"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(ReadFile(dir_.Path("given.yrq")), CompanionBytes("given", 7.0F));
+
+    // Without a companion of its own the size is 1, and info says why.
+    std::filesystem::copy_file(dir_.Path("big.yrq"), dir_.Path("copied.yrq"));
+    std::filesystem::copy_file(dir_.Path("big.srb"), dir_.Path("copied.srb"));
+    std::filesystem::copy_file(dir_.Path("big.srb"), dir_.Path("alone.srb"));
+    r = InProcess({"info", dir_.Path("copied.srb")});
+    EXPECT_NE(r.out.find("size in metres: 1 (the companion '" + dir_.Path("copied.yrq") +
+                         "' is for the object 'big')\n"),
+              std::string::npos)
+        << r.out;
+    r = InProcess({"info", "--json", dir_.Path("alone.srb")});
+    EXPECT_EQ(nlohmann::json::parse(r.out)["companion"]["found"], "missing");
+    r = InProcess({"convert", dir_.Path("copied.srb"), dir_.Path("one.srb")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(ReadFile(dir_.Path("one.yrq")), CompanionBytes("one", 1.0F));
+    // A MIP file has no companion: no size line.
+    r = InProcess({"info", dir_.Path("tree.mip")});
+    EXPECT_EQ(r.out.find("size in metres"), std::string::npos) << r.out;
 }
 
 TEST_F(ToolTest, ConvertBetweenKinds) {
@@ -251,7 +299,7 @@ TEST_F(ToolTest, CompareReportsPsnrPerLevel) {
     EXPECT_EQ(r.status, 1);
     r = InProcess({"compare", dir_.Path("a.png"), dir_.Path("tree.mip")});
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.out.find("slot 1: 2 x 1 in A but 2 x 2 in B\nslot 0: only in B\n"),
+    EXPECT_NE(r.out.find("slot 2: only in B\nslot 1: 2 x 1 in A but 2 x 2 in B\n"),
               std::string::npos)
         << r.out;
 
@@ -367,7 +415,7 @@ TEST_F(ToolTest, ImportLikeAnOriginalKeepsItsTypePaletteLevelsAndValues) {
     }
     EXPECT_EQ(changed, 1U);
     EXPECT_NE(before[0], after[0]);
-    EXPECT_EQ(ReadCompanionSize(dir_.Path("back.srb")), 2.5F);  // the companion's size too
+    EXPECT_EQ(ReadCompanionSize(dir_.Path("back.srb")).metres, 2.5F);  // the companion's size too
 
     // A 16-bit original made from a picture of many colours: its smaller levels were averaged
     // from the picture, not from the stored top. Only the painted pixel's footprint changes.

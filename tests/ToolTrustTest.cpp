@@ -338,7 +338,7 @@ TEST_F(ToolTrust, ALevelsPaletteIsTheOneItsPixelsWereReadWith) {
               (Rgba8{static_cast<std::uint8_t>(first.r), static_cast<std::uint8_t>(first.g),
                      static_cast<std::uint8_t>(first.b), static_cast<std::uint8_t>(first.a)}));
 
-    r = InProcess({"convert", dir_.Path("own0.mip"), dir_.Path("saved.mip")});
+    r = InProcess({"convert", dir_.Path("own0.mip"), dir_.Path("saved.mip"), "--recolour"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.err.find(dir_.Path("saved.mip") +
                          ": the levels in slots 1, 0 change colour: with miptype 0 only the "

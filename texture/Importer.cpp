@@ -336,18 +336,31 @@ Status ImportImage(const Image& image, const ImportOptions& options, CMip& mip) 
     if (Status shaped = ShapeOfChain(image, options, shape); !shaped) {
         return shaped;
     }
-    // The picture is scanned for its type only when none is asked for.
-    const int type = options.type ? *options.type : AutomaticType(image);
-    const PixelTypeInfo* info = PixelTypeOf(type);
-    if (info == nullptr) {
-        return Status::Failure("unknown pixel type " + std::to_string(type));
-    }
     if (options.repeat < 0 || options.repeat > 3) {
         return Status::Failure("the repeat code must be 0 to 3");
     }
     Chain chain;
     if (Status made = MakeChain(image, shape, options.handMadeLevels, chain); !made) {
         return made;
+    }
+    // The type is judged, when none is asked for, on the top level as it will be stored: a
+    // picture of few colours reduced to its top size has many (an indexed picture keeps its
+    // palette whatever its size).
+    int type = 0;
+    if (options.type) {
+        type = *options.type;
+    } else {
+        if (chain.sources[0] != nullptr) {
+            type = AutomaticType(*chain.sources[0]);
+        } else {
+            Image top = ToImage(chain.levels[0]);
+            top.palette = image.palette;
+            type = AutomaticType(top);
+        }
+    }
+    const PixelTypeInfo* info = PixelTypeOf(type);
+    if (info == nullptr) {
+        return Status::Failure("unknown pixel type " + std::to_string(type));
     }
     const bool palettised = info->kind == PixelKind::kPalettised;
     if (!palettised) {

@@ -11,6 +11,8 @@
 #include <memory>
 #include <system_error>
 
+#include "FastPng.h"
+
 namespace korvale {
 
 namespace {
@@ -168,7 +170,30 @@ Status StartsWithSignature(std::span<const std::uint8_t> bytes) {
     return {};
 }
 
-Status DecodeInto(std::span<const std::uint8_t> bytes, Image& image, const PngLimits& limits) {
+// The quick way takes 8-bit RGB and RGBA pictures that are not interlaced, once libspng has
+// read and accepted every chunk before the image data (so any fault there is reported in its
+// words), and for RGB only without a transparent colour.
+bool DecodeQuickly(spng_ctx* ctx, std::span<const std::uint8_t> bytes, const spng_ihdr& ihdr,
+                   const PngLimits& limits, Image& image) {
+    const bool rgba = ihdr.color_type == SPNG_COLOR_TYPE_TRUECOLOR_ALPHA;
+    if (ihdr.bit_depth != 8 || ihdr.interlace_method != SPNG_INTERLACE_NONE ||
+        (!rgba && ihdr.color_type != SPNG_COLOR_TYPE_TRUECOLOR)) {
+        return false;
+    }
+    if (spng_decode_chunks(ctx) != 0) {
+        return false;
+    }
+    spng_trns trns{};
+    if (!rgba && spng_get_trns(ctx, &trns) != SPNG_ECHUNKAVAIL) {
+        return false;
+    }
+    return DecodeFastPng(bytes, {ihdr.width, ihdr.height, rgba ? 4 : 3}, limits, image.pixels);
+}
+
+enum class Way { kQuickWhereItCan, kLibspngOnly };
+
+Status DecodeInto(std::span<const std::uint8_t> bytes, Image& image, const PngLimits& limits,
+                  Way way) {
     if (Status failed = StartsWithSignature(bytes); !failed) {
         return failed;
     }
@@ -208,6 +233,13 @@ Status DecodeInto(std::span<const std::uint8_t> bytes, Image& image, const PngLi
 
     image.width = static_cast<int>(ihdr.width);
     image.height = static_cast<int>(ihdr.height);
+    if (way == Way::kQuickWhereItCan) {
+        if (DecodeQuickly(ctx.get(), bytes, ihdr, limits, image)) {
+            return {};
+        }
+        // libspng reads the file afresh, as if the quick way had never looked at it.
+        return DecodeInto(bytes, image, limits, Way::kLibspngOnly);
+    }
     if (ihdr.color_type == SPNG_COLOR_TYPE_INDEXED) {
         return DecodeIndexed(ctx.get(), ihdr, image);
     }
@@ -278,16 +310,26 @@ spng_ihdr Header(int width, int height, std::uint8_t depth, std::uint8_t colourT
     return ihdr;
 }
 
-}  // namespace
-
-Status ReadPng(std::span<const std::uint8_t> bytes, Image& out, const PngLimits& limits) {
+Status ReadPngThe(Way way, std::span<const std::uint8_t> bytes, Image& out,
+                  const PngLimits& limits) {
     out = Image{};
     Image image;
-    if (Status decoded = DecodeInto(bytes, image, limits); !decoded) {
+    if (Status decoded = DecodeInto(bytes, image, limits, way); !decoded) {
         return decoded;
     }
     out = std::move(image);
     return {};
+}
+
+}  // namespace
+
+Status ReadPng(std::span<const std::uint8_t> bytes, Image& out, const PngLimits& limits) {
+    return ReadPngThe(Way::kQuickWhereItCan, bytes, out, limits);
+}
+
+Status ReadPngWithLibspng(std::span<const std::uint8_t> bytes, Image& out,
+                          const PngLimits& limits) {
+    return ReadPngThe(Way::kLibspngOnly, bytes, out, limits);
 }
 
 Status EncodePng(const Image& image, bool withAlpha, std::vector<std::uint8_t>& png,

@@ -283,15 +283,17 @@ int RunCompare(std::span<const std::string> arguments) {
     Levels b;
     int damageA = kOk;
     int damageB = kOk;
-    for (const auto& [file, levels, damage] :
-         {std::tie(files[0], a, damageA), std::tie(files[1], b, damageB)}) {
+    bool pictureA = false;
+    bool pictureB = false;
+    for (const auto& [file, levels, damage, picture] :
+         {std::tie(files[0], a, damageA, pictureA), std::tie(files[1], b, damageB, pictureB)}) {
         LoadReport report;
-        if (const Status loaded = ReadLevelPictures(file, levels, report); !loaded) {
+        if (const Status loaded = ReadLevelPictures(file, levels, report, picture); !loaded) {
             return Fail(loaded);
         }
         damage = ReportDamage(file, report);
     }
-    MatchSourceToTexture(a, b);
+    MatchSourceToTexture(a, pictureA, b, pictureB);
     const bool failed = CompareLevels(a, b, minimum, args->quiet);
     return Worse(failed ? kFailed : kOk, Worse(damageA, damageB));
 }

@@ -133,7 +133,8 @@ constexpr OptionRule kOptions[] = {
 
 // Takes from the file at path what the options did not choose. kOk, or the status of the
 // failure it printed.
-int ApplyLike(const std::string& path, const ParsedArgs& args, bool metresGiven, ToolJob& job) {
+int ApplyLike(const std::string& path, const ParsedArgs& args, bool metresGiven, ToolJob& job,
+              int& damage) {
     LikeChoices choices;
     choices.type = args.Has("--type");
     choices.palette = args.Value("--palette");
@@ -143,7 +144,7 @@ int ApplyLike(const std::string& path, const ParsedArgs& args, bool metresGiven,
     choices.metres = metresGiven;
     LoadReport report;
     const Status like = ImportLike(path, choices, job.import, report);
-    (void)ReportDamage(path, report);  // what loaded is still a good model
+    damage = ReportDamage(path, report);  // what loaded is still a good model, but damaged
     return like ? kOk : Fail(like);
 }
 
@@ -298,8 +299,10 @@ int RunImport(std::span<const std::string> arguments) {
     if (const int status = ReadOptions(*args, job, metresGiven); status != kOk) {
         return status;
     }
+    int likeDamage = kOk;
     if (const auto like = args->Value("--like")) {
-        if (const int status = ApplyLike(*like, *args, metresGiven, job); status != kOk) {
+        if (const int status = ApplyLike(*like, *args, metresGiven, job, likeDamage);
+            status != kOk) {
             return status;
         }
     }
@@ -317,12 +320,12 @@ int RunImport(std::span<const std::string> arguments) {
         return status;
     }
     if (!batch) {
-        return ImportSingle(files, job, *args);
+        return Worse(ImportSingle(files, job, *args), likeDamage);
     }
     if (files.empty()) {
         return UsageError("import -o DIR needs at least one picture");
     }
-    return RunBatch(files, *args->Value("-o"), job, threads, *args);
+    return Worse(RunBatch(files, *args->Value("-o"), job, threads, *args), likeDamage);
 }
 
 }  // namespace korvale::tool

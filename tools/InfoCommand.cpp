@@ -1,12 +1,17 @@
 #include "InfoCommand.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <nlohmann/json.hpp>
+#include <optional>
+#include <system_error>
 #include <vector>
 
 #include "CompanionFile.h"
+#include "CompanionSize.h"
 #include "ExitStatus.h"
 #include "Inputs.h"
+#include "JsonText.h"
 #include "Messages.h"
 #include "Options.h"
 #include "PixelType.h"
@@ -27,13 +32,40 @@ const char* PaletteOf(const CMip& mip, int slot) {
     return mip.SavesLevelPalettes() || mip.HasOwnPalette(slot) ? "own" : "global";
 }
 
-void PrintSummary(const CSrb& record, bool isSrb) {
+// The size in metres an SRB file is loaded with; standard input, a pipe or a device has no
+// companion.
+std::optional<CompanionSize> SizeOf(const std::string& path, bool isSrb) {
+    std::error_code error;
+    return isSrb && path != "-" && std::filesystem::is_regular_file(path, error)
+               ? std::optional(ReadCompanionSize(path))
+               : std::nullopt;
+}
+
+const char* FoundName(CompanionSize::From from) {
+    switch (from) {
+        case CompanionSize::From::kCompanion:
+            return "read";
+        case CompanionSize::From::kNoCompanion:
+            return "missing";
+        case CompanionSize::From::kNotCompanion:
+            return "not a companion";
+        case CompanionSize::From::kOtherObject:
+            return "other object";
+    }
+    return "";
+}
+
+void PrintSummary(const std::string& path, const CSrb& record, bool isSrb) {
     if (isSrb) {
         std::printf("SRB header values:");
         for (const float v : record.header) {
             std::printf(" %s", FloatToText(v).c_str());
         }
         std::printf("\n");
+    }
+    if (const auto size = SizeOf(path, isSrb)) {
+        std::printf("size in metres: %s (%s)\n", FloatToText(size->metres).c_str(),
+                    size->Describe().c_str());
     }
     const CMip& mip = record.mip;
     const int read = mip.loadReport.HeaderFieldsRead();
@@ -66,17 +98,55 @@ void PrintSummary(const CSrb& record, bool isSrb) {
     std::printf("load: %s\n", report.c_str());
 }
 
-nlohmann::ordered_json Json(const std::string& path, const CSrb& record, bool isSrb) {
-    using json = nlohmann::ordered_json;
-    const CMip& mip = record.mip;
+using json = nlohmann::ordered_json;
+
+// The name as given, in a JSON string: each byte that is not UTF-8 becomes U+FFFD when it is
+// written, and such a name's exact bytes go into "fileBase64" as well.
+json FileFields(const std::string& path) {
     json out;
     out["file"] = path;
+    if (!IsUtf8(path)) {
+        out["fileBase64"] = Base64(path);
+    }
+    return out;
+}
+
+// One JSON Lines line: one object whatever it holds, even for a single file.
+std::string Line(const json& object) {
+    return object.dump(-1, ' ', false, json::error_handler_t::replace) + "\n";
+}
+
+// The line of a file that did not load: the same fields, with the reason, so a script that asks
+// for .load.clean finds it too.
+json FailureJson(const std::string& path, const Status& failure) {
+    json out = FileFields(path);
+    out["kind"] = nullptr;
+    out["error"] = failure.Reason();
+    out["mip"] = nullptr;
+    out["levels"] = json::array();
+    out["load"] = {{"clean", false},
+                   {"firstError", failure.Reason()},
+                   {"firstErrorOffset", nullptr},
+                   {"rejectedLevels", json::array()},
+                   {"unknownTypeLevels", json::array()},
+                   {"cutShort", false}};
+    return out;
+}
+
+json Json(const std::string& path, const CSrb& record, bool isSrb) {
+    const CMip& mip = record.mip;
+    json out = FileFields(path);
     out["kind"] = isSrb ? "srb" : "mip";
+    out["error"] = nullptr;
     if (isSrb) {
         out["header"] = json::array();
         for (const float v : record.header) {
             out["header"].push_back(v);
         }
+    }
+    if (const auto size = SizeOf(path, isSrb)) {
+        out["companion"] = {
+            {"path", size->path}, {"found", FoundName(size->from)}, {"sizeInMetres", size->metres}};
     }
     // Fields the file did not hold are null: they were never read.
     const int read = mip.loadReport.HeaderFieldsRead();
@@ -116,22 +186,24 @@ nlohmann::ordered_json Json(const std::string& path, const CSrb& record, bool is
 }
 
 // One file's summary (or JSON line); its exit status.
-int InfoOne(const std::string& path, bool json, bool quiet, bool many) {
+int InfoOne(const std::string& path, bool asJson, bool quiet, bool many) {
     CSrb record;
     FileKind kind = FileKind::kUnknown;
-    const Status loaded = LoadTextureFile(path, record, kind, json || quiet ? nullptr : stdout);
+    const Status loaded = LoadTextureFile(path, record, kind, asJson || quiet ? nullptr : stdout);
     std::fflush(stdout);
     if (!loaded) {
+        if (asJson) {
+            std::fputs(Line(FailureJson(path, loaded)).c_str(), stdout);
+        }
         return Fail(loaded);
     }
-    if (json) {
-        // One object per line when there are several files (JSON Lines), indented for one.
-        std::printf("%s\n", Json(path, record, kind == FileKind::kSrb).dump(many ? -1 : 2).c_str());
+    if (asJson) {
+        std::fputs(Line(Json(path, record, kind == FileKind::kSrb)).c_str(), stdout);
     } else if (!quiet) {
         if (many) {
             std::printf("file: %s\n", path.c_str());
         }
-        PrintSummary(record, kind == FileKind::kSrb);
+        PrintSummary(path, record, kind == FileKind::kSrb);
     }
     return record.mip.loadReport.Clean() ? kOk : kDamaged;
 }
@@ -154,7 +226,8 @@ int CheckConvertOutput(const std::string& out, bool toSrb, const ParsedArgs& arg
 }
 
 constexpr OptionRule kInfoOptions[] = {{"--json", "", false}};
-constexpr OptionRule kConvertOptions[] = {{"--size", "", true}, {"--repair", "", false}};
+constexpr OptionRule kConvertOptions[] = {
+    {"--size", "", true}, {"--repair", "", false}, {"--recolour", "", false}};
 
 }  // namespace
 
@@ -183,7 +256,7 @@ int RunConvert(std::span<const std::string> arguments) {
     if (!args) {
         return kUsage;
     }
-    float size = 1.0F;
+    float size = 1.0F;  // unless given, an SRB input's companion's
     if (const int status = NumberOption(*args, "--size", 0.0F, 1000.0F, size); status != kOk) {
         return status;
     }
@@ -215,8 +288,15 @@ int RunConvert(std::span<const std::string> arguments) {
             }
         }
     }
-    record.sizeInMetres = size;
+    const auto companion = SizeOf(in, kind == FileKind::kSrb);
+    record.sizeInMetres = !args->Has("--size") && companion ? companion->metres : size;
     const std::string recoloured = RecolourWarning(record.mip);
+    // A command whose job is to keep a texture changes its colours only when asked.
+    if (!recoloured.empty() && !args->Has("--recolour")) {
+        return Fail(Status::Failure(RecolourRefusal(record.mip) +
+                                    ", --recolour saves them with the colours changed")
+                        .In(out));
+    }
     if (const Status saved = SaveRecord(record, out, toSrb); !saved) {
         return Fail(saved);
     }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "ExitStatus.h"
+#include "Export.h"
 #include "Messages.h"
 #include "Options.h"
 #include "PngIo.h"
@@ -49,6 +50,7 @@ int RunThumbnail(std::span<const std::string> arguments) {
         return Fail(loaded);
     }
     const CMip& mip = record.mip;
+    const int damage = ReportDamage(in, mip.loadReport);
     Image picture;
     if (Status drawn = MakeThumbnail(mip, size, picture); !drawn) {
         return Fail(std::move(drawn).In(in));
@@ -58,10 +60,11 @@ int RunThumbnail(std::span<const std::string> arguments) {
     if (Status encoded = EncodePng(picture, true, png, PngEffort::kFast); !encoded) {
         return Fail(std::move(encoded).In(out));
     }
-    if (const Status written = WriteFileBytes(out, png); !written) {
+    // "-" is standard output, as for export.
+    if (const Status written = WriteExport({ExportFile{out, std::move(png), {}}}, true); !written) {
         return Fail(written);
     }
-    return mip.loadReport.Clean() ? kOk : kDamaged;
+    return damage;
 }
 
 }  // namespace korvale::tool

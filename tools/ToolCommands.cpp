@@ -1,6 +1,7 @@
 #include "ToolCommands.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 
 #include "ExitStatus.h"
@@ -18,7 +19,7 @@ namespace {
 
 constexpr const char* kUsageText =
     "usage: korvale-tool info [--json] FILE...\n"
-    "       korvale-tool convert IN OUT [--size METRES] [--repair]\n"
+    "       korvale-tool convert IN OUT [--size METRES] [--repair] [--recolour]\n"
     "       korvale-tool import IN.png [LEVEL.png ...] OUT.mip|OUT.srb [options]\n"
     "       korvale-tool import A.png B.png ... -o DIR [--srb] [-j N] [options]\n"
     "       korvale-tool export IN OUT.png|- [--level SLOT] [--raw]\n"
@@ -37,12 +38,15 @@ constexpr const char* kUsageText =
     "info     loads each FILE (an SRB file when it starts with the SRB tag, otherwise a\n"
     "         MIP file), prints the loader's trace, then a summary of the header, the\n"
     "         levels and what the load found wrong. --json prints the summary alone, as one\n"
-    "         JSON object (one per line for several files, with a \"file\" field).\n"
+    "         JSON object per line and file (JSON Lines, with a \"file\" field), also for\n"
+    "         a file that does not load (with its \"error\").\n"
     "convert  loads IN the same way and saves OUT: an SRB file and its companion .yrq\n"
     "         object file when OUT ends in .srb, a MIP file when it ends in .mip.\n"
-    "         --size sets the size in metres written to the companion file (0 to 1000,\n"
-    "         default 1). From a MIP file the six SRB header values are 0. Levels whose\n"
-    "         colours the save changes (a palette the file's miptype cannot keep) are named.\n"
+    "         --size sets the size in metres written to the companion file (0 to 1000;\n"
+    "         default: an SRB input's companion's size, else 1). From a MIP file the six\n"
+    "         SRB header values are 0. A set whose levels the save would recolour (a\n"
+    "         palette the miptype cannot keep) is refused and the levels named;\n"
+    "         --recolour saves it with the colours changed.\n"
     "         A set that would not load back as it loaded (a level lost on load left its\n"
     "         header one slot off, or a level's pixel type is none of the six) is refused.\n"
     "         --repair keeps what survived: levels of an unknown type are dropped, a slot\n"
@@ -53,8 +57,8 @@ constexpr const char* kUsageText =
     "         below it is averaged from the one above in linear light. Extra LEVEL.png\n"
     "         pictures replace the generated level of their size. Options:\n"
     "           --type pal4|rgb565|argb1555|argb4444|0..5   (default: pal4 for at most 16\n"
-    "               colours, else argb4444 for soft alpha, argb1555 for alpha 0 and 255\n"
-    "               only, rgb565 for an opaque picture)\n"
+    "               colours in the top level as stored, else argb4444 for soft alpha,\n"
+    "               argb1555 for alpha 0 and 255 only, rgb565 when opaque)\n"
     "           --palette shared|per-level|keep|FILE   one palette for the chain (default),\n"
     "               one per level, the --like original's, or the palette of a MIP, SRB or\n"
     "               PNG file (implies pal4)\n"
@@ -79,7 +83,8 @@ constexpr const char* kUsageText =
     "         input is exported into DIR (NAME.png, NAME-sheet.png or NAME-WxH.png).\n"
     "compare  compares A and B (each a MIP, SRB or PNG file) level by level: PSNR of the\n"
     "         colour premultiplied by alpha, PSNR of alpha and the largest difference. A\n"
-    "         picture whose size selects no slot stands for the chain an import makes of it.\n"
+    "         picture against a set of more levels, or whose size selects no slot, stands\n"
+    "         for the chain an import makes of it, over the levels the set holds.\n"
     "thumbnail writes a picture of IN at most SIZE pixels wide and high (default 256),\n"
     "         alpha kept: the smallest level at least that large, reduced to fit, or the\n"
     "         largest level as it is. For file managers, which run it with fresh temporary\n"
@@ -94,7 +99,30 @@ constexpr const char* kUsageText =
 
 }  // namespace
 
+namespace {
+
+int RunCommand(std::span<const std::string> args);
+
+}  // namespace
+
+// Every command's result is what it prints: one that cannot be written (a full disk, a closed
+// pipe) fails the command.
 int RunTool(std::span<const std::string> args) {
+    std::clearerr(stdout);
+    const int status = RunCommand(args);
+    errno = 0;
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+        const int error = errno != 0 ? errno : EIO;
+        std::clearerr(stdout);
+        return tool::Worse(
+            status, tool::Fail(Status::FromErrno("cannot write", error).In("standard output")));
+    }
+    return status;
+}
+
+namespace {
+
+int RunCommand(std::span<const std::string> args) {
     if (args.empty()) {
         std::fputs(kUsageText, stderr);
         return tool::kUsage;
@@ -137,5 +165,7 @@ int RunTool(std::span<const std::string> args) {
     }
     return tool::UsageError("unknown command '" + command + "'");
 }
+
+}  // namespace
 
 }  // namespace korvale

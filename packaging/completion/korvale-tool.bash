@@ -69,7 +69,7 @@ _korvale_tool()
         local options="-q --quiet --help"
         case $command in
             info) options+=" --json" ;;
-            convert) options+=" -f --force --size --repair" ;;
+            convert) options+=" -f --force --size --repair --recolour" ;;
             import) options+=" -f --force -o --srb -j --type --palette --dither --levels --size
                                --filter --repeat --values --like" ;;
             export) options+=" -f --force -o -j --level --all --sheet --raw" ;;

@@ -45,9 +45,10 @@ class EditorTest : public testing::Test {
     QString FieldText(int i) const { return dialog_.Field(i)->text(); }
 
     // An SRB file with the given header values and a small texture.
-    void WriteSrb(const std::string& name, std::array<float, 6> header) {
+    void WriteSrb(const std::string& name, std::array<float, 6> header, float metres = 1.0F) {
         CSrb srb;
         srb.header = header;
+        srb.sizeInMetres = metres;
         ASSERT_TRUE(MakeMipSet(srb.mip, 3, 3, 2));
         ASSERT_GT(srb.Save(Path(name)), 0);
     }
@@ -150,8 +151,8 @@ TEST_F(EditorTest, LayoutFollowsTheDialogTemplate) {
     }
 }
 
-TEST_F(EditorTest, LoadSrbFillsTheFieldsAndSetsTheSizeToOne) {
-    WriteSrb("tree.srb", {1.0F, 0.5F, 64.0F, 32.0F, 7.25F, 100000.0F});
+TEST_F(EditorTest, LoadSrbFillsTheFieldsAndTakesTheSizeFromItsCompanion) {
+    WriteSrb("tree.srb", {1.0F, 0.5F, 64.0F, 32.0F, 7.25F, 100000.0F}, 2.5F);
     SetField(6, "12");
     Answer(Path("tree.srb"));
     dialog_.OnLoadSrb();
@@ -162,11 +163,42 @@ TEST_F(EditorTest, LoadSrbFillsTheFieldsAndSetsTheSizeToOne) {
     EXPECT_FALSE(services_.requests[0].save);
     EXPECT_EQ(StatusText(dialog_, kSrbLine),
               QString::fromStdString("Srb loaded: '" + Path("tree.srb") + "'"));
-    const QStringList shown = {"1", "0.5", "64", "32", "7.25", "100000", "1"};
+    const QStringList shown = {"1", "0.5", "64", "32", "7.25", "100000", "2.5"};
     for (int i = 0; i < CKorvaleDlg::kFields; ++i) {
         EXPECT_EQ(FieldText(i), shown[i]) << i;
     }
+    EXPECT_TRUE(StatusTip(dialog_, kSrbLine)
+                    .endsWith(Quoted("Size (Metres) 2.5: from the companion ", "tree.yrq")))
+        << StatusTip(dialog_, kSrbLine).toStdString();
     EXPECT_TRUE(record_.mip.levels[2].HasData());
+
+    // Saved again, the companion keeps 2.5.
+    Answer(Path("again.srb"));
+    dialog_.OnSaveSrb();
+    const Bytes yrq = ReadFile(Path("again.yrq"));
+    ASSERT_EQ(yrq.size(), 116U);  // "again": n = 7, fill 1
+    EXPECT_EQ(Bytes(yrq.begin() + 92, yrq.begin() + 96), (Bytes{0x00, 0x00, 0x20, 0x40}));
+
+    // Without a companion of its own (one copied beside a copy names the other object) the
+    // size is 1, and the tooltip says why.
+    std::filesystem::copy_file(Path("tree.srb"), Path("copy.srb"));
+    std::filesystem::copy_file(Path("tree.yrq"), Path("copy.yrq"));
+    std::filesystem::copy_file(Path("tree.srb"), Path("alone.srb"));
+    struct Case {
+        const char* srb;
+        QString tip;
+    };
+    for (const Case& c :
+         {Case{"copy.srb",
+               Quoted("Size (Metres) 1: the companion ", "copy.yrq") + " is for the object 'tree'"},
+          Case{"alone.srb", Quoted("Size (Metres) 1: no companion ", "alone.yrq")}}) {
+        SetField(6, "12");
+        Answer(Path(c.srb));
+        dialog_.OnLoadSrb();
+        EXPECT_EQ(FieldText(6), "1") << c.srb;
+        EXPECT_TRUE(StatusTip(dialog_, kSrbLine).endsWith(c.tip))
+            << StatusTip(dialog_, kSrbLine).toStdString();
+    }
 }
 
 TEST_F(EditorTest, RejectedOrCancelledLoadsLeaveTheFields) {
@@ -546,8 +578,10 @@ TEST_F(EditorTest, StatusTooltipsAddTheLoadReportAndTheSaveReason) {
     WriteSrb("tree.srb", {1, 2, 3, 4, 5, 6});
     Answer(Path("tree.srb"));
     dialog_.OnLoadSrb();
+    // A clean load says only where the size came from.
     EXPECT_EQ(StatusTip(dialog_, kSrbLine),
-              StatusText(dialog_, kSrbLine));  // a clean load has no reason
+              StatusText(dialog_, kSrbLine) + "\n" +
+                  Quoted("Size (Metres) 1: from the companion ", "tree.yrq"));
 
     const std::string missing = Path("no/such/folder");
     Answer(missing + "/x.srb");

@@ -1,0 +1,88 @@
+#include "LayerPixels.h"
+
+#include <gegl.h>
+
+#include "LevelEdit.h"
+
+namespace korvale::gimp {
+
+namespace {
+
+GeglRectangle Whole(int width, int height) {
+    GeglRectangle rect;
+    rect.x = 0;
+    rect.y = 0;
+    rect.width = width;
+    rect.height = height;
+    return rect;
+}
+
+const Babl* Rgba() {
+    return babl_format("R'G'B'A u8");
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> ColourMap(gint32 image) {
+    gint bytes = 0;
+    guchar* map = gimp_image_get_colormap(image, &bytes);
+    std::vector<std::uint8_t> colours;
+    if (map != nullptr) {
+        // gimp_image_get_colormap gives the number of bytes (three an entry).
+        colours.assign(map, map + bytes);
+        g_free(map);
+    }
+    return colours;
+}
+
+Image ReadLayer(gint32 drawable, const std::vector<std::uint8_t>& colourMap, const CCmap* palette) {
+    const int width = gimp_drawable_width(drawable);
+    const int height = gimp_drawable_height(drawable);
+    const std::size_t count = PixelCountOf(width, height);
+    GeglBuffer* buffer = gimp_drawable_get_buffer(drawable);
+    const GeglRectangle rect = Whole(width, height);
+    Image picture;
+    if (palette != nullptr && gimp_drawable_is_indexed(drawable)) {
+        const bool alpha = gimp_drawable_has_alpha(drawable);
+        std::vector<std::uint8_t> bytes(count * (alpha ? 2 : 1));
+        gegl_buffer_get(buffer, &rect, 1.0, gimp_drawable_get_format(drawable), bytes.data(),
+                        GEGL_AUTO_ROWSTRIDE, GEGL_ABYSS_NONE);
+        std::vector<std::uint8_t> indices(count);
+        std::vector<std::uint8_t> alphas(alpha ? count : 0);
+        for (std::size_t i = 0; i < count; ++i) {
+            indices[i] = bytes[alpha ? 2 * i : i];
+            if (alpha) {
+                alphas[i] = bytes[2 * i + 1];
+            }
+        }
+        picture = PictureOfIndexed(width, height, indices, alphas, colourMap, *palette);
+    } else {
+        picture.width = width;
+        picture.height = height;
+        picture.pixels.resize(4 * count);
+        gegl_buffer_get(buffer, &rect, 1.0, Rgba(), picture.pixels.data(), GEGL_AUTO_ROWSTRIDE,
+                        GEGL_ABYSS_NONE);
+    }
+    g_object_unref(buffer);
+    return picture;
+}
+
+void WriteLayer(gint32 layer, const Image& picture, bool indexed) {
+    GeglBuffer* buffer = gimp_drawable_get_buffer(layer);
+    const GeglRectangle rect = Whole(picture.width, picture.height);
+    if (indexed) {
+        const std::size_t count = picture.PixelCount();
+        std::vector<std::uint8_t> bytes(2 * count);
+        for (std::size_t i = 0; i < count; ++i) {
+            bytes[2 * i] = picture.indices[i];
+            bytes[2 * i + 1] = picture.pixels[4 * i + 3];
+        }
+        gegl_buffer_set(buffer, &rect, 0, gimp_drawable_get_format(layer), bytes.data(),
+                        GEGL_AUTO_ROWSTRIDE);
+    } else {
+        gegl_buffer_set(buffer, &rect, 0, Rgba(), picture.pixels.data(), GEGL_AUTO_ROWSTRIDE);
+    }
+    g_object_unref(buffer);
+}
+
+}  // namespace korvale::gimp
