@@ -27,6 +27,7 @@ PACKAGES=(
     python3-gi gir1.2-gdkpixbuf-2.0        # its test loads files as a GTK application does
     libgimp2.0-dev                         # the GIMP 2.10 plug-in
     gimp                                   # its test runs it in gimp-console (batch mode)
+    qtbase5-dev                            # the image plugin for Qt 5 (KDE) applications
 )
 
 install_missing() {
