@@ -24,6 +24,11 @@ PACKAGES=(
     scdoc man-db bash-completion           # manual pages, shell completion and their tests
     dpkg-dev file lintian                  # the Debian package: shlibdeps, checks
     gcovr                                  # line coverage (scripts/coverage.sh)
+    libgdk-pixbuf-2.0-dev                  # the gdk-pixbuf loader (GTK viewers)
+    python3-gi gir1.2-gdkpixbuf-2.0        # its test loads files as a GTK application does
+    libgimp2.0-dev                         # the GIMP 2.10 plug-in
+    gimp                                   # its test runs it in gimp-console (batch mode)
+    qtbase5-dev                            # the image plugin for Qt 5 (KDE) applications
 )
 
 install_missing() {

@@ -25,6 +25,17 @@ Status TooLarge(const ReadCap& cap) {
 
 }  // namespace
 
+Status AppendWithinCap(std::span<const std::uint8_t> more, const ReadCap& cap,
+                       std::vector<std::uint8_t>& bytes) {
+    // Compared as a subtraction, so a size near the top of the range cannot wrap.
+    if (bytes.size() > cap.maxBytes || more.size() > cap.maxBytes - bytes.size()) {
+        bytes.clear();
+        return TooLarge(cap);
+    }
+    bytes.insert(bytes.end(), more.begin(), more.end());
+    return {};
+}
+
 Status ReadAll(const ByteSource& source, const ReadCap& cap, std::vector<std::uint8_t>& bytes) {
     bytes.clear();
     // Read in blocks and joined once at the end: a vector grown as it goes would double its

@@ -31,6 +31,11 @@ struct ReadCap {
 // status names the input.
 Status ReadAll(const ByteSource& source, const ReadCap& cap, std::vector<std::uint8_t>& bytes);
 
+// Appends more to bytes unless that would take them past the cap (the failure is the cap's
+// message and leaves bytes empty), for readers that are handed an input piece by piece.
+Status AppendWithinCap(std::span<const std::uint8_t> more, const ReadCap& cap,
+                       std::vector<std::uint8_t>& bytes);
+
 // The whole of path, or of standard input for "-", up to the cap. A failure names the path
 // ("is a folder, not a file", "cannot open: ...", "cannot be read: ...", or the cap's message).
 Status ReadWholeFile(const std::string& path, const ReadCap& cap, std::vector<std::uint8_t>& bytes);

@@ -10,8 +10,6 @@
 #include "ImportJob.h"
 #include "LayerPixels.h"
 #include "OpenTexture.h"
-#include "PaletteSource.h"
-#include "PixelType.h"
 #include "Saving.h"
 #include "TextureShape.h"
 #include "ValueText.h"
@@ -117,47 +115,16 @@ Status TakeValues(const ExportChoices& choices, CSrb& record) {
 
 // The import's choices into job, over what an original gave it.
 Status TakeChoices(const ExportChoices& choices, ImportJob& job) {
-    if (!choices.type.empty()) {
-        const std::optional<int> type =
-            choices.type.size() == 1 && choices.type[0] >= '0' && choices.type[0] <= '5'
-                ? std::optional<int>(choices.type[0] - '0')
-                : PixelTypeNamed(choices.type);
-        if (!type) {
-            return Status::Failure(
-                "the pixel type must be pal4, rgb565, argb1555, argb4444 or a "
-                "code from 0 to 5, not '" +
-                choices.type + "'");
-        }
-        job.options.type = KindOf(*type) == PixelKind::kPalettised ? 0 : *type;
-        job.typeCode = *type;
-        job.miptype.reset();
+    LoadReport report;
+    if (Status taken = TakeChoiceTexts(
+            ImportChoiceTexts{choices.type, choices.palette, choices.filter}, job, report);
+        !taken) {
+        return taken;
     }
-    if (choices.palette == "shared") {
-        job.options.palette = PaletteMode::kShared;
-    } else if (choices.palette == "per-level") {
-        job.options.palette = PaletteMode::kPerLevel;
-    } else if (!choices.palette.empty() && choices.palette != "keep") {
-        LoadReport report;
-        std::vector<Rgba8> colours;
-        if (Status read = ReadPaletteFile(choices.palette, colours, report); !read) {
-            return read;
-        }
-        job.options.palette = PaletteMode::kFromFile;
-        job.options.givenPalette = colours;
-    }
-    if (!choices.palette.empty() && choices.palette != "keep") {
-        job.miptype.reset();
-        job.options.type = job.options.type.value_or(CodeOf(PixelCode::kPal4));
+    if (!report.Clean()) {
+        g_message("%s", report.Summary().c_str());
     }
     job.options.dither = choices.dither;
-    if (!choices.filter.empty()) {
-        const std::optional<Filter> filter = FilterNamed(choices.filter);
-        if (!filter) {
-            return Status::Failure("the filter must be area, mitchell, catmullrom or cubic, not '" +
-                                   choices.filter + "'");
-        }
-        job.options.filter = *filter;
-    }
     if (choices.topWidth != 0) {
         job.options.topWidth = choices.topWidth;
         job.options.topHeight = choices.topHeight;

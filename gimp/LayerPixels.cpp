@@ -2,6 +2,8 @@
 
 #include <gegl.h>
 
+#include <algorithm>
+
 #include "LevelEdit.h"
 
 namespace korvale::gimp {
@@ -21,15 +23,29 @@ const Babl* Rgba() {
     return babl_format("R'G'B'A u8");
 }
 
+// The indices as the buffer holds them (an index byte, then alpha when it has alpha), or null
+// when it holds none. gimp_drawable_get_format makes a new palette format on every call, so
+// reading or writing with one is a conversion between two palettes: through colours, to the
+// nearest entry of the other, which loses the indices (and tells apart no entries alike in
+// colour but not in alpha). The buffer's own format is a plain copy.
+const Babl* IndexFormat(GeglBuffer* buffer, bool alpha) {
+    const Babl* format = gegl_buffer_get_format(buffer);
+    const bool indices = babl_format_is_palette(format) != 0 &&
+                         babl_format_get_bytes_per_pixel(format) == (alpha ? 2 : 1);
+    return indices ? format : nullptr;
+}
+
 }  // namespace
 
 std::vector<std::uint8_t> ColourMap(gint32 image) {
-    gint bytes = 0;
-    guchar* map = gimp_image_get_colormap(image, &bytes);
+    gint count = 0;
+    guchar* map = gimp_image_get_colormap(image, &count);
     std::vector<std::uint8_t> colours;
     if (map != nullptr) {
-        // gimp_image_get_colormap gives the number of bytes (three an entry).
-        colours.assign(map, map + bytes);
+        // libgimp's gimp_image_get_colormap counts colours (three bytes each), unlike the
+        // procedure it calls, which counts bytes: a map of a third of its length made every
+        // pixel past entry 5 black, so no level kept its indices.
+        colours.assign(map, map + 3 * static_cast<std::size_t>(std::max(count, 0)));
         g_free(map);
     }
     return colours;
@@ -42,11 +58,14 @@ Image ReadLayer(gint32 drawable, const std::vector<std::uint8_t>& colourMap, con
     GeglBuffer* buffer = gimp_drawable_get_buffer(drawable);
     const GeglRectangle rect = Whole(width, height);
     Image picture;
-    if (palette != nullptr && gimp_drawable_is_indexed(drawable)) {
-        const bool alpha = gimp_drawable_has_alpha(drawable);
+    const bool alpha = gimp_drawable_has_alpha(drawable) != 0;
+    const Babl* indexFormat = palette != nullptr && gimp_drawable_is_indexed(drawable) != 0
+                                  ? IndexFormat(buffer, alpha)
+                                  : nullptr;
+    if (indexFormat != nullptr) {
         std::vector<std::uint8_t> bytes(count * (alpha ? 2 : 1));
-        gegl_buffer_get(buffer, &rect, 1.0, gimp_drawable_get_format(drawable), bytes.data(),
-                        GEGL_AUTO_ROWSTRIDE, GEGL_ABYSS_NONE);
+        gegl_buffer_get(buffer, &rect, 1.0, indexFormat, bytes.data(), GEGL_AUTO_ROWSTRIDE,
+                        GEGL_ABYSS_NONE);
         std::vector<std::uint8_t> indices(count);
         std::vector<std::uint8_t> alphas(alpha ? count : 0);
         for (std::size_t i = 0; i < count; ++i) {
@@ -70,15 +89,15 @@ Image ReadLayer(gint32 drawable, const std::vector<std::uint8_t>& colourMap, con
 void WriteLayer(gint32 layer, const Image& picture, bool indexed) {
     GeglBuffer* buffer = gimp_drawable_get_buffer(layer);
     const GeglRectangle rect = Whole(picture.width, picture.height);
-    if (indexed) {
+    const Babl* indexFormat = indexed ? IndexFormat(buffer, true) : nullptr;
+    if (indexFormat != nullptr) {
         const std::size_t count = picture.PixelCount();
         std::vector<std::uint8_t> bytes(2 * count);
         for (std::size_t i = 0; i < count; ++i) {
             bytes[2 * i] = picture.indices[i];
             bytes[2 * i + 1] = picture.pixels[4 * i + 3];
         }
-        gegl_buffer_set(buffer, &rect, 0, gimp_drawable_get_format(layer), bytes.data(),
-                        GEGL_AUTO_ROWSTRIDE);
+        gegl_buffer_set(buffer, &rect, 0, indexFormat, bytes.data(), GEGL_AUTO_ROWSTRIDE);
     } else {
         gegl_buffer_set(buffer, &rect, 0, Rgba(), picture.pixels.data(), GEGL_AUTO_ROWSTRIDE);
     }

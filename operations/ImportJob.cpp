@@ -8,6 +8,7 @@
 #include "Inputs.h"
 #include "LevelEdit.h"
 #include "LevelImage.h"
+#include "PaletteSource.h"
 #include "PixelType.h"
 #include "TextureLoad.h"
 #include "Trace.h"
@@ -267,6 +268,55 @@ Status ImportPictures(const Image& picture, std::vector<Image> handMade, const I
     result.header = job.values;
     result.sizeInMetres = job.metres;
     record = std::move(result);
+    return {};
+}
+
+Status TakeChoiceTexts(const ImportChoiceTexts& texts, ImportJob& job, LoadReport& report) {
+    ImportJob taken = job;
+    if (!texts.type.empty()) {
+        const std::optional<int> type =
+            texts.type.size() == 1 && texts.type[0] >= '0' && texts.type[0] <= '5'
+                ? std::optional<int>(texts.type[0] - '0')
+                : PixelTypeNamed(texts.type);
+        if (!type) {
+            return Status::Failure(
+                "the pixel type must be pal4, rgb565, argb1555, argb4444 or a code from 0 to 5, "
+                "not '" +
+                texts.type + "'");
+        }
+        taken.options.type = KindOf(*type) == PixelKind::kPalettised ? 0 : *type;
+        taken.typeCode = *type;
+        taken.miptype.reset();
+    }
+    if (!texts.palette.empty() && texts.palette != "keep") {
+        if (texts.palette == "shared") {
+            taken.options.palette = PaletteMode::kShared;
+        } else if (texts.palette == "per-level") {
+            taken.options.palette = PaletteMode::kPerLevel;
+        } else {
+            std::vector<Rgba8> colours;
+            if (Status read = ReadPaletteFile(texts.palette, colours, report); !read) {
+                return read;
+            }
+            taken.options.palette = PaletteMode::kFromFile;
+            taken.options.givenPalette = std::move(colours);
+        }
+        if (!texts.type.empty() && KindOf(*taken.options.type) != PixelKind::kPalettised) {
+            return Status::Failure("a palette goes with the pixel type pal4, not '" + texts.type +
+                                   "'");
+        }
+        taken.options.type = taken.options.type.value_or(CodeOf(PixelCode::kPal4));
+        taken.miptype.reset();
+    }
+    if (!texts.filter.empty()) {
+        const std::optional<Filter> filter = FilterNamed(texts.filter);
+        if (!filter) {
+            return Status::Failure("the filter must be area, mitchell, catmullrom or cubic, not '" +
+                                   texts.filter + "'");
+        }
+        taken.options.filter = *filter;
+    }
+    job = std::move(taken);
     return {};
 }
 

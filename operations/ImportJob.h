@@ -52,6 +52,20 @@ Status ImportLike(const std::string& path, const LikeChoices& choices, ImportJob
 Status ImportLikeRecord(std::shared_ptr<const CSrb> original, FileKind kind,
                         std::optional<float> metres, const LikeChoices& choices, ImportJob& job);
 
+// The import's choices as a user gives them in words (a script, a dialog's texts): an empty
+// text leaves that choice as job has it.
+struct ImportChoiceTexts {
+    std::string type;     // pal4, rgb565, argb1555, argb4444 or a code 0..5
+    std::string palette;  // shared, per-level, keep (the like step's), or a file to take it from
+    std::string filter;   // area, mitchell, catmullrom, cubic
+};
+
+// Takes texts into job, over what an original gave it: a pixel type or a palette chosen
+// replaces the original's miptype, and asking for a palette asks for pal4. A failure names the
+// text that is none of the choices, a palette with a 16-bit type, or a palette file that gives
+// none (its load report goes to report); job is then unchanged.
+Status TakeChoiceTexts(const ImportChoiceTexts& texts, ImportJob& job, LoadReport& report);
+
 // Reads the picture in (and the hand-made levels, each replacing the generated level of its
 // size) and makes record from them by job: its mip set, six values and size. made says what
 // was made ("9 levels from 256 x 256, pal4, one shared palette"). A failure names the file it

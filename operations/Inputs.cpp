@@ -36,6 +36,11 @@ Status ReadInputFrom(const ByteSource& source, InputKind kind, const std::string
     return name.empty() ? read : std::move(read).In(name);
 }
 
+Status AppendInput(std::span<const std::uint8_t> more, InputKind kind,
+                   std::vector<std::uint8_t>& bytes) {
+    return AppendWithinCap(more, CapFor(kind), bytes);
+}
+
 Status ReadPicture(const std::string& path, Image& picture) {
     picture = Image{};
     std::vector<std::uint8_t> bytes;

@@ -3,6 +3,7 @@
 // ("-") or a pipe, read once and whole by one reader with one cap per kind of input.
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,11 @@ Status ReadInput(const std::string& path, InputKind kind, std::vector<std::uint8
 // The same from a source of bytes other than a file (a Qt device, say), named name.
 Status ReadInputFrom(const ByteSource& source, InputKind kind, const std::string& name,
                      std::vector<std::uint8_t>& bytes);
+
+// Appends a piece of an input handed over piece by piece (a loader fed by its host) within the
+// kind's cap; a failure leaves bytes empty.
+Status AppendInput(std::span<const std::uint8_t> more, InputKind kind,
+                   std::vector<std::uint8_t>& bytes);
 
 // A PNG picture from path ("-" for standard input). A failure names the path and gives the PNG
 // reader's own reason.

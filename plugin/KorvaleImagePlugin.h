@@ -1,5 +1,5 @@
 #pragma once
-// Korvale's Qt image-format plugin: any Qt 6 application opens MIP and SRB files through
+// Korvale's Qt image-format plugin: any Qt 6 or Qt 5 application opens MIP and SRB files through
 // QImageReader, each level of detail an image of its own, largest first.
 
 #include <QImageIOPlugin>

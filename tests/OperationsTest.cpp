@@ -14,6 +14,7 @@
 #include "CompanionFile.h"
 #include "CompanionSize.h"
 #include "FileKind.h"
+#include "ImportJob.h"
 #include "Inputs.h"
 #include "LevelEdit.h"
 #include "LevelExport.h"
@@ -153,6 +154,27 @@ TEST(WholeFile, TheTextureCapIsTheLargestTextureAndNothingIsDoubled) {
     EXPECT_EQ(bytes.capacity(), bytes.size());
 }
 
+// A loader handed its input in pieces keeps them up to the cap, and nothing past it.
+TEST(WholeFile, PiecesAreKeptUpToTheCap) {
+    const ReadCap cap{10, "a texture file"};
+    struct Case {
+        std::size_t had, more;
+        bool taken;
+    };
+    for (const Case c : {Case{0, 0, true}, Case{4, 6, true}, Case{10, 0, true}, Case{4, 7, false},
+                         Case{0, 11, false}}) {
+        Bytes bytes(c.had, 1);
+        const Status kept = AppendWithinCap(Bytes(c.more, 2), cap, bytes);
+        EXPECT_EQ(kept.Ok(), c.taken) << c.had << " + " << c.more;
+        if (c.taken) {
+            EXPECT_EQ(bytes.size(), c.had + c.more);
+        } else {
+            EXPECT_EQ(kept.Reason(), "is larger than 10 bytes, the most a texture file can be");
+            EXPECT_TRUE(bytes.empty());
+        }
+    }
+}
+
 TEST(WholeFile, AFileIsNamedInEveryRefusal) {
     test::ScratchDir dir;
     const std::string big = dir.Path("big.png");
@@ -287,6 +309,68 @@ TEST(LevelEdit, ALevelExportedAndPutBackUnchangedIsTheSameSet) {
 
 // The size an SRB file loads with: its companion's, only when the companion is one a save of
 // that very SRB path would write; 1 otherwise, with the reason.
+// The choices a script or dialog gives in words, over a job an original has set up (miptype 2,
+// a palette per level): each row the texts and the job they make, worked out from the names.
+TEST(ImportChoices, TextsChooseTypePaletteAndFilter) {
+    struct Row {
+        ImportChoiceTexts texts;
+        std::optional<int> type;  // options.type afterwards
+        int typeCode;
+        PaletteMode palette;
+        std::optional<int> miptype;
+        Filter filter;
+    };
+    const std::vector<Row> rows = {
+        {{"", "", ""}, std::nullopt, -1, PaletteMode::kPerLevel, 2, Filter::kArea},
+        {{"pal4", "", ""}, 0, 0, PaletteMode::kPerLevel, std::nullopt, Filter::kArea},
+        {{"2", "", ""}, 0, 2, PaletteMode::kPerLevel, std::nullopt, Filter::kArea},
+        {{"rgb565", "", ""}, 3, 3, PaletteMode::kPerLevel, std::nullopt, Filter::kArea},
+        {{"5", "", "cubic"}, 5, 5, PaletteMode::kPerLevel, std::nullopt, Filter::kCubic},
+        // Asking for a palette asks for pal4; "keep" is the like step's and changes nothing.
+        {{"", "shared", ""}, 0, -1, PaletteMode::kShared, std::nullopt, Filter::kArea},
+        {{"", "keep", "mitchell"}, std::nullopt, -1, PaletteMode::kPerLevel, 2, Filter::kMitchell},
+        {{"1", "per-level", ""}, 0, 1, PaletteMode::kPerLevel, std::nullopt, Filter::kArea},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.texts.type + "/" + row.texts.palette + "/" + row.texts.filter);
+        ImportJob job;
+        job.options.palette = PaletteMode::kPerLevel;
+        job.miptype = 2;
+        LoadReport report;
+        ASSERT_TRUE(TakeChoiceTexts(row.texts, job, report));
+        EXPECT_EQ(job.options.type, row.type);
+        EXPECT_EQ(job.typeCode, row.typeCode);
+        EXPECT_EQ(job.options.palette, row.palette);
+        EXPECT_EQ(job.miptype, row.miptype);
+        EXPECT_EQ(job.options.filter, row.filter);
+    }
+}
+
+// A text that is none of the choices fails, names itself, and leaves the job as it was.
+TEST(ImportChoices, AWrongTextFailsAndChangesNothing) {
+    const std::vector<std::pair<ImportChoiceTexts, std::string>> rows = {
+        {{"6", "", ""}, "'6'"},
+        {{"rgb888", "", ""}, "'rgb888'"},
+        {{"rgb565", "shared", ""}, "pal4"},
+        {{"", "", "box"}, "'box'"},
+        {{"pal4", "", "box"}, "'box'"},
+        {{"", "/nonexistent/palette.mip", ""}, "/nonexistent/palette.mip"},
+    };
+    for (const auto& [texts, named] : rows) {
+        SCOPED_TRACE(texts.type + "/" + texts.palette + "/" + texts.filter);
+        ImportJob job;
+        job.miptype = 2;
+        LoadReport report;
+        const Status taken = TakeChoiceTexts(texts, job, report);
+        ASSERT_FALSE(taken);
+        EXPECT_NE(taken.Text().find(named), std::string::npos) << taken.Text();
+        EXPECT_FALSE(job.options.type.has_value());
+        EXPECT_EQ(job.typeCode, -1);
+        EXPECT_EQ(job.miptype, 2);
+        EXPECT_EQ(job.options.filter, Filter::kArea);
+    }
+}
+
 TEST(CompanionSize, TheSizeIsTheCompanionsOnlyWhenItNamesThisSrbFile) {
     test::ScratchDir dir;
     CSrb record;
