@@ -3,6 +3,7 @@
 // the nearest-entry search they share.
 
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -10,6 +11,10 @@
 
 #include "Image.h"
 #include "Samples.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace korvale::quantise {
 
@@ -187,13 +192,43 @@ struct Columns {
     [[nodiscard]] std::size_t Nearest(const Vec4& p) const {
         std::array<float, kMaxColours> distances{};
         Distances(p, distances);
-        std::size_t best = 0;
+        return FirstLeast(distances, Least(distances));
+    }
+
+    // The least of 16 costs. A minimum is exact whatever the order it is taken in (the costs
+    // are never NaN), so the vector path gives the scalar one's value.
+    [[nodiscard]] static float Least(const std::array<float, kMaxColours>& d) {
+#if defined(__SSE2__)
+        const __m128 m = _mm_min_ps(_mm_min_ps(_mm_loadu_ps(&d[0]), _mm_loadu_ps(&d[4])),
+                                    _mm_min_ps(_mm_loadu_ps(&d[8]), _mm_loadu_ps(&d[12])));
+        const __m128 half = _mm_min_ps(m, _mm_movehl_ps(m, m));
+        return _mm_cvtss_f32(_mm_min_ss(half, _mm_shuffle_ps(half, half, 1)));
+#else
+        float least = d[0];
         for (std::size_t k = 1; k < kMaxColours; ++k) {
-            if (distances[k] < distances[best]) {
-                best = k;
-            }
+            least = d[k] < least ? d[k] : least;
         }
-        return best;
+        return least;
+#endif
+    }
+
+    // The first of 16 costs equal to their least: the centre a search that keeps the earlier of
+    // two equal costs would choose.
+    [[nodiscard]] static std::size_t FirstLeast(const std::array<float, kMaxColours>& d,
+                                                float least) {
+        unsigned at = 0;
+#if defined(__SSE2__)
+        const __m128 l = _mm_set1_ps(least);
+        at = static_cast<unsigned>(_mm_movemask_ps(_mm_cmpeq_ps(_mm_loadu_ps(&d[0]), l))) |
+             static_cast<unsigned>(_mm_movemask_ps(_mm_cmpeq_ps(_mm_loadu_ps(&d[4]), l))) << 4 |
+             static_cast<unsigned>(_mm_movemask_ps(_mm_cmpeq_ps(_mm_loadu_ps(&d[8]), l))) << 8 |
+             static_cast<unsigned>(_mm_movemask_ps(_mm_cmpeq_ps(_mm_loadu_ps(&d[12]), l))) << 12;
+#else
+        for (std::size_t k = 0; k < kMaxColours; ++k) {
+            at |= static_cast<unsigned>(d[k] == least) << k;
+        }
+#endif
+        return static_cast<std::size_t>(std::countr_zero(at));
     }
 };
 
