@@ -96,7 +96,11 @@ bool KMeans::Assign(const Columns& columns, const std::array<float, kMaxColours>
             looks += bound.upper > limit ? 1 : 0;
         }
     }
-    std::array<float, kMaxColours> distances{};
+    // Only the k centres there are take part in the search.
+    std::array<float, kMaxColours> pad{};
+    for (std::size_t c = k; c < kMaxColours; ++c) {
+        pad[c] = std::numeric_limits<float>::infinity();
+    }
     for (std::size_t n = 0; n < looks; ++n) {
         const std::size_t i = look_[n];
         Bound& bound = bounds_[i];
@@ -107,16 +111,10 @@ bool KMeans::Assign(const Columns& columns, const std::array<float, kMaxColours>
                 continue;
             }
         }
-        columns.Distances(points_->at[i], distances);
-        // The nearest centre (the first of equal ones) and the next nearest cost, past the k
-        // centres there are: what a look at each centre in turn finds, in a few vector steps.
-        for (std::size_t c = k; c < kMaxColours; ++c) {
-            distances[c] = std::numeric_limits<float>::infinity();
-        }
-        const float closest = Columns::Least(distances);
-        const std::size_t best = Columns::FirstLeast(distances, closest);
-        distances[best] = std::numeric_limits<float>::infinity();
-        const float next = Columns::Least(distances);
+        const Columns::NearestTwo nearest = columns.Nearest(points_->at[i], pad);
+        const std::size_t best = nearest.best;
+        const float closest = nearest.closest;
+        const float next = nearest.next;
         bound.upper = std::sqrt(closest);
         bound.lower = std::sqrt(next);
         if (first || best != own) {
