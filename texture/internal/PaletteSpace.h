@@ -244,7 +244,7 @@ struct Columns {
         found.best = static_cast<std::size_t>(std::countr_zero(equal));
         found.closest = _mm_cvtss_f32(closest);
         // With two columns at the least cost, the other one is the next nearest.
-        found.next = std::popcount(equal) > 1 ? found.closest : _mm_cvtss_f32(least(others));
+        found.next = (equal & (equal - 1)) != 0 ? found.closest : _mm_cvtss_f32(least(others));
         return found;
 #else
         std::array<float, kMaxColours> distances{};
