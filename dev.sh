@@ -3,6 +3,7 @@
 #   ./dev.sh run    install what is missing, build, start the editor
 #   ./dev.sh test   install what is missing, build, run every test
 #   ./dev.sh package   install what is missing, build a release, make the Debian package
+#   ./dev.sh bench [--reference OLD/korvale-tool]   measure the import's speed (scripts/bench.sh)
 # Installing packages needs root or sudo; everything else runs as you.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -30,10 +31,15 @@ PACKAGES=(
     gimp                                   # its test runs it in gimp-console (batch mode)
     qtbase5-dev                            # the image plugin for Qt 5 (KDE) applications
 )
+# Only ./dev.sh bench needs these: the pictures it measures on and the scripts that make them.
+BENCH_PACKAGES=(
+    mate-backgrounds hedgewars-data freeciv-data frozen-bubble-data endless-sky-data
+    python3-pil python3-numpy time
+)
 
-install_missing() {
+install_missing() {  # install_missing [MORE-PACKAGES...]
     local missing=()
-    for p in "${PACKAGES[@]}"; do
+    for p in "${PACKAGES[@]}" "$@"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
     done
     [ ${#missing[@]} -eq 0 ] && return 0
@@ -128,8 +134,12 @@ package)
     lintian "$deb"
     echo "dev.sh: $deb"
     ;;
+bench)
+    install_missing "${BENCH_PACKAGES[@]}"
+    exec scripts/bench.sh "${@:2}"
+    ;;
 *)
-    echo "usage: ./dev.sh run [FILE] | test | package" >&2
+    echo "usage: ./dev.sh run [FILE] | test | package | bench [--reference OLD/korvale-tool]" >&2
     exit 2
     ;;
 esac

@@ -56,6 +56,39 @@ TEST(Importer, TheAutomaticTypeFollowsColoursAndAlpha) {
     }
 }
 
+TEST(Importer, APicturesFewColoursAreItsPaletteInOrderOfFirstAppearance) {
+    const auto colour = [](int id) {
+        return Rgba8{static_cast<std::uint8_t>(id * 10), static_cast<std::uint8_t>(255 - id * 10),
+                     static_cast<std::uint8_t>(id), 255};
+    };
+    struct Case {
+        std::vector<int> ids;       // the pixels, left to right
+        std::vector<int> expected;  // the palette; empty when refused
+    };
+    const Case cases[] = {
+        {{5, 5, 2, 5, 0, 2, 7, 7}, {5, 2, 0, 7}},
+        {{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 0, 15},
+         {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}},
+        {{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 15, 16}, {}},
+    };
+    for (const Case& c : cases) {
+        const Image image = Picture(static_cast<int>(c.ids.size()), 1, [&](int x, int) {
+            return colour(c.ids[static_cast<std::size_t>(x)]);
+        });
+        std::vector<Rgba8> palette;
+        const Status found = PaletteOfPicture(image, palette);
+        std::vector<Rgba8> expected;
+        for (const int id : c.expected) {
+            expected.push_back(colour(id));
+        }
+        EXPECT_EQ(found.Ok(), !expected.empty());
+        EXPECT_EQ(palette, expected);
+        if (expected.empty()) {
+            EXPECT_EQ(found.Text(), "has more than 16 colours, so it holds no palette to reuse");
+        }
+    }
+}
+
 TEST(Importer, SixteenColoursAreKeptExactly) {
     const Image image = Picture(16, 16, [](int x, int y) {
         return Rgba8{static_cast<std::uint8_t>(x / 4 * 60), static_cast<std::uint8_t>(y / 4 * 70),

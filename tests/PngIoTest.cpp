@@ -1,3 +1,4 @@
+#include "FastPng.h"
 #include "Inputs.h"
 #include "PngIo.h"
 #include "WholeFile.h"
@@ -199,6 +200,67 @@ Bytes SmallPng() {
     std::vector<std::uint8_t> png;
     EXPECT_TRUE(EncodePng(Picture(4, 4, Bytes(64, 77)), true, png).Ok());
     return png;
+}
+
+// The quick reader takes only 8-bit RGB and RGBA pictures that are not interlaced; the rest go
+// to libspng. Each is also refused by the quick decoder itself when handed over as RGBA, so a
+// looser gate in front of it could not turn their rows into wrong pixels.
+TEST(PngIo, InterlacedSixteenBitAndIndexedPicturesAreLeftToLibspng) {
+    Bytes ramp;  // 3 x 3 RGBA, pixel i = (i, 2i, 3i, 255 - i)
+    for (int i = 0; i < 9; ++i) {
+        ramp.insert(ramp.end(),
+                    {static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(2 * i),
+                     static_cast<std::uint8_t>(3 * i), static_cast<std::uint8_t>(255 - i)});
+    }
+    struct Case {
+        const char* name;
+        Source source;
+        FastPngHeader asRgba;
+        bool quick;  // whether the quick decoder takes it
+        std::vector<std::pair<int, Rgba8>> expected;
+    };
+    const std::vector<Case> cases = {
+        {"RGBA 8-bit, the quick reader's own",
+         {{3, 3, 8, 6}, ramp},
+         {3, 3, 4},
+         true,
+         {{4, {4, 8, 12, 251}}, {8, {8, 16, 24, 247}}}},
+        {"RGBA 8-bit interlaced",
+         {{3, 3, 8, 6, 1}, ramp},
+         {3, 3, 4},
+         false,
+         {{4, {4, 8, 12, 251}}, {8, {8, 16, 24, 247}}}},
+        {"RGBA 16-bit",
+         {{1, 1, 16, 6}, {0x12, 0x34, 0x00, 0x80, 0xFE, 0x00, 0x01, 0x00}},
+         {1, 1, 4},
+         false,
+         {{0, {18, 0, 253, 1}}}},
+        {"indexed 8-bit",
+         {{2, 1, 8, 3}, {2, 1}, {{1, 2, 3, 255}, {4, 5, 6, 128}, {7, 8, 9, 0}}},
+         {2, 1, 1},
+         false,
+         {{0, {7, 8, 9, 0}}, {1, {4, 5, 6, 128}}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Bytes png = Make(c.source);
+        std::vector<std::uint8_t> quick;
+        EXPECT_EQ(DecodeFastPng(png, c.asRgba, {}, quick), c.quick);
+        EXPECT_EQ(quick.empty(), !c.quick);
+        Image image;
+        Image libspng;
+        ASSERT_TRUE(ReadPng(png, image).Ok());
+        ASSERT_TRUE(ReadPngWithLibspng(png, libspng).Ok());
+        for (const auto& [i, rgba] : c.expected) {
+            EXPECT_EQ(PixelAt(image, i), rgba) << "pixel " << i;
+        }
+        EXPECT_EQ(image.pixels, libspng.pixels);
+        EXPECT_EQ(image.palette, libspng.palette);
+        EXPECT_EQ(image.indices, libspng.indices);
+        if (c.quick) {
+            EXPECT_EQ(quick, image.pixels);
+        }
+    }
 }
 
 TEST(PngIo, HostileInputIsRefusedWithAReason) {

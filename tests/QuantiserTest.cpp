@@ -248,6 +248,12 @@ TEST(Quantiser, MappingTakesTheFirstOfEqualEntriesTheLastEntryAndTheClearOne) {
         {"tie", {100, 100, 100, 255}, {{90, 100, 100, 255}, {100, 90, 100, 255}}, 0},
         {"tie, other order", {100, 100, 100, 255}, {{100, 90, 100, 255}, {90, 100, 100, 255}}, 0},
         {"last of sixteen", {250, 250, 250, 255}, greys, 15},
+        {"exactly the sixteenth", {240, 240, 240, 255}, greys, 15},
+        // A colour the palette holds twice is the first of the two.
+        {"given twice",
+         {40, 50, 60, 255},
+         {{0, 0, 0, 255}, {40, 50, 60, 255}, {40, 50, 60, 255}},
+         1},
         {"last of three",
          {200, 10, 10, 255},
          {{0, 0, 0, 255}, {0, 0, 255, 255}, {255, 0, 0, 255}},

@@ -63,37 +63,58 @@ std::array<float, kMaxColours> KMeans::HalfGaps() const {
 
 bool KMeans::Assign(const Columns& columns, const std::array<float, kMaxColours>& half) {
     const std::size_t k = centres_.size();
+    const std::size_t count = points_->at.size();
     const bool first = passes_ == 0;
     bool changed = false;
-    std::array<float, kMaxColours> distances{};
-    for (std::size_t i = 0; i < points_->at.size(); ++i) {
+    // Which colours need a look. After the first pass, the bounds first allow for the centres'
+    // moves, for every colour in one loop without a branch (a branch per colour on whether its
+    // bounds hold is mispredicted often enough to cost more than the tests themselves); the
+    // colours whose bounds no longer rule out a nearer centre are listed, in order, for the
+    // loop below. The arithmetic is the same as testing each colour in turn.
+    look_.resize(count);
+    limits_.resize(count);
+    std::size_t looks = 0;
+    if (first) {
+        for (std::size_t i = 0; i < count; ++i) {
+            look_[i] = static_cast<std::uint32_t>(i);
+        }
+        looks = count;
+    } else {
+        std::array<float, kMaxColours> drop{};
+        for (std::size_t c = 0; c < k; ++c) {
+            drop[c] = c == most_ ? secondMost_ : moved_[most_];
+        }
+        for (std::size_t i = 0; i < count; ++i) {
+            Bound& bound = bounds_[i];
+            const std::size_t own = nearest_[i];
+            // The centres moved since the bounds were set.
+            bound.upper += moved_[own];
+            bound.lower -= drop[own];
+            const float limit = std::max(points_->rootAlpha[i] * half[own], bound.lower);
+            limits_[i] = limit;
+            look_[looks] = static_cast<std::uint32_t>(i);
+            looks += bound.upper > limit ? 1 : 0;
+        }
+    }
+    // Only the k centres there are take part in the search.
+    std::array<float, kMaxColours> pad{};
+    for (std::size_t c = k; c < kMaxColours; ++c) {
+        pad[c] = std::numeric_limits<float>::infinity();
+    }
+    for (std::size_t n = 0; n < looks; ++n) {
+        const std::size_t i = look_[n];
         Bound& bound = bounds_[i];
         const std::size_t own = nearest_[i];
         if (!first) {
-            // The centres moved since the bounds were set.
-            bound.upper += moved_[own];
-            bound.lower -= own == most_ ? secondMost_ : moved_[most_];
-            const float limit = std::max(points_->rootAlpha[i] * half[own], bound.lower);
-            if (bound.upper <= limit) {
-                continue;
-            }
             bound.upper = std::sqrt(EntryCost(points_->at[i], centres_[own], alphaWeight_));
-            if (bound.upper <= limit) {
+            if (bound.upper <= limits_[i]) {
                 continue;
             }
         }
-        columns.Distances(points_->at[i], distances);
-        std::size_t best = 0;
-        float closest = std::numeric_limits<float>::infinity();
-        float next = std::numeric_limits<float>::infinity();
-        // Selects rather than branches: which centre wins is close to random.
-        for (std::size_t c = 0; c < k; ++c) {
-            const float d = distances[c];
-            const bool better = d < closest;
-            next = better ? closest : std::min(next, d);
-            closest = better ? d : closest;
-            best = better ? c : best;
-        }
+        const Columns::NearestTwo nearest = columns.Nearest(points_->at[i], pad);
+        const std::size_t best = nearest.best;
+        const float closest = nearest.closest;
+        const float next = nearest.next;
         bound.upper = std::sqrt(closest);
         bound.lower = std::sqrt(next);
         if (first || best != own) {

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -30,8 +31,11 @@ class NearestEntry {
     NearestEntry(std::span<const Rgba8> palette, float alphaWeight)
         : entries_(std::min(palette.size(), kMaxColours)),
           columns_(Points(palette, entries_), alphaWeight) {
+        // Pack gives 0 for every transparent colour and otherwise a nonzero top byte, so 1 is
+        // no colour's key: the entries past the palette never match.
+        keys_.fill(1);
         for (std::size_t k = 0; k < entries_; ++k) {
-            keys_.push_back(Pack(palette[k][0], palette[k][1], palette[k][2], palette[k][3]));
+            keys_[k] = Pack(palette[k][0], palette[k][1], palette[k][2], palette[k][3]);
         }
     }
 
@@ -39,10 +43,13 @@ class NearestEntry {
     // back exactly.
     [[nodiscard]] std::size_t operator()(float r, float g, float b, float a) const {
         const std::uint32_t key = Pack(Round255(r), Round255(g), Round255(b), Round255(a));
-        for (std::size_t k = 0; k < entries_; ++k) {
-            if (keys_[k] == key) {
-                return k;
-            }
+        // All 16 compared at once, without a branch per entry; the first match wins.
+        unsigned matches = 0;
+        for (std::size_t k = 0; k < kMaxColours; ++k) {
+            matches |= static_cast<unsigned>(keys_[k] == key) << k;
+        }
+        if (matches != 0) {
+            return static_cast<std::size_t>(std::countr_zero(matches));
         }
         return columns_.Nearest(ToPoint(r, g, b, a));
     }
@@ -57,7 +64,7 @@ class NearestEntry {
     }
 
     std::size_t entries_;
-    std::vector<std::uint32_t> keys_;
+    std::array<std::uint32_t, kMaxColours> keys_{};
     Columns columns_;
 };
 

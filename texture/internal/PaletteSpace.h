@@ -3,13 +3,19 @@
 // the nearest-entry search they share.
 
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 #include "Image.h"
 #include "Samples.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace korvale::quantise {
 
@@ -187,13 +193,110 @@ struct Columns {
     [[nodiscard]] std::size_t Nearest(const Vec4& p) const {
         std::array<float, kMaxColours> distances{};
         Distances(p, distances);
+        return FirstLeast(distances, Least(distances));
+    }
+
+    // The nearest of the first k columns to p (the first of equal ones), its cost and the
+    // least cost of the others (infinite when there are none): what a look at each column in
+    // turn finds. `pad` holds 0 for the first k columns and infinity for the rest. The vector
+    // path works out each cost with the same operations in the same order as Distances.
+    struct NearestTwo {
         std::size_t best = 0;
-        for (std::size_t k = 1; k < kMaxColours; ++k) {
-            if (distances[k] < distances[best]) {
-                best = k;
-            }
+        float closest = 0.0f;
+        float next = 0.0f;
+    };
+    [[nodiscard]] NearestTwo Nearest(const Vec4& p,
+                                     const std::array<float, kMaxColours>& pad) const {
+#if defined(__SSE2__)
+        const __m128 p0 = _mm_set1_ps(p[0]);
+        const __m128 p1 = _mm_set1_ps(p[1]);
+        const __m128 p2 = _mm_set1_ps(p[2]);
+        const __m128 p3 = _mm_set1_ps(p[3]);
+        const __m128 w = _mm_set1_ps(alphaWeight_);
+        __m128 d[4];
+        for (std::size_t j = 0; j < 4; ++j) {
+            const __m128 d0 = _mm_sub_ps(p0, _mm_loadu_ps(&axis[0][4 * j]));
+            const __m128 d1 = _mm_sub_ps(p1, _mm_loadu_ps(&axis[1][4 * j]));
+            const __m128 d2 = _mm_sub_ps(p2, _mm_loadu_ps(&axis[2][4 * j]));
+            const __m128 d3 = _mm_sub_ps(p3, _mm_loadu_ps(&axis[3][4 * j]));
+            const __m128 colour =
+                _mm_add_ps(_mm_add_ps(_mm_mul_ps(d0, d0), _mm_mul_ps(d1, d1)), _mm_mul_ps(d2, d2));
+            const __m128 cost =
+                _mm_add_ps(_mm_mul_ps(p3, colour), _mm_mul_ps(_mm_mul_ps(w, d3), d3));
+            d[j] = _mm_max_ps(cost, _mm_loadu_ps(&pad[4 * j]));
         }
-        return best;
+        const auto least = [](const __m128* v) {
+            const __m128 m = _mm_min_ps(_mm_min_ps(v[0], v[1]), _mm_min_ps(v[2], v[3]));
+            const __m128 h = _mm_min_ps(m, _mm_movehl_ps(m, m));
+            return _mm_shuffle_ps(_mm_min_ss(h, _mm_shuffle_ps(h, h, 1)),
+                                  _mm_min_ss(h, _mm_shuffle_ps(h, h, 1)), 0);
+        };
+        const __m128 closest = least(d);
+        unsigned equal = 0;
+        __m128 others[4];
+        const __m128 infinite = _mm_set1_ps(std::numeric_limits<float>::infinity());
+        for (std::size_t j = 0; j < 4; ++j) {
+            const __m128 same = _mm_cmpeq_ps(d[j], closest);
+            equal |= static_cast<unsigned>(_mm_movemask_ps(same)) << (4 * j);
+            others[j] = _mm_or_ps(_mm_and_ps(same, infinite), _mm_andnot_ps(same, d[j]));
+        }
+        NearestTwo found;
+        found.best = static_cast<std::size_t>(std::countr_zero(equal));
+        found.closest = _mm_cvtss_f32(closest);
+        // With two columns at the least cost, the other one is the next nearest.
+        found.next = (equal & (equal - 1)) != 0 ? found.closest : _mm_cvtss_f32(least(others));
+        return found;
+#else
+        std::array<float, kMaxColours> distances{};
+        Distances(p, distances);
+        NearestTwo found;
+        found.closest = std::numeric_limits<float>::infinity();
+        found.next = std::numeric_limits<float>::infinity();
+        for (std::size_t c = 0; c < kMaxColours && pad[c] == 0.0f; ++c) {
+            const float d = distances[c];
+            const bool better = d < found.closest;
+            found.next = better ? found.closest : std::min(found.next, d);
+            found.closest = better ? d : found.closest;
+            found.best = better ? c : found.best;
+        }
+        return found;
+#endif
+    }
+
+    // The least of 16 costs. A minimum is exact whatever the order it is taken in (the costs
+    // are never NaN), so the vector path gives the scalar one's value.
+    [[nodiscard]] static float Least(const std::array<float, kMaxColours>& d) {
+#if defined(__SSE2__)
+        const __m128 m = _mm_min_ps(_mm_min_ps(_mm_loadu_ps(&d[0]), _mm_loadu_ps(&d[4])),
+                                    _mm_min_ps(_mm_loadu_ps(&d[8]), _mm_loadu_ps(&d[12])));
+        const __m128 half = _mm_min_ps(m, _mm_movehl_ps(m, m));
+        return _mm_cvtss_f32(_mm_min_ss(half, _mm_shuffle_ps(half, half, 1)));
+#else
+        float least = d[0];
+        for (std::size_t k = 1; k < kMaxColours; ++k) {
+            least = d[k] < least ? d[k] : least;
+        }
+        return least;
+#endif
+    }
+
+    // The first of 16 costs equal to their least: the centre a search that keeps the earlier of
+    // two equal costs would choose.
+    [[nodiscard]] static std::size_t FirstLeast(const std::array<float, kMaxColours>& d,
+                                                float least) {
+        unsigned at = 0;
+#if defined(__SSE2__)
+        const __m128 l = _mm_set1_ps(least);
+        at = static_cast<unsigned>(_mm_movemask_ps(_mm_cmpeq_ps(_mm_loadu_ps(&d[0]), l))) |
+             static_cast<unsigned>(_mm_movemask_ps(_mm_cmpeq_ps(_mm_loadu_ps(&d[4]), l))) << 4 |
+             static_cast<unsigned>(_mm_movemask_ps(_mm_cmpeq_ps(_mm_loadu_ps(&d[8]), l))) << 8 |
+             static_cast<unsigned>(_mm_movemask_ps(_mm_cmpeq_ps(_mm_loadu_ps(&d[12]), l))) << 12;
+#else
+        for (std::size_t k = 0; k < kMaxColours; ++k) {
+            at |= static_cast<unsigned>(d[k] == least) << k;
+        }
+#endif
+        return static_cast<std::size_t>(std::countr_zero(at));
     }
 };
 
