@@ -19,6 +19,7 @@ PACKAGES=(
     fonts-dejavu-core                      # a font for the editor
     xvfb xauth xdotool imagemagick         # the editor's end-to-end tests, screenshots
     openbox                                # a window manager for the editor's document session
+    x11-utils                              # xwininfo, xprop: where the window manager put a window
     strace                                 # the test that saves reach the disk in order
     desktop-file-utils shared-mime-info    # the desktop install test
     libglib2.0-bin appstream               # gio mime, appstreamcli validate

@@ -300,6 +300,12 @@ void CKorvaleDlg::OnTexture() {
         const bool restored = viewer_->RestoreGeometry();
         PlaceViewer(restored);
         viewer_->show();
+        // The window manager may frame a main window more thickly than the dialog (a resize
+        // handle at the bottom): once it is shown in its own frame, the placement is checked
+        // again with that frame.
+        if (viewer_->windowHandle() != nullptr) {
+            viewer_->windowHandle()->installEventFilter(this);
+        }
         // A set loaded before the window opened is new to it; its size is known once shown.
         if (!document_.Mip().FilledSlots().empty()) {
             viewer_->ShowNewSet();
@@ -311,16 +317,35 @@ void CKorvaleDlg::OnTexture() {
     viewer_->activateWindow();
 }
 
+namespace {
+
+// What the window manager adds around a window: its title bar and borders.
+QMargins FrameOf(const QWidget& window) {
+    const QRect inner = window.geometry();
+    const QRect outer = window.frameGeometry();
+    return {inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+            outer.bottom() - inner.bottom()};
+}
+
+}  // namespace
+
+bool CKorvaleDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (viewer_ != nullptr && watched == viewer_->windowHandle() &&
+        event->type() == QEvent::Expose && viewer_->isVisible()) {
+        watched->removeEventFilter(this);
+        PlaceViewer(true);
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
 void CKorvaleDlg::PlaceViewer(bool restored) {
     const QScreen* display = screen();
     if (display == nullptr) {
         return;
     }
-    // The window manager frames the viewer as it framed the dialog.
-    const QMargins frame(geometry().left() - frameGeometry().left(),
-                         geometry().top() - frameGeometry().top(),
-                         frameGeometry().right() - geometry().right(),
-                         frameGeometry().bottom() - geometry().bottom());
+    // Before the window manager has framed the viewer, it is taken to frame it as the dialog.
+    const QMargins own = FrameOf(*viewer_);
+    const QMargins frame = viewer_->isVisible() && !own.isNull() ? own : FrameOf(*this);
     const QRect screenRect = display->availableGeometry();
     if (restored &&
         !NeedsPlacing(viewer_->geometry().marginsAdded(frame), frameGeometry(), screenRect)) {

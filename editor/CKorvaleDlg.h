@@ -105,6 +105,7 @@ class CKorvaleDlg : public QDialog {
   protected:
     void closeEvent(QCloseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     // Fills the edit boxes from the variables.

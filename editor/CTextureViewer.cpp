@@ -79,9 +79,19 @@ QString MipHeaderText(const CMip& mip) {
         .arg(mip.numimages);
 }
 
-// One row per filled slot: slot, size, pixel type and the palette the level decodes with.
-std::vector<QStringList> LevelRows(const CMip& mip, const std::vector<int>& filled) {
-    std::vector<QStringList> rows;
+// A row of the Levels list: the texts of its columns, the slot it selects (-1 for none) and,
+// for a level the load rejected, why.
+struct LevelRow {
+    QStringList texts;
+    int slot = -1;
+    QString rejected;
+};
+
+// One row per filled slot (slot, size, pixel type and the palette the level decodes with), and
+// one per level the load rejected, in slot order, largest first: a level that is missing from
+// the list without a word looks like a set that never had it.
+std::vector<LevelRow> LevelRows(const CMip& mip, const std::vector<int>& filled) {
+    std::vector<LevelRow> rows;
     for (const int k : filled) {
         const CBmap& level = mip.levels.at(static_cast<std::size_t>(k));
         // The palette its pixels were read with: its own where it differs from the global one.
@@ -89,21 +99,34 @@ std::vector<QStringList> LevelRows(const CMip& mip, const std::vector<int>& fill
                              : mip.SavesLevelPalettes() || mip.HasOwnPalette(k)
                                  ? CTextureViewer::tr("own")
                                  : CTextureViewer::tr("global");
-        rows.push_back({QString::number(k),
-                        CTextureViewer::tr("%1 x %2").arg(level.Width()).arg(level.Height()),
-                        QString::fromStdString(PixelTypeName(level.Type())), uses});
+        rows.push_back({{QString::number(k),
+                         CTextureViewer::tr("%1 x %2").arg(level.Width()).arg(level.Height()),
+                         QString::fromStdString(PixelTypeName(level.Type())), uses},
+                        k,
+                        {}});
     }
+    for (const RejectedLevel& lost : mip.loadReport.Rejected()) {
+        const QString slot = lost.slot >= 0 ? QString::number(lost.slot) : QStringLiteral("?");
+        const QString reason = lost.offset >= 0 ? CTextureViewer::tr("%1 (offset %2)")
+                                                      .arg(QString::fromStdString(lost.reason))
+                                                      .arg(lost.offset)
+                                                : QString::fromStdString(lost.reason);
+        rows.push_back({{slot, CTextureViewer::tr("rejected: %1").arg(reason)}, -1, reason});
+    }
+    std::stable_sort(rows.begin(), rows.end(), [](const LevelRow& a, const LevelRow& b) {
+        return a.texts[0].toInt() > b.texts[0].toInt();
+    });
     return rows;
 }
 
-bool ListShows(const QTreeWidget& list, const std::vector<QStringList>& rows) {
+bool ListShows(const QTreeWidget& list, const std::vector<LevelRow>& rows) {
     if (list.topLevelItemCount() != static_cast<int>(rows.size())) {
         return false;
     }
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const QTreeWidgetItem* item = list.topLevelItem(static_cast<int>(i));
-        for (int c = 0; c < rows[i].size(); ++c) {
-            if (item->text(c) != rows[i][c]) {
+        for (int c = 0; c < rows[i].texts.size(); ++c) {
+            if (item->text(c) != rows[i].texts[c]) {
                 return false;
             }
         }
@@ -653,17 +676,26 @@ void CTextureViewer::ShowEmpty() {
 void CTextureViewer::ShowLevelList(const std::vector<int>& filled) {
     // Rebuilt only when the rows change: a click on the list lands here while the list is
     // still handling it, and must not delete the item under the mouse.
-    const std::vector<QStringList> rows = LevelRows(mip_, filled);
+    const std::vector<LevelRow> rows = LevelRows(mip_, filled);
     const QSignalBlocker block(levels_);
     if (!ListShows(*levels_, rows)) {
         levels_->clear();
-        for (std::size_t i = 0; i < rows.size(); ++i) {
-            auto* item = new QTreeWidgetItem(levels_, rows[i]);
-            item->setData(0, Qt::UserRole, filled[i]);
+        for (const LevelRow& row : rows) {
+            auto* item = new QTreeWidgetItem(levels_, row.texts);
+            item->setData(0, Qt::UserRole, row.slot);
+            if (!row.rejected.isEmpty()) {
+                // Shown greyed: there is nothing in it to select.
+                item->setFlags(Qt::NoItemFlags);
+                item->setToolTip(1, tr("Rejected by the load: %1").arg(row.rejected));
+            }
         }
     }
-    const auto at = std::find(filled.begin(), filled.end(), state_.slot) - filled.begin();
-    levels_->setCurrentItem(levels_->topLevelItem(static_cast<int>(at)));
+    for (int i = 0; i < levels_->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* item = levels_->topLevelItem(i);
+        if (item->data(0, Qt::UserRole).toInt() == state_.slot) {
+            levels_->setCurrentItem(item);
+        }
+    }
 }
 
 void CTextureViewer::ShowReport() {

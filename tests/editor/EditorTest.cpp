@@ -304,13 +304,17 @@ TEST_F(EditorTest, QuitStaysOpenUntilEveryFieldIsValid) {
     EXPECT_TRUE(dialog_.isVisible());
     ASSERT_EQ(services_.messages.size(), 1U);
     EXPECT_EQ(services_.messages[0], "Please enter a number between 0 and 100000.");
+    // The message cannot say which field: the focus does, with the text selected to retype.
     EXPECT_EQ(QApplication::focusWidget(), dialog_.Field(0));
+    EXPECT_EQ(dialog_.Field(0)->selectedText(), "-3");
 
     SetField(0, "3");
     SetField(6, "1001");
     dialog_.accept();
     EXPECT_TRUE(dialog_.isVisible());
     EXPECT_EQ(services_.messages.back(), "Please enter a number between 0 and 1000.");
+    EXPECT_EQ(QApplication::focusWidget(), dialog_.Field(6));
+    EXPECT_EQ(dialog_.Field(6)->selectedText(), "1001");
 
     SetField(6, " 1000 ");
     dialog_.accept();

@@ -19,6 +19,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTest>
+#include <QToolBar>
 #include <QTranslator>
 #include <QTreeWidget>
 #include <functional>
@@ -90,9 +91,11 @@ class TextureWindowTest : public testing::Test {
     }
     void ShowViewer(QSize size = QSize(900, 640)) {
         CTextureViewer* viewer = Viewer();
-        viewer->resize(size);
         viewer->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(viewer));
+        // After its first showing, which places the window for the screen.
+        viewer->resize(size);
+        QApplication::processEvents();
     }
 
     ScratchDir dir_;
@@ -165,6 +168,25 @@ TEST_F(TextureWindowTest, ADamagedLoadShowsTheMarkAndTheWholeReport) {
     EXPECT_TRUE(report->verticalScrollBar()->maximum() > 0 ||
                 report->document()->size().height() * report->fontMetrics().lineSpacing() <=
                     report->viewport()->height());
+
+    // The Levels list names each lost level, greyed, with its reason; none can be selected.
+    const auto* levels = viewer->findChild<QTreeWidget*>();
+    ASSERT_NE(levels, nullptr);
+    QStringList rows;
+    for (int i = 0; i < levels->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* item = levels->topLevelItem(i);
+        rows << item->text(0) + " " + item->text(1) +
+                    (item->flags() == Qt::NoItemFlags ? " -" : "");
+    }
+    // The file ends at 2312: the second level's rows need 512 bytes from 2272, and each slot
+    // after it finds the next four bytes, not a level header.
+    EXPECT_EQ(rows.join("\n").toStdString(),
+              "5 32 x 32\n"
+              "4 rejected: BMAP rows need 512 bytes but 40 remain (offset 2272) -\n"
+              "3 rejected: Not a BMAP (offset 2272) -\n"
+              "2 rejected: Not a BMAP (offset 2276) -\n"
+              "1 rejected: Not a BMAP (offset 2280) -\n"
+              "0 rejected: Not a BMAP (offset 2284) -");
 
     // A clean load takes the mark away.
     dialog_.OpenFile(whole);
@@ -630,6 +652,25 @@ TEST_F(TextureWindowTest, TheWindowIsSmallEnoughToGoBesideTheDialog) {
     const QSize least = Viewer()->minimumSizeHint();
     EXPECT_LE(least.width(), 400);
     EXPECT_LE(least.height(), 260);
+}
+
+TEST_F(TextureWindowTest, TheSizeAskedForAPictureAreaHoldsItWithTheWholeToolBar) {
+    dialog_.OpenFile(WriteMip("big.mip", 8));
+    for (const QSize picture : {QSize(256, 256), QSize(256, 200), QSize(512, 384)}) {
+        CTextureViewer* viewer = Viewer();
+        ShowViewer(viewer->LeastSize(picture));
+        QApplication::processEvents();
+        const auto* scroll = viewer->findChild<QScrollArea*>("levelScroll");
+        ASSERT_NE(scroll, nullptr);
+        EXPECT_GE(scroll->viewport()->width(), picture.width()) << picture.width();
+        EXPECT_GE(scroll->viewport()->height(), picture.height()) << picture.height();
+        // A tool bar too narrow for its buttons hides the rest behind its extension button.
+        const auto* tools = viewer->findChild<QToolBar*>("viewToolBar");
+        ASSERT_NE(tools, nullptr);
+        const auto* more = tools->findChild<QWidget*>("qt_toolbar_ext_button");
+        EXPECT_TRUE(more == nullptr || !more->isVisible()) << picture.width();
+        EXPECT_TRUE(viewer->findChild<QWidget*>("zoomBox")->isVisible());
+    }
 }
 
 TEST_F(TextureWindowTest, ALevelIsDrawnWithThePaletteItsPixelsWereReadWith) {

@@ -57,16 +57,29 @@ quit_with_enter() {
     fail "editor still running after Enter"
 }
 
+# frame_of WINDOW: prints the window's frame rectangle "X Y WIDTH HEIGHT", title bar and borders
+# included. Taken from xwininfo's absolute position and the frame extents the window manager
+# sets: xdotool's getwindowgeometry adds the frame's offset a second time under openbox.
+frame_of() {
+    local x y w h extents
+    read -r x y w h <<<"$(xwininfo -id "$1" | awk -F: '
+        /Absolute upper-left X/ { x = $2 } /Absolute upper-left Y/ { y = $2 }
+        /^ *Width/ { w = $2 } /^ *Height/ { h = $2 }
+        END { print x + 0, y + 0, w + 0, h + 0 }')"
+    extents=$(xprop -id "$1" _NET_FRAME_EXTENTS | sed -n 's/.*= *//p' | tr -d ' ')
+    local left=0 right=0 top=0 bottom=0
+    [ -n "$extents" ] && IFS=, read -r left right top bottom <<<"$extents"
+    echo "$((x - left)) $((y - top)) $((w + left + right)) $((h + top + bottom))"
+}
+
 # check_placement LABEL SCREEN-WIDTH SCREEN-HEIGHT: prints where the dialog ($dialog) and the
-# Texture window ($viewer) are, and fails unless the window is wholly on the screen and covers
-# none of the dialog.
+# Texture window ($viewer) are (their frames), and fails unless the window is wholly on the
+# screen and covers none of the dialog.
 check_placement() {
     local dx dy dw dh vx vy vw vh
-    read -r dx dy dw dh <<<"$(xdotool getwindowgeometry --shell "$dialog" |
-        awk -F= '/^(X|Y|WIDTH|HEIGHT)=/ { printf "%s ", $2 }')"
-    read -r vx vy vw vh <<<"$(xdotool getwindowgeometry --shell "$viewer" |
-        awk -F= '/^(X|Y|WIDTH|HEIGHT)=/ { printf "%s ", $2 }')"
-    echo "$1: dialog $dx,$dy ${dw}x$dh, Texture window $vx,$vy ${vw}x$vh"
+    read -r dx dy dw dh <<<"$(frame_of "$dialog")"
+    read -r vx vy vw vh <<<"$(frame_of "$viewer")"
+    echo "$1: dialog frame $dx,$dy ${dw}x$dh, Texture window frame $vx,$vy ${vw}x$vh"
     if [ $((vx < dx + dw && dx < vx + vw && vy < dy + dh && dy < vy + vh)) = 1 ]; then
         fail "$1: the Texture window covers the dialog"
     fi
