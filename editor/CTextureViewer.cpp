@@ -3,13 +3,10 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
-#include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
 #include <QEvent>
-#include <QFile>
-#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeySequence>
@@ -38,10 +35,7 @@
 #include "CPaletteView.h"
 #include "CTextureDocument.h"
 #include "EditorSettings.h"
-#include "Export.h"
-#include "LevelExport.h"
 #include "LevelImage.h"
-#include "LocalPath.h"
 #include "PixelCodec.h"
 #include "PixelType.h"
 #include "PngIo.h"
@@ -174,7 +168,8 @@ CTextureViewer::CTextureViewer(CTextureDocument& document, DialogServices& servi
     : QMainWindow(parent, Qt::Window),
       document_(document),
       mip_(document.Mip()),
-      services_(services) {
+      services_(services),
+      actions_(*this, services, document) {
     setObjectName(QStringLiteral("textureViewer"));
     BuildWidgets();
     BuildMenus();
@@ -955,92 +950,28 @@ void CTextureViewer::ZoomAround(int steps, QPointF texel, QPoint where) {
     UpdateReadout();
 }
 
-bool CTextureViewer::WriteLevel(int slot, const QString& path) {
-    ExportRequest request;
-    request.slot = slot;
-    std::vector<ExportFile> files;
-    Status written = EncodeExport(mip_, std::string(), LocalPath(path), request, files);
-    if (written) {
-        written = WriteExport(files, true);  // the chooser asked before replacing a file
-    }
-    if (!written) {
-        services_.ShowMessage(this, tr("The level could not be written to '%1': %2.")
-                                        .arg(path, QString::fromStdString(written.Reason())));
-        return false;
-    }
-    return true;
-}
-
 void CTextureViewer::ExportLevel() {
-    if (!ShowsTexture()) {
-        return;
-    }
-    const CBmap& level = mip_.levels.at(static_cast<std::size_t>(state_.slot));
-    const QString name = FromLocalPath(LevelFileName(LocalPath(document_.TextureName()), level));
-    const auto path =
-        services_.ChooseFile(this, FileRequest{tr("Export Level..."), tr("PNG Images (*.png)"),
-                                               QStringLiteral("png"), true, name});
-    if (path && WriteLevel(state_.slot, *path)) {
-        statusBar()->showMessage(
-            tr("Level %1 x %2 written to '%3'").arg(level.Width()).arg(level.Height()).arg(*path),
-            kNoticeMs);
+    if (ShowsTexture()) {
+        Notice(actions_.ExportLevel(state_.slot));
     }
 }
 
 void CTextureViewer::ExportAllLevels() {
-    const std::vector<int> filled = mip_.FilledSlots();
-    if (filled.empty()) {
-        return;
+    if (!mip_.FilledSlots().empty()) {
+        Notice(actions_.ExportAll());
     }
-    const auto folder = services_.ChooseFolder(this, tr("Export All Levels into Folder"));
-    if (!folder) {
-        return;
-    }
-    ExportRequest request;
-    request.mode = ExportMode::kAll;
-    std::vector<ExportFile> files;
-    Status written =
-        EncodeExport(mip_, LocalPath(document_.TextureName()), LocalPath(*folder), request, files);
-    QStringList existing;
-    for (const ExportFile& file : files) {
-        const QString path = FromLocalPath(file.path);
-        if (QFile::exists(path)) {
-            existing.append(QFileInfo(path).fileName());
-        }
-    }
-    // The folder chooser cannot ask about the files, so the question comes here.
-    if (!existing.isEmpty() &&
-        !services_.Ask(
-            this,
-            (existing.size() == 1
-                 ? tr("One file is already in '%1': %2.\n\nReplace it?")
-                 : tr("%1 files are already in '%2': %3.\n\nReplace them?").arg(existing.size()))
-                .arg(*folder, existing.join(QStringLiteral(", "))))) {
-        return;
-    }
-    if (written) {
-        written = WriteExport(files, true);
-    }
-    if (!written) {
-        services_.ShowMessage(this, tr("The levels could not be written to '%1': %2.")
-                                        .arg(*folder, QString::fromStdString(written.Reason())));
-        return;
-    }
-    statusBar()->showMessage(filled.size() == 1
-                                 ? tr("1 level written to '%1'").arg(*folder)
-                                 : tr("%1 levels written to '%2'").arg(filled.size()).arg(*folder),
-                             kNoticeMs);
 }
 
 void CTextureViewer::CopyLevel() {
-    if (!ShowsTexture()) {
-        return;
+    if (ShowsTexture()) {
+        Notice(actions_.Copy(state_.slot));
     }
-    const CBmap& level = mip_.levels.at(static_cast<std::size_t>(state_.slot));
-    QApplication::clipboard()->setImage(
-        LevelToQImage(level, mip_.LevelPalette(state_.slot), ChannelView::kColour));
-    statusBar()->showMessage(tr("Level %1 x %2 copied").arg(level.Width()).arg(level.Height()),
-                             kNoticeMs);
+}
+
+void CTextureViewer::Notice(const std::optional<QString>& text) {
+    if (text) {
+        statusBar()->showMessage(*text, kNoticeMs);
+    }
 }
 
 double CTextureViewer::Scale() const {

@@ -12,9 +12,11 @@
 #include <QPoint>
 #include <QString>
 #include <array>
+#include <optional>
 #include <utility>
 #include <vector>
 
+#include "CLevelActions.h"
 #include "CLevelCanvas.h"
 #include "CMip.h"
 #include "DialogServices.h"
@@ -176,8 +178,8 @@ class CTextureViewer : public QMainWindow {
     // refresh; DrawPictures() shows them with the highlight picked out.
     void MakePictures(const std::vector<int>& shownSlots, ChannelView view);
     void DrawPictures();
-    // Writes one level; false after telling the user why not.
-    bool WriteLevel(int slot, const QString& path);
+    // Shows an action's notice in the status bar, when it has one.
+    void Notice(const std::optional<QString>& text);
     // The pixel read-out for the texel under the mouse, wherever the mouse last was.
     void UpdateReadout();
     // Zooms to zoom, keeping the point of the view at viewportPos where it is.
@@ -195,6 +197,7 @@ class CTextureViewer : public QMainWindow {
     CTextureDocument& document_;
     const CMip& mip_;  // the document's set
     DialogServices& services_;
+    CLevelActions actions_;  // export and copy
     State state_;
     Image shown_;  // the selected level as LevelToImage gives it, for the pixel read-out
     std::array<Image, CMip::kSlots> chainShown_;          // every level, while the chain is shown
