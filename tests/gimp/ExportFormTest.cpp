@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <ostream>
 
 #include "ExportForm.h"
 
@@ -60,6 +61,11 @@ struct Edit {
     std::function<void(ExportForm&)> change;
     std::function<void(ExportChoices&)> expected;
 };
+
+// gtest prints a parameter in the test's name; the edit's own name says it.
+void PrintTo(const Edit& edit, std::ostream* out) {
+    *out << edit.what;
+}
 
 class ExportFormEditTest : public testing::TestWithParam<Edit> {};
 

@@ -133,16 +133,21 @@ def batch_for(name, kind):
 """.format(source=source, name=name, save=save, same=same, edited=edited)
 
 
-commands = [batch_for(name, kind) for name, (_, kind) in files.items()]
-cut = scheme_string(path("cut.mip"))
-commands.append("""
-(let* ((image (car (gimp-file-load RUN-NONINTERACTIVE {cut} {cut}))))
-  (gimp-message (string-append "KORVALE cut.mip"
+def open_report(label, load):
+    """A Script-Fu command that opens an image by load and reports its size and layer count."""
+    return """
+(let* ((image (car {load})))
+  (gimp-message (string-append "KORVALE {label}"
                                " " (number->string (car (gimp-image-width image)))
                                " " (number->string (car (gimp-image-height image)))
                                " " (number->string (car (gimp-image-get-layers image)))))
   (gimp-image-delete image))
-""".format(cut=cut))
+""".format(label=label, load=load)
+
+
+commands = [batch_for(name, kind) for name, (_, kind) in files.items()]
+cut = scheme_string(path("cut.mip"))
+commands.append(open_report("cut.mip", "(gimp-file-load RUN-NONINTERACTIVE {0} {0})".format(cut)))
 # GIMP's open dialog asks the thumbnail procedure for at most 32 x 32: the 64 x 32 texture gives
 # its 32 x 16 level, and says its own size.
 thumbed = scheme_string(path("t1-shared.srb"))
@@ -156,14 +161,8 @@ commands.append("""
 """.format(thumbed=thumbed))
 # Only the top level, by the load procedure's own parameter: one layer.
 top = scheme_string(path("t0-shared.mip"))
-commands.append("""
-(let* ((image (car (file-korvale-mip-load RUN-NONINTERACTIVE {top} {top} TRUE))))
-  (gimp-message (string-append "KORVALE top-only"
-                               " " (number->string (car (gimp-image-width image)))
-                               " " (number->string (car (gimp-image-height image)))
-                               " " (number->string (car (gimp-image-get-layers image)))))
-  (gimp-image-delete image))
-""".format(top=top))
+commands.append(open_report("top-only",
+                            "(file-korvale-mip-load RUN-NONINTERACTIVE {0} {0} TRUE)".format(top)))
 # The values and size given to the export replace the texture's.
 valued = scheme_string(path("t5.srb"))
 revalued = scheme_string(path("edited", "values.srb"))
