@@ -2,7 +2,7 @@
 # Set up, build and run Korvale on Debian 12.
 #   ./dev.sh run    install what is missing, build, start the editor
 #   ./dev.sh test   install what is missing, build, run every test
-#   ./dev.sh package   install what is missing, build a release, make the Debian package
+#   ./dev.sh package   install what is missing, build a release, make the Debian packages
 #   ./dev.sh bench [--reference OLD/korvale-tool]   measure the import's speed (scripts/bench.sh)
 # Installing packages needs root or sudo; everything else runs as you.
 set -euo pipefail
@@ -128,12 +128,12 @@ package)
         -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)" \
         -DCMAKE_EXE_LINKER_FLAGS="$ldflags" -DCMAKE_MODULE_LINKER_FLAGS="$ldflags" >/dev/null
     cmake --build build-package -j "$JOBS"
-    rm -f build-package/korvale_*.deb
+    rm -f build-package/*.deb
     (cd build-package && cpack -G DEB)
-    deb=$(ls build-package/korvale_*.deb)
-    # Errors fail the command; warnings are printed.
-    lintian "$deb"
-    echo "dev.sh: $deb"
+    # One package per part; lintian's errors and warnings both fail the command.
+    debs=(build-package/*.deb)
+    lintian --fail-on error,warning "${debs[@]}"
+    printf 'dev.sh: %s\n' "${debs[@]}"
     ;;
 bench)
     install_missing "${BENCH_PACKAGES[@]}"

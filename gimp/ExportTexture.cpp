@@ -18,24 +18,6 @@ namespace korvale::gimp {
 
 namespace {
 
-// The shape kept with the image when it was opened from a texture.
-std::optional<TextureShape> KeptShape(gint32 image) {
-    GimpParasite* parasite = gimp_image_get_parasite(image, kShapeParasite);
-    if (parasite == nullptr) {
-        return std::nullopt;
-    }
-    const auto* data = static_cast<const std::uint8_t*>(gimp_parasite_data(parasite));
-    TextureShape shape;
-    const Status decoded = DecodeShape(
-        std::span(data, static_cast<std::size_t>(gimp_parasite_data_size(parasite))), shape);
-    gimp_parasite_free(parasite);
-    if (!decoded) {
-        g_message("%s; the image goes out as a new texture", decoded.Reason().c_str());
-        return std::nullopt;
-    }
-    return shape;
-}
-
 std::vector<gint32> Layers(gint32 image) {
     gint count = 0;
     gint* ids = gimp_image_get_layers(image, &count);
@@ -207,6 +189,23 @@ Status Import(gint32 image, const std::optional<TextureShape>& shape, const Expo
 }
 
 }  // namespace
+
+std::optional<TextureShape> KeptShape(gint32 image) {
+    GimpParasite* parasite = gimp_image_get_parasite(image, kShapeParasite);
+    if (parasite == nullptr) {
+        return std::nullopt;
+    }
+    const auto* data = static_cast<const std::uint8_t*>(gimp_parasite_data(parasite));
+    TextureShape shape;
+    const Status decoded = DecodeShape(
+        std::span(data, static_cast<std::size_t>(gimp_parasite_data_size(parasite))), shape);
+    gimp_parasite_free(parasite);
+    if (!decoded) {
+        g_message("%s; the image goes out as a new texture", decoded.Reason().c_str());
+        return std::nullopt;
+    }
+    return shape;
+}
 
 Status ExportTexture(gint32 image, const std::string& path, bool asSrb,
                      const ExportChoices& choices, std::string& note) {

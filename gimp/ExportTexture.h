@@ -6,31 +6,18 @@
 
 #include <libgimp/gimp.h>
 
+#include <optional>
 #include <string>
 
+#include "ExportChoices.h"
 #include "Status.h"
+#include "TextureShape.h"
 
 namespace korvale::gimp {
 
-// The import's choices; an empty text or 0 is "like the original" (the import's default for an
-// image that was not opened from a texture).
-struct ExportChoices {
-    std::string type;     // pal4, rgb565, argb1555, argb4444 or a code 0..5
-    std::string palette;  // shared, per-level, keep, or a file to take the palette of
-    bool dither = false;
-    bool levelsFromImage = false;  // every level made from the image, not from layers
-    std::string filter;            // area, mitchell, catmullrom, cubic
-    int topWidth = 0;
-    int topHeight = 0;
-    std::string values;  // six numbers separated by commas
-    std::string metres;  // the companion's size
-
-    // Whether nothing but the values and the size is chosen.
-    [[nodiscard]] bool LikeOriginal() const {
-        return type.empty() && palette.empty() && !dither && !levelsFromImage && filter.empty() &&
-               topWidth == 0;
-    }
-};
+// The shape kept with image when it was opened from a texture; nothing for a new image, or (with
+// GIMP's message saying so) when what is kept cannot be read.
+[[nodiscard]] std::optional<TextureShape> KeptShape(gint32 image);
 
 // Makes the file at path (an SRB file and its companion when asSrb) through the safe save. note
 // says what was made where it is worth saying (levels made from the level above).

@@ -9,6 +9,8 @@
 #include <array>
 #include <string>
 
+#include "ExportDialog.h"
+#include "ExportForm.h"
 #include "ExportTexture.h"
 #include "FileKind.h"
 #include "OpenTexture.h"
@@ -193,20 +195,32 @@ void Run(const gchar* name, gint count, const GimpParam* params, gint* resultCou
             return;
         }
         if (procedure == kind.save) {
+            const bool asSrb = kind.kind == FileKind::kSrb;
+            const gint32 image = params[1].data.d_image;
             korvale::gimp::ExportChoices choices;
-            choices.type = StringParam(params, count, 5);
-            choices.palette = StringParam(params, count, 6);
-            choices.dither = IntParam(params, count, 7) != 0;
-            choices.levelsFromImage = IntParam(params, count, 8) != 0;
-            choices.filter = StringParam(params, count, 9);
-            choices.topWidth = IntParam(params, count, 10);
-            choices.topHeight = IntParam(params, count, 11);
-            choices.values = StringParam(params, count, 12);
-            choices.metres = StringParam(params, count, 13);
+            if (IntParam(params, count, 0) == GIMP_RUN_INTERACTIVE) {
+                const korvale::gimp::ExportForm shown =
+                    korvale::gimp::FormFor(korvale::gimp::KeptShape(image));
+                korvale::gimp::ExportForm left;
+                if (!korvale::gimp::RunExportDialog(kind.saveLabel, asSrb, shown, left)) {
+                    gResults[0].data.d_status = GIMP_PDB_CANCEL;
+                    return;
+                }
+                choices = korvale::gimp::ChoicesOf(shown, left);
+            } else {
+                choices.type = StringParam(params, count, 5);
+                choices.palette = StringParam(params, count, 6);
+                choices.dither = IntParam(params, count, 7) != 0;
+                choices.levelsFromImage = IntParam(params, count, 8) != 0;
+                choices.filter = StringParam(params, count, 9);
+                choices.topWidth = IntParam(params, count, 10);
+                choices.topHeight = IntParam(params, count, 11);
+                choices.values = StringParam(params, count, 12);
+                choices.metres = StringParam(params, count, 13);
+            }
             std::string note;
-            const korvale::Status saved =
-                korvale::gimp::ExportTexture(params[1].data.d_image, StringParam(params, count, 3),
-                                             kind.kind == FileKind::kSrb, choices, note);
+            const korvale::Status saved = korvale::gimp::ExportTexture(
+                image, StringParam(params, count, 3), asSrb, choices, note);
             if (!saved) {
                 Fail(saved.Text(), *resultCount);
                 return;

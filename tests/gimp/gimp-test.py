@@ -8,7 +8,9 @@ For each file: the image GIMP opens has the texture's size, a layer per level an
 sharing one palette) that palette as its colour map; exported without a change it is the same
 file, byte for byte (an SRB file's companion too); with two pixels of its top layer changed,
 `korvale-tool compare` finds exactly those two changed and every other level untouched. A file cut
-short opens with the levels that loaded and GIMP's message names the damage.
+short opens with the levels that loaded and GIMP's message names the damage. The thumbnail
+procedure gives a level that fits the size asked for; the load procedure's top-only parameter
+opens the top level alone; values and a size given to the export replace the texture's.
 
 The plug-in runs from a GIMP folder of its own (GIMP2_DIRECTORY, HOME), as a user's installed
 plug-in does; only Script-Fu and the plug-in are on its plug-in path, so GIMP starts quickly."""
@@ -131,16 +133,46 @@ def batch_for(name, kind):
 """.format(source=source, name=name, save=save, same=same, edited=edited)
 
 
-commands = [batch_for(name, kind) for name, (_, kind) in files.items()]
-cut = scheme_string(path("cut.mip"))
-commands.append("""
-(let* ((image (car (gimp-file-load RUN-NONINTERACTIVE {cut} {cut}))))
-  (gimp-message (string-append "KORVALE cut.mip"
+def open_report(label, load):
+    """A Script-Fu command that opens an image by load and reports its size and layer count."""
+    return """
+(let* ((image (car {load})))
+  (gimp-message (string-append "KORVALE {label}"
                                " " (number->string (car (gimp-image-width image)))
                                " " (number->string (car (gimp-image-height image)))
                                " " (number->string (car (gimp-image-get-layers image)))))
   (gimp-image-delete image))
-""".format(cut=cut))
+""".format(label=label, load=load)
+
+
+commands = [batch_for(name, kind) for name, (_, kind) in files.items()]
+cut = scheme_string(path("cut.mip"))
+commands.append(open_report("cut.mip", "(gimp-file-load RUN-NONINTERACTIVE {0} {0})".format(cut)))
+# GIMP's open dialog asks the thumbnail procedure for at most 32 x 32: the 64 x 32 texture gives
+# its 32 x 16 level, and says its own size.
+thumbed = scheme_string(path("t1-shared.srb"))
+commands.append("""
+(let* ((thumb (file-korvale-load-thumb {thumbed} 32)))
+  (gimp-message (string-append "KORVALE thumbnail"
+                               " " (number->string (car (gimp-image-width (car thumb))))
+                               " " (number->string (car (gimp-image-height (car thumb))))
+                               " " (number->string (cadr thumb))
+                               " " (number->string (caddr thumb)))))
+""".format(thumbed=thumbed))
+# Only the top level, by the load procedure's own parameter: one layer.
+top = scheme_string(path("t0-shared.mip"))
+commands.append(open_report("top-only",
+                            "(file-korvale-mip-load RUN-NONINTERACTIVE {0} {0} TRUE)".format(top)))
+# The values and size given to the export replace the texture's.
+valued = scheme_string(path("t5.srb"))
+revalued = scheme_string(path("edited", "values.srb"))
+commands.append("""
+(let* ((image (car (gimp-file-load RUN-NONINTERACTIVE {valued} {valued})))
+       (top (car (gimp-image-get-active-drawable image))))
+  (file-korvale-srb-save RUN-NONINTERACTIVE image top {revalued} {revalued} "" "" FALSE FALSE ""
+                         0 0 "1,-2,3.5,4,5,100000" "3.25")
+  (gimp-image-delete image))
+""".format(valued=valued, revalued=revalued))
 arguments = [gimp, "-i", "-d", "-f", "--no-splash"]
 for command in commands + ["(gimp-quit 0)"]:
     arguments += ["-b", command]
@@ -185,6 +217,17 @@ for name, (indexed, kind) in files.items():
         check(all(line.endswith("largest difference 0") for line in lines[1:]),
               "%s edited: a level below the top changed: %s" % (name, lines[1:]))
 
+check(reports.get("thumbnail") == [32, 16, 64, 32],
+      "the thumbnail procedure gives %s, not a 32 x 16 image of a 64 x 32 texture"
+      % reports.get("thumbnail"))
+check(reports.get("top-only") == [64, 32, 1],
+      "opened with only the top level: %s, not 64 x 32 with 1 layer" % reports.get("top-only"))
+revalued = read("edited", "values.srb")
+check(revalued is not None and struct.unpack("<6f", revalued[24:48]) == (1, -2, 3.5, 4, 5, 100000),
+      "the values given to the export are not the file's: %s"
+      % (revalued and struct.unpack("<6f", revalued[24:48]),))
+info = tool_run("info", path("edited", "values.srb"), check_status=False).stdout
+check(re.search(r"\b3\.25\b", info) is not None, "the size given to the export is not the file's:\n" + info)
 check(reports.get("cut.mip") == [64, 32, 2], "the cut file opens as %s, not 64 x 32 with 2 layers"
       % reports.get("cut.mip"))
 check(re.search(r"cut\.mip is damaged; what loaded is shown", output) is not None,
