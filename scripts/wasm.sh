@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the Qt-free libraries, their unit tests and the page's module with emscripten into
-# build-wasm/, and runs the tests under node:
+# build-wasm/, and runs the tests under node (the module's against the native korvale-tool):
 #   scripts/wasm.sh          build and run the tests (ctest prints its count)
 #   scripts/wasm.sh build    build only
 # Everything it compiles is in the repository (third_party/) or installed by dev.sh; nothing is
@@ -22,5 +22,8 @@ if [ ! -f build-wasm/CMakeCache.txt ]; then
         -DKORVALE_TESTS=ON -DCMAKE_CROSSCOMPILING_EMULATOR="$emulator" >/dev/null
 fi
 cmake --build build-wasm -j "$(nproc)"
+# The module's outputs are compared with the native tool's.
+cmake --preset release >/dev/null
+cmake --build --preset release -j "$(nproc)" --target korvale-tool
 [ "${1:-}" = build ] && exit 0
 ctest --test-dir build-wasm -j "$(nproc)" --output-on-failure
