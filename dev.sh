@@ -31,6 +31,7 @@ PACKAGES=(
     libgimp2.0-dev                         # the GIMP 2.10 plug-in
     gimp                                   # its test runs it in gimp-console (batch mode)
     qtbase5-dev                            # the image plugin for Qt 5 (KDE) applications
+    emscripten nodejs                      # the WebAssembly build and its tests under node
 )
 # Only ./dev.sh bench needs these: the pictures it measures on and the scripts that make them.
 BENCH_PACKAGES=(
@@ -101,6 +102,9 @@ test)
         before=$(runs)
         scripts/tsan.sh | tee -a "$summary" || true
         counted "$before" || { echo "dev.sh: the ThreadSanitizer run did not run" >&2; failed_steps=$((failed_steps + 1)); }
+        before=$(runs)
+        scripts/wasm.sh | tee -a "$summary" || true
+        counted "$before" || { echo "dev.sh: the WebAssembly tests did not run" >&2; failed_steps=$((failed_steps + 1)); }
         if ! scripts/fuzz.sh short; then
             echo "dev.sh: fuzzing failed" >&2
             failed_steps=$((failed_steps + 1))
@@ -109,7 +113,8 @@ test)
         echo "dev.sh: the unit tier failed; the later steps are skipped" >&2
     fi
     # One closing line for the whole run: every ctest run (the unit tier, the full suite, which
-    # repeats it, the sanitizer run, which repeats the suite, and the ThreadSanitizer run), plus
+    # repeats it, the sanitizer run, which repeats the suite, the ThreadSanitizer run and the
+    # WebAssembly build's unit tests under node), plus
     # one failure for each step that could not run its tests (a build, the fuzzers).
     awk -v steps="$failed_steps" '/tests failed out of/ { failed += $4; total += $NF }
         END { failed += steps; total += steps

@@ -26,6 +26,11 @@ constexpr std::size_t kMaxInPlaceBytes = std::size_t{256} * 1024 * 1024;
 // rather than set and restored, since setting it races with saves on other threads (a batch
 // import saves on every core); set-and-restore is left for systems without /proc.
 mode_t NewFileMode() {
+#ifdef __EMSCRIPTEN__
+    // emscripten's umask() reports every bit set, which would make every new file unreadable;
+    // its file systems (a page's memory, node's) have no other users to keep out.
+    return static_cast<mode_t>(0666);
+#endif
     std::ifstream status("/proc/self/status");
     for (std::string line; std::getline(status, line);) {
         unsigned mask = 0;

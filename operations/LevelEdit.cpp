@@ -88,7 +88,8 @@ CBmap CopyLevel(const CBmap& level, int type) {
         return copy;
     }
     for (const PlaneId plane : kAllPlanes) {
-        std::ranges::copy(level.Plane(plane), copy.Plane(plane).begin());
+        const auto from = level.Plane(plane);
+        std::copy(from.begin(), from.end(), copy.Plane(plane).begin());
     }
     return copy;
 }
@@ -138,7 +139,7 @@ Image PictureOfIndexed(int width, int height, std::span<const std::uint8_t> indi
             kept[i] = static_cast<std::uint8_t>(index);
             continue;
         }
-        const auto found = std::ranges::find(entries, colour);
+        const auto found = std::find(entries.begin(), entries.end(), colour);
         exact = exact && found != entries.end();
         kept[i] = static_cast<std::uint8_t>(found - entries.begin());
     }

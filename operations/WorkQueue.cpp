@@ -27,7 +27,13 @@ std::size_t RunEach(std::size_t count, int threads, const std::function<Status(s
             }
         }
     };
+#if defined(__EMSCRIPTEN__) && !defined(__EMSCRIPTEN_PTHREADS__)
+    // A WebAssembly build without threads cannot start one: everything runs here, in order.
+    const std::size_t wanted = 1;
+    (void)threads;
+#else
     const auto wanted = static_cast<std::size_t>(std::max(1, threads));
+#endif
     std::vector<std::thread> pool;
     for (std::size_t t = 1; t < std::min(wanted, count); ++t) {
         pool.emplace_back(worker);

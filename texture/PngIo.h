@@ -15,8 +15,13 @@
 namespace korvale {
 
 struct PngLimits {
-    std::uint32_t maxSide = 16384;             // width and height, each
-    std::uint64_t maxPixels = 64ull << 20;     // refused before decoding anything larger
+    std::uint32_t maxSide = 16384;  // width and height, each
+#ifdef __EMSCRIPTEN__
+    // A page's 2 GiB (wasm32) holds the import of a 4096 x 4096 picture, not of four.
+    std::uint64_t maxPixels = 16ull << 20;  // refused before decoding anything larger
+#else
+    std::uint64_t maxPixels = 64ull << 20;  // refused before decoding anything larger
+#endif
     std::size_t chunkSizeLimit = 64u << 20;    // largest single chunk, after decompression
     std::size_t chunkCacheLimit = 128u << 20;  // all metadata chunks together
 };
