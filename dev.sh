@@ -31,6 +31,7 @@ PACKAGES=(
     libgimp2.0-dev                         # the GIMP 2.10 plug-in
     gimp                                   # its test runs it in gimp-console (batch mode)
     qtbase5-dev                            # the image plugin for Qt 5 (KDE) applications
+    libkf5kio-dev                          # the thumbnail plugin for Dolphin's previews (KIO)
 )
 # Only ./dev.sh bench needs these: the pictures it measures on and the scripts that make them.
 BENCH_PACKAGES=(
