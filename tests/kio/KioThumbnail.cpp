@@ -1,12 +1,12 @@
 // KIO's side of the thumbnail plugin, as the thumbnail worker behind Dolphin's previews meets it.
-//   korvale_kio_thumbnail --list
+//   korvale_kio_thumbnail_test --list
 //       the thumbnailers KIO offers (what Dolphin's preview settings list) found through
 //       QT_PLUGIN_PATH: "ID\tNAME\tMIME;MIME" for each plugin of Korvale's
-//   korvale_kio_thumbnail PLUGIN TEXTURE PNG
+//   korvale_kio_thumbnail_test PLUGIN TEXTURE PNG
 //       instantiates PLUGIN through its factory, as the worker does, asks it for a 128 x 128
 //       thumbnail of TEXTURE and prints "same WxH" when it has the very pixels of PNG
 //       (korvale-tool thumbnail's); exit 3 when the plugin gives no thumbnail.
-//   korvale_kio_thumbnail --preview TEXTURE PNG
+//   korvale_kio_thumbnail_test --preview TEXTURE PNG
 //       the same through KIO's preview job, as Dolphin asks: the job starts the thumbnail
 //       worker, which finds the plugin by the file's MIME type.
 #include <KFileItem>
@@ -73,7 +73,9 @@ int main(int argc, char* argv[]) {
         return Preview(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
     }
     if (argc != 4) {
-        std::fprintf(stderr, "usage: korvale_kio_thumbnail --list | PLUGIN TEXTURE PNG\n");
+        std::fprintf(
+            stderr,
+            "usage: korvale_kio_thumbnail_test --list | [--preview] [PLUGIN] TEXTURE PNG\n");
         return 2;
     }
     const KPluginMetaData metadata(QString::fromLocal8Bit(argv[1]));
