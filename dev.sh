@@ -32,6 +32,7 @@ PACKAGES=(
     gimp                                   # its test runs it in gimp-console (batch mode)
     qtbase5-dev                            # the image plugin for Qt 5 (KDE) applications
     emscripten nodejs                      # the WebAssembly build and its tests under node
+    libkf5kio-dev                          # the thumbnail plugin for Dolphin's previews (KIO)
 )
 # Only ./dev.sh bench needs these: the pictures it measures on and the scripts that make them.
 BENCH_PACKAGES=(

@@ -106,6 +106,7 @@ gimp-korvale /usr/lib/gimp/2.0/plug-ins/korvale/korvale
 korvale-pixbuf-loader $loaders/libpixbufloader-korvale.so
 qt6-image-formats-plugin-korvale /usr/lib/$triplet/qt6/plugins/imageformats/libkorvale_imageformat.so
 qt5-image-formats-plugin-korvale /usr/lib/$triplet/qt5/plugins/imageformats/libkorvale_imageformat.so
+qt5-image-formats-plugin-korvale /usr/lib/$triplet/qt5/plugins/kf5/thumbcreator/korvalethumbnail.so
 FILES
 cache=$loaders.cache
 grep -q libpixbufloader-korvale.so "$cache" || fail "gdk-pixbuf's trigger did not add the loader to $cache"

@@ -67,8 +67,11 @@ TEST(FileKind, TheDesktopsRegistrationAgreesWithTheTable) {
     const std::string mime = SourceFile("editor/desktop/org.korvale.Korvale.mime.xml");
     const std::string plugin = SourceFile("plugin/korvale.json");
     const std::string thumbnailer = SourceFile("editor/desktop/org.korvale.Korvale.thumbnailer");
+    // What KIO offers the thumbnail plugin (Dolphin's previews) goes by MIME type alone.
+    const std::string kio = SourceFile("kio/korvalethumbnail.json");
     ASSERT_FALSE(mime.empty());
     ASSERT_FALSE(plugin.empty());
+    ASSERT_FALSE(kio.empty());
     // Texts are put together by a stream: g++ -O3 warns falsely on some string sums.
     auto text = [](auto... parts) {
         std::ostringstream out;
@@ -96,6 +99,7 @@ TEST(FileKind, TheDesktopsRegistrationAgreesWithTheTable) {
         EXPECT_NE(plugin.find(text('"', type, '"')), std::string::npos) << type;
         EXPECT_NE(plugin.find(text('"', s.extension, '"')), std::string::npos) << type;
         EXPECT_NE(thumbnailer.find(text(type, ';')), std::string::npos) << type;
+        EXPECT_NE(kio.find(text('"', type, '"')), std::string::npos) << type;
     }
 }
 

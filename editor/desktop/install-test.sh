@@ -40,6 +40,15 @@ if [ -n "$plugins" ] && [ -x "$plugin_tests" ]; then
     QT_PLUGIN_PATH=$qt_plugins QT_QPA_PLATFORM=offscreen "$plugin_tests" >/dev/null 2>&1 ||
         fail "Qt does not read SRB and MIP files through the plugin installed in $qt_plugins"
 fi
+# The Qt 5 plugins (where the build has them) go below the prefix too, never into the system's
+# Qt 5: the image plugin, and the thumbnail plugin in KIO's thumbcreator folder.
+for built in plugin/qt5/imageformats/libkorvale_imageformat.so \
+    kio/kf5/thumbcreator/korvalethumbnail.so; do
+    [ -f "$build/$built" ] || continue
+    name=$(basename "$built") folder=$(basename "$(dirname "$built")")
+    [ -n "$(find "$prefix" -path "*/qt5/plugins/*$folder/$name")" ] ||
+        fail "$name is not in the $folder folder of Qt 5's plugins below the prefix"
+done
 
 # A PNG starts with its 8-byte signature, then the IHDR chunk: width and height big-endian at
 # bytes 16 to 23.
