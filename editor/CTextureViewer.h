@@ -19,22 +19,17 @@
 #include "CLevelActions.h"
 #include "CLevelCanvas.h"
 #include "CMip.h"
+#include "CTextureWindowUi.h"
 #include "DialogServices.h"
 #include "Image.h"
 #include "LevelQImage.h"
 #include "ZoomModel.h"
 
 class QAction;
-class QActionGroup;
 class QComboBox;
-class QLabel;
 class QMenu;
-class QPlainTextEdit;
 class QScrollArea;
-class QStackedWidget;
-class QToolButton;
 class QTreeWidget;
-class QVBoxLayout;
 
 namespace korvale {
 
@@ -112,23 +107,23 @@ class CTextureViewer : public QMainWindow {
     [[nodiscard]] bool ShowsTexture() const;
     // The last load as the report section (or the empty page) shows it.
     [[nodiscard]] QString ReportText() const;
-    [[nodiscard]] QTreeWidget* LevelList() const { return levels_; }
-    [[nodiscard]] CLevelCanvas* Canvas() const { return canvas_; }
-    [[nodiscard]] CChainView* Chain() const { return chain_; }
-    [[nodiscard]] CPaletteView* PaletteView() const { return palette_; }
+    [[nodiscard]] QTreeWidget* LevelList() const { return ui_.levels; }
+    [[nodiscard]] CLevelCanvas* Canvas() const { return ui_.canvas; }
+    [[nodiscard]] CChainView* Chain() const { return ui_.chain; }
+    [[nodiscard]] CPaletteView* PaletteView() const { return ui_.palette; }
     // The scroll area of what is shown: the level or the chain.
     [[nodiscard]] QScrollArea* ScrollArea() const;
-    [[nodiscard]] QComboBox* ZoomBox() const { return zoom_; }
-    [[nodiscard]] QMenu* ViewMenu() const { return viewMenu_; }
-    [[nodiscard]] QAction* ExportLevelAction() const { return exportLevel_; }
-    [[nodiscard]] QAction* ExportAllAction() const { return exportAll_; }
-    [[nodiscard]] QAction* EditExternallyAction() const { return editExternally_; }
-    [[nodiscard]] QAction* RebuildPaletteAction() const { return rebuildPalette_; }
-    [[nodiscard]] QAction* OpenAction() const { return open_; }
-    [[nodiscard]] QMenu* RecentMenu() const { return recent_; }
-    [[nodiscard]] QAction* UndoAction() const { return undo_; }
-    [[nodiscard]] QAction* RedoAction() const { return redo_; }
-    [[nodiscard]] QAction* HighlightNextAction() const { return highlightNext_; }
+    [[nodiscard]] QComboBox* ZoomBox() const { return ui_.zoom; }
+    [[nodiscard]] QMenu* ViewMenu() const { return ui_.viewMenu; }
+    [[nodiscard]] QAction* ExportLevelAction() const { return ui_.exportLevel; }
+    [[nodiscard]] QAction* ExportAllAction() const { return ui_.exportAll; }
+    [[nodiscard]] QAction* EditExternallyAction() const { return ui_.editExternally; }
+    [[nodiscard]] QAction* RebuildPaletteAction() const { return ui_.rebuildPalette; }
+    [[nodiscard]] QAction* OpenAction() const { return ui_.open; }
+    [[nodiscard]] QMenu* RecentMenu() const { return ui_.recent; }
+    [[nodiscard]] QAction* UndoAction() const { return ui_.undo; }
+    [[nodiscard]] QAction* RedoAction() const { return ui_.redo; }
+    [[nodiscard]] QAction* HighlightNextAction() const { return ui_.highlightNext; }
 
   signals:
     // File > Import Image...
@@ -147,24 +142,10 @@ class CTextureViewer : public QMainWindow {
     void closeEvent(QCloseEvent* event) override;
 
   private:
-    // The widgets, in steps: the empty page, the side panel (report, levels, header, palette),
-    // the view and zoom boxes, and the pages of the level and the chain.
-    void BuildWidgets();
-    void BuildEmptyPage();
-    QWidget* BuildSidePanel(QWidget* parent);
-    void AddReportSection(QWidget* side, QVBoxLayout* layout);
-    void AddLevelList(QWidget* side, QVBoxLayout* layout);
-    void AddPaletteSection(QWidget* side, QVBoxLayout* layout);
-    void BuildViewBoxes();
-    void BuildLevelPages(QWidget* parent);
-    void BuildMenus();
-    // The View menu in its groups, and the tool bar beside it.
-    void BuildViewMenu();
-    void AddViewActions();
-    void AddZoomActions();
-    void AddBackdropActions();
-    void AddHighlightActions();
-    void BuildToolBar();
+    // What the widgets and actions do: the menus, the View menu, and the panel and pages.
+    void ConnectMenus();
+    void ConnectViewMenu();
+    void ConnectWidgets();
     void FillRecentMenu();
     void ChooseAndOpen();
     // Shows state_ in the menus and the tool bar, without any of them reporting a change.
@@ -208,44 +189,7 @@ class CTextureViewer : public QMainWindow {
     bool refreshing_ = false;
     int wheelDelta_ = 0;
 
-    QStackedWidget* pages_ = nullptr;
-    QWidget* empty_ = nullptr;
-    QLabel* emptyReport_ = nullptr;
-    QWidget* content_ = nullptr;
-    QTreeWidget* levels_ = nullptr;
-    QLabel* header_ = nullptr;
-    QToolButton* reportToggle_ = nullptr;
-    QPlainTextEdit* report_ = nullptr;
-    QWidget* paletteBox_ = nullptr;
-    CPaletteView* palette_ = nullptr;
-    QLabel* swatchText_ = nullptr;
-    QComboBox* view_ = nullptr;
-    QComboBox* zoom_ = nullptr;
-    QStackedWidget* mainPages_ = nullptr;
-    QScrollArea* scroll_ = nullptr;
-    CLevelCanvas* canvas_ = nullptr;
-    QScrollArea* chainScroll_ = nullptr;
-    CChainView* chain_ = nullptr;
-    QLabel* readout_ = nullptr;
-
-    QMenu* viewMenu_ = nullptr;
-    QMenu* recent_ = nullptr;
-    QAction* open_ = nullptr;
-    QAction* exportLevel_ = nullptr;
-    QAction* exportAll_ = nullptr;
-    QAction* editExternally_ = nullptr;
-    QAction* rebuildPalette_ = nullptr;
-    QAction* copy_ = nullptr;
-    QAction* undo_ = nullptr;
-    QAction* redo_ = nullptr;
-    QAction* highlightNext_ = nullptr;
-    QAction* highlightPrevious_ = nullptr;
-    QAction* chainAction_ = nullptr;
-    QAction* checkerAction_ = nullptr;
-    QAction* gridAction_ = nullptr;
-    QActionGroup* views_ = nullptr;
-    QActionGroup* zooms_ = nullptr;
-    QActionGroup* backdrops_ = nullptr;
+    CTextureWindowUi ui_;
 };
 
 }  // namespace korvale
