@@ -187,6 +187,7 @@ int main(int argc, char** argv) {
     const int next = (type->currentIndex() + 1) % type->count();
     pick(type, next);
     dialog->RefreshPreview();
+    (void)heart.Until([] {}, [] { return true; }, 30);  // the import is well under way
     const double closeStart = heart.NowMs();
     dialog.reset();
     std::printf("closing while a preview is made: %.1f ms\n", heart.NowMs() - closeStart);
