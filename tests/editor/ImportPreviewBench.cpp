@@ -22,8 +22,8 @@
 #include <vector>
 
 #include "CImportDlg.h"
-#include "Inputs.h"
 #include "DialogServices.h"
+#include "Inputs.h"
 
 namespace {
 
