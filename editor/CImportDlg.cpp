@@ -401,6 +401,9 @@ void CImportDlg::ShowComputing() {
 void CImportDlg::done(int result) {
     closed_ = true;
     previewTimer_->stop();
+    if (result != QDialog::Accepted) {
+        imports_->Forget();  // nothing will take a result: a preview waiting to run never starts
+    }
     QDialog::done(result);
 }
 
@@ -499,6 +502,7 @@ bool CImportDlg::Result(CMip& mip, std::string& error) {
             return made->status.Ok();
         }
     }
+    imports_->Forget();  // the previews asked for are all of other options
     const Status imported = ImportImage(picture_, Options(), mip);
     error = imported.Reason();
     return imported.Ok();

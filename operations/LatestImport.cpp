@@ -35,6 +35,17 @@ std::uint64_t LatestImport::Ask(ImportOptions options) {
     return request;
 }
 
+void LatestImport::Forget() {
+    std::optional<Made> dropped;
+    {
+        const std::scoped_lock guard(lock_);
+        ++newest_;  // a request never asked for: whatever runs is no longer the newest
+        waiting_.reset();
+        dropped = std::exchange(made_, std::nullopt);
+    }
+    changed_.notify_all();
+}
+
 std::uint64_t LatestImport::Newest() const {
     const std::scoped_lock guard(lock_);
     return newest_;

@@ -45,6 +45,9 @@ class LatestImport {
     // Asks for an import by options; returns the request's number, counting from 1. A result
     // not yet taken is dropped: it is no longer the newest request's.
     std::uint64_t Ask(ImportOptions options);
+    // No result is wanted any more: the waiting request is dropped, and so is the result of the
+    // running one when it ends. Returns at once.
+    void Forget();
     // The newest request's number, 0 before the first.
     [[nodiscard]] std::uint64_t Newest() const;
     // Whether an import runs or waits to run.

@@ -158,6 +158,25 @@ TEST(LatestImport, AResultNotTakenBeforeANewerRequestIsDropped) {
     EXPECT_EQ(gate.Reported(), (std::vector<std::uint64_t>{1, 2}));
 }
 
+TEST(LatestImport, ForgottenRequestsAreNeitherStartedNorReported) {
+    Gate gate;
+    LatestImport imports(gate.Work(), gate.Ready());
+    const std::uint64_t running = imports.Ask(Width(1));
+    gate.WaitStarted(1);
+    const std::uint64_t waiting = imports.Ask(Width(2));
+    imports.Forget();
+    EXPECT_FALSE(imports.Wait(running).has_value());  // at once: neither is the newest
+    EXPECT_FALSE(imports.Wait(waiting).has_value());
+    gate.Open(2);
+    // A request after it is made as usual, and only it is reported.
+    const auto made = imports.Wait(imports.Ask(Width(3)));
+    ASSERT_TRUE(made.has_value());
+    EXPECT_EQ(made->mip.col, 3);
+    EXPECT_EQ(gate.Started(), (std::vector<int>{1, 3}));
+    gate.WaitReady(1);
+    EXPECT_EQ(gate.Reported(), (std::vector<std::uint64_t>{4}));  // 3 was Forget's number
+}
+
 TEST(LatestImport, DestroyedWhileWorkingWaitsForTheImportAndReportsNothing) {
     struct Case {
         const char* name;
