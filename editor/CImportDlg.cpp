@@ -17,6 +17,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <bit>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -39,7 +41,7 @@ namespace korvale {
 namespace {
 
 constexpr int kLongestName = 200;  // pixels of the picture's file name shown
-constexpr std::size_t kQuickPixels = std::size_t{1} << 20;  // previews at once, no wait cursor
+constexpr std::size_t kQuickPixels = std::size_t{1} << 20;  // imports at once, no wait cursor
 // The palette entry that opens the chooser instead of naming a mode.
 constexpr int kChooseFile = -1;
 
@@ -130,7 +132,13 @@ CImportDlg::CImportDlg(const Image& picture, const std::string& path, DialogServ
     for (QComboBox* box : {type_, palette_, filter_}) {
         box->setFixedWidth(fieldWidth);
     }
+    imports_ = std::make_unique<LatestImport>(picture_, [this](std::uint64_t request) {
+        // From the import's thread to this one; dropped if the dialog is gone by then.
+        QMetaObject::invokeMethod(
+            this, [this, request] { OnPreviewReady(request); }, Qt::QueuedConnection);
+    });
     // The first preview comes once the dialog is up: a large picture takes a moment.
+    ShowComputing();
     previewTimer_->start();
 }
 
@@ -333,6 +341,7 @@ void CImportDlg::ShowOptions() {
 void CImportDlg::OptionsChanged() {
     ++revision_;
     ShowOptions();
+    ShowComputing();
     previewTimer_->start();  // restarts: only a pause in the changes makes a preview
 }
 
@@ -375,20 +384,47 @@ void CImportDlg::ChoosePaletteFile() {
 
 void CImportDlg::RefreshPreview() {
     previewTimer_->stop();
-    CMip made;
-    std::string error;
-    {
-        // A large picture with a cubic filter takes a few tenths of a second.
-        const WaitCursor wait(picture_.PixelCount() > kQuickPixels);
-        const Status imported = ImportImage(picture_, Options(), made);
-        previewValid_ = imported.Ok();
-        error = imported.Reason();
+    if (closed_) {
+        return;
     }
+    ShowComputing();
+    askedRevision_ = revision_;
+    askedRequest_ = imports_->Ask(Options());
+}
+
+void CImportDlg::ShowComputing() {
+    // The old preview stays, greyed, so the dialog does not jump while the new one is made.
+    preview_->setEnabled(false);
+    previewText_->setText(tr("Computing preview\u2026"));
+}
+
+void CImportDlg::done(int result) {
+    closed_ = true;
+    previewTimer_->stop();
+    if (result != QDialog::Accepted) {
+        imports_->Forget();  // nothing will take a result: a preview waiting to run never starts
+    }
+    QDialog::done(result);
+}
+
+void CImportDlg::OnPreviewReady(std::uint64_t request) {
+    // The options changed since it was asked for: a newer preview follows once they rest. Once
+    // closed, the result stays where Result() can take it.
+    if (closed_ || request != askedRequest_ || askedRevision_ != revision_) {
+        return;
+    }
+    if (std::optional<LatestImport::Made> made = imports_->Take(request)) {
+        ShowPreview(std::move(*made));
+    }
+}
+
+void CImportDlg::ShowPreview(LatestImport::Made made) {
+    previewValid_ = made.status.Ok();
     previewHeld_ = previewValid_;
-    previewRevision_ = revision_;
+    previewRevision_ = askedRevision_;
     QImage image;
     if (previewValid_) {
-        previewMip_ = std::move(made);
+        previewMip_ = std::move(made.mip);
         const std::vector<int> filled = previewMip_.FilledSlots();
         const auto top = static_cast<std::size_t>(filled.front());  // a made set has levels
         const CBmap& level = previewMip_.levels[top];
@@ -402,14 +438,17 @@ void CImportDlg::RefreshPreview() {
                                        QString::number(count)));
     } else {
         previewMip_ = CMip();
-        previewText_->setText(tr("Cannot import: %1").arg(QString::fromStdString(error)));
+        previewText_->setText(
+            tr("Cannot import: %1").arg(QString::fromStdString(made.status.Reason())));
     }
     if (image.isNull()) {
         preview_->clear();
     } else {
         preview_->setPixmap(QPixmap::fromImage(image));
     }
+    preview_->setEnabled(true);
     import_->setEnabled(previewValid_);
+    emit PreviewShown();
 }
 
 void CImportDlg::RestoreChoices() {
@@ -451,6 +490,19 @@ bool CImportDlg::Result(CMip& mip, std::string& error) {
         previewHeld_ = false;  // handed over; another call imports afresh
         return true;
     }
+    const WaitCursor wait(picture_.PixelCount() > kQuickPixels);
+    // The preview's import of these very options, running or done but not yet shown, is the
+    // import asked for: waiting for it is quicker than starting again.
+    if (askedRevision_ == revision_) {
+        if (std::optional<LatestImport::Made> made = imports_->Wait(askedRequest_)) {
+            error = made->status.Reason();
+            if (made->status.Ok()) {
+                mip = std::move(made->mip);
+            }
+            return made->status.Ok();
+        }
+    }
+    imports_->Forget();  // the previews asked for are all of other options
     const Status imported = ImportImage(picture_, Options(), mip);
     error = imported.Reason();
     return imported.Ok();

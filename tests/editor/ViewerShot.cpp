@@ -151,7 +151,10 @@ int main(int argc, char** argv) {
     if (!QTest::qWaitForWindowExposed(&import)) {
         return 1;
     }
-    import.RefreshPreview();
+    import.RefreshPreview();  // made on a thread of its own: shown once it lands
+    if (!QTest::qWaitFor([&] { return !import.PreviewPending(); }, 30000)) {
+        return 1;
+    }
     ok = Save(&import, folder + QStringLiteral("/import.png")) && ok;
     return ok ? 0 : 1;
 }
