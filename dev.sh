@@ -4,6 +4,8 @@
 #   ./dev.sh test   install what is missing, build, run every test
 #   ./dev.sh package   install what is missing, build a release, make the Debian packages
 #   ./dev.sh bench [--reference OLD/korvale-tool]   measure the import's speed (scripts/bench.sh)
+#   ./dev.sh web [PORT]   install what is missing, build the page into build-web/site and serve it
+#                         on 127.0.0.1 (port 8022 by default)
 # Installing packages needs root or sudo; everything else runs as you.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -32,6 +34,7 @@ PACKAGES=(
     gimp                                   # its test runs it in gimp-console (batch mode)
     qtbase5-dev                            # the image plugin for Qt 5 (KDE) applications
     emscripten nodejs                      # the WebAssembly build and its tests under node
+    chromium                               # the page's browser tests (headless, puppeteer-core)
     libkf5kio-dev                          # the thumbnail plugin for Dolphin's previews (KIO)
 )
 # Only ./dev.sh bench needs these: the pictures it measures on and the scripts that make them.
@@ -141,12 +144,19 @@ package)
     lintian --fail-on error,warning "${debs[@]}"
     printf 'dev.sh: %s\n' "${debs[@]}"
     ;;
+web)
+    install_missing
+    # npm comes with some nodejs packages (NodeSource's) and is a package of its own in Debian.
+    command -v npm >/dev/null || install_missing npm
+    scripts/wasm.sh page
+    exec node web/serve.js build-web/site "${2:-8022}"
+    ;;
 bench)
     install_missing "${BENCH_PACKAGES[@]}"
     exec scripts/bench.sh "${@:2}"
     ;;
 *)
-    echo "usage: ./dev.sh run [FILE] | test | package | bench [--reference OLD/korvale-tool]" >&2
+    echo "usage: ./dev.sh run [FILE] | test | package | bench [--reference OLD/korvale-tool] | web [PORT]" >&2
     exit 2
     ;;
 esac

@@ -276,14 +276,12 @@ function showReport(report) {
     if (cls) e.className = cls;
     parts.push(e);
   };
-  p(report.clean ? 'Clean: nothing was wrong.' : report.summary, report.clean ? '' : 'bad');
-  if (!report.clean) {
-    p(`First error: ${report.firstError || 'none'} (at byte ${report.firstErrorOffset})`);
-    if (report.cutShort) p('The file was cut short.');
-  }
+  if (report.clean) p('Clean: nothing was wrong.');
+  else report.summary.split('\n').filter(Boolean).forEach((line, i) => p(line, i === 0 ? 'bad' : ''));
   if (report.rejected.length) {
     const table = document.createElement('table');
-    table.innerHTML = '<caption>Rejected levels</caption><thead><tr><th>slot</th><th>offset</th><th>reason</th></tr></thead>';
+    table.innerHTML = '<caption>Rejected levels</caption><colgroup><col class="slot"><col class="offset"><col></colgroup>' +
+      '<thead><tr><th>slot</th><th>offset</th><th>reason</th></tr></thead>';
     const body = document.createElement('tbody');
     for (const r of report.rejected) {
       const tr = document.createElement('tr');
