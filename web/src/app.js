@@ -239,15 +239,21 @@ function showTexture(shown, keepSlot = false) {
   $('levels').replaceChildren(...levels.map((l) => {
     const b = document.createElement('button');
     b.type = 'button';
-    const palette = l.type <= 2 ? (perLevel ? ' · own palette' : ' · shared palette') : '';
-    b.textContent = `${l.width}×${l.height} ${l.typeName}${palette}`;
-    b.setAttribute('aria-label', `Level ${l.width} by ${l.height}, ${l.typeName}${palette.replace(' · ', ', ')}`);
+    const palette = l.type <= 2 ? (perLevel ? ', its own palette' : ', the shared palette') : '';
+    b.textContent = `${l.width}×${l.height} ${l.typeName}`;
+    b.title = `Type code ${l.type}${palette}`;
+    b.setAttribute('aria-label', `Level ${l.width} by ${l.height}, ${l.typeName} (type code ${l.type})${palette}`);
     b.dataset.slot = l.slot;
     b.setAttribute('aria-pressed', String(l.slot === state.slot));
     b.addEventListener('click', () => selectLevel(l.slot));
     return b;
   }));
   if (levels.length === 0) $('levels').textContent = 'No levels.';
+  const palettised = levels.filter((l) => l.type <= 2).length;
+  const codes = [...new Set(levels.map((l) => l.type))];
+  $('levels-note').textContent = levels.length === 0 ? '' :
+    `${levels.length} ${levels.length === 1 ? 'level' : 'levels'}, type ${codes.length === 1 ? 'code' : 'codes'} ${codes.join(', ')}` +
+    (palettised ? (perLevel ? '; each palettised level has its own palette' : '; one palette shared by the palettised levels') : '; no palette');
   shown.values.forEach((v, i) => { $(`value-${i + 1}`).value = String(v); });
   $('metres').value = String(shown.metres);
   $('metres-from').textContent = `Size from: ${shown.metresFrom}`;
@@ -493,6 +499,7 @@ async function importChoices() {
     choices.size = `${w}x${h}`;
   }
   if ($('import-filter').value) choices.filter = $('import-filter').value;
+  if ($('import-repeat').value) choices.repeat = Number($('import-repeat').value);
   return choices;
 }
 let importPicture = null;  // the File chosen, from the form or the gallery
@@ -715,7 +722,7 @@ $('export-level').addEventListener('click', () => exportPng('level'));
 $('export-all').addEventListener('click', () => exportPng('all'));
 $('export-sheet').addEventListener('click', () => exportPng('sheet'));
 $('import-picture').addEventListener('change', (e) => { if (e.target.files[0]) startImportFrom(e.target.files[0]); });
-for (const id of ['import-type', 'import-palette', 'import-palette-file', 'import-like', 'import-dither', 'import-levels', 'import-width', 'import-height', 'import-filter', 'import-kind']) {
+for (const id of ['import-type', 'import-palette', 'import-palette-file', 'import-like', 'import-dither', 'import-levels', 'import-width', 'import-height', 'import-filter', 'import-repeat', 'import-kind']) {
   $(id).addEventListener('change', schedulePreview);
 }
 $('import-form').addEventListener('submit', runImport);

@@ -85,7 +85,7 @@ async function freshPage({ folders = false } = {}) {
     await page.evaluateOnNewDocument(() => { window.showDirectoryPicker = undefined; });
   }
   page.on('dialog', async (dialog) => {
-    dialogs.push(dialog.message());
+    dialogs.push(dialog.type() === 'beforeunload' ? 'beforeunload' : dialog.message());
     if (dialog.type() === 'beforeunload' || answer) await dialog.accept();
     else await dialog.dismiss();
   });
@@ -142,20 +142,21 @@ after(async () => {
 describe('the page', () => {
   test('opens a texture of every pixel type, its levels largest first', async () => {
     await freshPage();
-    // name: [first level's button, levels, palette swatches]
+    // name: [first level's button, levels, palette swatches, what the levels are]
     const expected = {
-      'rgb565.mip': ['64×64 rgb565', 7, 0],
-      'argb1555.mip': ['64×64 argb1555', 7, 0],
-      'argb4444.mip': ['64×32 argb4444', 7, 0],
-      'pal4.mip': ['32×32 pal4 · shared palette', 6, 16],
-      'code1.mip': ['32×32 pal4 · shared palette', 6, 16],
-      'code2.mip': ['32×32 pal4 · own palette', 6, 16],
+      'rgb565.mip': ['64×64 rgb565', 7, 0, '7 levels, type code 3; no palette'],
+      'argb1555.mip': ['64×64 argb1555', 7, 0, '7 levels, type code 4; no palette'],
+      'argb4444.mip': ['64×32 argb4444', 7, 0, '7 levels, type code 5; no palette'],
+      'pal4.mip': ['32×32 pal4', 6, 16, '6 levels, type code 0; one palette shared by the palettised levels'],
+      'code1.mip': ['32×32 pal4', 6, 16, '6 levels, type code 1; one palette shared by the palettised levels'],
+      'code2.mip': ['32×32 pal4', 6, 16, '6 levels, type code 2; each palettised level has its own palette'],
     };
-    for (const [name, [first, count, swatches]] of Object.entries(expected)) {
+    for (const [name, [first, count, swatches, note]] of Object.entries(expected)) {
       await openFiles(name);
       await opened(name);
       const levels = await texts('#levels button');
       assert.strictEqual(levels[0], first, name);
+      assert.strictEqual(await text('#levels-note'), note, name);
       assert.strictEqual(levels.length, count, name);
       assert.strictEqual(levels.at(-1).split(' ')[0], '1×1', name);
       assert.strictEqual((await page.$$('#palette button')).length, swatches, name);
@@ -252,8 +253,8 @@ describe('the page', () => {
       // [choices in the form, the tool's options, output]
       [{ type: 'pal4', palette: 'per-level', dither: true, levels: '3', width: '32', height: '32', filter: 'mitchell', kind: 'srb' },
         ['--type', 'pal4', '--palette', 'per-level', '--dither', '--levels', '3', '--size', '32x32', '--filter', 'mitchell'], 'smooth.srb', 3],
-      [{ type: 'argb4444', palette: '', dither: false, levels: '', width: '16', height: '8', filter: 'catmullrom', kind: 'mip' },
-        ['--type', 'argb4444', '--size', '16x8', '--filter', 'catmullrom'], 'smooth.mip', 5],
+      [{ type: 'argb4444', palette: '', dither: false, levels: '', width: '16', height: '8', filter: 'catmullrom', repeat: '3', kind: 'mip' },
+        ['--type', 'argb4444', '--size', '16x8', '--filter', 'catmullrom', '--repeat', '3'], 'smooth.mip', 5],
       [{ type: '', palette: 'file', dither: false, levels: '2', width: '', height: '', filter: '', kind: 'mip', paletteFile: 'pal4.mip' },
         ['--palette', fixture('pal4.mip'), '--levels', '2'], 'smooth.mip', 2],
     ];
@@ -267,6 +268,7 @@ describe('the page', () => {
       await page.select('#import-width', choices.width);
       await page.select('#import-height', choices.height);
       await page.select('#import-filter', choices.filter);
+      await page.select('#import-repeat', choices.repeat ?? '');
       await page.select('#import-kind', choices.kind);
       await page.waitForFunction(() => /^Would make /.test(document.getElementById('import-made').textContent) &&
         document.getElementById('import-preview').width > 0, { timeout: 10000 });
@@ -382,11 +384,22 @@ describe('the page', () => {
     await page.waitForFunction(() => true);
     assert.match(dialogs[0] ?? '', /unsaved changes/);
     assert.match(await text('#view-title'), /^rgb565\.mip/);
+    // Closing the tab (here: reloading it) asks too, while there are changes.
+    dialogs.length = 0;
+    await page.reload();
+    assert.deepStrictEqual(dialogs, ['beforeunload']);
+    // Once saved, nothing asks.
     answer = true;
-    await page.click('#gallery li[data-name="pal4.mip"] button');
-    await opened('pal4.mip');
-    // Closing the tab asks too, while there are changes.
+    await openFiles('rgb565.mip');
+    await opened('rgb565.mip');
+    await setField('#value-2', '9');
+    await page.click('#apply-values');
+    await page.click('#save-mip');
+    await waitForDownload('rgb565.mip');
     assert.strictEqual(await page.evaluate(() => window.korvale.state.dirty), false);
+    dialogs.length = 0;
+    await page.reload();
+    assert.deepStrictEqual(dialogs, []);
   });
 
   test('is usable by keyboard alone, every control named', async () => {
