@@ -272,7 +272,10 @@ describe('the page', () => {
       await page.select('#import-kind', choices.kind);
       await page.waitForFunction(() => /^Would make /.test(document.getElementById('import-made').textContent) &&
         document.getElementById('import-preview').width > 0, { timeout: 10000 });
-      if (choices.kind === 'srb') await screenshot('import');
+      if (choices.kind === 'srb') {
+        await page.$eval('#import-go', (e) => e.scrollIntoView({ block: 'end' }));
+        await screenshot('import');
+      }
       await page.$eval('#status', (e) => { e.textContent = ''; });
       await page.click('#import-go');
       await page.waitForFunction(() => /^Imported /.test(document.getElementById('status').textContent));
