@@ -309,6 +309,39 @@ describe('the page', () => {
     assert.ok((await waitForDownload('twelve.mip')).equals(tool['twelve.mip']));
   });
 
+  test('saves SRB + companion into a folder the user picks, asking before replacing', async () => {
+    // A stand-in for the folder the directory picker gives: record.yrq is there already.
+    await freshPage({ folders: true });
+    await page.evaluate(() => {
+      const folder = { name: 'out', files: { 'record.yrq': new Uint8Array([1, 2, 3]) }, asked: [] };
+      folder.getFileHandle = async (name, options = {}) => {
+        if (!(name in folder.files) && !options.create) throw new DOMException('not there', 'NotFoundError');
+        return { createWritable: async () => {
+          const parts = [];
+          return { write: async (bytes) => { parts.push(bytes); },
+            close: async () => { folder.files[name] = new Uint8Array(await new Blob(parts).arrayBuffer()); } };
+        } };
+      };
+      window.showDirectoryPicker = async () => folder;
+      window.folder = folder;
+    });
+    await openFiles('record.srb', 'record.yrq');
+    await opened('record.srb');
+    const written = () => page.evaluate(() => Object.fromEntries(Object.entries(window.folder.files).map(([n, b]) => [n, b.length])));
+    dialogs.length = 0;
+    answer = false;
+    await page.click('#save-srb');
+    for (let i = 0; i < 100 && dialogs.length === 0; ++i) await new Promise((r) => setTimeout(r, 50));
+    assert.deepStrictEqual(dialogs, ['Replace record.yrq in out?']);
+    assert.deepStrictEqual(await written(), { 'record.yrq': 3 }, 'nothing written when the user says no');
+    answer = true;
+    await page.click('#save-srb');
+    await page.waitForFunction(() => /^Saved record\.srb and record\.yrq in out\.$/.test(document.getElementById('status').textContent));
+    const files = await page.evaluate(() => Object.fromEntries(Object.entries(window.folder.files).map(([n, b]) => [n, btoa(String.fromCharCode(...b))])));
+    assert.ok(Buffer.from(files['record.srb'], 'base64').equals(fs.readFileSync(fixture('record.srb'))), 'the SRB file as loaded');
+    assert.ok(Buffer.from(files['record.yrq'], 'base64').equals(fs.readFileSync(fixture('record.yrq'))), 'its companion as loaded');
+  });
+
   test('edits the six values and the size in metres, within the dialog\'s ranges', async () => {
     await freshPage();
     await openFiles('record.srb', 'record.yrq');
