@@ -59,7 +59,7 @@ val ArrayOf(const std::vector<std::uint8_t>& bytes) {
 val Failure(const Status& status) {
     val result = val::object();
     result.set("ok", false);
-    result.set("error", status.Reason());
+    result.set("error", status.Text());
     return result;
 }
 

@@ -80,7 +80,7 @@ val Summarize(const val& bytes, const std::string& name, int size) {
         out.set("kind", "png");
         out.set("ok", static_cast<bool>(read));
         out.set("damaged", !read);
-        out.set("error", read ? std::string() : Status(read).In(name).Reason());
+        out.set("error", read ? std::string() : Status(read).In(name).Text());
         out.set("width", picture.width);
         out.set("height", picture.height);
         out.set("typeName", "picture");
@@ -95,7 +95,7 @@ val Summarize(const val& bytes, const std::string& name, int size) {
     if (!loaded) {
         out.set("ok", false);
         out.set("damaged", true);
-        out.set("error", loaded.Reason());
+        out.set("error", Status(loaded).In(name).Text());
         return out;
     }
     const CMip& mip = record.mip;
@@ -167,10 +167,10 @@ val ReplaceLevel(CMip& mip, int slot, const val& png, const std::string& name,
     }
     Image picture;
     if (const Status read = ReadPng(data, picture); !read) {
-        return Refused(Status(read).In(name).Reason());
+        return Refused(Status(read).In(name).Text());
     }
     if (const Status put = PutBackLevel(mip, slot, picture, rebuildPalette); !put) {
-        return Refused(Status(put).In(name).Reason());
+        return Refused(Status(put).In(name).Text());
     }
     val out = val::object();
     out.set("ok", true);
