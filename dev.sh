@@ -59,6 +59,12 @@ install_missing() {  # install_missing [MORE-PACKAGES...]
     "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
 }
 
+# npm (the page's packages from web/package-lock.json) comes with some nodejs packages
+# (NodeSource's) and is a package of its own in Debian, which would clash with those.
+install_npm() {
+    command -v npm >/dev/null || install_missing npm
+}
+
 JOBS=$(nproc)
 
 # The builds are presets in CMakePresets.json (release, asan, tsan, fuzz, coverage), so dev.sh,
@@ -76,6 +82,7 @@ run)
     ;;
 test)
     install_missing
+    install_npm
     # Every step runs whatever happened before it, so the closing line always comes; the exit
     # status is non-zero when anything failed. Only a failing unit tier stops the run early:
     # the slower steps would only repeat its failures.
@@ -146,8 +153,7 @@ package)
     ;;
 web)
     install_missing
-    # npm comes with some nodejs packages (NodeSource's) and is a package of its own in Debian.
-    command -v npm >/dev/null || install_missing npm
+    install_npm
     scripts/wasm.sh page
     exec node web/serve.js build-web/site "${2:-8022}"
     ;;
