@@ -193,6 +193,20 @@ describe('the page', () => {
     assert.strictEqual(await text('#readout'), 'Texel 0, 0: stored R 192 G 40 B 88 A 0; shown R 197 G 41 B 90 A 0');
     await page.mouse.move(box.x + 32 * 4 + 1, box.y + 32 * 4 + 1);
     assert.match(await text('#readout'), /^Texel 32, 32: stored .* A 128; shown .* A 255$/);
+    // The wheel zooms about the pointer: at 8x the point 148, 148 into the stage is texel
+    // 18, 18 (18.5 texels in); at 12x (the next step) the same texel is under it.
+    await page.select('#zoom', '8');
+    await page.$eval('#stage', (s) => { s.scrollLeft = 0; s.scrollTop = 0; });
+    const stage = await (await page.$('#stage')).boundingBox();
+    await page.mouse.move(stage.x + 1 + 148, stage.y + 1 + 148);
+    assert.match(await text('#readout'), /^Texel 18, 18: /);
+    await page.mouse.wheel({ deltaY: -100 });
+    await page.waitForFunction(() => document.getElementById('zoom').value === '12');
+    await page.mouse.move(stage.x + 1 + 149, stage.y + 1 + 148);
+    assert.match(await text('#readout'), /^Texel 18, 18: /);
+    // 18.5 * 12 - 148 = 74 each way, give or take a pixel of rounding.
+    const [left, top] = await page.$eval('#stage', (s) => [s.scrollLeft, s.scrollTop]);
+    assert.ok(Math.abs(left - 74) <= 1 && Math.abs(top - 74) <= 1, `scrolled to ${left}, ${top}`);
     await openFiles('pal4.mip');
     await opened('pal4.mip');
     await page.select('#zoom', '8');
@@ -205,6 +219,20 @@ describe('the page', () => {
     assert.strictEqual(await page.$eval('#view option[value="index"]', (o) => o.disabled), false);
     await page.select('#view', 'index');
     await screenshot('texel');
+  });
+
+  test('opens files dropped on the page', async () => {
+    await freshPage();
+    const payload = Object.fromEntries(['rgb565.mip', 'record.srb', 'record.yrq'].map((k) => [k, fs.readFileSync(fixture(k)).toString('base64')]));
+    await page.evaluate((files) => {
+      const dropped = new DataTransfer();
+      for (const [name, b64] of Object.entries(files)) dropped.items.add(new File([Uint8Array.from(atob(b64), (c) => c.charCodeAt(0))], name));
+      document.querySelector('main').dispatchEvent(new DragEvent('drop', { dataTransfer: dropped, bubbles: true, cancelable: true }));
+    }, payload);
+    await galleryComplete(2);  // the companion is kept for its SRB file, not shown
+    await page.click('#gallery li[data-name="record.srb"] button');
+    await opened('record.srb');
+    assert.strictEqual(await page.$eval('#metres', (e) => e.value), '2.5', 'the size from the dropped companion');
   });
 
   test('opens a folder of 50 files through a directory handle into a complete gallery', async () => {
