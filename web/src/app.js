@@ -90,6 +90,7 @@ async function openFiles(files) {
   await buildGallery(shown);
   const textures = shown.filter((f) => extension(f.name) !== 'png');
   if (shown.length === 1 && textures.length === 1) await openTexture(textures[0].name);
+  else if (shown.length === 1) startImportFrom(shown[0]);  // a single picture is there to import
 }
 
 // The files of a folder and its subfolders from a directory handle (the directory picker's, or
