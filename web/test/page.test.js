@@ -469,7 +469,7 @@ describe('the page', () => {
   test('is usable by keyboard alone, every control named', async () => {
     await freshPage();
     await openFiles('rgb565.mip', 'pal4.mip');
-    // Tab from the start of the page to the second gallery entry and open it with Enter.
+    // Tab from the start of the page to the first gallery entry and open it with Enter.
     const order = [];
     for (let i = 0; i < 40; ++i) {
       await page.keyboard.press('Tab');
@@ -477,8 +477,9 @@ describe('the page', () => {
       order.push(here);
       if (here === 'pal4.mip') break;
     }
-    assert.deepStrictEqual(order.slice(0, 7), ['open-files', 'open-folder', 'filter', 'sort', 'pal4.mip'].slice(0, 2).concat(order.slice(2, 7)));
-    assert.ok(order.includes('filter') && order.includes('sort'));
+    // Nothing is open yet, so saving and exporting are disabled and skipped; the gallery is by
+    // name, pal4.mip first.
+    assert.deepStrictEqual(order, ['open-files', 'open-folder', 'filter', 'sort', 'pal4.mip']);
     await page.keyboard.press('Enter');
     await opened('pal4.mip');
     // Zoom with the keyboard, then the texel read-out with the arrow keys on the picture.
