@@ -54,7 +54,8 @@ const ops = {
     const made = take(korvale.importPng(preview, bytes, name, choices, out));
     if (!made.ok) return made;
     const shown = take(preview.describe());
-    return { ok: true, made: made.made, top: shown.levels[0] ?? null };
+    const top = shown.levels.reduce((a, b) => (!a || b.width * b.height > a.width * a.height ? b : a), null);
+    return { ok: true, made: made.made, top };
   },
   // The import taken: the open texture becomes what it made.
   importPng({ bytes, name, choices, out }) {
