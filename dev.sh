@@ -4,6 +4,8 @@
 #   ./dev.sh test   install what is missing, build, run every test
 #   ./dev.sh package   install what is missing, build a release, make the Debian packages
 #   ./dev.sh bench [--reference OLD/korvale-tool]   measure the import's speed (scripts/bench.sh)
+#   ./dev.sh web [PORT]   install what is missing, build the page into build-web/site and serve it
+#                         on 127.0.0.1 (port 8022 by default)
 # Installing packages needs root or sudo; everything else runs as you.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -32,6 +34,7 @@ PACKAGES=(
     gimp                                   # its test runs it in gimp-console (batch mode)
     qtbase5-dev                            # the image plugin for Qt 5 (KDE) applications
     emscripten nodejs                      # the WebAssembly build and its tests under node
+    chromium                               # the page's browser tests (headless, puppeteer-core)
     libkf5kio-dev                          # the thumbnail plugin for Dolphin's previews (KIO)
 )
 # Only ./dev.sh bench needs these: the pictures it measures on and the scripts that make them.
@@ -56,6 +59,12 @@ install_missing() {  # install_missing [MORE-PACKAGES...]
     "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
 }
 
+# npm (the page's packages from web/package-lock.json) comes with some nodejs packages
+# (NodeSource's) and is a package of its own in Debian, which would clash with those.
+install_npm() {
+    command -v npm >/dev/null || install_missing npm
+}
+
 JOBS=$(nproc)
 
 # The builds are presets in CMakePresets.json (release, asan, tsan, fuzz, coverage), so dev.sh,
@@ -73,6 +82,7 @@ run)
     ;;
 test)
     install_missing
+    install_npm
     # Every step runs whatever happened before it, so the closing line always comes; the exit
     # status is non-zero when anything failed. Only a failing unit tier stops the run early:
     # the slower steps would only repeat its failures.
@@ -141,12 +151,18 @@ package)
     lintian --fail-on error,warning "${debs[@]}"
     printf 'dev.sh: %s\n' "${debs[@]}"
     ;;
+web)
+    install_missing
+    install_npm
+    scripts/wasm.sh page
+    exec node web/serve.js build-web/site "${2:-8022}"
+    ;;
 bench)
     install_missing "${BENCH_PACKAGES[@]}"
     exec scripts/bench.sh "${@:2}"
     ;;
 *)
-    echo "usage: ./dev.sh run [FILE] | test | package | bench [--reference OLD/korvale-tool]" >&2
+    echo "usage: ./dev.sh run [FILE] | test | package | bench [--reference OLD/korvale-tool] | web [PORT]" >&2
     exit 2
     ;;
 esac

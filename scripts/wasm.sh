@@ -3,6 +3,7 @@
 # build-wasm/, and runs the tests under node (the module's against the native korvale-tool):
 #   scripts/wasm.sh          build and run the tests (ctest prints its count)
 #   scripts/wasm.sh build    build only
+#   scripts/wasm.sh page     build only the module and the page, into build-web/site
 # Everything it compiles is in the repository (third_party/) or installed by dev.sh; nothing is
 # downloaded.
 set -euo pipefail
@@ -20,6 +21,17 @@ fi
 if [ ! -f build-wasm/CMakeCache.txt ]; then
     emcmake cmake -S . -B build-wasm -G Ninja -DCMAKE_BUILD_TYPE=Release -DKORVALE_WERROR=ON \
         -DKORVALE_TESTS=ON -DCMAKE_CROSSCOMPILING_EMULATOR="$emulator" >/dev/null
+fi
+# The page's own build: its npm packages as the lock file has them (puppeteer-core drives
+# Debian's chromium in its tests and downloads no browser).
+if [ ! -f web/node_modules/.package-lock.json ] ||
+    [ web/package-lock.json -nt web/node_modules/.package-lock.json ]; then
+    (cd web && PUPPETEER_SKIP_DOWNLOAD=1 npm ci --no-audit --no-fund --loglevel=error)
+fi
+if [ "${1:-}" = page ]; then
+    cmake --build build-wasm -j "$(nproc)" --target korvale_web
+    "$node" web/build.js build-wasm/web/module build-web/site
+    exit 0
 fi
 cmake --build build-wasm -j "$(nproc)"
 # The module's outputs are compared with the native tool's.

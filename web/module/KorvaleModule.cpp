@@ -28,6 +28,7 @@
 #include "Inputs.h"
 #include "LevelExport.h"
 #include "LevelImage.h"
+#include "PageViews.h"
 #include "PixelType.h"
 #include "Saving.h"
 #include "TextureLoad.h"
@@ -58,7 +59,7 @@ val ArrayOf(const std::vector<std::uint8_t>& bytes) {
 val Failure(const Status& status) {
     val result = val::object();
     result.set("ok", false);
-    result.set("error", status.Reason());
+    result.set("error", status.Text());
     return result;
 }
 
@@ -308,6 +309,15 @@ class Texture {
         return result;
     }
 
+    // A level's stored values, palette and indices, for the texel read-out and the index view.
+    val Views(int slot) const { return LevelViews(record_.mip, slot); }
+
+    // The level in slot replaced from a PNG picture of its size; what the page then shows.
+    val Replace(int slot, const val& png, const std::string& name, bool rebuildPalette) {
+        val put = ReplaceLevel(record_.mip, slot, png, BaseName(name), rebuildPalette);
+        return put["ok"].isTrue() ? Describe() : put;
+    }
+
     CSrb& Record() { return record_; }
     void Took(const std::string& name, FileKind kind) {
         name_ = name;
@@ -401,6 +411,34 @@ val Import(Texture& texture, const val& png, const std::string& pictureName, con
     if (const Status read = ReadChoices(choices, scratch, job); !read) {
         return Failure(read);
     }
+    // Like an original (originalBytes, originalName, with its companion's bytes when it is an
+    // SRB file): what the choices leave open is taken from it, as korvale-tool import --like.
+    if (const val original = choices["originalBytes"];
+        !original.isUndefined() && !original.isNull()) {
+        const val given = choices["originalName"];
+        const std::string originalPath = scratch.Write(
+            BaseName(given.isString() ? given.as<std::string>() : std::string("original.srb")),
+            BytesOf(original));
+        if (const val companion = choices["originalCompanion"];
+            !companion.isUndefined() && !companion.isNull()) {
+            (void)scratch.Write(fs::path(CompanionPath(originalPath)).filename().string(),
+                                BytesOf(companion));
+        }
+        LikeChoices like;
+        like.type = choices["type"].isString() && !choices["type"].as<std::string>().empty();
+        if (choices["palette"].isString() && !choices["palette"].as<std::string>().empty()) {
+            like.palette = choices["palette"].as<std::string>();
+        }
+        like.levels = choices["levels"].isNumber();
+        like.repeat = choices["repeat"].isNumber();
+        like.values = choices["values"].isArray();
+        like.metres = !choices["metres"].isUndefined();
+        LoadReport report;
+        const TraceTo quiet(nullptr);
+        if (const Status taken = ImportLike(originalPath, like, job, report); !taken) {
+            return Failure(taken);
+        }
+    }
     const std::vector<std::uint8_t> picture = BytesOf(png);
     if (picture.size() > CapFor(InputKind::kPicture).maxBytes) {
         return Failure(Status::Failure("is larger than any picture Korvale takes").In(pictureName));
@@ -429,7 +467,9 @@ EMSCRIPTEN_BINDINGS(korvale) {
         .function("describe", &Texture::Describe)
         .function("setValues", &Texture::SetValues)
         .function("save", &Texture::Save)
-        .function("exportPng", &Texture::Export);
+        .function("exportPng", &Texture::Export)
+        .function("views", &Texture::Views)
+        .function("replaceLevel", &Texture::Replace);
     emscripten::function("importPng", &Import);
 }
 
