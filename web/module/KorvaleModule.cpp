@@ -56,10 +56,30 @@ val ArrayOf(const std::vector<std::uint8_t>& bytes) {
     return copy;
 }
 
+// A message as the page's user sees it: the files of a call live in a scratch folder of the
+// module's own file system (/korvale/N/, below), which the user never gave and must not see, so
+// a file there is named by its own name alone.
+std::string ForThePage(std::string text) {
+    static const std::string kScratch = "/korvale/";
+    for (std::size_t at = text.find(kScratch); at != std::string::npos;
+         at = text.find(kScratch, at)) {
+        std::size_t end = at + kScratch.size();
+        while (end < text.size() && text[end] >= '0' && text[end] <= '9') {
+            ++end;
+        }
+        if (end > at + kScratch.size() && end < text.size() && text[end] == '/') {
+            text.erase(at, end + 1 - at);
+        } else {
+            at = end;
+        }
+    }
+    return text;
+}
+
 val Failure(const Status& status) {
     val result = val::object();
     result.set("ok", false);
-    result.set("error", status.Text());
+    result.set("error", ForThePage(status.Text()));
     return result;
 }
 

@@ -59,12 +59,15 @@ val Summarize(const val& bytes, const std::string& name, int size) {
     val out = val::object();
     out.set("name", name);
     out.set("bytes", static_cast<double>(data.size()));
-    if (data.size() > CapFor(InputKind::kTexture).maxBytes &&
-        data.size() > CapFor(InputKind::kPicture).maxBytes) {
+    // Each kind has its own cap, as when the file is opened: a texture over the texture cap
+    // is refused here too, not decoded into memory the page does not have.
+    const bool picture = RecogniseFile(data).kind == FileKind::kPng;
+    if (data.size() > CapFor(picture ? InputKind::kPicture : InputKind::kTexture).maxBytes) {
         out.set("ok", false);
         out.set("kind", "unknown");
         out.set("damaged", true);
-        out.set("error", name + ": is larger than any file Korvale takes");
+        out.set("error", name + (picture ? ": is larger than any picture Korvale takes"
+                                         : ": is larger than any texture file"));
         return out;
     }
     CSrb record;

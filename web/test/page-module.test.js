@@ -10,7 +10,7 @@ const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
 const { execFileSync } = require('node:child_process');
-const { png } = require('./pictures.js');
+const { png, claims } = require('./pictures.js');
 
 const tool = process.env.KORVALE_TOOL;
 const createKorvale = require(path.resolve(process.env.KORVALE_MODULE));
@@ -148,4 +148,39 @@ test('the companion\'s name follows the library\'s rule', async () => {
   for (const [name, companion] of Object.entries(cases)) {
     assert.strictEqual(korvale.companionName(name), companion, name);
   }
+});
+
+test('hostile files are refused within the page\'s limits, before anything of their size is made', async () => {
+  const korvale = await createKorvale();
+  // The page's caps: texture files of 134,218,456 bytes (four passes of 4096 x 4096 16-bit
+  // levels and their headers), PNGs of 16,777,216 pixels and 16384 per side.
+  const overCap = Buffer.alloc(134218457);
+  overCap.write('PIM ', 0, 'latin1');
+  const texture = new korvale.Texture();
+  const loaded = texture.load(overCap, 'huge.mip', null);
+  assert.strictEqual(loaded.ok, false);
+  assert.match(loaded.error, /^huge\.mip: is larger than any texture file/);
+  const entry = korvale.summarize(overCap, 'huge.mip', 48);
+  assert.deepStrictEqual([entry.ok, entry.damaged], [false, true]);
+  assert.match(entry.error, /^huge\.mip: is larger than any texture file/);
+  // [picture, what the refusal says]
+  const cases = [
+    [claims(4097, 4096), /PNG has 16781312 pixels; at most 16777216 are accepted/],
+    [claims(16385, 1), /PNG is 16385 x 1 pixels; at most 16384 per side is accepted/],
+    [claims(0xffffffff, 0xffffffff), /damaged PNG: invalid image width/],
+  ];
+  for (const [picture, refusal] of cases) {
+    const made = korvale.importPng(texture, picture, 'hostile.png', {}, 'out.mip');
+    assert.strictEqual(made.ok, false);
+    assert.match(made.error, refusal);
+    // Named as the user named it, never by the module's own scratch folder.
+    assert.match(made.error, /^hostile\.png: /);
+    const shown = korvale.summarize(picture, 'hostile.png', 48);
+    assert.strictEqual(shown.damaged, true);
+    assert.match(shown.error, refusal);
+  }
+  // Just within the cap is no texture either, but it is read and said to be damaged.
+  const atCap = overCap.subarray(0, 134218456);
+  assert.strictEqual(korvale.summarize(atCap, 'big.mip', 48).damaged, true);
+  texture.delete();
 });
