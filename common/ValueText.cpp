@@ -7,6 +7,7 @@
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 #include <memory>
 #include <type_traits>
 
@@ -134,6 +135,10 @@ std::from_chars_result FromChars(std::string_view text, float& value) {
     value = cLocale != nullptr ? strtof_l(copy.c_str(), nullptr, cLocale.get())
                                : std::strtof(copy.c_str(), nullptr);
     const bool outOfRange = errno == ERANGE;
+    if (std::isnan(value)) {
+        // As glibc reads it: the sign kept (musl drops it), no payload.
+        value = std::copysign(std::numeric_limits<float>::quiet_NaN(), at == 1 ? -1.0F : 1.0F);
+    }
     return {text.data() + at + taken, outOfRange ? std::errc::result_out_of_range : std::errc()};
 }
 #endif
