@@ -4,6 +4,8 @@
 #include <cmath>
 #include <limits>
 
+#include "NearestCentres.h"
+
 namespace korvale::quantise {
 
 KMeans::KMeans(const Points& points, std::vector<Vec4> centres, std::size_t fixed,
@@ -96,27 +98,43 @@ bool KMeans::Assign(const Columns& columns, const std::array<float, kMaxColours>
             looks += bound.upper > limit ? 1 : 0;
         }
     }
-    // Only the k centres there are take part in the search.
-    std::array<float, kMaxColours> pad{};
-    for (std::size_t c = k; c < kMaxColours; ++c) {
-        pad[c] = std::numeric_limits<float>::infinity();
-    }
-    for (std::size_t n = 0; n < looks; ++n) {
-        const std::size_t i = look_[n];
-        Bound& bound = bounds_[i];
-        const std::size_t own = nearest_[i];
-        if (!first) {
-            bound.upper = std::sqrt(EntryCost(points_->at[i], centres_[own], alphaWeight_));
-            if (bound.upper <= limits_[i]) {
-                continue;
-            }
+    // Each listed colour's bound on its own centre is made exact; those it still leaves in
+    // doubt are listed again, in order (the list only shrinks, so it is rewritten in place).
+    std::size_t searches = looks;
+    if (!first) {
+        searches = 0;
+        for (std::size_t n = 0; n < looks; ++n) {
+            const std::size_t i = look_[n];
+            const float upper =
+                std::sqrt(EntryCost(points_->at[i], centres_[nearest_[i]], alphaWeight_));
+            bounds_[i].upper = upper;
+            look_[searches] = static_cast<std::uint32_t>(i);
+            searches += upper > limits_[i] ? 1 : 0;
         }
-        const Columns::NearestTwo nearest = columns.Nearest(points_->at[i], pad);
-        const std::size_t best = nearest.best;
-        const float closest = nearest.closest;
-        const float next = nearest.next;
-        bound.upper = std::sqrt(closest);
-        bound.lower = std::sqrt(next);
+    }
+    // The nearest centre of each colour still in doubt, a group of colours at a time (the last
+    // group filled up with its last colour again), then the moves in the colours' order, so the
+    // sums add up in the order they always have.
+    best_.resize(searches);
+    std::array<const Vec4*, kNearestGroup> group{};
+    NearestRoots found;
+    for (std::size_t n = 0; n < searches; n += kNearestGroup) {
+        const std::size_t filled = std::min(kNearestGroup, searches - n);
+        for (std::size_t j = 0; j < kNearestGroup; ++j) {
+            group[j] = &points_->at[look_[n + std::min(j, filled - 1)]];
+        }
+        NearestOfGroup(columns, k, group, found);
+        for (std::size_t j = 0; j < filled; ++j) {
+            Bound& bound = bounds_[look_[n + j]];
+            bound.upper = found.closest[j];
+            bound.lower = found.next[j];
+            best_[n + j] = found.best[j];
+        }
+    }
+    for (std::size_t n = 0; n < searches; ++n) {
+        const std::size_t i = look_[n];
+        const std::size_t own = nearest_[i];
+        const std::size_t best = best_[n];
         if (first || best != own) {
             // The sums follow each move rather than being taken again every pass: once the
             // centres settle, few colours move and most are never looked at.

@@ -72,6 +72,7 @@ class KMeans {
     // Scratch for Assign: the colours a pass looks at, and each colour's limit for the bounds.
     std::vector<std::uint32_t> look_;
     std::vector<float> limits_;
+    std::vector<std::uint8_t> best_;  // the nearest centre of each colour searched
     std::array<float, kMaxColours> moved_{};
     std::size_t most_ = 0;     // the centre that moved furthest in the last pass
     float secondMost_ = 0.0f;  // how far the next furthest moved
