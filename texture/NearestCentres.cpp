@@ -3,9 +3,8 @@
 #include <cmath>
 #include <limits>
 
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#if defined(KORVALE_NEAREST_AVX2)
 #include <immintrin.h>
-#define KORVALE_NEAREST_AVX2 1
 #endif
 
 namespace korvale::quantise {
@@ -83,19 +82,24 @@ __attribute__((target("avx2"))) void ByLanes(const Columns& columns, std::size_t
     }
 }
 
-bool HasAvx2() {
-    static const bool has = __builtin_cpu_supports("avx2") != 0;
-    return has;
-}
 #endif
 
 }  // namespace
+
+bool HasAvx2Lanes() {
+#if defined(KORVALE_NEAREST_AVX2)
+    static const bool has = __builtin_cpu_supports("avx2") != 0;
+    return has;
+#else
+    return false;
+#endif
+}
 
 void NearestOfGroup(const Columns& columns, std::size_t k,
                     const std::array<const Vec4*, kNearestGroup>& group, NearestRoots& out,
                     NearestPath path) {
 #if defined(KORVALE_NEAREST_AVX2)
-    if (path == NearestPath::kAny && HasAvx2()) {
+    if (path == NearestPath::kAny && HasAvx2Lanes()) {
         ByLanes(columns, k, group, out);
         return;
     }

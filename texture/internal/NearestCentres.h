@@ -9,7 +9,15 @@
 
 #include "PaletteSpace.h"
 
+// The x86-64 builds carry AVX2 paths, taken when the processor has AVX2.
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define KORVALE_NEAREST_AVX2 1
+#endif
+
 namespace korvale::quantise {
+
+// Whether the AVX2 paths are there and the processor has AVX2.
+[[nodiscard]] bool HasAvx2Lanes();
 
 inline constexpr std::size_t kNearestGroup = 8;
 
