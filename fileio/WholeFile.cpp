@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "FilePtr.h"
+#include "LargeBuffer.h"
 #include "SafeFile.h"
 
 namespace korvale {
@@ -21,6 +22,37 @@ constexpr std::size_t kBlock = std::size_t{1} << 20;
 Status TooLarge(const ReadCap& cap) {
     return Status::Failure("is larger than " + std::to_string(cap.maxBytes) + " bytes, the most " +
                            cap.what + " can be");
+}
+
+// A file of known size (within the cap) read straight into place, rather than in blocks joined
+// at the end: one buffer, written once. whole is false when the file turned out longer than it
+// said (it grew meanwhile), bytes then being of no use; a file that shrank gives what it had.
+Status ReadKnownSize(const ByteSource& source, std::size_t size, std::vector<std::uint8_t>& bytes,
+                     bool& whole) {
+    whole = false;
+    ReserveLarge(bytes, size);
+    bytes.resize(size);
+    std::size_t filled = 0;
+    while (filled < size) {
+        const std::ptrdiff_t got = source(std::span(bytes.data() + filled, size - filled));
+        if (got < 0) {
+            bytes.clear();
+            return Status::FromErrno("cannot be read", errno);
+        }
+        if (got == 0) {
+            break;
+        }
+        filled += static_cast<std::size_t>(got);
+    }
+    bytes.resize(filled);
+    std::uint8_t more = 0;
+    const std::ptrdiff_t past = filled < size ? 0 : source(std::span(&more, 1));
+    if (past < 0) {
+        bytes.clear();
+        return Status::FromErrno("cannot be read", errno);
+    }
+    whole = past == 0;
+    return {};
 }
 
 }  // namespace
@@ -84,6 +116,8 @@ Status ReadWholeFile(const std::string& path, const ReadCap& cap,
     bytes.clear();
     FilePtr owned;
     std::FILE* file = stdin;
+    bool known = false;  // a regular file, whose size is known before it is read
+    std::size_t size = 0;
     if (path != "-") {
         errno = 0;
         owned = OpenForRead(path);
@@ -99,6 +133,8 @@ Status ReadWholeFile(const std::string& path, const ReadCap& cap,
             if (S_ISREG(info.st_mode) && static_cast<std::uint64_t>(info.st_size) > cap.maxBytes) {
                 return TooLarge(cap).In(path);
             }
+            known = S_ISREG(info.st_mode) && info.st_size > 0;
+            size = known ? static_cast<std::size_t>(info.st_size) : 0;
         }
         file = owned.get();
     }
@@ -109,7 +145,19 @@ Status ReadWholeFile(const std::string& path, const ReadCap& cap,
         }
         return static_cast<std::ptrdiff_t>(got);
     };
-    return ReadAll(source, cap, bytes).In(path == "-" ? std::string("-") : path);
+    const std::string name = path == "-" ? std::string("-") : path;
+    if (known) {
+        bool whole = false;
+        if (Status read = ReadKnownSize(source, size, bytes, whole); !read || whole) {
+            return std::move(read).In(name);
+        }
+        // It grew while it was read: read afresh from its start, as an input of unknown size.
+        bytes.clear();
+        if (std::fseek(file, 0, SEEK_SET) != 0) {
+            return Status::FromErrno("cannot be read", errno).In(name);
+        }
+    }
+    return ReadAll(source, cap, bytes).In(name);
 }
 
 Status WriteFileBytes(const std::string& path, std::span<const std::uint8_t> bytes) {

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <fstream>
@@ -16,6 +17,7 @@
 #include "FileKind.h"
 #include "ImportJob.h"
 #include "Inputs.h"
+#include "LargeBuffer.h"
 #include "LevelEdit.h"
 #include "LevelExport.h"
 #include "LevelImage.h"
@@ -204,6 +206,40 @@ TEST(WholeFile, AFileIsNamedInEveryRefusal) {
               dir.Path("none") + ": cannot open: No such file or directory");
     ASSERT_TRUE(ReadWholeFile(big, ReadCap{2000, "a picture"}, bytes).Ok());
     EXPECT_EQ(bytes.size(), 2000U);
+}
+
+// A regular file is read straight into place at its size; every byte must come back, at the
+// edges of the cap and past the size from which the buffer asks for large pages.
+TEST(WholeFile, EveryByteOfAFileOfAnySizeWithinTheCap) {
+    test::ScratchDir dir;
+    struct Case {
+        std::size_t size;
+        std::uint64_t cap;
+    };
+    const Case cases[] = {{0, 10}, {1, 10}, {10, 10}, {kLargeBuffer + 4097, kLargeBuffer * 2}};
+    for (const Case& c : cases) {
+        std::string content(c.size, '\0');
+        for (std::size_t i = 0; i < c.size; ++i) {
+            content[i] = static_cast<char>((i * 7 + i / 4096) & 0xFF);
+        }
+        const std::string path = dir.Path("file" + std::to_string(c.size));
+        std::ofstream(path, std::ios::binary) << content;
+        Bytes bytes{1, 2, 3};
+        ASSERT_TRUE(ReadWholeFile(path, ReadCap{c.cap, "a picture"}, bytes).Ok()) << c.size;
+        ASSERT_EQ(bytes.size(), c.size);
+        EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(),
+                               reinterpret_cast<const std::uint8_t*>(content.data())))
+            << c.size;
+    }
+}
+
+TEST(WholeFile, ReservingALargeBufferKeepsWhatItHolds) {
+    Bytes bytes{9, 8, 7};
+    ReserveLarge(bytes, kLargeBuffer * 2);
+    EXPECT_GE(bytes.capacity(), kLargeBuffer * 2);
+    EXPECT_EQ(bytes, (Bytes{9, 8, 7}));
+    ReserveLarge(bytes, 2);  // less than it has: nothing changes
+    EXPECT_EQ(bytes, (Bytes{9, 8, 7}));
 }
 
 // A 2 x 1 pal4 set whose palette starts red, green, blue; its pixels are entries 0 and 1.

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 
+#include "LargeBuffer.h"
 #include "PngUnfilter.h"
 
 namespace korvale {
@@ -90,7 +91,7 @@ bool DecodeFastPng(std::span<const std::uint8_t> bytes, const FastPngHeader& hea
     std::vector<std::uint8_t> joined;
     std::span<const std::uint8_t> stream = pieces.front();
     if (pieces.size() > 1) {
-        joined.reserve(compressed);
+        ReserveLarge(joined, compressed);
         for (const auto& piece : pieces) {
             joined.insert(joined.end(), piece.begin(), piece.end());
         }
@@ -105,7 +106,9 @@ bool DecodeFastPng(std::span<const std::uint8_t> bytes, const FastPngHeader& hea
     const std::size_t width = header.width;
     const std::size_t height = header.height;
     const std::size_t filtered = height * (width * static_cast<std::size_t>(header.channels) + 1);
-    rgba.resize(UnfilterBufferSize(width, height, header.channels));
+    const std::size_t room = UnfilterBufferSize(width, height, header.channels);
+    ReserveLarge(rgba, room);
+    rgba.resize(room);
     const std::unique_ptr<libdeflate_decompressor, DecompressorFree> decompressor(
         libdeflate_alloc_decompressor());
     std::size_t used = 0;

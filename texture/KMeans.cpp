@@ -4,6 +4,12 @@
 #include <cmath>
 #include <limits>
 
+#include "NearestCentres.h"
+
+#if defined(KORVALE_NEAREST_AVX2)
+#include <immintrin.h>
+#endif
+
 namespace korvale::quantise {
 
 KMeans::KMeans(const Points& points, std::vector<Vec4> centres, std::size_t fixed,
@@ -13,7 +19,8 @@ KMeans::KMeans(const Points& points, std::vector<Vec4> centres, std::size_t fixe
       alphaWeight_(alphaWeight),
       centres_(std::move(centres)),
       nearest_(points.at.size(), 0),
-      bounds_(points.at.size()),
+      upper_(points.at.size()),
+      lower_(points.at.size()),
       groups_(centres_.size()) {}
 
 bool KMeans::Step() {
@@ -61,6 +68,79 @@ std::array<float, kMaxColours> KMeans::HalfGaps() const {
     return half;
 }
 
+namespace {
+
+#if defined(KORVALE_NEAREST_AVX2)
+// Eight colours at a time of KMeans::LoosenBounds, each with the same arithmetic: the tables
+// of the 16 centres looked up by each colour's own centre, max as std::max takes it (the
+// second only when the first is less). Returns where the scalar loop goes on.
+__attribute__((target("avx2"))) std::size_t LoosenEights(
+    std::size_t count, const std::uint8_t* nearest, const float* rootAlpha,
+    const std::array<float, kMaxColours>& moved, const std::array<float, kMaxColours>& drop,
+    const std::array<float, kMaxColours>& half, float* upper, float* lower, float* limits,
+    std::uint32_t* look, std::size_t& looks) {
+    const __m256 movedLow = _mm256_loadu_ps(moved.data());
+    const __m256 movedHigh = _mm256_loadu_ps(moved.data() + 8);
+    const __m256 dropLow = _mm256_loadu_ps(drop.data());
+    const __m256 dropHigh = _mm256_loadu_ps(drop.data() + 8);
+    const __m256 halfLow = _mm256_loadu_ps(half.data());
+    const __m256 halfHigh = _mm256_loadu_ps(half.data() + 8);
+    const __m256i seven = _mm256_set1_epi32(7);
+    std::size_t i = 0;
+    for (; i + 8 <= count; i += 8) {
+        const __m256i own =
+            _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(nearest + i)));
+        const __m256 high = _mm256_castsi256_ps(_mm256_cmpgt_epi32(own, seven));
+        const __m256 movedOwn = _mm256_blendv_ps(_mm256_permutevar8x32_ps(movedLow, own),
+                                                 _mm256_permutevar8x32_ps(movedHigh, own), high);
+        const __m256 dropOwn = _mm256_blendv_ps(_mm256_permutevar8x32_ps(dropLow, own),
+                                                _mm256_permutevar8x32_ps(dropHigh, own), high);
+        const __m256 halfOwn = _mm256_blendv_ps(_mm256_permutevar8x32_ps(halfLow, own),
+                                                _mm256_permutevar8x32_ps(halfHigh, own), high);
+        const __m256 up = _mm256_add_ps(_mm256_loadu_ps(upper + i), movedOwn);
+        const __m256 low = _mm256_sub_ps(_mm256_loadu_ps(lower + i), dropOwn);
+        _mm256_storeu_ps(upper + i, up);
+        _mm256_storeu_ps(lower + i, low);
+        const __m256 gap = _mm256_mul_ps(_mm256_loadu_ps(rootAlpha + i), halfOwn);
+        const __m256 limit = _mm256_blendv_ps(gap, low, _mm256_cmp_ps(gap, low, _CMP_LT_OQ));
+        _mm256_storeu_ps(limits + i, limit);
+        const auto doubt =
+            static_cast<unsigned>(_mm256_movemask_ps(_mm256_cmp_ps(up, limit, _CMP_GT_OQ)));
+        for (unsigned j = 0; j < 8; ++j) {
+            look[looks] = static_cast<std::uint32_t>(i + j);
+            looks += (doubt >> j) & 1U;
+        }
+    }
+    return i;
+}
+#endif
+
+}  // namespace
+
+std::size_t KMeans::LoosenBounds(const std::array<float, kMaxColours>& drop,
+                                 const std::array<float, kMaxColours>& half) {
+    const std::size_t count = points_->at.size();
+    std::size_t looks = 0;
+    std::size_t i = 0;
+#if defined(KORVALE_NEAREST_AVX2)
+    if (HasAvx2Lanes()) {
+        i = LoosenEights(count, nearest_.data(), points_->rootAlpha.data(), moved_, drop, half,
+                         upper_.data(), lower_.data(), limits_.data(), look_.data(), looks);
+    }
+#endif
+    for (; i < count; ++i) {
+        const std::size_t own = nearest_[i];
+        // The centres moved since the bounds were set.
+        upper_[i] += moved_[own];
+        lower_[i] -= drop[own];
+        const float limit = std::max(points_->rootAlpha[i] * half[own], lower_[i]);
+        limits_[i] = limit;
+        look_[looks] = static_cast<std::uint32_t>(i);
+        looks += upper_[i] > limit ? 1 : 0;
+    }
+    return looks;
+}
+
 bool KMeans::Assign(const Columns& columns, const std::array<float, kMaxColours>& half) {
     const std::size_t k = centres_.size();
     const std::size_t count = points_->at.size();
@@ -84,39 +164,44 @@ bool KMeans::Assign(const Columns& columns, const std::array<float, kMaxColours>
         for (std::size_t c = 0; c < k; ++c) {
             drop[c] = c == most_ ? secondMost_ : moved_[most_];
         }
-        for (std::size_t i = 0; i < count; ++i) {
-            Bound& bound = bounds_[i];
-            const std::size_t own = nearest_[i];
-            // The centres moved since the bounds were set.
-            bound.upper += moved_[own];
-            bound.lower -= drop[own];
-            const float limit = std::max(points_->rootAlpha[i] * half[own], bound.lower);
-            limits_[i] = limit;
-            look_[looks] = static_cast<std::uint32_t>(i);
-            looks += bound.upper > limit ? 1 : 0;
+        looks = LoosenBounds(drop, half);
+    }
+    // Each listed colour's bound on its own centre is made exact; those it still leaves in
+    // doubt are listed again, in order (the list only shrinks, so it is rewritten in place).
+    std::size_t searches = looks;
+    if (!first) {
+        searches = 0;
+        for (std::size_t n = 0; n < looks; ++n) {
+            const std::size_t i = look_[n];
+            const float upper =
+                std::sqrt(EntryCost(points_->at[i], centres_[nearest_[i]], alphaWeight_));
+            upper_[i] = upper;
+            look_[searches] = static_cast<std::uint32_t>(i);
+            searches += upper > limits_[i] ? 1 : 0;
         }
     }
-    // Only the k centres there are take part in the search.
-    std::array<float, kMaxColours> pad{};
-    for (std::size_t c = k; c < kMaxColours; ++c) {
-        pad[c] = std::numeric_limits<float>::infinity();
+    // The nearest centre of each colour still in doubt, a group of colours at a time (the last
+    // group filled up with its last colour again), then the moves in the colours' order, so the
+    // sums add up in the order they always have.
+    best_.resize(searches);
+    std::array<const Vec4*, kNearestGroup> group{};
+    NearestRoots found;
+    for (std::size_t n = 0; n < searches; n += kNearestGroup) {
+        const std::size_t filled = std::min(kNearestGroup, searches - n);
+        for (std::size_t j = 0; j < kNearestGroup; ++j) {
+            group[j] = &points_->at[look_[n + std::min(j, filled - 1)]];
+        }
+        NearestOfGroup(columns, k, group, found);
+        for (std::size_t j = 0; j < filled; ++j) {
+            upper_[look_[n + j]] = found.closest[j];
+            lower_[look_[n + j]] = found.next[j];
+            best_[n + j] = found.best[j];
+        }
     }
-    for (std::size_t n = 0; n < looks; ++n) {
+    for (std::size_t n = 0; n < searches; ++n) {
         const std::size_t i = look_[n];
-        Bound& bound = bounds_[i];
         const std::size_t own = nearest_[i];
-        if (!first) {
-            bound.upper = std::sqrt(EntryCost(points_->at[i], centres_[own], alphaWeight_));
-            if (bound.upper <= limits_[i]) {
-                continue;
-            }
-        }
-        const Columns::NearestTwo nearest = columns.Nearest(points_->at[i], pad);
-        const std::size_t best = nearest.best;
-        const float closest = nearest.closest;
-        const float next = nearest.next;
-        bound.upper = std::sqrt(closest);
-        bound.lower = std::sqrt(next);
+        const std::size_t best = best_[n];
         if (first || best != own) {
             // The sums follow each move rather than being taken again every pass: once the
             // centres settle, few colours move and most are never looked at.

@@ -45,16 +45,15 @@ class KMeans {
     [[nodiscard]] const std::vector<std::uint8_t>& Nearest() const { return nearest_; }
 
   private:
-    struct Bound {
-        float upper = 0.0f;  // at least the distance to its own centre
-        float lower = 0.0f;  // at most the distance to any other centre
-    };
-
     // Half the distance from each centre to the nearest other one: a colour nearer its own
     // centre than that cannot be nearer any other.
     [[nodiscard]] std::array<float, kMaxColours> HalfGaps() const;
     // Gives every colour whose bounds allow a nearer centre the nearest one; true when any moved.
     bool Assign(const Columns& columns, const std::array<float, kMaxColours>& half);
+    // Allows each colour's bounds for the centres' moves and lists, in order, the colours whose
+    // bounds no longer rule out a nearer centre; returns how many.
+    std::size_t LoosenBounds(const std::array<float, kMaxColours>& drop,
+                             const std::array<float, kMaxColours>& half);
     // Moves each free centre to the mean of its colours (one empty centre a pass to the colour
     // worst served) and notes how far each moved, for the bounds.
     void MoveCentres();
@@ -67,11 +66,14 @@ class KMeans {
     float alphaWeight_;
     std::vector<Vec4> centres_;
     std::vector<std::uint8_t> nearest_;
-    std::vector<Bound> bounds_;
+    // Per colour: at least the distance to its own centre, at most the distance to any other.
+    std::vector<float> upper_;
+    std::vector<float> lower_;
     std::vector<Moments> groups_;
     // Scratch for Assign: the colours a pass looks at, and each colour's limit for the bounds.
     std::vector<std::uint32_t> look_;
     std::vector<float> limits_;
+    std::vector<std::uint8_t> best_;  // the nearest centre of each colour searched
     std::array<float, kMaxColours> moved_{};
     std::size_t most_ = 0;     // the centre that moved furthest in the last pass
     float secondMost_ = 0.0f;  // how far the next furthest moved
