@@ -9,42 +9,12 @@ const assert = require('node:assert');
 const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
-const zlib = require('node:zlib');
 const { execFileSync } = require('node:child_process');
 
 const tool = process.env.KORVALE_TOOL;
 const createKorvale = require(path.resolve(process.env.KORVALE_MODULE));
 
-// A PNG of 8-bit RGBA pixels, made by hand: signature, IHDR, one IDAT, IEND.
-function crc32(bytes) {
-  let c = ~0;
-  for (const b of bytes) {
-    c ^= b;
-    for (let k = 0; k < 8; ++k) c = (c >>> 1) ^ (0xedb88320 & -(c & 1));
-  }
-  return ~c >>> 0;
-}
-function chunk(type, data) {
-  const out = Buffer.alloc(12 + data.length);
-  out.writeUInt32BE(data.length, 0);
-  out.write(type, 4, 'latin1');
-  data.copy(out, 8);
-  out.writeUInt32BE(crc32(out.subarray(4, 8 + data.length)), 8 + data.length);
-  return out;
-}
-function png(width, height, pixel) {
-  const ihdr = Buffer.alloc(13);
-  ihdr.writeUInt32BE(width, 0);
-  ihdr.writeUInt32BE(height, 4);
-  ihdr[8] = 8;  // bit depth
-  ihdr[9] = 6;  // RGBA
-  const rows = Buffer.alloc(height * (1 + 4 * width));
-  for (let y = 0; y < height; ++y) {
-    for (let x = 0; x < width; ++x) rows.set(pixel(x, y), y * (1 + 4 * width) + 1 + 4 * x);
-  }
-  return Buffer.concat([Buffer.from([137, 80, 78, 71, 13, 10, 26, 10]), chunk('IHDR', ihdr),
-                        chunk('IDAT', zlib.deflateSync(rows)), chunk('IEND', Buffer.alloc(0))]);
-}
+const { png } = require('./pictures.js');
 
 // Pictures that lead the automatic choice to each type: a smooth opaque one (rgb565), one with
 // cut-out alpha (argb1555), one with soft alpha (argb4444) and one of 12 colours (pal4).
