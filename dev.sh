@@ -36,6 +36,7 @@ PACKAGES=(
     emscripten nodejs                      # the WebAssembly build and its tests under node
     chromium                               # the page's browser tests (headless, puppeteer-core)
     libkf5kio-dev                          # the thumbnail plugin for Dolphin's previews (KIO)
+    kio-extras                             # its test asks KIO's thumbnail worker, as Dolphin does
 )
 # Only ./dev.sh bench needs these: the pictures it measures on and the scripts that make them.
 BENCH_PACKAGES=(
