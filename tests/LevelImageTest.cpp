@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+
 #include "LevelImage.h"
 #include "TestSupport.h"
 
@@ -57,6 +60,44 @@ TEST(LevelImage, EachTypeShowsItsChannelsAsTextureToolsDo) {
         CBmap back;
         ASSERT_TRUE(ImageToLevel(shown, c.type, CCmap(), back).Ok());
         EXPECT_TRUE(SameLevel(back, level)) << c.type;
+    }
+}
+
+// Every stored value, out-of-range ones too, in each channel of each 16-bit type: the shown
+// byte is the channel's top bits rounded to full scale, 255 for a missing alpha, and the raw
+// view the clamped value. A row of 263 pixels takes both the vector loop and the pixels after it;
+// each channel is offset so a swapped channel or pixel shows.
+TEST(LevelImage, EveryStoredValueShowsAtItsRoundedFullScale) {
+    struct Case {
+        int type;
+        int bits[4];
+    };
+    const Case cases[] = {{3, {5, 6, 5, 0}}, {4, {5, 5, 5, 1}}, {5, {4, 4, 4, 4}}};
+    constexpr int kWidth = 263;
+    const auto stored = [](int x, int c) { return (x + 67 * c) % kWidth - 3; };  // -3 .. 259
+    for (const Case& t : cases) {
+        CBmap level;
+        ASSERT_TRUE(level.Allocate(t.type, kWidth, 1));
+        const PlaneId ids[4] = {PlaneId::kR, PlaneId::kG, PlaneId::kB, PlaneId::kA};
+        for (int c = 0; c < 4; ++c) {
+            for (int x = 0; x < kWidth; ++x) {
+                level.Plane(ids[c])[static_cast<std::size_t>(x)] = stored(x, c);
+            }
+        }
+        const Image shown = LevelToImage(level, CCmap());
+        const Image raw = LevelToImage(level, CCmap(), LevelView::kRaw);
+        for (int x = 0; x < kWidth; ++x) {
+            for (int c = 0; c < 4; ++c) {
+                const int v = std::clamp(stored(x, c), 0, 255);
+                const int bits = t.bits[c];
+                const int max = (1 << bits) - 1;
+                const long want = bits == 0 ? 255 : std::lround((v >> (8 - bits)) * 255.0 / max);
+                const std::size_t at =
+                    4 * static_cast<std::size_t>(x) + static_cast<std::size_t>(c);
+                EXPECT_EQ(shown.pixels[at], want) << t.type << " x " << x << " channel " << c;
+                EXPECT_EQ(raw.pixels[at], v) << t.type << " x " << x << " channel " << c;
+            }
+        }
     }
 }
 

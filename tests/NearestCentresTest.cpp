@@ -33,12 +33,14 @@ void ExpectGroup(std::size_t k, const std::vector<Case>& cases) {
     for (std::size_t j = 0; j < kNearestGroup; ++j) {
         group[j] = &cases[std::min(j, cases.size() - 1)].colour;
     }
-    for (const NearestPath path : {NearestPath::kAny, NearestPath::kColumns}) {
+    for (const NearestPath path : {NearestPath::kAny, NearestPath::kQuads, NearestPath::kColumns}) {
         NearestRoots found;
         NearestOfGroup(columns, k, group, found, path);
         for (std::size_t j = 0; j < kNearestGroup; ++j) {
             const Case& c = cases[std::min(j, cases.size() - 1)];
-            const auto way = path == NearestPath::kAny ? "widest" : "by columns";
+            const auto way = path == NearestPath::kAny     ? "widest"
+                             : path == NearestPath::kQuads ? "by quads"
+                                                           : "by columns";
             EXPECT_EQ(found.best[j], c.best) << "colour " << j << ", " << way;
             EXPECT_EQ(found.closest[j], c.closest) << "colour " << j << ", " << way;
             EXPECT_EQ(found.next[j], c.next) << "colour " << j << ", " << way;

@@ -5,6 +5,8 @@
 
 #if defined(KORVALE_NEAREST_AVX2)
 #include <immintrin.h>
+#elif defined(__SSE2__)
+#include <emmintrin.h>
 #endif
 
 namespace korvale::quantise {
@@ -24,6 +26,68 @@ void ByColumns(const Columns& columns, std::size_t k,
         out.next[j] = std::sqrt(found.next);
     }
 }
+
+#if defined(__SSE2__)
+// ByLanes in two registers of four colours, for SSE2 and WebAssembly's 128-bit SIMD (where
+// emscripten maps these intrinsics one to one): the same costs, the same order, and each
+// choice made by the same comparison, so the bytes are ByColumns' and ByLanes'. The two halves
+// share one pass over the centres, which keeps both in flight at once.
+void ByQuads(const Columns& columns, std::size_t k,
+             const std::array<const Vec4*, kNearestGroup>& group, NearestRoots& out) {
+    // Where the mask is set, b; elsewhere a. Bitwise, so exact.
+    const auto pick = [](__m128 mask, __m128 a, __m128 b) {
+        return _mm_or_ps(_mm_and_ps(mask, b), _mm_andnot_ps(mask, a));
+    };
+    __m128 p[2][4];
+    for (std::size_t h = 0; h < 2; ++h) {
+        __m128 r0 = _mm_loadu_ps(group[4 * h]->data());
+        __m128 r1 = _mm_loadu_ps(group[4 * h + 1]->data());
+        __m128 r2 = _mm_loadu_ps(group[4 * h + 2]->data());
+        __m128 r3 = _mm_loadu_ps(group[4 * h + 3]->data());
+        _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
+        p[h][0] = r0;
+        p[h][1] = r1;
+        p[h][2] = r2;
+        p[h][3] = r3;
+    }
+    const __m128 w = _mm_set1_ps(columns.alphaWeight_);
+    const __m128 infinite = _mm_set1_ps(std::numeric_limits<float>::infinity());
+    __m128 closest[2] = {infinite, infinite};
+    __m128 next[2] = {infinite, infinite};
+    __m128 best[2] = {_mm_setzero_ps(), _mm_setzero_ps()};
+    for (std::size_t centre = 0; centre < k && centre < kMaxColours; ++centre) {
+        const __m128 c0 = _mm_set1_ps(columns.axis[0][centre]);
+        const __m128 c1 = _mm_set1_ps(columns.axis[1][centre]);
+        const __m128 c2 = _mm_set1_ps(columns.axis[2][centre]);
+        const __m128 c3 = _mm_set1_ps(columns.axis[3][centre]);
+        const __m128 index = _mm_castsi128_ps(_mm_set1_epi32(static_cast<int>(centre)));
+        for (std::size_t h = 0; h < 2; ++h) {
+            const __m128 d0 = _mm_sub_ps(p[h][0], c0);
+            const __m128 d1 = _mm_sub_ps(p[h][1], c1);
+            const __m128 d2 = _mm_sub_ps(p[h][2], c2);
+            const __m128 d3 = _mm_sub_ps(p[h][3], c3);
+            const __m128 colour =
+                _mm_add_ps(_mm_add_ps(_mm_mul_ps(d0, d0), _mm_mul_ps(d1, d1)), _mm_mul_ps(d2, d2));
+            const __m128 cost =
+                _mm_add_ps(_mm_mul_ps(p[h][3], colour), _mm_mul_ps(_mm_mul_ps(w, d3), d3));
+            const __m128 nearer = _mm_cmplt_ps(cost, closest[h]);
+            next[h] = pick(nearer, _mm_min_ps(next[h], cost), closest[h]);
+            closest[h] = pick(nearer, closest[h], cost);
+            best[h] = pick(nearer, best[h], index);
+        }
+    }
+    alignas(16) std::array<std::int32_t, kNearestGroup> bestOf{};
+    for (std::size_t h = 0; h < 2; ++h) {
+        _mm_storeu_ps(out.closest.data() + 4 * h, _mm_sqrt_ps(closest[h]));
+        _mm_storeu_ps(out.next.data() + 4 * h, _mm_sqrt_ps(next[h]));
+        _mm_store_si128(reinterpret_cast<__m128i*>(bestOf.data() + 4 * h),
+                        _mm_castps_si128(best[h]));
+    }
+    for (std::size_t j = 0; j < kNearestGroup; ++j) {
+        out.best[j] = static_cast<std::uint8_t>(bestOf[j]);
+    }
+}
+#endif
 
 #if defined(KORVALE_NEAREST_AVX2)
 // Eight colours, one in each lane, the centres taken in turn. Each cost comes from the same
@@ -104,7 +168,12 @@ void NearestOfGroup(const Columns& columns, std::size_t k,
         return;
     }
 #endif
-    (void)path;
+#if defined(__SSE2__)
+    if (path != NearestPath::kColumns) {
+        ByQuads(columns, k, group, out);
+        return;
+    }
+#endif
     ByColumns(columns, k, group, out);
 }
 

@@ -30,9 +30,11 @@ struct NearestRoots {
     std::array<float, kNearestGroup> next{};
 };
 
-// Which way the group is searched: kAny takes the widest the processor has, kColumns looks at
-// each colour in turn with Columns::Nearest (every processor, and what the others must equal).
-enum class NearestPath { kAny, kColumns };
+// Which way the group is searched: kAny takes the widest the processor has, kQuads two
+// 128-bit registers of four colours (SSE2 and WebAssembly SIMD; kColumns where neither is
+// there), kColumns each colour in turn with Columns::Nearest (every processor, and what the
+// others must equal).
+enum class NearestPath { kAny, kQuads, kColumns };
 
 // Searches the colours group[0 .. kNearestGroup - 1] (a group of fewer colours repeats one).
 void NearestOfGroup(const Columns& columns, std::size_t k,
