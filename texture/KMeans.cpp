@@ -8,6 +8,8 @@
 
 #if defined(KORVALE_NEAREST_AVX2)
 #include <immintrin.h>
+#elif defined(__SSE2__)
+#include <emmintrin.h>
 #endif
 
 namespace korvale::quantise {
@@ -115,6 +117,42 @@ __attribute__((target("avx2"))) std::size_t LoosenEights(
 }
 #endif
 
+#if defined(__SSE2__)
+// LoosenEights four colours at a time for SSE2 and WebAssembly's SIMD, which have no lookup by
+// lane: each colour's own centre's entries are loaded one by one, the arithmetic and the
+// comparisons are the same.
+std::size_t LoosenFours(std::size_t count, const std::uint8_t* nearest, const float* rootAlpha,
+                        const std::array<float, kMaxColours>& moved,
+                        const std::array<float, kMaxColours>& drop,
+                        const std::array<float, kMaxColours>& half, float* upper, float* lower,
+                        float* limits, std::uint32_t* look, std::size_t& looks) {
+    std::size_t i = 0;
+    for (; i + 4 <= count; i += 4) {
+        const std::size_t o0 = nearest[i];
+        const std::size_t o1 = nearest[i + 1];
+        const std::size_t o2 = nearest[i + 2];
+        const std::size_t o3 = nearest[i + 3];
+        const __m128 up = _mm_add_ps(_mm_loadu_ps(upper + i),
+                                     _mm_setr_ps(moved[o0], moved[o1], moved[o2], moved[o3]));
+        const __m128 low = _mm_sub_ps(_mm_loadu_ps(lower + i),
+                                      _mm_setr_ps(drop[o0], drop[o1], drop[o2], drop[o3]));
+        _mm_storeu_ps(upper + i, up);
+        _mm_storeu_ps(lower + i, low);
+        const __m128 gap = _mm_mul_ps(_mm_loadu_ps(rootAlpha + i),
+                                      _mm_setr_ps(half[o0], half[o1], half[o2], half[o3]));
+        const __m128 less = _mm_cmplt_ps(gap, low);
+        const __m128 limit = _mm_or_ps(_mm_and_ps(less, low), _mm_andnot_ps(less, gap));
+        _mm_storeu_ps(limits + i, limit);
+        const auto doubt = static_cast<unsigned>(_mm_movemask_ps(_mm_cmpgt_ps(up, limit)));
+        for (unsigned j = 0; j < 4; ++j) {
+            look[looks] = static_cast<std::uint32_t>(i + j);
+            looks += (doubt >> j) & 1U;
+        }
+    }
+    return i;
+}
+#endif
+
 }  // namespace
 
 std::size_t KMeans::LoosenBounds(const std::array<float, kMaxColours>& drop,
@@ -122,12 +160,21 @@ std::size_t KMeans::LoosenBounds(const std::array<float, kMaxColours>& drop,
     const std::size_t count = points_->at.size();
     std::size_t looks = 0;
     std::size_t i = 0;
+    bool wide = false;
 #if defined(KORVALE_NEAREST_AVX2)
     if (HasAvx2Lanes()) {
         i = LoosenEights(count, nearest_.data(), points_->rootAlpha.data(), moved_, drop, half,
                          upper_.data(), lower_.data(), limits_.data(), look_.data(), looks);
+        wide = true;
     }
 #endif
+#if defined(__SSE2__)
+    if (!wide) {
+        i = LoosenFours(count, nearest_.data(), points_->rootAlpha.data(), moved_, drop, half,
+                        upper_.data(), lower_.data(), limits_.data(), look_.data(), looks);
+    }
+#endif
+    (void)wide;
     for (; i < count; ++i) {
         const std::size_t own = nearest_[i];
         // The centres moved since the bounds were set.
