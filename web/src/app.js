@@ -107,8 +107,57 @@ async function filesOfDirectory(handle, into = []) {
   return into;
 }
 async function openDirectory(handle) {
-  const files = await filesOfDirectory(handle);
+  let files;
+  try {
+    files = await filesOfDirectory(handle);
+  } catch (error) {
+    say(`${handle.name ?? 'The folder'} cannot be read: ${error.message}`, true);
+    return;
+  }
   say(`${handle.name ?? 'The folder'}: ${files.length} files.`);
+  await openFiles(files);
+}
+
+// What was dropped on the page, as file system entries: a dropped folder is walked like a picked
+// one. They are taken from the event before it returns, as the browser empties the list after.
+function droppedEntries(dataTransfer) {
+  return [...(dataTransfer?.items ?? [])]
+    .filter((item) => item.kind === 'file')
+    .map((item) => item.webkitGetAsEntry?.())
+    .filter(Boolean);
+}
+const fileOfEntry = (entry) => new Promise((resolve, reject) => entry.file(resolve, reject));
+const nextEntries = (reader) => new Promise((resolve, reject) => reader.readEntries(resolve, reject));
+async function filesOfEntries(entries, into = []) {
+  for (const entry of entries) {
+    if (entry.isFile) {
+      if (TEXTURES.has(extension(entry.name)) || extension(entry.name) === 'yrq') into.push(await fileOfEntry(entry));
+    } else if (entry.isDirectory) {
+      // A folder gives its entries a batch at a time, until an empty batch.
+      const reader = entry.createReader();
+      for (let batch = await nextEntries(reader); batch.length; batch = await nextEntries(reader)) {
+        await filesOfEntries(batch, into);
+      }
+    }
+  }
+  return into;
+}
+async function openDropped(dataTransfer) {
+  const entries = droppedEntries(dataTransfer);
+  const folders = entries.filter((entry) => entry.isDirectory);
+  if (folders.length === 0) {
+    if (dataTransfer?.files.length) await openFiles(dataTransfer.files);
+    return;
+  }
+  const name = entries.length === 1 ? folders[0].name : 'The dropped folders';
+  let files;
+  try {
+    files = await filesOfEntries(entries);
+  } catch (error) {
+    say(`${name} cannot be read: ${error.message}`, true);
+    return;
+  }
+  say(`${name}: ${files.length} files.`);
   await openFiles(files);
 }
 
@@ -682,7 +731,7 @@ document.addEventListener('dragleave', (e) => { if (!e.relatedTarget) document.b
 document.addEventListener('drop', (e) => {
   e.preventDefault();
   document.body.classList.remove('dropping');
-  if (e.dataTransfer?.files.length) openFiles(e.dataTransfer.files);
+  openDropped(e.dataTransfer);
 });
 $('filter').addEventListener('input', renderGallery);
 $('sort').addEventListener('change', renderGallery);

@@ -275,6 +275,35 @@ describe('the page', () => {
     await screenshot('gallery');
   });
 
+  test('opens a folder dropped on the page, its entries read batch by batch', async () => {
+    await freshPage();
+    const kinds = ['rgb565.mip', 'pal4.mip', 'damaged.mip'];
+    const payload = Object.fromEntries(kinds.map((k) => [k, fs.readFileSync(fixture(k)).toString('base64')]));
+    // Stand-ins for what a browser gives for a dropped folder: file system entries, a folder's
+    // handed out two at a time and then an empty batch, as readEntries does.
+    const status = await page.evaluate(async (files) => {
+      const file = (name, kind) => ({ isFile: true, name,
+        file: (ok) => ok(new File([Uint8Array.from(atob(files[kind]), (c) => c.charCodeAt(0))], name)) });
+      const folder = (name, entries) => ({ isDirectory: true, name, createReader() {
+        const batches = [];
+        for (let i = 0; i < entries.length; i += 2) batches.push(entries.slice(i, i + 2));
+        return { readEntries: (ok) => ok(batches.shift() ?? []) };
+      } });
+      const dropped = folder('dropped', [file('a.mip', 'rgb565.mip'), file('b.mip', 'pal4.mip'), file('readme.txt', 'pal4.mip'),
+        folder('deeper', [file('c.mip', 'damaged.mip'), file('d.mip', 'rgb565.mip'), file('e.mip', 'pal4.mip')])]);
+      const drop = new Event('drop', { cancelable: true });
+      drop.dataTransfer = { files: [], items: [{ kind: 'file', webkitGetAsEntry: () => dropped }] };
+      document.dispatchEvent(drop);
+      const done = () => document.getElementById('gallery').dataset.complete === 'true' && document.querySelectorAll('#gallery li').length === 5;
+      await new Promise((r) => { const wait = () => (done() ? r() : setTimeout(wait, 20)); wait(); });
+      return document.getElementById('status').textContent;
+    }, payload);
+    await galleryComplete(5);
+    assert.strictEqual(status, 'dropped: 5 files.');
+    assert.deepStrictEqual(await page.$$eval('#gallery li', (l) => l.map((e) => e.dataset.name)), ['a.mip', 'b.mip', 'c.mip', 'd.mip', 'e.mip']);
+    assert.strictEqual(await text('#gallery-count'), '5 of 5 files, 1 damaged');
+  });
+
   test('imports a picture with the tool\'s choices and saves SRB + companion as the tool does', async () => {
     await freshPage();
     const cases = [
