@@ -25,20 +25,16 @@ struct Usefulness {
 
 Usefulness MeasureCentres(const Points& points, const std::vector<Vec4>& centres, float weight) {
     const Columns columns(centres, weight);
+    // Columns past the centres never win: the search looks at the first centres.size() only.
+    std::array<float, kMaxColours> pad{};
+    for (std::size_t c = centres.size(); c < kMaxColours; ++c) {
+        pad[c] = std::numeric_limits<float>::infinity();
+    }
     Usefulness use;
-    std::array<float, kMaxColours> cost{};
     for (std::size_t i = 0; i < points.at.size(); ++i) {
-        columns.Distances(points.at[i], cost);
-        std::size_t best = 0;
-        for (std::size_t c = 1; c < centres.size(); ++c) {
-            best = cost[c] < cost[best] ? c : best;
-        }
-        float next = std::numeric_limits<float>::infinity();
-        for (std::size_t c = 0; c < centres.size(); ++c) {
-            next = c != best ? std::min(next, cost[c]) : next;
-        }
-        use.error[best] += points.weight[i] * cost[best];
-        use.removal[best] += points.weight[i] * (next - cost[best]);
+        const Columns::NearestTwo found = columns.Nearest(points.at[i], pad);
+        use.error[found.best] += points.weight[i] * found.closest;
+        use.removal[found.best] += points.weight[i] * (found.next - found.closest);
     }
     return use;
 }
