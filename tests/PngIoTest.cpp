@@ -263,6 +263,68 @@ TEST(PngIo, InterlacedSixteenBitAndIndexedPicturesAreLeftToLibspng) {
     }
 }
 
+// A 1 x 1 RGBA picture by hand: its image data one stored deflate block (no compression)
+// holding the row (filter byte 0, then 10, 20, 30, 40), closed by the stream's Adler-32 of
+// those five bytes: s1 = 1 + 0 + 10 + 20 + 30 + 40 = 101, s2 = 1 + 11 + 31 + 61 + 101 = 205.
+Bytes HandMadePng(const Bytes& afterBlock) {
+    Bytes stream = {0x78, 0x01, 0x01, 0x05, 0x00, 0xFA, 0xFF, 0, 10, 20, 30, 40};
+    stream.insert(stream.end(), afterBlock.begin(), afterBlock.end());
+    Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    const auto chunk = [&png](const char* type, const Bytes& data) {
+        const auto length = static_cast<std::uint32_t>(data.size());
+        png.insert(
+            png.end(),
+            {static_cast<std::uint8_t>(length >> 24), static_cast<std::uint8_t>(length >> 16),
+             static_cast<std::uint8_t>(length >> 8), static_cast<std::uint8_t>(length)});
+        const std::size_t from = png.size();
+        png.insert(png.end(), type, type + 4);
+        png.insert(png.end(), data.begin(), data.end());
+        const std::uint32_t crc = Crc(png, from, png.size());
+        png.insert(png.end(),
+                   {static_cast<std::uint8_t>(crc >> 24), static_cast<std::uint8_t>(crc >> 16),
+                    static_cast<std::uint8_t>(crc >> 8), static_cast<std::uint8_t>(crc)});
+    };
+    chunk("IHDR", {0, 0, 0, 1, 0, 0, 0, 1, 8, 6, 0, 0, 0});
+    chunk("IDAT", stream);
+    chunk("IEND", {});
+    return png;
+}
+
+// Every chunk's checksum is right; only the stream's own end differs. The quick reader takes
+// only a stream that ends exactly with its checksum; libspng, which then reads the file, stops
+// once it has every row, and so takes a whole picture with stray bytes after its checksum or
+// with the checksum cut short or missing; a wrong checksum it refuses.
+TEST(PngIo, TheImageDataMustEndWithItsChecksum) {
+    struct Case {
+        const char* name;
+        Bytes afterBlock;
+        bool quick;
+        bool read;
+    };
+    const std::vector<Case> cases = {
+        {"its Adler-32", {0x00, 0xCD, 0x00, 0x65}, true, true},
+        {"s1 one too many", {0x00, 0xCD, 0x00, 0x66}, false, false},
+        {"s2 one too many", {0x00, 0xCE, 0x00, 0x65}, false, false},
+        {"a byte after the checksum", {0x00, 0xCD, 0x00, 0x65, 0x00}, false, true},
+        {"the checksum cut short", {0x00, 0xCD, 0x00}, false, true},
+        {"no checksum", {}, false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Bytes png = HandMadePng(c.afterBlock);
+        std::vector<std::uint8_t> quick;
+        EXPECT_EQ(DecodeFastPng(png, {1, 1, 4}, {}, quick), c.quick);
+        Image image;
+        ASSERT_EQ(ReadPng(png, image).Ok(), c.read);
+        if (c.quick) {
+            EXPECT_EQ(quick, (Bytes{10, 20, 30, 40}));
+        }
+        if (c.read) {
+            EXPECT_EQ(image.pixels, (Bytes{10, 20, 30, 40}));
+        }
+    }
+}
+
 TEST(PngIo, HostileInputIsRefusedWithAReason) {
     const Bytes good = SmallPng();
     Bytes badCrc = good;

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 
+#include "Adler32.h"
 #include "LargeBuffer.h"
 #include "PngUnfilter.h"
 
@@ -111,15 +112,21 @@ bool DecodeFastPng(std::span<const std::uint8_t> bytes, const FastPngHeader& hea
     rgba.resize(room);
     const std::unique_ptr<libdeflate_decompressor, DecompressorFree> decompressor(
         libdeflate_alloc_decompressor());
+    // The deflate data between the two header bytes and the four of the checksum. Without an
+    // actual-size result, libdeflate succeeds only when it fills the rows exactly; the
+    // checksum must follow it at once and end the stream. (The checksum is taken here rather
+    // than by libdeflate's zlib call, to use a vector loop where libdeflate has none.)
+    constexpr std::size_t kHeader = 2;
+    constexpr std::size_t kChecksum = 4;
+    std::uint8_t* const rows = rgba.data() + UnfilterInputOffset(width, height, header.channels);
     std::size_t used = 0;
-    // Without an actual-size result, libdeflate succeeds only when the stream fills the rows
-    // exactly; its checksum is checked too, and no byte may follow it.
-    const bool inflated = decompressor != nullptr &&
-                          libdeflate_zlib_decompress_ex(
-                              decompressor.get(), stream.data(), stream.size(),
-                              rgba.data() + UnfilterInputOffset(width, height, header.channels),
-                              filtered, &used, nullptr) == LIBDEFLATE_SUCCESS &&
-                          used == stream.size();
+    const bool inflated =
+        decompressor != nullptr && stream.size() >= kHeader + kChecksum &&
+        libdeflate_deflate_decompress_ex(decompressor.get(), stream.data() + kHeader,
+                                         stream.size() - kHeader - kChecksum, rows, filtered, &used,
+                                         nullptr) == LIBDEFLATE_SUCCESS &&
+        used == stream.size() - kHeader - kChecksum &&
+        Adler32(rows, filtered) == Get32(stream, kHeader + used);
     if (!inflated || !UnfilterToRgba(rgba.data(), width, height, header.channels)) {
         rgba.clear();
         rgba.shrink_to_fit();
