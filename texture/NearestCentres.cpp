@@ -15,10 +15,7 @@ namespace {
 
 void ByColumns(const Columns& columns, std::size_t k,
                const std::array<const Vec4*, kNearestGroup>& group, NearestRoots& out) {
-    std::array<float, kMaxColours> pad{};
-    for (std::size_t c = k; c < kMaxColours; ++c) {
-        pad[c] = std::numeric_limits<float>::infinity();
-    }
+    const std::array<float, kMaxColours> pad = Columns::PadPast(k);
     for (std::size_t j = 0; j < kNearestGroup; ++j) {
         const Columns::NearestTwo found = columns.Nearest(*group[j], pad);
         out.best[j] = static_cast<std::uint8_t>(found.best);

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <limits>
 #include <numeric>
 #include <utility>
 #include <vector>
@@ -25,11 +24,7 @@ struct Usefulness {
 
 Usefulness MeasureCentres(const Points& points, const std::vector<Vec4>& centres, float weight) {
     const Columns columns(centres, weight);
-    // Columns past the centres never win: the search looks at the first centres.size() only.
-    std::array<float, kMaxColours> pad{};
-    for (std::size_t c = centres.size(); c < kMaxColours; ++c) {
-        pad[c] = std::numeric_limits<float>::infinity();
-    }
+    const std::array<float, kMaxColours> pad = Columns::PadPast(centres.size());
     Usefulness use;
     for (std::size_t i = 0; i < points.at.size(); ++i) {
         const Columns::NearestTwo found = columns.Nearest(points.at[i], pad);

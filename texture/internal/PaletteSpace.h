@@ -205,6 +205,14 @@ struct Columns {
         float closest = 0.0f;
         float next = 0.0f;
     };
+    // The `pad` that lets only the first k columns take part.
+    [[nodiscard]] static std::array<float, kMaxColours> PadPast(std::size_t k) {
+        std::array<float, kMaxColours> pad{};
+        for (std::size_t c = k; c < kMaxColours; ++c) {
+            pad[c] = std::numeric_limits<float>::infinity();
+        }
+        return pad;
+    }
     [[nodiscard]] NearestTwo Nearest(const Vec4& p,
                                      const std::array<float, kMaxColours>& pad) const {
 #if defined(__SSE2__)
